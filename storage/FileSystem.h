@@ -1,0 +1,55 @@
+// Files as the program sees them: whole-file reads and writes that replace a
+// file in one step, behind an interface that tests and fuzzers substitute.
+//
+// The program names its files the Windows way ("c:\velsor\usb.ini"). On
+// Windows such a path is used as it is; on POSIX systems the drive C: is a
+// folder of the user's own (see DriveCRoot), so the same path works there.
+// Paths are UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace storage {
+
+// The folder that stands for the drive C: on POSIX systems: the value of
+// QUELMAR_DRIVE_C when it is set and not empty, otherwise
+// $XDG_DATA_HOME/quelmar/drive_c, otherwise $HOME/.local/share/quelmar/drive_c.
+// Nothing is created. On Windows it is "C:\".
+std::string DriveCRoot();
+
+// On Windows the path unchanged. On POSIX a path that starts with "C:\",
+// "c:\", "C:/" or "c:/" is moved under DriveCRoot() with its backslashes
+// turned into slashes; any other path is returned unchanged.
+std::string MapPath(std::string_view path);
+
+class FileSystem {
+public:
+    FileSystem() = default;
+    FileSystem(const FileSystem&) = delete;
+    FileSystem& operator=(const FileSystem&) = delete;
+    virtual ~FileSystem() = default;
+
+    // The first maxBytes bytes of the file (fewer when it is shorter), or
+    // nothing when the file cannot be opened or read.
+    virtual std::optional<std::vector<std::uint8_t>> ReadFile(std::string_view path, std::size_t maxBytes) = 0;
+
+    // Makes the file hold exactly these bytes. The bytes go to a temporary
+    // file in the same folder first, which then takes the file's place in one
+    // step, so a failure at any point leaves the previous file as it was and
+    // no temporary behind. Never creates the folder. A file marked read-only
+    // is not replaced.
+    virtual bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) = 0;
+
+    virtual bool Exists(std::string_view path) = 0;
+};
+
+// The process-wide file system of the machine; paths go through MapPath.
+FileSystem& RealFileSystem();
+
+}  // namespace storage

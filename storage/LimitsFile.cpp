@@ -1,0 +1,45 @@
+#include "storage/LimitsFile.h"
+
+namespace storage {
+
+std::array<std::uint8_t, LIMITS_FILE_SIZE> EncodeLimits(const std::array<std::int16_t, 8>& limits) {
+    std::array<std::uint8_t, LIMITS_FILE_SIZE> bytes{};
+    for (std::size_t i = 0; i < limits.size(); ++i) {
+        const auto value = static_cast<std::uint16_t>(limits[i]);
+        bytes[2 * i] = static_cast<std::uint8_t>(value & 0xFF);
+        bytes[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
+    }
+    return bytes;
+}
+
+bool DecodeLimits(std::span<const std::uint8_t> bytes, std::array<std::int16_t, 8>& limits) {
+    if (bytes.size() < LIMITS_FILE_SIZE) {
+        return false;
+    }
+    for (std::size_t i = 0; i < limits.size(); ++i) {
+        const auto value = static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        limits[i] = static_cast<std::int16_t>(value);
+    }
+    return true;
+}
+
+bool WriteLimitsFile(FileSystem& fileSystem, std::string_view path, const std::array<std::int16_t, 8>& limits) {
+    const auto bytes = EncodeLimits(limits);
+    return fileSystem.ReplaceFile(path, bytes);
+}
+
+bool ReadLimitsFile(FileSystem& fileSystem, std::string_view path, std::array<std::int16_t, 8>& limits) {
+    const auto bytes = fileSystem.ReadFile(path, LIMITS_FILE_SIZE);
+    return bytes && DecodeLimits(*bytes, limits);
+}
+
+platform::FileDialogSettings LimitsFileDialog(platform::FileDialogKind kind) {
+    platform::FileDialogSettings settings;
+    settings.kind = kind;
+    settings.initialFolder = std::string(FILE_DIALOG_FOLDER);
+    settings.filters = {{"Archivos Límites USB(*.lim)", "*.lim"}, {"Todos los archivos(*.*)", "*.*"}};
+    settings.defaultExtension = ".lim";
+    return settings;
+}
+
+}  // namespace storage

@@ -1,0 +1,53 @@
+#include "storage/MemoryFileSystem.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace storage {
+
+std::optional<std::vector<std::uint8_t>> MemoryFileSystem::ReadFile(std::string_view path, std::size_t maxBytes) {
+    ++reads_;
+    if (failReads_ > 0) {
+        --failReads_;
+        return std::nullopt;
+    }
+    auto it = files_.find(path);
+    if (it == files_.end()) {
+        return std::nullopt;
+    }
+    const std::size_t n = std::min(maxBytes, it->second.size());
+    return std::vector<std::uint8_t>(it->second.begin(), it->second.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+bool MemoryFileSystem::ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) {
+    ++writes_;
+    if (failWrites_ > 0) {
+        --failWrites_;
+        return false;
+    }
+    files_.insert_or_assign(std::string(path), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    return true;
+}
+
+bool MemoryFileSystem::Exists(std::string_view path) { return files_.find(path) != files_.end(); }
+
+void MemoryFileSystem::SetFile(std::string_view path, std::vector<std::uint8_t> bytes) {
+    files_.insert_or_assign(std::string(path), std::move(bytes));
+}
+
+void MemoryFileSystem::RemoveFile(std::string_view path) {
+    auto it = files_.find(path);
+    if (it != files_.end()) {
+        files_.erase(it);
+    }
+}
+
+std::optional<std::vector<std::uint8_t>> MemoryFileSystem::File(std::string_view path) const {
+    auto it = files_.find(path);
+    if (it == files_.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+}  // namespace storage

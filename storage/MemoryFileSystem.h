@@ -1,0 +1,39 @@
+// A file system held in memory, for tests and fuzzing: files are keyed by the
+// path exactly as given (no mapping, case-sensitive), and the next reads or
+// writes can be made to fail.
+#pragma once
+
+#include "storage/FileSystem.h"
+
+#include <map>
+
+namespace storage {
+
+class MemoryFileSystem : public FileSystem {
+public:
+    std::optional<std::vector<std::uint8_t>> ReadFile(std::string_view path, std::size_t maxBytes) override;
+    bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
+    bool Exists(std::string_view path) override;
+
+    void SetFile(std::string_view path, std::vector<std::uint8_t> bytes);
+    void RemoveFile(std::string_view path);
+    // The file's bytes, or nothing when there is no such file.
+    std::optional<std::vector<std::uint8_t>> File(std::string_view path) const;
+
+    // The next `count` reads fail as if the file could not be opened; the
+    // next `count` writes fail and leave the files untouched.
+    void FailNextReads(int count) { failReads_ = count; }
+    void FailNextWrites(int count) { failWrites_ = count; }
+
+    int ReadCount() const { return reads_; }
+    int WriteCount() const { return writes_; }
+
+private:
+    std::map<std::string, std::vector<std::uint8_t>, std::less<>> files_;
+    int failReads_ = 0;
+    int failWrites_ = 0;
+    int reads_ = 0;
+    int writes_ = 0;
+};
+
+}  // namespace storage
