@@ -149,8 +149,9 @@ void SimulatedScale::AdvanceTo(Time now) const {
         const bool changeDue = sim_.nextStateChange && *sim_.nextStateChange <= now;
         const bool itemDue = sim_.nextItem && *sim_.nextItem <= now;
         if (!changeDue && !itemDue) break;
-        // On a tie the state change comes first.
-        if (changeDue && (!itemDue || *sim_.nextStateChange <= *sim_.nextItem)) {
+        // Never both at once: items flow only in the working state, which
+        // has no further state change.
+        if (changeDue) {
             const Time at = *sim_.nextStateChange;
             sim_.nextStateChange.reset();
             EnterState(static_cast<std::uint8_t>(sim_.state + 1), at);

@@ -555,8 +555,11 @@ TEST(SimulatedScalePause, PausedScaleSortsNothing) {
     EXPECT_TRUE(TakeAll(scale, 60 * SECOND).empty());
     EXPECT_EQ(scale.ItemsProduced(), 0u);
 
+    // Items resume one interval after the pause ends, not as a catch-up burst.
     scale.SetPaused(false, 60 * SECOND);
     EXPECT_EQ(scale.NextEventTime(60 * SECOND), 60 * SECOND + 500'000);
+    EXPECT_EQ(scale.ItemsProduced(), 0u);
+    EXPECT_EQ(TakeAll(scale, 60 * SECOND + 500'000).size(), 1u);
 }
 
 TEST(SimulatedScalePause, PauseKeepsWhatCameBefore) {
