@@ -128,11 +128,10 @@ public:
         if (!target.has_filename()) {
             return false;
         }
+        // A folder in the target's place makes the final rename fail, after
+        // which the temporary is removed like after any other failure.
         std::error_code ec;
         const fs::file_status status = fs::status(target, ec);
-        if (fs::is_directory(status)) {
-            return false;
-        }
         // Writing over a file the user made read-only is refused, as the
         // system itself would refuse to open it for writing.
         if (fs::is_regular_file(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none) {

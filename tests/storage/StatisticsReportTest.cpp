@@ -144,6 +144,68 @@ TEST(Windows1252Test, MalformedInputGivesQuestionMarksAndResumes) {
     EXPECT_EQ(Utf8ToWindows1252(""), "");
 }
 
+std::string EncodeUtf8(char32_t c) {
+    std::string s;
+    if (c < 0x80) {
+        s += static_cast<char>(c);
+    } else if (c < 0x800) {
+        s += static_cast<char>(0xC0 | (c >> 6));
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        s += static_cast<char>(0xE0 | (c >> 12));
+        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        s += static_cast<char>(0xF0 | (c >> 18));
+        s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return s;
+}
+
+TEST(Windows1252Test, EveryCodePageByteHasExactlyOneCharacter) {
+    // 128 ASCII + 96 Latin-1 + 27 extras; the other five bytes of 0x80..0x9F
+    // are undefined in the code page.
+    std::array<int, 256> hits{};
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            continue;
+        }
+        const std::string out = Utf8ToWindows1252(EncodeUtf8(c));
+        ASSERT_EQ(out.size(), 1u) << static_cast<unsigned>(c);
+        if (out[0] != '?' || c == U'?') {
+            ++hits[static_cast<unsigned char>(out[0])];
+        }
+    }
+    int defined = 0;
+    for (unsigned b = 0; b < 256; ++b) {
+        EXPECT_LE(hits[b], 1) << b;
+        defined += hits[b];
+    }
+    EXPECT_EQ(defined, 251);
+    for (unsigned b : {0x81u, 0x8Du, 0x8Fu, 0x90u, 0x9Du}) {
+        EXPECT_EQ(hits[b], 0) << b;
+    }
+}
+
+TEST(Windows1252Test, ArbitraryBytesNeverGrowTheText) {
+    // A fixed pseudo-random sequence: the same bytes on every run.
+    std::uint32_t state = 12345;
+    for (int round = 0; round < 2000; ++round) {
+        std::string input;
+        const int length = static_cast<int>(state % 24);
+        for (int i = 0; i < length; ++i) {
+            state = state * 1664525u + 1013904223u;
+            input += static_cast<char>(state >> 24);
+        }
+        state = state * 1664525u + 1013904223u;
+        const std::string out = Utf8ToWindows1252(input);
+        EXPECT_LE(out.size(), input.size());
+        EXPECT_EQ(out.empty(), input.empty());
+    }
+}
+
 TEST(StatisticsReportTest, DialogSettings) {
     const platform::FileDialogSettings settings = StatisticsFileDialog();
     EXPECT_EQ(settings.kind, platform::FileDialogKind::Save);
