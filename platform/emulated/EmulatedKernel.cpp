@@ -1,0 +1,562 @@
+#include "platform/emulated/EmulatedKernel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace platform::emulated {
+namespace {
+
+// What an OVERLAPPED record's Internal field holds while its request runs.
+constexpr ULONG_PTR STATUS_PENDING = 0x103;
+
+thread_local DWORD lastError = 0;
+
+std::uintptr_t Key(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+
+std::string GuidText(const GUID& g) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", g.Data1, g.Data2, g.Data3,
+                  g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    return text;
+}
+
+// "\\.\USBIO_Device<n>" gives n; anything else gives -1.
+int DeviceNumber(const char* name) {
+    static constexpr char PREFIX[] = "\\\\.\\USBIO_Device";
+    const std::size_t length = sizeof PREFIX - 1;
+    if (std::strncmp(name, PREFIX, length) != 0) return -1;
+    const char* digits = name + length;
+    if (*digits == '\0') return -1;
+    int number = 0;
+    for (const char* c = digits; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9' || number > 100000) return -1;
+        number = number * 10 + (*c - '0');
+    }
+    return number;
+}
+
+}  // namespace
+
+EmulatedKernel::EmulatedKernel(Clock& clock) : clock_(clock) {
+    // Exchanges must not allocate in steady state: keep room for requests.
+    pending_.reserve(64);
+}
+
+EmulatedKernel::~EmulatedKernel() {
+    std::unique_lock lock(mutex_);
+    // Whatever is still outstanding is cancelled as the system would when
+    // the handles are closed at process end.
+    while (!pending_.empty()) {
+        Pending request = pending_.back();
+        request.device->Cancel(request.id, *this, clock_.Now());
+        // A driver that failed to complete it must not keep us looping.
+        std::erase_if(pending_, [&](const Pending& p) { return p.id == request.id; });
+    }
+    for (auto& [key, object] : objects_)
+        if (object.kind == Object::Kind::File) object.device->CloseHandle(object.context);
+}
+
+int EmulatedKernel::AttachDevice(std::shared_ptr<EmulatedDevice> device) {
+    std::unique_lock lock(mutex_);
+    const int number = static_cast<int>(instances_.size());
+    std::string path = "\\\\?\\usb#" + device->HardwareId() + "#" + std::to_string(number + 5) + "&1&0&1#" +
+                       GuidText(device->InterfaceClass());
+    instances_.push_back(Instance{number, std::move(device), std::move(path), true});
+    return number;
+}
+
+void EmulatedKernel::DetachDevice(int instance) {
+    std::unique_lock lock(mutex_);
+    for (Instance& i : instances_)
+        if (i.number == instance) i.present = false;
+}
+
+void EmulatedKernel::SetFaultHook(FaultHook hook) {
+    std::unique_lock lock(mutex_);
+    faultHook_ = std::move(hook);
+}
+
+void EmulatedKernel::RunDue() {
+    std::unique_lock lock(mutex_);
+    RunDueLocked();
+}
+
+std::size_t EmulatedKernel::HandleCount() const {
+    std::unique_lock lock(mutex_);
+    return objects_.size();
+}
+
+std::size_t EmulatedKernel::EventCount() const {
+    std::unique_lock lock(mutex_);
+    return static_cast<std::size_t>(std::count_if(objects_.begin(), objects_.end(), [](const auto& entry) {
+        return entry.second.kind == Object::Kind::Event;
+    }));
+}
+
+std::size_t EmulatedKernel::DeviceHandleCount() const {
+    std::unique_lock lock(mutex_);
+    return static_cast<std::size_t>(std::count_if(objects_.begin(), objects_.end(), [](const auto& entry) {
+        return entry.second.kind == Object::Kind::File;
+    }));
+}
+
+std::size_t EmulatedKernel::ListCount() const {
+    std::unique_lock lock(mutex_);
+    return static_cast<std::size_t>(std::count_if(objects_.begin(), objects_.end(), [](const auto& entry) {
+        return entry.second.kind == Object::Kind::List;
+    }));
+}
+
+std::size_t EmulatedKernel::PendingRequestCount() const {
+    std::unique_lock lock(mutex_);
+    return pending_.size();
+}
+
+bool EmulatedKernel::Faulted(const char* call) {
+    if (!faultHook_) return false;
+    const DWORD error = faultHook_(call);
+    if (error == 0) return false;
+    SetError(error);
+    return true;
+}
+
+void EmulatedKernel::SetError(DWORD error) { lastError = error; }
+
+EmulatedKernel::Object* EmulatedKernel::Find(HANDLE handle, Object::Kind kind) {
+    auto it = objects_.find(Key(handle));
+    if (it == objects_.end() || it->second.kind != kind) return nullptr;
+    return &it->second;
+}
+
+HANDLE EmulatedKernel::AddObject(Object object) {
+    const std::uintptr_t key = nextHandle_;
+    nextHandle_ += 4;
+    objects_.emplace(key, std::move(object));
+    return reinterpret_cast<HANDLE>(key);
+}
+
+const EmulatedKernel::Instance* EmulatedKernel::FindInstance(int number) const {
+    for (const Instance& i : instances_)
+        if (i.number == number) return &i;
+    return nullptr;
+}
+
+// ---- device-interface lists -------------------------------------------------
+
+HDEVINFO EmulatedKernel::SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR, HWND, DWORD flags) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("SetupDiGetClassDevsA")) return INVALID_HANDLE_VALUE;
+    if (classGuid == nullptr || (flags & DIGCF_DEVICEINTERFACE) == 0) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    Object list;
+    list.kind = Object::Kind::List;
+    for (const Instance& i : instances_)
+        if (i.device->InterfaceClass() == *classGuid && (i.present || (flags & DIGCF_PRESENT) == 0))
+            list.instances.push_back(i.number);
+    return AddObject(std::move(list));
+}
+
+BOOL EmulatedKernel::SetupDiEnumDeviceInterfaces(HDEVINFO list, SP_DEVINFO_DATA*, const GUID* interfaceClass,
+                                                 DWORD memberIndex, SP_DEVICE_INTERFACE_DATA* interfaceData) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("SetupDiEnumDeviceInterfaces")) return FALSE_;
+    Object* object = Find(list, Object::Kind::List);
+    if (object == nullptr) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE_;
+    }
+    if (interfaceData == nullptr || interfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) ||
+        interfaceClass == nullptr) {
+        SetError(interfaceClass == nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_USER_BUFFER);
+        return FALSE_;
+    }
+    DWORD seen = 0;
+    for (int number : object->instances) {
+        const Instance* instance = FindInstance(number);
+        if (!(instance->device->InterfaceClass() == *interfaceClass)) continue;
+        if (seen++ != memberIndex) continue;
+        interfaceData->InterfaceClassGuid = *interfaceClass;
+        interfaceData->Flags = 1;  // active
+        interfaceData->Reserved = static_cast<ULONG_PTR>(number) + 1;
+        return TRUE_;
+    }
+    SetError(ERROR_NO_MORE_ITEMS);
+    return FALSE_;
+}
+
+BOOL EmulatedKernel::SetupDiGetDeviceInterfaceDetailA(HDEVINFO list, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                                                      SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail, DWORD detailSize,
+                                                      DWORD* requiredSize, SP_DEVINFO_DATA*) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("SetupDiGetDeviceInterfaceDetailA")) return FALSE_;
+    Object* object = Find(list, Object::Kind::List);
+    if (object == nullptr) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE_;
+    }
+    if (interfaceData == nullptr || interfaceData->Reserved == 0) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE_;
+    }
+    const Instance* instance = FindInstance(static_cast<int>(interfaceData->Reserved - 1));
+    if (instance == nullptr) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE_;
+    }
+    const DWORD needed =
+        static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + instance->path.size() + 1);
+    if (requiredSize != nullptr) *requiredSize = needed;
+    if (detail == nullptr) {
+        SetError(detailSize == 0 ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_USER_BUFFER);
+        return FALSE_;
+    }
+    if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
+        SetError(ERROR_INVALID_USER_BUFFER);
+        return FALSE_;
+    }
+    if (detailSize < needed) {
+        SetError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE_;
+    }
+    std::memcpy(detail->DevicePath, instance->path.c_str(), instance->path.size() + 1);
+    return TRUE_;
+}
+
+BOOL EmulatedKernel::SetupDiDestroyDeviceInfoList(HDEVINFO list) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("SetupDiDestroyDeviceInfoList")) return FALSE_;
+    if (Find(list, Object::Kind::List) == nullptr) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE_;
+    }
+    objects_.erase(Key(list));
+    return TRUE_;
+}
+
+// ---- handles and events -----------------------------------------------------
+
+HANDLE EmulatedKernel::CreateFileA(LPCSTR name, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD, HANDLE) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("CreateFileA")) return INVALID_HANDLE_VALUE;
+    if (name == nullptr) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    const Instance* target = nullptr;
+    const int number = DeviceNumber(name);
+    for (const Instance& i : instances_) {
+        if (!i.present) continue;
+        if ((number >= 0 && i.number == number) || (number < 0 && i.path == name)) target = &i;
+    }
+    if (target == nullptr) {
+        SetError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    Object file;
+    file.kind = Object::Kind::File;
+    file.device = target->device;
+    file.context = target->device->OpenHandle();
+    return AddObject(std::move(file));
+}
+
+BOOL EmulatedKernel::CloseHandle(HANDLE handle) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("CloseHandle")) return FALSE_;
+    auto it = objects_.find(Key(handle));
+    if (it == objects_.end()) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE_;
+    }
+    if (it->second.kind == Object::Kind::List) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE_;
+    }
+    if (it->second.kind == Object::Kind::File) {
+        // Closing a handle cancels what is still outstanding on it.
+        const std::uintptr_t key = Key(handle);
+        CancelWhere([key](const Pending& p) { return p.handle == key; });
+        it = objects_.find(key);
+        it->second.device->CloseHandle(it->second.context);
+    }
+    objects_.erase(it);
+    wake_.notify_all();
+    return TRUE_;
+}
+
+HANDLE EmulatedKernel::CreateEventA(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState, LPCSTR) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("CreateEventA")) return nullptr;
+    Object event;
+    event.kind = Object::Kind::Event;
+    event.manualReset = manualReset != FALSE_;
+    event.signaled = initialState != FALSE_;
+    return AddObject(std::move(event));
+}
+
+void EmulatedKernel::SignalEvent(HANDLE event) {
+    if (Object* object = Find(event, Object::Kind::Event)) object->signaled = true;
+    wake_.notify_all();
+}
+
+DWORD EmulatedKernel::GetLastError() { return lastError; }
+
+// ---- requests ---------------------------------------------------------------
+
+BOOL EmulatedKernel::Submit(HANDLE handle, const IoRequest& request, DWORD* bytes, OVERLAPPED* overlapped,
+                            const char* call) {
+    std::unique_lock lock(mutex_);
+    if (Faulted(call)) return FALSE_;
+    Object* file = Find(handle, Object::Kind::File);
+    if (file == nullptr) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE_;
+    }
+    IoRequest routed = request;
+    routed.handleContext = file->context;
+    std::shared_ptr<EmulatedDevice> device = file->device;
+
+    RunDueLocked();
+    const RequestId id = nextRequest_++;
+    if (overlapped == nullptr) {
+        // A synchronous request on an overlapped handle: the system waits
+        // for it on the caller's behalf.
+        OVERLAPPED local{};
+        local.Internal = STATUS_PENDING;
+        pending_.push_back(Pending{id, Key(handle), &local, std::this_thread::get_id(), device});
+        const SubmitResult result = device->Submit(id, routed, *this, clock_.Now());
+        if (!result.pending) Complete(id, result.status, result.bytes);
+        if (!WaitLocked(lock, [&] { return local.Internal != STATUS_PENDING; }, std::nullopt)) {
+            std::erase_if(pending_, [&](const Pending& p) { return p.id == id; });
+            SetError(ERROR_OPERATION_ABORTED);
+            return FALSE_;
+        }
+        if (bytes != nullptr) *bytes = static_cast<DWORD>(local.InternalHigh);
+        if (local.Internal != 0) {
+            SetError(static_cast<DWORD>(local.Internal));
+            return FALSE_;
+        }
+        return TRUE_;
+    }
+
+    // The system resets the record's event when an overlapped request starts.
+    if (Object* event = Find(overlapped->hEvent, Object::Kind::Event)) event->signaled = false;
+    overlapped->Internal = STATUS_PENDING;
+    overlapped->InternalHigh = 0;
+    pending_.push_back(Pending{id, Key(handle), overlapped, std::this_thread::get_id(), device});
+    const SubmitResult result = device->Submit(id, routed, *this, clock_.Now());
+    if (result.pending) {
+        SetError(ERROR_IO_PENDING);
+        return FALSE_;
+    }
+    Complete(id, result.status, result.bytes);
+    if (bytes != nullptr) *bytes = result.bytes;
+    if (result.status != 0) {
+        SetError(result.status);
+        return FALSE_;
+    }
+    return TRUE_;
+}
+
+void EmulatedKernel::Complete(RequestId id, DWORD status, DWORD bytes) {
+    auto it = std::find_if(pending_.begin(), pending_.end(), [id](const Pending& p) { return p.id == id; });
+    if (it == pending_.end()) return;  // completed twice: the first one counts
+    OVERLAPPED* overlapped = it->overlapped;
+    *it = pending_.back();
+    pending_.pop_back();
+    overlapped->InternalHigh = bytes;
+    overlapped->Internal = status;
+    if (overlapped->hEvent != nullptr) SignalEvent(overlapped->hEvent);
+    wake_.notify_all();
+}
+
+BOOL EmulatedKernel::DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputSize, LPVOID output,
+                                     DWORD outputSize, DWORD* bytesReturned, OVERLAPPED* overlapped) {
+    IoRequest request;
+    request.kind = IoRequest::Kind::Control;
+    request.code = code;
+    request.input = static_cast<const std::uint8_t*>(input);
+    request.inputSize = input == nullptr ? 0 : inputSize;
+    request.output = static_cast<std::uint8_t*>(output);
+    request.outputSize = output == nullptr ? 0 : outputSize;
+    return Submit(device, request, bytesReturned, overlapped, "DeviceIoControl");
+}
+
+BOOL EmulatedKernel::ReadFile(HANDLE handle, LPVOID buffer, DWORD size, DWORD* bytesRead, OVERLAPPED* overlapped) {
+    IoRequest request;
+    request.kind = IoRequest::Kind::Read;
+    request.output = static_cast<std::uint8_t*>(buffer);
+    request.outputSize = size;
+    return Submit(handle, request, bytesRead, overlapped, "ReadFile");
+}
+
+BOOL EmulatedKernel::WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, DWORD* bytesWritten,
+                               OVERLAPPED* overlapped) {
+    IoRequest request;
+    request.kind = IoRequest::Kind::Write;
+    request.input = static_cast<const std::uint8_t*>(buffer);
+    request.inputSize = size;
+    return Submit(handle, request, bytesWritten, overlapped, "WriteFile");
+}
+
+BOOL EmulatedKernel::GetOverlappedResult(HANDLE handle, OVERLAPPED* overlapped, DWORD* bytesTransferred, BOOL wait) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("GetOverlappedResult")) return FALSE_;
+    if (overlapped == nullptr || Find(handle, Object::Kind::File) == nullptr) {
+        SetError(overlapped == nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+        return FALSE_;
+    }
+    RunDueLocked();
+    if (overlapped->Internal == STATUS_PENDING) {
+        if (wait == FALSE_) {
+            SetError(ERROR_IO_INCOMPLETE);
+            return FALSE_;
+        }
+        if (!WaitLocked(lock, [overlapped] { return overlapped->Internal != STATUS_PENDING; }, std::nullopt)) {
+            SetError(ERROR_IO_INCOMPLETE);
+            return FALSE_;
+        }
+        // Waiting on the request consumes the signal of its event.
+        if (Object* event = Find(overlapped->hEvent, Object::Kind::Event); event && !event->manualReset)
+            event->signaled = false;
+    }
+    if (bytesTransferred != nullptr) *bytesTransferred = static_cast<DWORD>(overlapped->InternalHigh);
+    if (overlapped->Internal != 0) {
+        SetError(static_cast<DWORD>(overlapped->Internal));
+        return FALSE_;
+    }
+    return TRUE_;
+}
+
+DWORD EmulatedKernel::WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("WaitForSingleObject")) return WAIT_FAILED;
+    if (Find(handle, Object::Kind::Event) == nullptr) {
+        SetError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    std::optional<Micros> deadline;
+    if (milliseconds != INFINITE) deadline = clock_.Now() + static_cast<Micros>(milliseconds) * 1000;
+    const std::uintptr_t key = Key(handle);
+    auto signaled = [this, key] {
+        auto it = objects_.find(key);
+        return it == objects_.end() || it->second.signaled;
+    };
+    if (!WaitLocked(lock, signaled, deadline)) {
+        if (deadline && clock_.Now() >= *deadline) return WAIT_TIMEOUT;
+        SetError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    Object* event = Find(handle, Object::Kind::Event);
+    if (event == nullptr) {  // closed while we waited
+        SetError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    if (!event->manualReset) event->signaled = false;
+    return WAIT_OBJECT_0;
+}
+
+template <typename Ready>
+bool EmulatedKernel::WaitLocked(std::unique_lock<std::mutex>& lock, Ready ready, std::optional<Micros> deadline) {
+    for (;;) {
+        RunDueLocked();
+        if (ready()) return true;
+        const Micros now = clock_.Now();
+        if (deadline && now >= *deadline) return false;
+        std::optional<Micros> until = NextDeviceEvent();
+        if (deadline && (!until || *deadline < *until)) until = deadline;
+        if (!until) {
+            // Nothing is scheduled. Under a virtual clock nothing ever will
+            // be: report it instead of hanging the test.
+            if (clock_.IsVirtual()) return false;
+            wake_.wait(lock);
+            continue;
+        }
+        clock_.WaitUntil(lock, wake_, std::max(*until, now));
+    }
+}
+
+void EmulatedKernel::RunDueLocked() {
+    const Micros now = clock_.Now();
+    // A device may complete requests here; copy the list, since a device
+    // could in principle be detached meanwhile.
+    for (std::size_t i = 0; i < instances_.size(); ++i) instances_[i].device->Advance(*this, now);
+}
+
+std::optional<Micros> EmulatedKernel::NextDeviceEvent() {
+    const Micros now = clock_.Now();
+    std::optional<Micros> next;
+    for (const Instance& i : instances_) {
+        const std::optional<Micros> t = i.device->NextEventTime(now);
+        if (t && (!next || *t < *next)) next = t;
+    }
+    return next;
+}
+
+template <typename Match>
+bool EmulatedKernel::CancelWhere(Match match) {
+    bool found = false;
+    // Cancel one at a time: each Cancel completes (and removes) its request.
+    for (;;) {
+        auto it = std::find_if(pending_.begin(), pending_.end(), match);
+        if (it == pending_.end()) return found;
+        found = true;
+        const RequestId id = it->id;
+        std::shared_ptr<EmulatedDevice> device = it->device;
+        device->Cancel(id, *this, clock_.Now());
+        // A driver must complete what it is asked to cancel; if it did not,
+        // complete it here so that nobody waits for ever.
+        Complete(id, ERROR_OPERATION_ABORTED, 0);
+    }
+}
+
+BOOL EmulatedKernel::CancelIo(HANDLE handle) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("CancelIo")) return FALSE_;
+    if (Find(handle, Object::Kind::File) == nullptr) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE_;
+    }
+    const std::uintptr_t key = Key(handle);
+    const std::thread::id self = std::this_thread::get_id();
+    CancelWhere([key, self](const Pending& p) { return p.handle == key && p.thread == self; });
+    return TRUE_;
+}
+
+BOOL EmulatedKernel::CancelIoEx(HANDLE handle, OVERLAPPED* overlapped) {
+    std::unique_lock lock(mutex_);
+    if (Faulted("CancelIoEx")) return FALSE_;
+    if (Find(handle, Object::Kind::File) == nullptr) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE_;
+    }
+    const std::uintptr_t key = Key(handle);
+    const bool found = CancelWhere([key, overlapped](const Pending& p) {
+        return p.handle == key && (overlapped == nullptr || p.overlapped == overlapped);
+    });
+    if (!found) {
+        SetError(ERROR_NOT_FOUND);
+        return FALSE_;
+    }
+    return TRUE_;
+}
+
+#ifndef _WIN32
+SystemCalls& DefaultSystemCalls() {
+    // Without a real driver the program runs on an emulated kernel with no
+    // devices until the application attaches some.
+    static RealClock clock;
+    static EmulatedKernel kernel(clock);
+    return kernel;
+}
+#endif
+
+}  // namespace platform::emulated
+
+#ifndef _WIN32
+namespace platform {
+SystemCalls& DefaultSystemCalls() { return emulated::DefaultSystemCalls(); }
+}  // namespace platform
+#endif

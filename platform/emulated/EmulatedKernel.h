@@ -1,0 +1,181 @@
+// A portable in-process kernel answering the system-call seam: a handle
+// table, auto-reset and manual events, overlapped requests that complete at
+// once, stay pending or fail, GetOverlappedResult with and without waiting,
+// CancelIo / CancelIoEx, a per-thread last error, device-interface lists and
+// the driver's device names, with emulated driver instances behind them.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/SystemCalls.h"
+#include "platform/emulated/Clock.h"
+
+namespace platform::emulated {
+
+// The interface class of the driver's devices:
+// {325DDF96-938C-11D3-9E34-0080C82727F4}.
+constexpr GUID DRIVER_INTERFACE_CLASS = {0x325DDF96, 0x938C, 0x11D3, {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
+
+using RequestId = std::uint64_t;
+
+struct IoRequest {
+    enum class Kind { Control, Read, Write } kind = Kind::Control;
+    DWORD code = 0;  // control code
+    const std::uint8_t* input = nullptr;
+    DWORD inputSize = 0;
+    std::uint8_t* output = nullptr;  // read data area, or control output
+    DWORD outputSize = 0;
+    std::uintptr_t handleContext = 0;  // the driver's own data for the handle
+};
+
+struct SubmitResult {
+    bool pending = false;
+    DWORD status = 0;  // 0 or the error, when not pending
+    DWORD bytes = 0;
+};
+
+// Lets a driver finish a request it left pending.
+class IoCompletion {
+public:
+    virtual ~IoCompletion() = default;
+    virtual void Complete(RequestId id, DWORD status, DWORD bytes) = 0;
+};
+
+// One instance of an emulated driver's device (what "\\.\USBIO_DeviceN"
+// and one device-interface path open). Called with the kernel's lock held.
+class EmulatedDevice {
+public:
+    virtual ~EmulatedDevice() = default;
+    // "vid_0c70&pid_0000": part of the device-interface path.
+    virtual std::string HardwareId() const = 0;
+    virtual GUID InterfaceClass() const { return DRIVER_INTERFACE_CLASS; }
+    virtual std::uintptr_t OpenHandle() = 0;
+    virtual void CloseHandle(std::uintptr_t context) = 0;
+    // Either completes the request at once or leaves it pending and later
+    // calls completion.Complete(id, ...), from Advance or Cancel.
+    virtual SubmitResult Submit(RequestId id, const IoRequest& request, IoCompletion& completion, Micros now) = 0;
+    // Must complete the request before returning: aborted
+    // (ERROR_OPERATION_ABORTED), or successfully when its data won the race.
+    virtual void Cancel(RequestId id, IoCompletion& completion, Micros now) = 0;
+    // The earliest time after `now` at which the device does something by
+    // itself, if any.
+    virtual std::optional<Micros> NextEventTime(Micros now) const = 0;
+    virtual void Advance(IoCompletion& completion, Micros now) = 0;
+};
+
+class EmulatedKernel final : public SystemCalls, private IoCompletion {
+public:
+    explicit EmulatedKernel(Clock& clock);
+    ~EmulatedKernel() override;
+    EmulatedKernel(const EmulatedKernel&) = delete;
+    EmulatedKernel& operator=(const EmulatedKernel&) = delete;
+
+    // Plugs a device in; returns its instance number ("\\.\USBIO_Device<n>").
+    int AttachDevice(std::shared_ptr<EmulatedDevice> device);
+    // Pulls it out: later lists do not show it and its names no longer open;
+    // handles already open keep failing requests.
+    void DetachDevice(int instance);
+
+    // Makes a system call fail: the hook sees each call's name before it
+    // runs and returns 0 to let it run or an error code to fail it with.
+    using FaultHook = std::function<DWORD(const char* call)>;
+    void SetFaultHook(FaultHook hook);
+
+    Clock& GetClock() { return clock_; }
+    // Lets a device's own schedule run up to the clock's present (tests that
+    // move the virtual clock by hand).
+    void RunDue();
+
+    // What is held: for leak checks.
+    std::size_t HandleCount() const;
+    std::size_t EventCount() const;
+    std::size_t DeviceHandleCount() const;
+    std::size_t ListCount() const;
+    std::size_t PendingRequestCount() const;
+
+    // SystemCalls
+    HDEVINFO SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR enumerator, HWND parent, DWORD flags) override;
+    BOOL SetupDiEnumDeviceInterfaces(HDEVINFO list, SP_DEVINFO_DATA* deviceInfo, const GUID* interfaceClass,
+                                     DWORD memberIndex, SP_DEVICE_INTERFACE_DATA* interfaceData) override;
+    BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO list, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                                          SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail, DWORD detailSize,
+                                          DWORD* requiredSize, SP_DEVINFO_DATA* deviceInfo) override;
+    BOOL SetupDiDestroyDeviceInfoList(HDEVINFO list) override;
+    HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security, DWORD disposition,
+                       DWORD flags, HANDLE templateFile) override;
+    BOOL CloseHandle(HANDLE handle) override;
+    HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState, LPCSTR name) override;
+    BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputSize, LPVOID output, DWORD outputSize,
+                         DWORD* bytesReturned, OVERLAPPED* overlapped) override;
+    BOOL GetOverlappedResult(HANDLE handle, OVERLAPPED* overlapped, DWORD* bytesTransferred, BOOL wait) override;
+    DWORD GetLastError() override;
+    BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD size, DWORD* bytesRead, OVERLAPPED* overlapped) override;
+    BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, DWORD* bytesWritten, OVERLAPPED* overlapped) override;
+    DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) override;
+    BOOL CancelIo(HANDLE handle) override;
+    BOOL CancelIoEx(HANDLE handle, OVERLAPPED* overlapped) override;
+
+private:
+    struct Instance {
+        int number;
+        std::shared_ptr<EmulatedDevice> device;
+        std::string path;
+        bool present = true;
+    };
+    struct Object {
+        enum class Kind { Event, File, List } kind = Kind::Event;
+        // Event
+        bool manualReset = false;
+        bool signaled = false;
+        // File
+        std::shared_ptr<EmulatedDevice> device;
+        std::uintptr_t context = 0;
+        // List: the instances present when it was made, in order.
+        std::vector<int> instances;
+    };
+    struct Pending {
+        RequestId id;
+        std::uintptr_t handle;
+        OVERLAPPED* overlapped;
+        std::thread::id thread;
+        std::shared_ptr<EmulatedDevice> device;
+    };
+
+    void Complete(RequestId id, DWORD status, DWORD bytes) override;
+
+    bool Faulted(const char* call);
+    static void SetError(DWORD error);
+    Object* Find(HANDLE handle, Object::Kind kind);
+    HANDLE AddObject(Object object);
+    BOOL Submit(HANDLE handle, const IoRequest& request, DWORD* bytes, OVERLAPPED* overlapped, const char* call);
+    void SignalEvent(HANDLE event);
+    void RunDueLocked();
+    std::optional<Micros> NextDeviceEvent();
+    // Waits until the predicate holds or the deadline passes; false on time-out.
+    template <typename Ready>
+    bool WaitLocked(std::unique_lock<std::mutex>& lock, Ready ready, std::optional<Micros> deadline);
+    template <typename Match>
+    bool CancelWhere(Match match);
+    const Instance* FindInstance(int number) const;
+
+    Clock& clock_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::unordered_map<std::uintptr_t, Object> objects_;
+    std::vector<Instance> instances_;
+    std::vector<Pending> pending_;
+    std::uintptr_t nextHandle_ = 0x100;
+    RequestId nextRequest_ = 1;
+    FaultHook faultHook_;
+};
+
+}  // namespace platform::emulated

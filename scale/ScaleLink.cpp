@@ -1,0 +1,124 @@
+#include "scale/ScaleLink.h"
+
+#include <cstring>
+
+namespace scale {
+
+const platform::GUID DriverInterfaceClass = {0x325DDF96, 0x938C, 0x11D3,
+                                             {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
+
+ScaleLink::ScaleLink(usbio::UsbDevice& device, usbio::UsbPipe& readPipe, usbio::UsbPipe& writePipe,
+                     usbio::UsbBuffer& statusBuffer, usbio::UsbBuffer& commandBuffer)
+    : device_(device),
+      readPipe_(readPipe),
+      writePipe_(writePipe),
+      statusBuffer_(statusBuffer),
+      commandBuffer_(commandBuffer) {}
+
+std::uint8_t ScaleLink::FindScale() {
+    deviceList_ = usbio::UsbDevice::CreateDeviceList(&DriverInterfaceClass);
+    if (deviceList_ == nullptr) return FIND_NO_LIST;
+
+    std::uint8_t result = FIND_NO_DEVICE;
+    usbio::UsbDevice candidate;
+    for (int index = 0; index < MAX_DEVICE_INDICES; ++index) {
+        if (candidate.Open(index, deviceList_, &DriverInterfaceClass) != usbio::USB_STATUS_SUCCESS) break;
+        std::uint8_t descriptor[usbio::DEVICE_DESCRIPTOR_SIZE] = {};
+        const usbio::UsbStatus status = candidate.GetDeviceDescriptor(descriptor);
+        candidate.Close();
+        const std::uint16_t vendor = static_cast<std::uint16_t>(descriptor[8] | (descriptor[9] << 8));
+        const std::uint16_t product = static_cast<std::uint16_t>(descriptor[10] | (descriptor[11] << 8));
+        if (status == usbio::USB_STATUS_SUCCESS && vendor == SCALE_VENDOR_ID && product == SCALE_PRODUCT_ID) {
+            scaleIndex_ = index;
+            return FIND_OK;
+        }
+        result = FIND_NOT_IDENTIFIED;
+    }
+    return result;
+}
+
+std::uint8_t ScaleLink::ConfigureScale() {
+    if (device_.Open(scaleIndex_, deviceList_, &DriverInterfaceClass) != usbio::USB_STATUS_SUCCESS)
+        return CONFIGURE_OPEN_FAILED;
+    usbio::ConfigurationRequest request;
+    request.configurationIndex = 0;
+    request.interfaceCount = 1;
+    request.interfaces[0].interfaceNumber = 0;
+    request.interfaces[0].alternateSetting = 0;
+    request.interfaces[0].maximumTransferSize = COMMAND_PACKET_SIZE;
+    if (device_.SetConfiguration(request) != usbio::USB_STATUS_SUCCESS) return CONFIGURE_CONFIGURATION_FAILED;
+    if (readPipe_.Bind(scaleIndex_, READ_ENDPOINT, deviceList_, &DriverInterfaceClass) != usbio::USB_STATUS_SUCCESS)
+        return CONFIGURE_READ_PIPE_FAILED;
+    if (writePipe_.Bind(scaleIndex_, WRITE_ENDPOINT, deviceList_, &DriverInterfaceClass) != usbio::USB_STATUS_SUCCESS)
+        return CONFIGURE_WRITE_PIPE_FAILED;
+    return CONFIGURE_OK;
+}
+
+bool ScaleLink::Exchange(usbio::UsbPipe& pipe, usbio::UsbBuffer& buffer, bool read, std::uint32_t timeoutMs) {
+    if (buffer.Outstanding()) {
+        // Left over from an exchange whose cancellation did not finish in
+        // time: it must end before the buffer can carry anything else.
+        pipe.CancelTransfer(buffer);
+        if (pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS) == usbio::USB_STATUS_TIMEOUT) return false;
+    }
+    if (read)
+        pipe.Read(buffer);
+    else
+        pipe.Write(buffer);
+    usbio::UsbStatus status = pipe.WaitForCompletion(buffer, timeoutMs);
+    if (status == usbio::USB_STATUS_TIMEOUT) {
+        pipe.CancelTransfer(buffer);
+        status = pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS);
+    }
+    return status == usbio::USB_STATUS_SUCCESS;
+}
+
+std::optional<std::uint8_t> ScaleLink::ReadWeight() {
+    if (commandBuffer_.capacity < COMMAND_PACKET_SIZE || statusBuffer_.capacity < STATUS_PACKET_SIZE)
+        return std::nullopt;
+    commandBuffer_.requestedBytes = COMMAND_PACKET_SIZE;
+    commandBuffer_.Data()[0] = CMD_READ_WEIGHT;
+    if (!Exchange(writePipe_, commandBuffer_, false, READ_WEIGHT_TIMEOUT_MS)) return std::nullopt;
+    statusBuffer_.requestedBytes = STATUS_PACKET_SIZE;
+    if (!Exchange(readPipe_, statusBuffer_, true, READ_WEIGHT_TIMEOUT_MS)) return std::nullopt;
+    if (statusBuffer_.transferredBytes < MIN_WEIGHT_BYTES) return std::nullopt;
+    return statusBuffer_.Data()[1];
+}
+
+bool ScaleLink::ReadStatus() {
+    if (statusBuffer_.capacity < STATUS_PACKET_SIZE) return false;
+    statusBuffer_.requestedBytes = STATUS_PACKET_SIZE;
+    if (!Exchange(readPipe_, statusBuffer_, true, READ_STATUS_TIMEOUT_MS)) return false;
+    // A short packet would leave the previous packet's bytes in place and
+    // count its item a second time.
+    return statusBuffer_.transferredBytes >= MIN_STATUS_BYTES;
+}
+
+bool ScaleLink::SendCommand(std::uint8_t command, std::uint32_t timeoutMs) {
+    if (commandBuffer_.capacity < COMMAND_PACKET_SIZE) return false;
+    commandBuffer_.requestedBytes = COMMAND_PACKET_SIZE;
+    commandBuffer_.Data()[0] = command;
+    return Exchange(writePipe_, commandBuffer_, false, timeoutMs);
+}
+
+bool ScaleLink::SendRestart() { return SendCommand(CMD_RESTART, RESTART_TIMEOUT_MS); }
+
+bool ScaleLink::SendLimits(const std::array<std::uint8_t, 8>& counts, std::uint32_t timeoutMs) {
+    // Built right before it is sent: test-mode exchanges may have passed
+    // through the command buffer meanwhile.
+    if (commandBuffer_.capacity < COMMAND_PACKET_SIZE) return false;
+    std::memcpy(commandBuffer_.Data() + 1, counts.data(), counts.size());
+    return SendCommand(CMD_SET_LIMITS, timeoutMs);
+}
+
+void ScaleLink::Close() {
+    readPipe_.Close();
+    writePipe_.Close();
+    device_.Close();
+    if (deviceList_ != nullptr) {
+        usbio::UsbDevice::DestroyDeviceList(deviceList_);
+        deviceList_ = nullptr;
+    }
+}
+
+}  // namespace scale

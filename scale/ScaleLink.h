@@ -1,0 +1,103 @@
+// Everything the program knows about reaching the scale: how it is found
+// among the driver's devices, how it is configured and its two endpoints
+// opened, and the exchanges built on the two packet formats.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "usbio/UsbBuffer.h"
+#include "usbio/UsbDevice.h"
+#include "usbio/UsbPipe.h"
+
+namespace scale {
+
+// The driver's device interface class {325DDF96-938C-11D3-9E34-0080C82727F4}.
+extern const platform::GUID DriverInterfaceClass;
+
+constexpr std::uint16_t SCALE_VENDOR_ID = 0x0C70;
+constexpr std::uint16_t SCALE_PRODUCT_ID = 0x0000;
+constexpr std::uint8_t READ_ENDPOINT = 0x81;
+constexpr std::uint8_t WRITE_ENDPOINT = 0x02;
+constexpr int MAX_DEVICE_INDICES = 127;  // indices 0 to 126 are examined
+
+constexpr std::uint32_t COMMAND_PACKET_SIZE = 16;
+constexpr std::uint32_t STATUS_PACKET_SIZE = 8;
+constexpr std::uint8_t CMD_READ_WEIGHT = 1;
+constexpr std::uint8_t CMD_SET_LIMITS = 2;
+constexpr std::uint8_t CMD_RESTART = 3;
+
+constexpr std::uint32_t READ_WEIGHT_TIMEOUT_MS = 200;  // each of the write and the read
+constexpr std::uint32_t READ_STATUS_TIMEOUT_MS = 100;
+constexpr std::uint32_t RESTART_TIMEOUT_MS = 100;
+constexpr std::uint32_t LIMITS_AFTER_SAVE_TIMEOUT_MS = 200;
+constexpr std::uint32_t LIMITS_AFTER_LOAD_TIMEOUT_MS = 300;
+// How long a cancelled transfer is given to finish before the link gives up
+// on the buffer.
+constexpr std::uint32_t CANCEL_WAIT_MS = 1000;
+
+// Fewest bytes that make a packet usable: a status packet must reach its
+// line byte (3), a weight reply its weight byte (1).
+constexpr std::uint32_t MIN_STATUS_BYTES = 4;
+constexpr std::uint32_t MIN_WEIGHT_BYTES = 2;
+
+// Result codes of the connect sequence.
+constexpr std::uint8_t FIND_OK = 0;
+constexpr std::uint8_t FIND_NO_LIST = 1;
+constexpr std::uint8_t FIND_NOT_IDENTIFIED = 2;
+constexpr std::uint8_t FIND_NO_DEVICE = 3;
+constexpr std::uint8_t CONFIGURE_OK = 0;
+constexpr std::uint8_t CONFIGURE_OPEN_FAILED = 1;
+constexpr std::uint8_t CONFIGURE_CONFIGURATION_FAILED = 2;
+constexpr std::uint8_t CONFIGURE_READ_PIPE_FAILED = 3;
+constexpr std::uint8_t CONFIGURE_WRITE_PIPE_FAILED = 4;
+
+class ScaleLink {
+public:
+    ScaleLink(usbio::UsbDevice& device, usbio::UsbPipe& readPipe, usbio::UsbPipe& writePipe,
+              usbio::UsbBuffer& statusBuffer, usbio::UsbBuffer& commandBuffer);
+    ScaleLink(const ScaleLink&) = delete;
+    ScaleLink& operator=(const ScaleLink&) = delete;
+
+    std::uint8_t FindScale();
+    std::uint8_t ConfigureScale();
+
+    // CMD_READ_WEIGHT and its reply: the raw count, or nothing when the scale
+    // did not answer.
+    std::optional<std::uint8_t> ReadWeight();
+    // One status packet within 100 ms, left in the status buffer.
+    bool ReadStatus();
+    // CMD_RESTART; false when it could not be sent.
+    bool SendRestart();
+    // CMD_SET_LIMITS with the eight limit counts, line 1 first.
+    bool SendLimits(const std::array<std::uint8_t, 8>& counts, std::uint32_t timeoutMs);
+
+    // Takes the link down: read pipe, write pipe, device, then the device
+    // list. Safe to call again.
+    void Close();
+
+    // The last packet from the scale, as it lies in the status buffer.
+    const std::uint8_t* StatusPacket() const { return statusBuffer_.Data(); }
+    const std::uint8_t* CommandPacket() const { return commandBuffer_.Data(); }
+    int ScaleIndex() const { return scaleIndex_; }
+    platform::HDEVINFO DeviceList() const { return deviceList_; }
+
+private:
+    // One transfer submitted and waited for. A transfer still outstanding at
+    // the time-out is cancelled and waited for; its final result decides, so
+    // a packet that won the race with the cancellation is used, and no
+    // transfer is ever left outstanding between exchanges.
+    bool Exchange(usbio::UsbPipe& pipe, usbio::UsbBuffer& buffer, bool read, std::uint32_t timeoutMs);
+    bool SendCommand(std::uint8_t command, std::uint32_t timeoutMs);
+
+    usbio::UsbDevice& device_;
+    usbio::UsbPipe& readPipe_;
+    usbio::UsbPipe& writePipe_;
+    usbio::UsbBuffer& statusBuffer_;
+    usbio::UsbBuffer& commandBuffer_;
+    platform::HDEVINFO deviceList_ = nullptr;
+    int scaleIndex_ = -1;
+};
+
+}  // namespace scale

@@ -1,0 +1,77 @@
+// A device model that tests script by hand: its identity and interface
+// version, what it accepts, the packets it sends and when, how its writes
+// end, and when it is unplugged.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "sim/DeviceModel.h"
+
+namespace sim {
+
+class ScriptedDevice final : public DeviceModel {
+public:
+    ScriptedDevice(std::uint16_t vendorId = 0x0C70, std::uint16_t productId = 0x0000);
+
+    // Identity and driver.
+    void SetIds(std::uint16_t vendorId, std::uint16_t productId);
+    void SetInterfaceVersion(std::uint16_t version) { version_ = version; }
+
+    // Configuration: the status a set-configuration answers (0 accepts).
+    void SetConfigurationStatus(std::uint32_t status) { configurationStatus_ = status; }
+    void RefuseEndpoint(std::uint8_t address) { refused_.insert(address); }
+    const std::vector<InterfaceSetting>& LastConfiguration() const { return lastConfiguration_; }
+    std::uint16_t LastConfigurationIndex() const { return lastConfigurationIndex_; }
+
+    // Packets on endpoint 0x81, available from `at` on (default: at once).
+    void QueuePacket(std::vector<std::uint8_t> bytes, Time at = 0);
+    // A packet that appears only when the host cancels a read: the read
+    // completes with it, winning the race with the cancellation.
+    void SetPacketOnCancel(std::vector<std::uint8_t> bytes) { onCancel_ = std::move(bytes); }
+    std::size_t QueuedPackets() const { return in_.size(); }
+
+    // How writes end.
+    enum class WriteMode { Complete, Fail, Never, Delay };
+    void SetWriteMode(WriteMode mode, std::uint32_t status = 0, Time delay = 0);
+    const std::vector<std::vector<std::uint8_t>>& Writes() const { return writes_; }
+
+    void Unplug() { unplugged_ = true; }
+
+    // DeviceModel
+    std::array<std::uint8_t, 18> DeviceDescriptor() const override { return descriptor_; }
+    std::uint16_t DriverInterfaceVersion() const override { return version_; }
+    std::uint32_t SetConfiguration(std::uint16_t configurationIndex, const InterfaceSetting* settings,
+                                   std::uint16_t count) override;
+    bool HasEndpoint(std::uint8_t address) const override;
+    TransferOutcome Write(std::uint8_t endpoint, const std::uint8_t* data, std::uint32_t size, Time now) override;
+    bool TakePacket(std::uint8_t endpoint, Time now, Packet& packet) override;
+    std::optional<Time> NextEventTime(Time now) const override;
+    void OnCancel(std::uint8_t endpoint, Time now) override;
+    bool Unplugged() const override { return unplugged_; }
+
+private:
+    struct Timed {
+        Time at;
+        Packet packet;
+    };
+    std::array<std::uint8_t, 18> descriptor_{};
+    std::uint16_t version_ = 0x0141;
+    std::uint32_t configurationStatus_ = 0;
+    bool configured_ = false;
+    std::set<std::uint8_t> refused_;
+    std::vector<InterfaceSetting> lastConfiguration_;
+    std::uint16_t lastConfigurationIndex_ = 0xFFFF;
+    std::deque<Timed> in_;
+    std::optional<std::vector<std::uint8_t>> onCancel_;
+    WriteMode writeMode_ = WriteMode::Complete;
+    std::uint32_t writeStatus_ = 0;
+    Time writeDelay_ = 0;
+    std::vector<std::vector<std::uint8_t>> writes_;
+    bool unplugged_ = false;
+};
+
+}  // namespace sim

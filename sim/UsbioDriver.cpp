@@ -1,0 +1,260 @@
+#include "sim/UsbioDriver.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace sim {
+
+using platform::emulated::IoCompletion;
+using platform::emulated::IoRequest;
+using platform::emulated::Micros;
+using platform::emulated::RequestId;
+using platform::emulated::SubmitResult;
+
+namespace {
+
+constexpr std::uint32_t ERROR_OPERATION_ABORTED = 995;
+
+SubmitResult Done(std::uint32_t bytes) { return SubmitResult{false, 0, bytes}; }
+SubmitResult Failed(std::uint32_t status, std::uint32_t bytes = 0) { return SubmitResult{false, status, bytes}; }
+
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint32_t Le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// The configuration descriptor of a device with one interface and the two
+// endpoints of the scale's protocol.
+std::vector<std::uint8_t> ConfigurationDescriptor() {
+    return {9,    2,    32, 0, 1, 1, 0, 0x80, 50,  // configuration, total length 32
+            9,    4,    0,  0, 2, 0xFF, 0, 0, 0,   // interface 0, two endpoints
+            7,    5,    0x81, 2, 16, 0, 0,          // endpoint 0x81 bulk IN
+            7,    5,    0x02, 2, 16, 0, 0};         // endpoint 0x02 bulk OUT
+}
+
+}  // namespace
+
+UsbioDriver::UsbioDriver(std::shared_ptr<DeviceModel> model) : model_(std::move(model)) {
+    transfers_.reserve(16);
+}
+
+void UsbioDriver::SetControlAnswer(std::uint32_t code, ControlAnswer answer) { answers_[code] = std::move(answer); }
+
+void UsbioDriver::FailControl(std::uint32_t code, std::uint32_t status) {
+    if (status == 0)
+        failures_.erase(code);
+    else
+        failures_[code] = status;
+}
+
+std::string UsbioDriver::HardwareId() const {
+    const auto d = model_->DeviceDescriptor();
+    char id[32];
+    std::snprintf(id, sizeof id, "vid_%04x&pid_%04x", Le16(&d[8]), Le16(&d[10]));
+    return id;
+}
+
+std::uintptr_t UsbioDriver::OpenHandle() {
+    const std::uintptr_t context = nextContext_++;
+    handles_[context] = HandleState{};
+    return context;
+}
+
+void UsbioDriver::CloseHandle(std::uintptr_t context) {
+    std::erase_if(transfers_, [context](const Transfer& t) { return t.context == context; });
+    handles_.erase(context);
+}
+
+SubmitResult UsbioDriver::Submit(RequestId id, const IoRequest& request, IoCompletion&, Micros now) {
+    auto it = handles_.find(request.handleContext);
+    if (it == handles_.end()) return Failed(DRIVER_INVALID_PARAMETER);
+    if (model_->Unplugged()) return Failed(DRIVER_DEVICE_REMOVED);
+    if (request.kind == IoRequest::Kind::Control) return Control(request, it->second);
+    return SubmitTransfer(id, request, it->second, now);
+}
+
+SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle) {
+    if (request.code != IOCTL_GET_DRIVER_INFO && request.code != IOCTL_GET_DESCRIPTOR &&
+        request.code != IOCTL_SET_CONFIGURATION && request.code != IOCTL_BIND_PIPE) {
+        ControlRecord record;
+        record.code = request.code;
+        record.input.assign(request.input, request.input + request.inputSize);
+        record.outputSize = request.outputSize;
+        controlLog_.push_back(std::move(record));
+        auto answer = answers_.find(request.code);
+        if (answer == answers_.end()) {
+            for (std::uint32_t i = 0; i < request.outputSize; ++i)
+                request.output[i] = static_cast<std::uint8_t>(0xA0 + i);
+            return Done(request.outputSize);
+        }
+        const std::uint32_t bytes =
+            std::min<std::uint32_t>(request.outputSize, static_cast<std::uint32_t>(answer->second.output.size()));
+        if (bytes > 0) std::memcpy(request.output, answer->second.output.data(), bytes);
+        return SubmitResult{false, answer->second.status, bytes};
+    }
+    if (auto failure = failures_.find(request.code); failure != failures_.end()) return Failed(failure->second);
+
+    switch (request.code) {
+        case IOCTL_GET_DRIVER_INFO: {
+            if (request.outputSize < 12) return Failed(DRIVER_OUTPUT_BUFFER_TOO_SMALL);
+            std::memset(request.output, 0, 12);
+            const std::uint16_t version = model_->DriverInterfaceVersion();
+            request.output[0] = static_cast<std::uint8_t>(version & 0xFF);
+            request.output[1] = static_cast<std::uint8_t>(version >> 8);
+            request.output[2] = 0x02;  // driver version 2.41, build 1
+            request.output[3] = 0x29;
+            request.output[4] = 0x01;
+            return Done(12);
+        }
+        case IOCTL_GET_DESCRIPTOR: {
+            if (request.inputSize < 8) return Failed(DRIVER_INVALID_PARAMETER);
+            const std::uint8_t type = request.input[4];
+            std::vector<std::uint8_t> descriptor;
+            if (type == 1) {
+                const auto d = model_->DeviceDescriptor();
+                descriptor.assign(d.begin(), d.end());
+            } else if (type == 2) {
+                descriptor = ConfigurationDescriptor();
+            } else {
+                return Failed(DRIVER_STALL_PID);
+            }
+            const std::uint32_t bytes = std::min<std::uint32_t>(request.outputSize,
+                                                                static_cast<std::uint32_t>(descriptor.size()));
+            if (bytes > 0) std::memcpy(request.output, descriptor.data(), bytes);
+            return Done(bytes);
+        }
+        case IOCTL_SET_CONFIGURATION: {
+            if (request.inputSize < 4) return Failed(DRIVER_INVALID_PARAMETER);
+            const std::uint16_t index = Le16(request.input);
+            std::uint16_t count = Le16(request.input + 2);
+            InterfaceSetting settings[32];
+            if (count > 32) count = 32;
+            for (std::uint16_t i = 0; i < count; ++i) {
+                const std::size_t at = 4 + 8u * i;
+                if (at + 8 > request.inputSize) return Failed(DRIVER_INVALID_PARAMETER);
+                settings[i].interfaceNumber = Le16(request.input + at);
+                settings[i].alternateSetting = Le16(request.input + at + 2);
+                settings[i].maximumTransferSize = Le32(request.input + at + 4);
+            }
+            const std::uint32_t status = model_->SetConfiguration(index, settings, count);
+            if (status == 0) configured_ = true;
+            return Failed(status);
+        }
+        case IOCTL_BIND_PIPE: {
+            if (request.inputSize < 1) return Failed(DRIVER_INVALID_PARAMETER);
+            if (!configured_) return Failed(DRIVER_NOT_CONFIGURED);
+            if (handle.bound) return Failed(DRIVER_PIPE_ALREADY_BOUND);
+            const std::uint8_t endpoint = request.input[0];
+            if (!model_->HasEndpoint(endpoint)) return Failed(DRIVER_PIPE_NOT_FOUND);
+            handle.bound = true;
+            handle.endpoint = endpoint;
+            return Done(0);
+        }
+        default:
+            return Failed(DRIVER_INVALID_PARAMETER);
+    }
+}
+
+SubmitResult UsbioDriver::SubmitTransfer(RequestId id, const IoRequest& request, HandleState& handle, Time now) {
+    if (!handle.bound) return Failed(DRIVER_NOT_BOUND);
+    const bool in = (handle.endpoint & 0x80) != 0;
+    const bool read = request.kind == IoRequest::Kind::Read;
+    if (in != read) return Failed(DRIVER_INVALID_DIRECTION);
+
+    Transfer transfer{id, request.handleContext, read, handle.endpoint, request.output, request.outputSize,
+                      std::nullopt, 0};
+    if (read) {
+        std::uint32_t bytes = 0;
+        if (ServeRead(transfer, now, bytes)) return Done(bytes);
+        transfers_.push_back(transfer);
+        return SubmitResult{true, 0, 0};
+    }
+    const TransferOutcome outcome = model_->Write(handle.endpoint, request.input, request.inputSize, now);
+    switch (outcome.kind) {
+        case TransferOutcome::Kind::Done:
+            return Done(outcome.bytes);
+        case TransferOutcome::Kind::Failed:
+            return Failed(outcome.status, outcome.bytes);
+        case TransferOutcome::Kind::Pending:
+            transfer.completeAt = outcome.completeAt;
+            transfer.bytes = outcome.bytes;
+            transfers_.push_back(transfer);
+            return SubmitResult{true, 0, 0};
+    }
+    return Failed(DRIVER_INVALID_PARAMETER);
+}
+
+bool UsbioDriver::ServeRead(const Transfer& transfer, Time now, std::uint32_t& bytes) {
+    Packet packet;
+    if (!model_->TakePacket(transfer.endpoint, now, packet)) return false;
+    bytes = std::min(transfer.size, packet.size);
+    if (bytes > 0) std::memcpy(transfer.data, packet.bytes.data(), bytes);
+    return true;
+}
+
+void UsbioDriver::Cancel(RequestId id, IoCompletion& completion, Micros now) {
+    auto it = std::find_if(transfers_.begin(), transfers_.end(), [id](const Transfer& t) { return t.id == id; });
+    if (it == transfers_.end()) {
+        completion.Complete(id, ERROR_OPERATION_ABORTED, 0);
+        return;
+    }
+    const Transfer transfer = *it;
+    transfers_.erase(it);
+    std::uint32_t bytes = 0;
+    if (transfer.read) {
+        model_->OnCancel(transfer.endpoint, now);
+        if (!model_->Unplugged() && ServeRead(transfer, now, bytes)) {
+            completion.Complete(id, 0, bytes);
+            return;
+        }
+    }
+    completion.Complete(id, ERROR_OPERATION_ABORTED, 0);
+}
+
+std::optional<Micros> UsbioDriver::NextEventTime(Micros now) const {
+    std::optional<Micros> next;
+    bool waitingRead = false;
+    for (const Transfer& t : transfers_) {
+        if (t.read) waitingRead = true;
+        if (!t.read && t.completeAt && (!next || *t.completeAt < *next)) next = t.completeAt;
+    }
+    if (waitingRead) {
+        const std::optional<Time> packet = model_->NextEventTime(now);
+        if (packet && (!next || *packet < *next)) next = packet;
+    }
+    if (next && *next < now) next = now;
+    return next;
+}
+
+void UsbioDriver::Advance(IoCompletion& completion, Micros now) {
+    // Finish what is due, oldest first, one at a time: completing a request
+    // may make its owner submit the next one.
+    for (std::size_t i = 0; i < transfers_.size();) {
+        Transfer& t = transfers_[i];
+        if (model_->Unplugged()) {
+            const RequestId id = t.id;
+            transfers_.erase(transfers_.begin() + static_cast<std::ptrdiff_t>(i));
+            completion.Complete(id, DRIVER_DEVICE_REMOVED, 0);
+            continue;
+        }
+        std::uint32_t bytes = 0;
+        bool done = false;
+        if (t.read) {
+            done = ServeRead(t, now, bytes);
+        } else if (t.completeAt && *t.completeAt <= now) {
+            done = true;
+            bytes = t.bytes;
+        }
+        if (!done) {
+            ++i;
+            continue;
+        }
+        const RequestId id = t.id;
+        transfers_.erase(transfers_.begin() + static_cast<std::ptrdiff_t>(i));
+        completion.Complete(id, 0, bytes);
+    }
+}
+
+}  // namespace sim

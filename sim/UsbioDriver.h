@@ -1,0 +1,108 @@
+// The emulated driver: the driver's side of its I/O-control requests and of
+// reads and writes on pipe handles, for one device instance, routed to a
+// device model. Failures come back as the real driver reports them: the call
+// fails and the last error holds a driver status.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/emulated/EmulatedKernel.h"
+#include "sim/DeviceModel.h"
+
+namespace sim {
+
+// Driver statuses the emulation reports.
+constexpr std::uint32_t DRIVER_OUTPUT_BUFFER_TOO_SMALL = 0xE0001002;
+constexpr std::uint32_t DRIVER_NOT_CONFIGURED = 0xE0001006;
+constexpr std::uint32_t DRIVER_PIPE_ALREADY_BOUND = 0xE0001008;
+constexpr std::uint32_t DRIVER_NOT_BOUND = 0xE0001009;
+constexpr std::uint32_t DRIVER_DEVICE_REMOVED = 0xE000100A;
+constexpr std::uint32_t DRIVER_INVALID_DIRECTION = 0xE0001010;
+constexpr std::uint32_t DRIVER_PIPE_NOT_FOUND = 0xE0001013;
+constexpr std::uint32_t DRIVER_INVALID_PARAMETER = 0xE0001018;
+constexpr std::uint32_t DRIVER_STALL_PID = 0xE0000004;
+
+constexpr std::uint32_t IOCTL_GET_DESCRIPTOR = 0x80942006;
+constexpr std::uint32_t IOCTL_SET_CONFIGURATION = 0x80942024;
+constexpr std::uint32_t IOCTL_GET_DRIVER_INFO = 0x8094206C;
+constexpr std::uint32_t IOCTL_BIND_PIPE = 0x80942078;
+
+// A control request as the driver received it (tests read these back).
+struct ControlRecord {
+    std::uint32_t code = 0;
+    std::vector<std::uint8_t> input;
+    std::uint32_t outputSize = 0;
+};
+
+// A scripted answer to a control request the driver does not interpret.
+struct ControlAnswer {
+    std::uint32_t status = 0;
+    std::vector<std::uint8_t> output;  // bytes delivered (cut to the caller's size)
+};
+
+class UsbioDriver final : public platform::emulated::EmulatedDevice {
+public:
+    explicit UsbioDriver(std::shared_ptr<DeviceModel> model);
+
+    DeviceModel& Model() { return *model_; }
+
+    // Requests other than the four the driver interprets itself are recorded
+    // and answered from this table (default: success, the output filled
+    // with 0xA0, 0xA1, ... up to the caller's size).
+    void SetControlAnswer(std::uint32_t code, ControlAnswer answer);
+    // Makes one interpreted request fail with a driver status (0 clears).
+    void FailControl(std::uint32_t code, std::uint32_t status);
+    const std::vector<ControlRecord>& ControlLog() const { return controlLog_; }
+    void ClearControlLog() { controlLog_.clear(); }
+    bool Configured() const { return configured_; }
+
+    // EmulatedDevice
+    std::string HardwareId() const override;
+    std::uintptr_t OpenHandle() override;
+    void CloseHandle(std::uintptr_t context) override;
+    platform::emulated::SubmitResult Submit(platform::emulated::RequestId id,
+                                            const platform::emulated::IoRequest& request,
+                                            platform::emulated::IoCompletion& completion,
+                                            platform::emulated::Micros now) override;
+    void Cancel(platform::emulated::RequestId id, platform::emulated::IoCompletion& completion,
+                platform::emulated::Micros now) override;
+    std::optional<platform::emulated::Micros> NextEventTime(platform::emulated::Micros now) const override;
+    void Advance(platform::emulated::IoCompletion& completion, platform::emulated::Micros now) override;
+
+private:
+    struct HandleState {
+        bool bound = false;
+        std::uint8_t endpoint = 0;
+    };
+    struct Transfer {
+        platform::emulated::RequestId id;
+        std::uintptr_t context;
+        bool read;
+        std::uint8_t endpoint;
+        std::uint8_t* data;
+        std::uint32_t size;
+        std::optional<Time> completeAt;  // writes: when they finish by themselves
+        std::uint32_t bytes;
+    };
+
+    platform::emulated::SubmitResult Control(const platform::emulated::IoRequest& request, HandleState& handle);
+    platform::emulated::SubmitResult SubmitTransfer(platform::emulated::RequestId id,
+                                               const platform::emulated::IoRequest& request, HandleState& handle,
+                                               Time now);
+    bool ServeRead(const Transfer& transfer, Time now, std::uint32_t& bytes);
+
+    std::shared_ptr<DeviceModel> model_;
+    std::map<std::uintptr_t, HandleState> handles_;
+    std::uintptr_t nextContext_ = 1;
+    bool configured_ = false;
+    std::vector<Transfer> transfers_;
+    std::map<std::uint32_t, ControlAnswer> answers_;
+    std::map<std::uint32_t, std::uint32_t> failures_;
+    std::vector<ControlRecord> controlLog_;
+};
+
+}  // namespace sim

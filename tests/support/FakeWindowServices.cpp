@@ -1,0 +1,73 @@
+#include "tests/support/FakeWindowServices.h"
+
+#include "ui/DialogLayout.h"
+
+namespace testing_support {
+
+FakeWindowServices::FakeWindowServices() {
+    for (const ui::ControlTemplate& control : ui::MainDialogTemplate().controls) {
+        if (control.id == ui::ID_STATIC) continue;
+        enabled[control.id] = (control.styles & ui::STYLE_DISABLED) == 0;
+        texts[control.id] = "";
+    }
+}
+
+platform::MessageResult FakeWindowServices::ShowMessage(std::string_view text, std::string_view caption,
+                                                        platform::MessageIcon icon, platform::MessageButtons buttons) {
+    MessageRecord record{std::string(text), std::string(caption), icon, buttons};
+    messages.push_back(record);
+    if (whileMessageOpen) whileMessageOpen(record);
+    platform::MessageResult answer = platform::MessageResult::Ok;
+    if (!answers.empty()) {
+        answer = answers.front();
+        answers.pop_front();
+    }
+    // A box with OK alone can only answer OK.
+    if (buttons == platform::MessageButtons::Ok) answer = platform::MessageResult::Ok;
+    return answer;
+}
+
+void FakeWindowServices::EnableControl(int id, bool on) { enabled[id] = on; }
+
+bool FakeWindowServices::IsControlEnabled(int id) const {
+    auto it = enabled.find(id);
+    return it != enabled.end() && it->second;
+}
+
+void FakeWindowServices::StartTimer(int id, unsigned milliseconds) { timers[id] = milliseconds; }
+
+void FakeWindowServices::StopTimer(int id) { timers.erase(id); }
+
+void FakeWindowServices::SetControlText(int id, std::string_view text) {
+    ++setTextCalls;
+    texts[id].assign(text.data(), text.size());
+}
+
+std::string FakeWindowServices::GetControlText(int id) const {
+    auto it = texts.find(id);
+    return it == texts.end() ? std::string() : it->second;
+}
+
+void FakeWindowServices::FocusControl(int id) { focused.push_back(id); }
+
+void FakeWindowServices::CloseModal(platform::ModalResult result) { closed = result; }
+
+void FakeWindowServices::AppendSystemMenuItem(int commandId, std::string_view text) {
+    systemMenu.emplace_back(commandId, std::string(text));
+}
+
+std::optional<std::string> FakeWindowServices::ChooseFile(const platform::FileDialogSettings& settings) {
+    fileDialogs.push_back(FileDialogRecord{settings});
+    if (fileAnswers.empty()) return std::nullopt;
+    std::optional<std::string> answer = std::move(fileAnswers.front());
+    fileAnswers.pop_front();
+    return answer;
+}
+
+std::vector<std::string> FakeWindowServices::MessageTexts() const {
+    std::vector<std::string> result;
+    for (const MessageRecord& m : messages) result.push_back(m.text);
+    return result;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,84 @@
+// A recording double of the window services: keeps control texts and
+// enabled states (initialised from the dialog template), records every
+// message box and answers it from a script, runs timers by hand, and answers
+// file dialogs from a script.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/WindowServices.h"
+
+namespace testing_support {
+
+struct MessageRecord {
+    std::string text;
+    std::string caption;
+    platform::MessageIcon icon;
+    platform::MessageButtons buttons;
+};
+
+struct FileDialogRecord {
+    platform::FileDialogSettings settings;
+};
+
+class FakeWindowServices : public platform::WindowServices {
+public:
+    // Controls start as template 102 has them: texts empty, enabled as marked.
+    FakeWindowServices();
+
+    // ---- WindowServices
+    platform::MessageResult ShowMessage(std::string_view text, std::string_view caption, platform::MessageIcon icon,
+                                        platform::MessageButtons buttons) override;
+    void EnableControl(int id, bool enabled) override;
+    bool IsControlEnabled(int id) const override;
+    void StartTimer(int id, unsigned milliseconds) override;
+    void StopTimer(int id) override;
+    void SetControlText(int id, std::string_view text) override;
+    std::string GetControlText(int id) const override;
+    void FocusControl(int id) override;
+    void CloseModal(platform::ModalResult result) override;
+    void AppendSystemMenuItem(int commandId, std::string_view text) override;
+    void RunAboutBox() override { ++aboutBoxes; }
+    std::optional<std::string> ChooseFile(const platform::FileDialogSettings& settings) override;
+    platform::LocalDateTime LocalTime() const override { return now; }
+
+    // ---- scripting
+    // Answers for the next message boxes, in order; a box with no scripted
+    // answer gets OK.
+    void AnswerNext(platform::MessageResult answer) { answers.push_back(answer); }
+    // Runs while a message box is "open" (before it is answered), e.g. to
+    // deliver timer ticks behind it.
+    std::function<void(const MessageRecord&)> whileMessageOpen;
+    // Answers for the next file dialogs: a path, or nullopt to cancel.
+    void ChooseNext(std::optional<std::string> path) { fileAnswers.push_back(std::move(path)); }
+    // The operator types into a field: sets the text (no notification; the
+    // caller delivers OnEditChange itself).
+    void Type(int id, std::string_view text) { texts[id] = std::string(text); }
+
+    bool TimerRunning(int id) const { return timers.count(id) != 0; }
+    // Message texts in order (convenience for assertions).
+    std::vector<std::string> MessageTexts() const;
+
+    // ---- recorded state
+    std::map<int, std::string> texts;
+    std::map<int, bool> enabled;
+    std::map<int, unsigned> timers;
+    std::vector<MessageRecord> messages;
+    std::deque<platform::MessageResult> answers;
+    std::vector<FileDialogRecord> fileDialogs;
+    std::deque<std::optional<std::string>> fileAnswers;
+    std::vector<std::pair<int, std::string>> systemMenu;
+    std::vector<int> focused;
+    std::optional<platform::ModalResult> closed;
+    int aboutBoxes = 0;
+    int setTextCalls = 0;
+    platform::LocalDateTime now{2026, 12, 5, 21, 15, 18, 6};
+};
+
+}  // namespace testing_support

@@ -1,0 +1,244 @@
+#include "ui/quelmarDlg.h"
+
+#include <cstdio>
+
+#include "scale/Calibration.h"
+#include "scale/LineLimits.h"
+#include "scale/WorkMode.h"
+
+namespace ui {
+
+using platform::MessageButtons;
+using platform::MessageIcon;
+using namespace scale;
+
+namespace {
+
+// Sets a flag for the length of a scope.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+int LineOfLimitField(int id) {
+    for (int line = 1; line <= LINE_COUNT; ++line)
+        if (LIMIT_FIELD_IDS[static_cast<std::size_t>(line - 1)] == id) return line;
+    return 0;
+}
+
+}  // namespace
+
+std::optional<std::int16_t> ParseWholeNumber(std::string_view text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return std::nullopt;
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > 32768) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value < -32768 || value > 32767) return std::nullopt;
+    return static_cast<std::int16_t>(value);
+}
+
+MainDialog::MainDialog(platform::WindowServices& window, ScaleLink& link, storage::FileSystem& files,
+                       ProgramValues& program)
+    : window_(window), link_(link), context_{window, *this, values_, program, link, files} {}
+
+// ---- field exchange ---------------------------------------------------------
+
+bool MainDialog::ReadNumber(int id, std::int16_t& value) {
+    const std::optional<std::int16_t> number = ParseWholeNumber(window_.GetControlText(id));
+    if (!number) {
+        window_.ShowMessage(PROMPT_WHOLE_NUMBER, APP_CAPTION, MessageIcon::Exclamation, MessageButtons::Ok);
+        window_.FocusControl(id);
+        return false;
+    }
+    value = *number;
+    return true;
+}
+
+bool MainDialog::CheckRange(int id, std::int16_t value, std::int16_t low, std::int16_t high) {
+    if (value >= low && value <= high) return true;
+    char prompt[64];
+    std::snprintf(prompt, sizeof prompt, std::string(PROMPT_RANGE_FORMAT).c_str(), low, high);
+    window_.ShowMessage(prompt, APP_CAPTION, MessageIcon::Exclamation, MessageButtons::Ok);
+    window_.FocusControl(id);
+    return false;
+}
+
+bool MainDialog::ReadFields() {
+    FlagScope scope(exchanging_);
+    values_.countsText = window_.GetControlText(IDC_COUNTS);
+    values_.gramsText = window_.GetControlText(IDC_GRAMS);
+    values_.stateText = window_.GetControlText(IDC_STATE);
+
+    if (!ReadNumber(IDC_REFERENCE_WEIGHT, values_.referenceWeight)) return false;
+    exchangedReference_ = values_.referenceWeight;
+    if (!CheckRange(IDC_REFERENCE_WEIGHT, values_.referenceWeight, REFERENCE_WEIGHT_MIN, REFERENCE_WEIGHT_MAX))
+        return false;
+
+    for (std::size_t i = 0; i < LINE_COUNT; ++i) {
+        if (!ReadNumber(LIMIT_FIELD_IDS[i], values_.lineLimits[i])) return false;
+        exchangedLimits_[i] = values_.lineLimits[i];
+    }
+    for (std::size_t i = 0; i < LINE_COUNT; ++i)
+        if (!CheckRange(LIMIT_FIELD_IDS[i], values_.lineLimits[i], LINE_LIMIT_MIN, LINE_LIMIT_MAX)) return false;
+
+    LineStatistics& s = values_.statistics;
+    for (std::size_t i = 0; i < LINE_COUNT; ++i) {
+        s.lineCountText[i] = window_.GetControlText(IDC_LINE_COUNT_1 + static_cast<int>(i));
+        s.lineKilogramsText[i] = window_.GetControlText(IDC_LINE_KILOGRAMS_1 + static_cast<int>(i));
+    }
+    s.totalCountText = window_.GetControlText(IDC_TOTAL_COUNT);
+    s.totalKilogramsText = window_.GetControlText(IDC_TOTAL_KILOGRAMS);
+    return true;
+}
+
+void MainDialog::WriteNumber(int id, std::int16_t value, std::optional<std::int16_t>& exchanged) {
+    if (exchanged && *exchanged == value) return;
+    char text[8];
+    std::snprintf(text, sizeof text, "%d", value);
+    window_.SetControlText(id, text);
+    exchanged = value;
+}
+
+void MainDialog::ShowFields() {
+    FlagScope scope(exchanging_);
+    window_.SetControlText(IDC_COUNTS, values_.countsText);
+    window_.SetControlText(IDC_GRAMS, values_.gramsText);
+    window_.SetControlText(IDC_STATE, values_.stateText);
+    WriteNumber(IDC_REFERENCE_WEIGHT, values_.referenceWeight, exchangedReference_);
+    for (std::size_t i = 0; i < LINE_COUNT; ++i)
+        WriteNumber(LIMIT_FIELD_IDS[i], values_.lineLimits[i], exchangedLimits_[i]);
+    const LineStatistics& s = values_.statistics;
+    for (std::size_t i = 0; i < LINE_COUNT; ++i) {
+        window_.SetControlText(IDC_LINE_COUNT_1 + static_cast<int>(i), s.lineCountText[i]);
+        window_.SetControlText(IDC_LINE_KILOGRAMS_1 + static_cast<int>(i), s.lineKilogramsText[i]);
+    }
+    window_.SetControlText(IDC_TOTAL_COUNT, s.totalCountText);
+    window_.SetControlText(IDC_TOTAL_KILOGRAMS, s.totalKilogramsText);
+}
+
+// ---- start-up and exit --------------------------------------------------------
+
+bool MainDialog::ReportConnectFailure(std::string_view message) {
+    window_.ShowMessage(message, APP_CAPTION, MessageIcon::Stop, MessageButtons::Ok);
+    Exit();
+    return false;
+}
+
+void MainDialog::InitializeWindow() {
+    ShowFields();
+    window_.AppendSystemMenuItem(SYSMENU_ABOUT_ID, ABOUT_MENU_TEXT);
+
+    switch (link_.FindScale()) {
+        case FIND_OK:
+            break;
+        case FIND_NO_LIST:
+            ReportConnectFailure("No se pudo crear una lista de dispositivos");
+            return;
+        case FIND_NOT_IDENTIFIED:
+            ReportConnectFailure("Fallo el GetDescriptor");
+            return;
+        default:
+            ReportConnectFailure("No hay dispositivos USB conectados!");
+            return;
+    }
+    switch (link_.ConfigureScale()) {
+        case CONFIGURE_OK:
+            break;
+        case CONFIGURE_OPEN_FAILED:
+            ReportConnectFailure("No se pudo abrir el dispositivo");
+            return;
+        case CONFIGURE_CONFIGURATION_FAILED:
+            ReportConnectFailure("No se pudo configurar el dispositivo");
+            return;
+        case CONFIGURE_READ_PIPE_FAILED:
+            ReportConnectFailure("No se pudo bindear el pipe 0x81");
+            return;
+        default:
+            ReportConnectFailure("No se pudo bindear el pipe 0x02");
+            return;
+    }
+    window_.ShowMessage("Dispositivo Encontrado y Configurado!", APP_CAPTION, MessageIcon::Information,
+                        MessageButtons::Ok);
+    ChooseStartingMode(context_);
+    window_.FocusControl(IDC_EXIT);
+}
+
+void MainDialog::Exit() {
+    // Validate first: a refused field keeps the window, and with it the link
+    // and the counting, working.
+    if (!ReadFields()) return;
+    link_.Close();
+    window_.CloseModal(platform::ModalResult::Ok);
+}
+
+// ---- events -------------------------------------------------------------------
+
+void MainDialog::OnCommand(int id) {
+    // A disabled button cannot be pressed, whatever a platform may deliver.
+    if (!window_.IsControlEnabled(id)) return;
+    switch (id) {
+        case IDC_EXIT: Exit(); break;
+        case IDC_CALIBRATE: Calibrate(context_); break;
+        case IDC_START_TEST: StartTest(context_); break;
+        case IDC_STOP_TEST: StopTest(context_); break;
+        case IDC_START_WORK: StartWork(context_); break;
+        case IDC_STOP_WORK: StopWork(context_); break;
+        case IDC_SAVE_LIMITS: SaveLimits(context_); break;
+        case IDC_LOAD_LIMITS: LoadLimits(context_); break;
+        case IDC_SAVE_STATISTICS: SaveStatistics(context_); break;
+        case IDC_RESTART: Restart(context_); break;
+        case IDC_RESET: ConfirmReset(context_); break;
+        default: break;
+    }
+}
+
+void MainDialog::OnEditChange(int id) {
+    if (exchanging_) return;
+    if (const int line = LineOfLimitField(id); line != 0) LimitEdited(context_, line);
+}
+
+void MainDialog::OnTimer(int id) {
+    // A tick is never handled inside another (a box opened by a tick runs
+    // its own message loop).
+    if (inTick_) return;
+    FlagScope scope(inTick_);
+    if (id == TIMER_TEST) {
+        ShowTestReading(context_);
+    } else if (id == TIMER_WORK) {
+        ProcessStatus(context_);
+        ShowFields();
+    }
+}
+
+bool MainDialog::OnSysCommand(int commandId) {
+    if ((commandId & 0xFFF0) != SYSMENU_ABOUT_ID) return false;
+    window_.RunAboutBox();
+    return true;
+}
+
+// Enter and Escape do nothing in the main window: one stray keystroke must
+// not end a shift whose statistics live only in memory.
+void MainDialog::OnAccept() {}
+void MainDialog::OnCancel() {}
+
+void MainDialog::OnClose() { window_.CloseModal(platform::ModalResult::Cancel); }
+
+}  // namespace ui

@@ -1,0 +1,76 @@
+// The main window's logic: its values and their field exchange, start-up
+// and exit, the command map, the timer dispatch and the About item. It
+// reaches the screen only through the window services.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "scale/ScaleContext.h"
+#include "ui/FrontEnd.h"
+
+namespace ui {
+
+// Prompts of a refused field (caption "Quelmar", exclamation icon).
+constexpr std::string_view PROMPT_WHOLE_NUMBER = "Ingrese un numero entero.";
+// Formatted with the range's two ends.
+constexpr std::string_view PROMPT_RANGE_FORMAT = "Ingrese un numero entre %d y %d.";
+constexpr std::string_view APP_CAPTION = "Quelmar";
+constexpr std::string_view ABOUT_MENU_TEXT = "&Acerca de quelmar...";
+
+// A whole decimal number, optionally signed, that fits 16 bits; surrounding
+// blanks are allowed.
+std::optional<std::int16_t> ParseWholeNumber(std::string_view text);
+
+class MainDialog final : public DialogEvents, public scale::FieldExchange {
+public:
+    MainDialog(platform::WindowServices& window, scale::ScaleLink& link, storage::FileSystem& files,
+               scale::ProgramValues& program);
+    MainDialog(const MainDialog&) = delete;
+    MainDialog& operator=(const MainDialog&) = delete;
+
+    // DialogEvents
+    void InitializeWindow() override;
+    void OnCommand(int id) override;
+    void OnEditChange(int id) override;
+    void OnTimer(int id) override;
+    bool OnSysCommand(int commandId) override;
+    void OnAccept() override;
+    void OnCancel() override;
+    void OnClose() override;
+
+    // FieldExchange
+    bool ReadFields() override;
+    void ShowFields() override;
+
+    // "&Salir": validates the fields, and only then takes the link down and
+    // ends the window.
+    void Exit();
+
+    scale::DialogValues& Values() { return values_; }
+    scale::ScaleContext& Context() { return context_; }
+
+private:
+    bool ReadNumber(int id, std::int16_t& value);
+    bool CheckRange(int id, std::int16_t value, std::int16_t low, std::int16_t high);
+    void WriteNumber(int id, std::int16_t value, std::optional<std::int16_t>& exchanged);
+    bool ReportConnectFailure(std::string_view message);
+
+    platform::WindowServices& window_;
+    scale::ScaleLink& link_;
+    scale::DialogValues values_;
+    scale::ScaleContext context_;
+    // The window's own writes and reads raise no edit notifications.
+    bool exchanging_ = false;
+    bool inTick_ = false;
+    // What each edit field held when it was last written or read: the
+    // exchange rewrites a field only when the program changed its value
+    // since, so a refresh never discards what the operator is typing.
+    std::optional<std::int16_t> exchangedReference_;
+    std::array<std::optional<std::int16_t>, scale::LINE_COUNT> exchangedLimits_;
+};
+
+}  // namespace ui
