@@ -1,1 +1,127 @@
-// Being written.
+#include "scale/LineLimits.h"
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "scale/Calibration.h"
+#include "storage/LimitsFile.h"
+
+namespace scale {
+
+namespace {
+
+constexpr std::uint8_t ALL_LINES_EDITED = 0xFF;
+constexpr std::string_view LIMITS_CAPTION = "Enviar limites";
+// No caption of its own: the box bears the program's name.
+constexpr std::string_view NO_CAPTION = "";
+
+void ShowStop(ScaleContext& context, std::string_view text) {
+    context.window.ShowMessage(text, LIMITS_CAPTION, platform::MessageIcon::Stop, platform::MessageButtons::Ok);
+}
+
+// A factor of 0 (never calibrated), a negative one or a damaged one would
+// turn every limit into a meaningless count; such limits are never sent.
+bool IsCalibrated(float factor) {
+    return std::isfinite(factor) && factor > 0.0f;
+}
+
+bool LimitsInOrder(const std::array<std::int16_t, LINE_COUNT>& limits) {
+    for (int line = 0; line + 1 < LINE_COUNT; ++line) {
+        if (limits[line] > limits[line + 1]) return false;
+    }
+    return true;
+}
+
+// Builds and sends CMD_SET_LIMITS from the limits now held, and tells the
+// operator how it went.
+void SendAndReport(ScaleContext& context, std::uint32_t timeoutMs) {
+    const auto counts = LimitsToCounts(context.values.lineLimits, context.program.calibrationFactor);
+    if (context.link.SendLimits(counts, timeoutMs)) {
+        context.window.ShowMessage("Nuevos Limites guardados y enviados", NO_CAPTION, platform::MessageIcon::None,
+                                   platform::MessageButtons::Ok);
+    } else {
+        ShowStop(context, "No pudo enviarse");
+    }
+}
+
+std::optional<std::string> ChooseLimitsFile(ScaleContext& context, platform::FileDialogKind kind) {
+    auto path = context.window.ChooseFile(storage::LimitsFileDialog(kind));
+    if (!path) ShowStop(context, "Cancelado");
+    return path;
+}
+
+}  // namespace
+
+void LimitEdited(ScaleContext& context, int line) {
+    if (line < 1 || line > LINE_COUNT) return;
+    context.program.limitEditMask = static_cast<std::uint8_t>(context.program.limitEditMask | (1u << (line - 1)));
+    if (context.program.limitEditMask != ALL_LINES_EDITED) return;
+    context.window.EnableControl(IDC_SAVE_LIMITS, true);
+    // A refused value has been reported by the exchange itself; nothing
+    // else follows from an edit.
+    static_cast<void>(context.fields.ReadFields());
+}
+
+void SaveLimits(ScaleContext& context) {
+    if (!context.fields.ReadFields()) return;
+    if (!LimitsInOrder(context.values.lineLimits)) {
+        context.window.ShowMessage("Error en limites", NO_CAPTION, platform::MessageIcon::None,
+                                   platform::MessageButtons::Ok);
+        return;
+    }
+    // Checked before the dialog, so the operator is not asked for a file
+    // that would then be stored beside limits that were never sent.
+    if (!IsCalibrated(context.program.calibrationFactor)) {
+        ShowStop(context, "Balanza sin calibrar, no se enviaron los limites");
+        return;
+    }
+    const auto path = ChooseLimitsFile(context, platform::FileDialogKind::Save);
+    if (!path) return;
+    if (!storage::WriteLimitsFile(context.files, *path, context.values.lineLimits)) {
+        ShowStop(context, "No se pudo guardar el archivo de limites");
+        return;
+    }
+    SendAndReport(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);
+    // The calibration file keeps the limits the operator saved even when the
+    // scale did not take them: the next start-up shows them again. Its own
+    // failure is reported inside; the send already made stands.
+    static_cast<void>(SaveCalibration(context, LIMITS_CAPTION));
+}
+
+void LoadLimits(ScaleContext& context) {
+    const auto path = ChooseLimitsFile(context, platform::FileDialogKind::Open);
+    if (!path) return;
+    if (!storage::ReadLimitsFile(context.files, *path, context.values.lineLimits)) {
+        ShowStop(context, "No se pudo leer el archivo de limites");
+        return;
+    }
+    context.fields.ShowFields();
+    if (!IsCalibrated(context.program.calibrationFactor)) {
+        ShowStop(context, "Balanza sin calibrar, no se enviaron los limites");
+        return;
+    }
+    SendAndReport(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);
+}
+
+std::array<std::uint8_t, LINE_COUNT> LimitsToCounts(const std::array<std::int16_t, LINE_COUNT>& limits,
+                                                    float factor) {
+    std::array<std::uint8_t, LINE_COUNT> counts{};
+    for (int line = 0; line < LINE_COUNT; ++line) {
+        const double quotient = std::trunc(static_cast<double>(limits[line]) / static_cast<double>(factor));
+        // Clamped, not wrapped: a count past the byte's range must still sort
+        // onto the highest (or lowest) line, keeping the limits in order.
+        // A NaN quotient (never sent: the callers refuse such factors) ends
+        // at 0 rather than in undefined behaviour.
+        if (!(quotient > 0.0)) {
+            counts[line] = 0;
+        } else if (quotient >= 255.0) {
+            counts[line] = 255;
+        } else {
+            counts[line] = static_cast<std::uint8_t>(quotient);
+        }
+    }
+    return counts;
+}
+
+}  // namespace scale
