@@ -1,1 +1,182 @@
-// Being written.
+#include "app/quelmar.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/emulated/EmulatedKernel.h"
+#include "scale/ScaleLink.h"
+#include "sim/SimulatedScale.h"
+#include "sim/UsbioDriver.h"
+#include "storage/FileSystem.h"
+#include "ui/quelmarDlg.h"
+#include "usbio/UsbBuffer.h"
+#include "usbio/UsbDevice.h"
+#include "usbio/UsbPipe.h"
+
+namespace app {
+namespace {
+
+struct Options {
+    bool simulate = false;
+    bool noScale = false;
+    sim::SimulatedScaleOptions scale;
+};
+
+const char USAGE[] =
+    "Uso: quelmar [opciones]\n"
+    "  --simulate        usa la balanza simulada en lugar del driver USB\n"
+    "  --no-scale        driver simulado sin ninguna balanza conectada\n"
+    "  --seed N          semilla de la balanza simulada\n"
+    "  --rate N          piezas por segundo de la balanza simulada (0 = ninguna)\n"
+    "  --reference-on    empieza con el peso patron sobre la balanza simulada\n"
+    "  --paused          empieza con el paso de piezas detenido\n"
+    "  --help            muestra esta ayuda\n";
+
+std::optional<double> Number(const char* text) {
+    if (text == nullptr || *text == '\0') return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (*end != '\0' || !(value >= 0) || value > 1e9) return std::nullopt;
+    return value;
+}
+
+// False (after saying why on stderr) for a command line it cannot use.
+bool ParseOptions(int argc, char** argv, bool simulateByDefault, Options& options, bool& help) {
+    options.simulate = simulateByDefault;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        auto value = [&]() -> std::optional<double> { return i + 1 < argc ? Number(argv[++i]) : std::nullopt; };
+        if (std::strcmp(arg, "--simulate") == 0) {
+            options.simulate = true;
+        } else if (std::strcmp(arg, "--no-scale") == 0) {
+            options.simulate = true;
+            options.noScale = true;
+        } else if (std::strcmp(arg, "--reference-on") == 0) {
+            options.scale.referenceOn = true;
+        } else if (std::strcmp(arg, "--paused") == 0) {
+            options.scale.paused = true;
+        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            help = true;
+        } else if (std::strcmp(arg, "--seed") == 0 || std::strcmp(arg, "--rate") == 0) {
+            const std::optional<double> number = value();
+            if (!number) {
+                std::fprintf(stderr, "quelmar: %s necesita un numero positivo\n", arg);
+                return false;
+            }
+            if (arg[2] == 's')
+                options.scale.seed = static_cast<std::uint64_t>(*number);
+            else
+                options.scale.itemsPerSecond = *number;
+        } else {
+            std::fprintf(stderr, "quelmar: opcion desconocida: %s\n", arg);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The simulated scale as the terminal's status line shows it, with the keys
+// that act on it.
+class ScalePanel final : public ui::SimulatorPanel {
+public:
+    ScalePanel(sim::SimulatedScale& scale, platform::emulated::Clock& clock) : scale_(scale), clock_(clock) {}
+
+    std::string StatusLine() const override {
+        return scale_.Describe(clock_.Now()) + "   F2 peso patrón  F3 pausa  F4 desconectar";
+    }
+
+    bool HandleKey(int key) override {
+        const sim::Time now = clock_.Now();
+        switch (key) {
+            case ui::PANEL_KEY_F2: scale_.SetReferenceOn(!scale_.ReferenceOn(), now); return true;
+            case ui::PANEL_KEY_F3: scale_.SetPaused(!scale_.Paused(), now); return true;
+            case ui::PANEL_KEY_F4: scale_.Unplug(now); return true;
+            default: return false;
+        }
+    }
+
+private:
+    sim::SimulatedScale& scale_;
+    platform::emulated::Clock& clock_;
+};
+
+// The emulated driver with the simulated scale plugged in, installed as the
+// process's system calls for as long as it lives.
+class SimulatedDriver {
+public:
+    explicit SimulatedDriver(const Options& options) : kernel_(clock_), installed_(kernel_) {
+        if (options.noScale) return;
+        auto scale = std::make_shared<sim::SimulatedScale>(options.scale);
+        scale_ = scale.get();
+        kernel_.AttachDevice(std::make_shared<sim::UsbioDriver>(std::move(scale)));
+        panel_ = std::make_unique<ScalePanel>(*scale_, clock_);
+    }
+    ui::SimulatorPanel* Panel() { return panel_.get(); }
+
+private:
+    platform::emulated::RealClock clock_;
+    platform::emulated::EmulatedKernel kernel_;
+    platform::ScopedSys installed_;
+    sim::SimulatedScale* scale_ = nullptr;
+    std::unique_ptr<ScalePanel> panel_;
+};
+
+// The application object: runs the main window modally; the program ends
+// when it ends, whatever its result.
+class ScaleApp {
+public:
+    int InitInstance(ui::FrontEnd& frontEnd, ui::MainDialog& dialog) {
+        frontEnd.RunModal(dialog);
+        return 0;
+    }
+};
+
+// The global objects, built in this order before the main window exists and
+// destroyed in the reverse order after it has ended.
+struct ProgramObjects {
+    ScaleApp application;
+    usbio::UsbDevice device;
+    usbio::UsbPipe readPipe;
+    usbio::UsbPipe writePipe;
+    usbio::UsbBuffer statusBuffer{scale::STATUS_PACKET_SIZE};
+    usbio::UsbBuffer commandBuffer{scale::COMMAND_PACKET_SIZE};
+};
+
+}  // namespace
+
+const char* UsageText() { return USAGE; }
+
+int RunQuelmar(int argc, char** argv, const FrontEndFactory& makeFrontEnd, bool simulateByDefault) {
+    Options options;
+    bool help = false;
+    if (!ParseOptions(argc, argv, simulateByDefault, options, help)) {
+        std::fputs(USAGE, stderr);
+        return 2;
+    }
+    if (help) {
+        std::fputs(USAGE, stdout);
+        return 0;
+    }
+
+    std::optional<SimulatedDriver> simulated;
+    if (options.simulate) simulated.emplace(options);
+
+    int result = 0;
+    {
+        ProgramObjects objects;
+        scale::ScaleLink link(objects.device, objects.readPipe, objects.writePipe, objects.statusBuffer,
+                              objects.commandBuffer);
+        scale::ProgramValues program;
+        std::unique_ptr<ui::FrontEnd> frontEnd = makeFrontEnd(simulated ? simulated->Panel() : nullptr);
+        if (!frontEnd) return 1;
+        ui::MainDialog dialog(*frontEnd, link, storage::RealFileSystem(), program);
+        result = objects.application.InitInstance(*frontEnd, dialog);
+    }
+    return result;
+}
+
+}  // namespace app

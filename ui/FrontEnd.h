@@ -52,3 +52,13 @@ public:
 };
 
 }  // namespace ui
+
+namespace ui {
+
+// The keys a front-end hands to the simulator panel for F2, F3 and F4 (the
+// values curses uses for them).
+constexpr int PANEL_KEY_F2 = 266;
+constexpr int PANEL_KEY_F3 = 267;
+constexpr int PANEL_KEY_F4 = 268;
+
+}  // namespace ui

@@ -3,6 +3,7 @@
 // device event or to the time-out, so no test ever sleeps.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -22,11 +23,17 @@ public:
     virtual bool IsVirtual() const = 0;
 };
 
+// Counts from its own construction, so that devices built with it start
+// their life at time 0.
 class RealClock final : public Clock {
 public:
+    RealClock();
     Micros Now() const override;
     void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, Micros until) override;
     bool IsVirtual() const override { return false; }
+
+private:
+    std::chrono::steady_clock::time_point origin_;
 };
 
 class VirtualClock final : public Clock {
