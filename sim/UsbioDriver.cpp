@@ -76,22 +76,28 @@ SubmitResult UsbioDriver::Submit(RequestId id, const IoRequest& request, IoCompl
 }
 
 SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle) {
+    // Method 1 (direct in): the driver reads the second buffer, never writes it.
+    const bool directIn = (request.code & 3) == 1;
+    ControlRecord record;
+    record.code = request.code;
+    if (request.inputSize > 0) record.input.assign(request.input, request.input + request.inputSize);
+    record.outputSize = request.outputSize;
+    if (directIn && request.outputSize > 0)
+        record.directIn.assign(request.output, request.output + request.outputSize);
+    requestLog_.push_back(record);
     if (request.code != IOCTL_GET_DRIVER_INFO && request.code != IOCTL_GET_DESCRIPTOR &&
         request.code != IOCTL_SET_CONFIGURATION && request.code != IOCTL_BIND_PIPE) {
-        ControlRecord record;
-        record.code = request.code;
-        record.input.assign(request.input, request.input + request.inputSize);
-        record.outputSize = request.outputSize;
         controlLog_.push_back(std::move(record));
         auto answer = answers_.find(request.code);
         if (answer == answers_.end()) {
-            for (std::uint32_t i = 0; i < request.outputSize; ++i)
-                request.output[i] = static_cast<std::uint8_t>(0xA0 + i);
+            if (!directIn)
+                for (std::uint32_t i = 0; i < request.outputSize; ++i)
+                    request.output[i] = static_cast<std::uint8_t>(0xA0 + i);
             return Done(request.outputSize);
         }
         const std::uint32_t bytes =
             std::min<std::uint32_t>(request.outputSize, static_cast<std::uint32_t>(answer->second.output.size()));
-        if (bytes > 0) std::memcpy(request.output, answer->second.output.data(), bytes);
+        if (bytes > 0 && !directIn) std::memcpy(request.output, answer->second.output.data(), bytes);
         return SubmitResult{false, answer->second.status, bytes};
     }
     if (auto failure = failures_.find(request.code); failure != failures_.end()) return Failed(failure->second);
@@ -117,6 +123,8 @@ SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle)
                 descriptor.assign(d.begin(), d.end());
             } else if (type == 2) {
                 descriptor = ConfigurationDescriptor();
+            } else if (type == 3 && request.input[5] == 0) {
+                descriptor = {4, 3, 0x09, 0x04};  // the languages: English (United States)
             } else {
                 return Failed(DRIVER_STALL_PID);
             }

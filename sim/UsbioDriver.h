@@ -36,6 +36,9 @@ struct ControlRecord {
     std::uint32_t code = 0;
     std::vector<std::uint8_t> input;
     std::uint32_t outputSize = 0;
+    // Direct-in requests (method 1): the caller's second buffer as the
+    // driver read it.
+    std::vector<std::uint8_t> directIn;
 };
 
 // A scripted answer to a control request the driver does not interpret.
@@ -58,6 +61,9 @@ public:
     void FailControl(std::uint32_t code, std::uint32_t status);
     const std::vector<ControlRecord>& ControlLog() const { return controlLog_; }
     void ClearControlLog() { controlLog_.clear(); }
+    // Every control request, the four interpreted ones included, in order.
+    const std::vector<ControlRecord>& RequestLog() const { return requestLog_; }
+    void ClearRequestLog() { requestLog_.clear(); }
     bool Configured() const { return configured_; }
 
     // EmulatedDevice
@@ -103,6 +109,7 @@ private:
     std::map<std::uint32_t, ControlAnswer> answers_;
     std::map<std::uint32_t, std::uint32_t> failures_;
     std::vector<ControlRecord> controlLog_;
+    std::vector<ControlRecord> requestLog_;
 };
 
 }  // namespace sim

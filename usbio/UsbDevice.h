@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 
@@ -20,11 +21,47 @@ constexpr std::uint32_t IOCTL_USBIO_SET_CONFIGURATION = 0x80942024;
 constexpr std::uint32_t IOCTL_USBIO_GET_DRIVER_INFO = 0x8094206C;
 constexpr std::uint32_t IOCTL_USBIO_BIND_PIPE = 0x80942078;
 
+// The further requests. Those whose purpose this layer does not interpret
+// are named after the function number of their code (bits 2 to 13).
+constexpr std::uint32_t IOCTL_USBIO_SET_DESCRIPTOR = 0x80942009;  // direct in
+constexpr std::uint32_t IOCTL_USBIO_803 = 0x8094200C;
+constexpr std::uint32_t IOCTL_USBIO_804 = 0x80942010;
+constexpr std::uint32_t IOCTL_USBIO_805 = 0x80942014;
+constexpr std::uint32_t IOCTL_USBIO_GET_CONFIGURATION = 0x80942018;
+constexpr std::uint32_t IOCTL_USBIO_GET_INTERFACE = 0x8094201C;
+constexpr std::uint32_t IOCTL_USBIO_SUBMIT_CONFIGURATION_DESCRIPTOR = 0x80942020;
+constexpr std::uint32_t IOCTL_USBIO_80A = 0x80942028;
+constexpr std::uint32_t IOCTL_USBIO_80B = 0x8094202C;
+constexpr std::uint32_t IOCTL_USBIO_80C = 0x80942032;  // direct out
+constexpr std::uint32_t IOCTL_USBIO_80D = 0x80942035;  // direct in
+constexpr std::uint32_t IOCTL_USBIO_80F = 0x8094203C;
+constexpr std::uint32_t IOCTL_USBIO_810 = 0x80942040;
+constexpr std::uint32_t IOCTL_USBIO_814 = 0x80942050;
+constexpr std::uint32_t IOCTL_USBIO_815 = 0x80942054;
+constexpr std::uint32_t IOCTL_USBIO_816 = 0x80942058;
+constexpr std::uint32_t IOCTL_USBIO_817 = 0x8094205C;
+constexpr std::uint32_t IOCTL_USBIO_818 = 0x80942060;
+constexpr std::uint32_t IOCTL_USBIO_81C = 0x80942070;
+
+// Descriptor types as the USB standard numbers them.
+constexpr std::uint8_t DESCRIPTOR_TYPE_DEVICE = 1;
+constexpr std::uint8_t DESCRIPTOR_TYPE_CONFIGURATION = 2;
+constexpr std::uint8_t DESCRIPTOR_TYPE_STRING = 3;
+
 constexpr std::size_t DRIVER_INFO_SIZE = 12;
 constexpr std::size_t DESCRIPTOR_REQUEST_SIZE = 8;
 constexpr std::size_t CONFIGURATION_REQUEST_SIZE = 260;
 constexpr std::size_t MAX_INTERFACE_SETTINGS = 32;
 constexpr std::size_t DEVICE_DESCRIPTOR_SIZE = 18;
+constexpr std::size_t FEATURE_REQUEST_SIZE = 8;
+constexpr std::size_t RECIPIENT_INDEX_REQUEST_SIZE = 6;
+constexpr std::size_t INTERFACE_REQUEST_SIZE = 2;
+
+// Records the caller fills (or receives) for the driver's own purposes; the
+// layer passes them through as they are.
+using DeviceRecord8 = std::array<std::uint8_t, 8>;
+using DeviceRecord18 = std::array<std::uint8_t, 18>;
+using DeviceRecord776 = std::array<std::uint8_t, 776>;
 
 // What the driver tells about itself (12 bytes, little-endian).
 struct DriverInfo {
@@ -49,6 +86,10 @@ std::array<std::uint8_t, CONFIGURATION_REQUEST_SIZE> EncodeConfigurationRequest(
 std::array<std::uint8_t, DESCRIPTOR_REQUEST_SIZE> EncodeDescriptorRequest(std::uint32_t recipient, std::uint8_t type,
                                                                           std::uint8_t index,
                                                                           std::uint16_t languageId);
+std::array<std::uint8_t, FEATURE_REQUEST_SIZE> EncodeFeatureRequest(std::uint32_t recipient, std::uint16_t selector,
+                                                                    std::uint16_t index);
+std::array<std::uint8_t, RECIPIENT_INDEX_REQUEST_SIZE> EncodeRecipientIndexRequest(std::uint32_t recipient,
+                                                                                   std::uint16_t index);
 
 class UsbDevice {
 public:
@@ -84,6 +125,58 @@ public:
                             std::uint8_t index, std::uint16_t languageId);
     UsbStatus GetDeviceDescriptor(std::uint8_t (&descriptor)[DEVICE_DESCRIPTOR_SIZE]);
     UsbStatus SetConfiguration(const ConfigurationRequest& request);
+
+    // The path of the device interface last opened through a device list
+    // (it may name a device whose open failed), or null.
+    const char* DevicePath() const;
+    // Cancels every transfer and request that the calling thread started on
+    // this object's handle; the platform's result.
+    bool CancelPendingIo();
+
+    // The further requests. Each returns the status of IoControl. `size`
+    // arguments work as in GetDescriptor. Values "copied also after a
+    // failure" receive the cleared reply (0) when nothing was delivered,
+    // also when the object is not open; records marked "cleared" are zeroed
+    // before the request is issued.
+    UsbStatus SetDescriptor(const void* buffer, std::uint32_t& size, std::uint32_t recipient, std::uint8_t type,
+                            std::uint8_t index, std::uint16_t languageId);
+    UsbStatus GetConfigurationDescriptor(void* buffer, std::uint32_t& size, std::uint8_t index);
+    UsbStatus GetStringDescriptor(void* buffer, std::uint32_t& size, std::uint8_t index, std::uint16_t languageId);
+    UsbStatus DeviceRequest803(std::uint32_t recipient, std::uint16_t selector, std::uint16_t index);
+    UsbStatus DeviceRequest804(std::uint32_t recipient, std::uint16_t selector, std::uint16_t index);
+    // `value` is written also after a failure.
+    UsbStatus DeviceRequest805(std::uint16_t& value, std::uint32_t recipient, std::uint16_t index);
+    // `value` is written also after a failure.
+    UsbStatus GetConfiguration(std::uint8_t& value);
+    // The interface's alternate setting; `value` is written also after a
+    // failure.
+    UsbStatus GetInterface(std::uint8_t& value, std::uint16_t interfaceNumber);
+    // Sends a whole configuration descriptor, as long as its total-length
+    // field (bytes 2 and 3) says. Refused with USB_STATUS_INVALID_PARAMETER
+    // when the caller's `size` cannot hold that field or is smaller than the
+    // length it claims.
+    UsbStatus SubmitConfigurationDescriptor(const void* descriptor, std::uint32_t size);
+    UsbStatus DeviceRequest80A();
+    UsbStatus DeviceRequest80B(const DeviceRecord8& record);
+    UsbStatus DeviceRequest80C(void* buffer, std::uint32_t& size, const DeviceRecord18& record);
+    UsbStatus DeviceRequest80D(const void* buffer, std::uint32_t& size, const DeviceRecord18& record);
+    // `record` is cleared first.
+    UsbStatus DeviceRequest80F(DeviceRecord8& record);
+    UsbStatus DeviceRequest810(const DeviceRecord8& record);
+    // `record` is cleared first.
+    UsbStatus DeviceRequest814(DeviceRecord776& record);
+    UsbStatus DeviceRequest815();
+    // `value` is written also after a failure.
+    UsbStatus DeviceRequest816(std::uint32_t& value);
+    UsbStatus DeviceRequest817(std::uint32_t value);
+    // `value` is written only on success.
+    UsbStatus DeviceRequest818(std::uint32_t& value);
+    UsbStatus DeviceRequest81C();
+
+    // Writes "Error code 0x%08X: <text>" for `status` into the caller's area
+    // of `size` characters, cut and always terminated; returns `text`. An
+    // absent area or a size of 0 is left untouched.
+    static char* StatusText(char* text, std::size_t size, UsbStatus status);
 
 protected:
     platform::HANDLE handle_ = nullptr;

@@ -68,4 +68,68 @@ bool UsbPipe::CancelTransfer(UsbBuffer& buffer) {
     return Sys().CancelIoEx(handle_, &buffer.overlapped) != platform::FALSE_;
 }
 
+UsbStatus UsbPipe::TransferSync(void* memory, std::uint32_t& size, std::uint32_t milliseconds, bool read) {
+    UsbBuffer buffer(memory, size);
+    buffer.requestedBytes = size;
+    // The outcome, also of a refused start, is in the buffer.
+    if (read)
+        Read(buffer);
+    else
+        Write(buffer);
+    UsbStatus status = WaitForCompletion(buffer, milliseconds);
+    if (status == USB_STATUS_TIMEOUT) {
+        // Cancel this transfer only: others that this thread started on the
+        // pipe go on. The buffer cannot be released before the transfer has
+        // finished, so the second wait has no limit.
+        CancelTransfer(buffer);
+        // Data that arrived in the race with the cancellation were moved:
+        // the caller gets them, not a time-out.
+        if (WaitForCompletion(buffer, platform::INFINITE) == USB_STATUS_SUCCESS) status = USB_STATUS_SUCCESS;
+    }
+    size = buffer.transferredBytes;
+    return status;
+}
+
+UsbStatus UsbPipe::ReadSync(void* memory, std::uint32_t& size, std::uint32_t milliseconds) {
+    return TransferSync(memory, size, milliseconds, true);
+}
+
+UsbStatus UsbPipe::WriteSync(const void* memory, std::uint32_t& size, std::uint32_t milliseconds) {
+    // A write only reads the memory.
+    return TransferSync(const_cast<void*>(memory), size, milliseconds, false);
+}
+
+namespace {
+
+template <std::size_t N>
+std::uint32_t SizeOf(const std::array<std::uint8_t, N>&) {
+    return static_cast<std::uint32_t>(N);
+}
+
+}  // namespace
+
+UsbStatus UsbPipe::PipeRequest81F() { return IoControl(IOCTL_USBIO_81F, nullptr, 0, nullptr, 0); }
+
+UsbStatus UsbPipe::PipeRequest820() { return IoControl(IOCTL_USBIO_820, nullptr, 0, nullptr, 0); }
+
+UsbStatus UsbPipe::PipeRequest821() { return IoControl(IOCTL_USBIO_821, nullptr, 0, nullptr, 0); }
+
+UsbStatus UsbPipe::PipeRequest823(PipeRecord4& record) {
+    record.fill(0);
+    return IoControl(IOCTL_USBIO_823, nullptr, 0, record.data(), SizeOf(record));
+}
+
+UsbStatus UsbPipe::PipeRequest824(const PipeRecord4& record) {
+    return IoControl(IOCTL_USBIO_824, record.data(), SizeOf(record), nullptr, 0);
+}
+
+UsbStatus UsbPipe::PipeRequest828(void* buffer, std::uint32_t& size, const PipeRecord12& record) {
+    return IoControl(IOCTL_USBIO_828, record.data(), SizeOf(record), buffer, size, &size);
+}
+
+UsbStatus UsbPipe::PipeRequest829(const void* buffer, std::uint32_t& size, const PipeRecord12& record) {
+    // Direct in: the driver only reads the second buffer.
+    return IoControl(IOCTL_USBIO_829, record.data(), SizeOf(record), const_cast<void*>(buffer), size, &size);
+}
+
 }  // namespace usbio

@@ -3,12 +3,26 @@
 // device; the driver keeps the binding for that handle.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "usbio/UsbBuffer.h"
 #include "usbio/UsbDevice.h"
 
 namespace usbio {
+
+// Further requests on a pipe's own handle.
+constexpr std::uint32_t IOCTL_USBIO_81F = 0x8094207C;
+constexpr std::uint32_t IOCTL_USBIO_820 = 0x80942080;
+constexpr std::uint32_t IOCTL_USBIO_821 = 0x80942084;
+constexpr std::uint32_t IOCTL_USBIO_823 = 0x8094208C;
+constexpr std::uint32_t IOCTL_USBIO_824 = 0x80942090;
+constexpr std::uint32_t IOCTL_USBIO_828 = 0x809420A2;  // direct out
+constexpr std::uint32_t IOCTL_USBIO_829 = 0x809420A5;  // direct in
+
+// Records the caller fills (or receives) for the driver's own purposes.
+using PipeRecord4 = std::array<std::uint8_t, 4>;
+using PipeRecord12 = std::array<std::uint8_t, 12>;
 
 class UsbPipe : public UsbDevice {
 public:
@@ -37,8 +51,28 @@ public:
     // caller then waits for it to finish. False when nothing was cancelled.
     bool CancelTransfer(UsbBuffer& buffer);
 
+    // One transfer between the pipe and caller memory, waited for at most
+    // `milliseconds`. `size`: bytes to move on entry, bytes moved on return.
+    // On a time-out only this transfer is cancelled, and the call returns
+    // once it has finished: USB_STATUS_TIMEOUT, or success when the
+    // transfer completed in the race with the cancellation.
+    UsbStatus ReadSync(void* memory, std::uint32_t& size, std::uint32_t milliseconds);
+    UsbStatus WriteSync(const void* memory, std::uint32_t& size, std::uint32_t milliseconds);
+
+    // The further requests on the pipe's handle; each returns the status of
+    // IoControl. `size` works as in GetDescriptor.
+    UsbStatus PipeRequest81F();
+    UsbStatus PipeRequest820();
+    UsbStatus PipeRequest821();
+    // `record` is cleared first.
+    UsbStatus PipeRequest823(PipeRecord4& record);
+    UsbStatus PipeRequest824(const PipeRecord4& record);
+    UsbStatus PipeRequest828(void* buffer, std::uint32_t& size, const PipeRecord12& record);
+    UsbStatus PipeRequest829(const void* buffer, std::uint32_t& size, const PipeRecord12& record);
+
 private:
     bool Start(UsbBuffer& buffer, bool read);
+    UsbStatus TransferSync(void* memory, std::uint32_t& size, std::uint32_t milliseconds, bool read);
 };
 
 }  // namespace usbio

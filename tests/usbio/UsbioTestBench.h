@@ -1,0 +1,68 @@
+// The driver access layer on the emulated kernel with a virtual clock, and
+// scripted devices behind the emulated driver: what every usbio test needs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/emulated/EmulatedKernel.h"
+#include "sim/ScriptedDevice.h"
+#include "sim/UsbioDriver.h"
+#include "usbio/UsbBuffer.h"
+#include "usbio/UsbDevice.h"
+#include "usbio/UsbPipe.h"
+
+namespace usbio_test {
+
+inline constexpr platform::GUID DRIVER_CLASS = platform::emulated::DRIVER_INTERFACE_CLASS;
+inline constexpr platform::emulated::Micros MS = 1000;
+
+class UsbioTest : public ::testing::Test {
+protected:
+    platform::emulated::VirtualClock clock;
+    platform::emulated::EmulatedKernel kernel{clock};
+    platform::ScopedSys sys{kernel};
+
+    // Plugs in a scripted device; its instance number is the order of
+    // attachment.
+    sim::ScriptedDevice& Attach(std::uint16_t vendor = 0x0C70, std::uint16_t product = 0x0000) {
+        auto model = std::make_shared<sim::ScriptedDevice>(vendor, product);
+        auto driver = std::make_shared<sim::UsbioDriver>(model);
+        models_.push_back(model);
+        drivers_.push_back(driver);
+        kernel.AttachDevice(driver);
+        return *model;
+    }
+
+    sim::UsbioDriver& Driver(std::size_t instance = 0) { return *drivers_.at(instance); }
+    sim::ScriptedDevice& Model(std::size_t instance = 0) { return *models_.at(instance); }
+
+    // Configures instance `index` through `device` as the scale link does:
+    // interface 0, alternate setting 0, transfers of up to 16 bytes.
+    usbio::UsbStatus Configure(usbio::UsbDevice& device, int index = 0) {
+        const usbio::UsbStatus status = device.Open(index, nullptr, nullptr);
+        if (status != usbio::USB_STATUS_SUCCESS) return status;
+        usbio::ConfigurationRequest request;
+        request.interfaceCount = 1;
+        request.interfaces[0].maximumTransferSize = 16;
+        return device.SetConfiguration(request);
+    }
+
+    // A configured device with its read pipe bound to 0x81 and its write
+    // pipe to 0x02.
+    void OpenLink(usbio::UsbDevice& device, usbio::UsbPipe& readPipe, usbio::UsbPipe& writePipe) {
+        ASSERT_EQ(Configure(device), usbio::USB_STATUS_SUCCESS);
+        ASSERT_EQ(readPipe.Bind(0, 0x81, nullptr, nullptr), usbio::USB_STATUS_SUCCESS);
+        ASSERT_EQ(writePipe.Bind(0, 0x02, nullptr, nullptr), usbio::USB_STATUS_SUCCESS);
+    }
+
+    platform::emulated::Micros NowMs() const { return clock.Now() / MS; }
+
+private:
+    std::vector<std::shared_ptr<sim::ScriptedDevice>> models_;
+    std::vector<std::shared_ptr<sim::UsbioDriver>> drivers_;
+};
+
+}  // namespace usbio_test
