@@ -41,6 +41,7 @@ void FakeWindowServices::StopTimer(int id) { timers.erase(id); }
 void FakeWindowServices::SetControlText(int id, std::string_view text) {
     ++setTextCalls;
     texts[id].assign(text.data(), text.size());
+    if (afterSetText) afterSetText(id);
 }
 
 std::string FakeWindowServices::GetControlText(int id) const {

@@ -55,6 +55,9 @@ public:
     // Runs while a message box is "open" (before it is answered), e.g. to
     // deliver timer ticks behind it.
     std::function<void(const MessageRecord&)> whileMessageOpen;
+    // Runs after every SetControlText, like a platform that reports the
+    // program's own writes into edit fields as changes.
+    std::function<void(int)> afterSetText;
     // Answers for the next file dialogs: a path, or nullopt to cancel.
     void ChooseNext(std::optional<std::string> path) { fileAnswers.push_back(std::move(path)); }
     // The operator types into a field: sets the text (no notification; the

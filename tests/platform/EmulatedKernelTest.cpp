@@ -1,0 +1,267 @@
+// The emulated kernel against the Win32 semantics the driver layer relies
+// on: events, overlapped requests, waits on the virtual clock, cancellation,
+// device lists and names, the fault hook and what it holds.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/emulated/EmulatedKernel.h"
+
+using namespace platform;
+using namespace platform::emulated;
+
+namespace {
+
+// A device whose requests the test finishes by hand.
+class ManualDevice final : public EmulatedDevice {
+public:
+    std::string HardwareId() const override { return "vid_1234&pid_5678"; }
+    std::uintptr_t OpenHandle() override { return ++opened; }
+    void CloseHandle(std::uintptr_t) override { ++closed; }
+    SubmitResult Submit(RequestId id, const IoRequest& request, IoCompletion& c, Micros) override {
+        completion = &c;
+        last = request;
+        if (immediate) return SubmitResult{false, immediateStatus, immediateBytes};
+        pending.push_back(id);
+        return SubmitResult{true, 0, 0};
+    }
+    void Cancel(RequestId id, IoCompletion& c, Micros) override {
+        ++cancels;
+        std::erase(pending, id);
+        c.Complete(id, cancelStatus, cancelBytes);
+    }
+    std::optional<Micros> NextEventTime(Micros) const override { return dueAt; }
+    void Advance(IoCompletion& c, Micros now) override {
+        if (dueAt && *dueAt <= now && !pending.empty()) {
+            const RequestId id = pending.front();
+            pending.erase(pending.begin());
+            dueAt.reset();
+            c.Complete(id, 0, 5);
+        }
+    }
+
+    bool immediate = false;
+    DWORD immediateStatus = 0;
+    DWORD immediateBytes = 0;
+    DWORD cancelStatus = ERROR_OPERATION_ABORTED;
+    DWORD cancelBytes = 0;
+    std::optional<Micros> dueAt;
+    std::vector<RequestId> pending;
+    IoRequest last;
+    IoCompletion* completion = nullptr;
+    int opened = 0, closed = 0, cancels = 0;
+};
+
+class KernelTest : public ::testing::Test {
+protected:
+    VirtualClock clock;
+    EmulatedKernel kernel{clock};
+    std::shared_ptr<ManualDevice> device = std::make_shared<ManualDevice>();
+
+    HANDLE OpenDevice() {
+        kernel.AttachDevice(device);
+        return kernel.CreateFileA("\\\\.\\USBIO_Device0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED, nullptr);
+    }
+};
+
+TEST_F(KernelTest, AutoResetEventReleasesOneWaitOnly) {
+    HANDLE event = kernel.CreateEventA(nullptr, FALSE_, TRUE_, nullptr);
+    EXPECT_EQ(kernel.WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(kernel.WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    HANDLE manual = kernel.CreateEventA(nullptr, TRUE_, TRUE_, nullptr);
+    EXPECT_EQ(kernel.WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(kernel.WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(kernel.EventCount(), 2u);
+    EXPECT_TRUE(kernel.CloseHandle(event));
+    EXPECT_TRUE(kernel.CloseHandle(manual));
+    EXPECT_EQ(kernel.HandleCount(), 0u);
+    EXPECT_FALSE(kernel.CloseHandle(event));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(KernelTest, TimedWaitJumpsTheVirtualClockToItsDeadline) {
+    HANDLE event = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
+    EXPECT_EQ(kernel.WaitForSingleObject(event, 100), WAIT_TIMEOUT);
+    EXPECT_EQ(clock.Now(), 100'000);
+    // Nothing will ever signal it and no device has anything scheduled: an
+    // unbounded wait fails instead of hanging the test.
+    EXPECT_EQ(kernel.WaitForSingleObject(event, INFINITE), WAIT_FAILED);
+    kernel.CloseHandle(event);
+}
+
+TEST_F(KernelTest, PendingReadCompletesAtTheDevicesTimeAndSignalsItsEvent) {
+    HANDLE file = OpenDevice();
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
+    std::uint8_t data[8];
+    DWORD count = 77;
+    EXPECT_FALSE(kernel.ReadFile(file, data, sizeof data, &count, &overlapped));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_IO_PENDING);
+    EXPECT_EQ(device->last.kind, IoRequest::Kind::Read);
+    EXPECT_EQ(device->last.outputSize, 8u);
+
+    EXPECT_FALSE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_IO_INCOMPLETE);
+
+    device->dueAt = 250'000;
+    EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 100), WAIT_TIMEOUT);
+    EXPECT_EQ(clock.Now(), 100'000);
+    EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 1000), WAIT_OBJECT_0);
+    EXPECT_EQ(clock.Now(), 250'000);
+    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
+    EXPECT_EQ(count, 5u);
+    kernel.CloseHandle(overlapped.hEvent);
+    kernel.CloseHandle(file);
+}
+
+TEST_F(KernelTest, ImmediateFailureSetsTheDriversStatusAsLastError) {
+    HANDLE file = OpenDevice();
+    device->immediate = true;
+    device->immediateStatus = 0xE0001009;
+    device->immediateBytes = 3;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
+    DWORD returned = 0;
+    std::uint8_t out[4];
+    EXPECT_FALSE(kernel.DeviceIoControl(file, 0x80942000, nullptr, 0, out, sizeof out, &returned, &overlapped));
+    EXPECT_EQ(kernel.GetLastError(), 0xE0001009u);
+    EXPECT_EQ(returned, 3u);
+    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &returned, FALSE_) == FALSE_);
+    EXPECT_EQ(kernel.GetLastError(), 0xE0001009u);
+    kernel.CloseHandle(overlapped.hEvent);
+    kernel.CloseHandle(file);
+}
+
+TEST_F(KernelTest, GetOverlappedResultWaitsForAPendingControlRequest) {
+    HANDLE file = OpenDevice();
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
+    DWORD returned = 0;
+    EXPECT_FALSE(kernel.DeviceIoControl(file, 0x8094206C, nullptr, 0, nullptr, 0, &returned, &overlapped));
+    ASSERT_EQ(kernel.GetLastError(), ERROR_IO_PENDING);
+    device->dueAt = 40'000;
+    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &returned, TRUE_));
+    EXPECT_EQ(returned, 5u);
+    EXPECT_EQ(clock.Now(), 40'000);
+    // The wait consumed the auto-reset event's signal.
+    EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT);
+    kernel.CloseHandle(overlapped.hEvent);
+    kernel.CloseHandle(file);
+}
+
+TEST_F(KernelTest, CancelIoExCancelsOnlyTheNamedTransfer) {
+    HANDLE file = OpenDevice();
+    OVERLAPPED first{}, second{};
+    first.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
+    second.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
+    std::uint8_t a[8], b[8];
+    kernel.ReadFile(file, a, 8, nullptr, &first);
+    kernel.ReadFile(file, b, 8, nullptr, &second);
+    ASSERT_EQ(kernel.PendingRequestCount(), 2u);
+
+    EXPECT_TRUE(kernel.CancelIoEx(file, &second));
+    DWORD count = 0;
+    EXPECT_FALSE(kernel.GetOverlappedResult(file, &second, &count, TRUE_));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_OPERATION_ABORTED);
+    EXPECT_FALSE(kernel.GetOverlappedResult(file, &first, &count, FALSE_));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_IO_INCOMPLETE);
+    // Nothing left to cancel under that record.
+    EXPECT_FALSE(kernel.CancelIoEx(file, &second));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_NOT_FOUND);
+
+    // A transfer whose data won the race completes successfully.
+    device->cancelStatus = 0;
+    device->cancelBytes = 8;
+    EXPECT_TRUE(kernel.CancelIoEx(file, &first));
+    EXPECT_TRUE(kernel.GetOverlappedResult(file, &first, &count, FALSE_));
+    EXPECT_EQ(count, 8u);
+    kernel.CloseHandle(first.hEvent);
+    kernel.CloseHandle(second.hEvent);
+    kernel.CloseHandle(file);
+}
+
+TEST_F(KernelTest, CancelIoCancelsOnlyTheCallingThreadsRequests) {
+    HANDLE file = OpenDevice();
+    OVERLAPPED mine{}, theirs{};
+    mine.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
+    theirs.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
+    std::uint8_t a[8], b[8];
+    kernel.ReadFile(file, a, 8, nullptr, &mine);
+    std::thread other([&] { kernel.ReadFile(file, b, 8, nullptr, &theirs); });
+    other.join();
+    ASSERT_EQ(kernel.PendingRequestCount(), 2u);
+    EXPECT_TRUE(kernel.CancelIo(file));
+    EXPECT_EQ(kernel.PendingRequestCount(), 1u);
+    DWORD count = 0;
+    EXPECT_FALSE(kernel.GetOverlappedResult(file, &theirs, &count, FALSE_));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_IO_INCOMPLETE);
+    // Closing the handle cancels what is left.
+    kernel.CloseHandle(file);
+    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
+    EXPECT_EQ(device->closed, 1);
+    kernel.CloseHandle(mine.hEvent);
+    kernel.CloseHandle(theirs.hEvent);
+    EXPECT_EQ(kernel.HandleCount(), 0u);
+}
+
+TEST_F(KernelTest, DeviceListsAndNames) {
+    // No device: the list is empty and the name does not open.
+    HDEVINFO empty = kernel.SetupDiGetClassDevsA(&DRIVER_INTERFACE_CLASS, nullptr, nullptr,
+                                                 DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    ASSERT_NE(empty, INVALID_HANDLE_VALUE);
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    EXPECT_FALSE(kernel.SetupDiEnumDeviceInterfaces(empty, nullptr, &DRIVER_INTERFACE_CLASS, 0, &data));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(kernel.CreateFileA("\\\\.\\USBIO_Device0", 0, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(kernel.SetupDiDestroyDeviceInfoList(empty));
+
+    kernel.AttachDevice(device);
+    kernel.AttachDevice(std::make_shared<ManualDevice>());
+    HDEVINFO list = kernel.SetupDiGetClassDevsA(&DRIVER_INTERFACE_CLASS, nullptr, nullptr,
+                                                DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    ASSERT_TRUE(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, &DRIVER_INTERFACE_CLASS, 1, &data));
+    DWORD required = 0;
+    EXPECT_FALSE(kernel.SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    std::vector<std::uint8_t> storage(required);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage.data());
+    detail->cbSize = 1;  // a wrong size is refused like the system does
+    EXPECT_FALSE(kernel.SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required, nullptr, nullptr));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_INVALID_USER_BUFFER);
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    ASSERT_TRUE(kernel.SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required, nullptr, nullptr));
+    const std::string path = detail->DevicePath;
+    EXPECT_NE(path.find("vid_1234&pid_5678"), std::string::npos);
+    EXPECT_NE(path.find("{325ddf96-938c-11d3-9e34-0080c82727f4}"), std::string::npos);
+    HANDLE byPath = kernel.CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(byPath, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(kernel.DeviceHandleCount(), 1u);
+
+    // Unplugged after the list was made: the path no longer opens.
+    kernel.DetachDevice(1);
+    EXPECT_EQ(kernel.CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(kernel.GetLastError(), ERROR_FILE_NOT_FOUND);
+    kernel.CloseHandle(byPath);
+    EXPECT_TRUE(kernel.SetupDiDestroyDeviceInfoList(list));
+    EXPECT_EQ(kernel.HandleCount(), 0u);
+}
+
+TEST_F(KernelTest, FaultHookFailsTheNamedCallWithItsError) {
+    int creates = 0;
+    kernel.SetFaultHook([&](const char* call) -> DWORD {
+        if (std::string(call) != "CreateEventA") return 0;
+        return ++creates == 2 ? ERROR_NOT_ENOUGH_MEMORY : 0;
+    });
+    HANDLE first = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr), nullptr);
+    EXPECT_EQ(kernel.GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(kernel.EventCount(), 1u);
+    kernel.CloseHandle(first);
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// The layout table of the main window and the About box.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "scale/ControlIds.h"
+#include "ui/DialogLayout.h"
+
+using namespace ui;
+
+namespace {
+
+TEST(DialogLayout, MainWindowInventory) {
+    const DialogTemplate& main = MainDialogTemplate();
+    EXPECT_EQ(main.caption, "Quelmar");
+    EXPECT_EQ(main.cx, 323);
+    EXPECT_EQ(main.cy, 235);
+    EXPECT_EQ(main.fontName, "Times New Roman");
+    std::set<int> ids;
+    int groups = 0, labels = 0;
+    for (const ControlTemplate& c : main.controls) {
+        if (c.id != ID_STATIC) {
+            EXPECT_TRUE(ids.insert(c.id).second) << "duplicate id " << c.id;
+        }
+        if (c.kind == ControlKind::GroupBox) ++groups;
+        if (c.id == ID_STATIC && c.kind == ControlKind::Static) ++labels;
+        // Everything lies inside the window.
+        EXPECT_LE(c.rect.x + c.rect.cx, main.cx) << c.text;
+        EXPECT_LE(c.rect.y + c.rect.cy, main.cy) << c.text;
+        EXPECT_NE(c.kind, ControlKind::DefaultPushButton) << "no default push button";
+    }
+    EXPECT_EQ(groups, 10);
+    EXPECT_EQ(labels, 9);
+    // 11 buttons, 9 edit fields, 21 figures and the work group box.
+    EXPECT_EQ(ids.size(), 11u + 9u + 21u + 1u);
+    const ControlTemplate* limit8 = FindControl(main, 1016);
+    ASSERT_NE(limit8, nullptr);
+    EXPECT_EQ(limit8->rect.y, 146);
+    EXPECT_EQ(FindControl(main, 1009), nullptr);  // the ids jump from 1008 to 1010
+}
+
+TEST(DialogLayout, TabOrderIsTheTablesOrder) {
+    std::vector<int> order;
+    for (const ControlTemplate& c : MainDialogTemplate().controls)
+        if (c.styles & STYLE_TABSTOP) order.push_back(c.id);
+    const std::vector<int> expected = {1000, 1002, 1042, 1003, 1040, 1041, 1008, 1010, 1011, 1012, 1013,
+                                       1014, 1015, 1016, 1036, 1037, 1045, 1035, 1044, 1050};
+    EXPECT_EQ(order, expected);
+}
+
+TEST(DialogLayout, InitiallyDisabledButtons) {
+    std::set<int> disabled;
+    for (const ControlTemplate& c : MainDialogTemplate().controls)
+        if (c.styles & STYLE_DISABLED) disabled.insert(c.id);
+    EXPECT_EQ(disabled, (std::set<int>{1002, 1042, 1041, 1036, 1044}));
+}
+
+TEST(DialogLayout, AboutBox) {
+    const DialogTemplate& about = AboutDialogTemplate();
+    EXPECT_EQ(about.caption, "Acerca de Quelmar");
+    EXPECT_EQ(about.fontName, "MS Sans Serif");
+    EXPECT_EQ(about.pointSize, 8);
+    const ControlTemplate* ok = FindControl(about, scale::IDC_ABOUT_OK);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->kind, ControlKind::DefaultPushButton);
+    EXPECT_EQ(ok->text, "Aceptar");
+}
+
+TEST(DialogLayout, Mnemonics) {
+    Mnemonic m = ParseMnemonic("C&argar");
+    EXPECT_EQ(m.display, "Cargar");
+    EXPECT_EQ(m.letter, 'a');
+    EXPECT_EQ(m.index, 1u);
+    m = ParseMnemonic("&Calibración");
+    EXPECT_EQ(m.display, "Calibración");
+    EXPECT_EQ(m.letter, 'C');
+    m = ParseMnemonic("Salt && pepper");
+    EXPECT_EQ(m.display, "Salt & pepper");
+    EXPECT_EQ(m.letter, 0);
+    m = ParseMnemonic("trailing&");
+    EXPECT_EQ(m.display, "trailing");
+    EXPECT_EQ(m.letter, 0);
+}
+
+}  // namespace
