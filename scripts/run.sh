@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the program and runs it in this terminal on the simulated scale.
+# Extra arguments go to the program (try --help).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+ensure_packages cmake make g++ libncurses-dev
+build="$QUELMAR_ROOT/build-run"
+cmake -S "$QUELMAR_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUELMAR_TESTS=OFF -DQUELMAR_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" --target quelmar -j "$(jobs)"
+
+# The program never creates the folder of its files ("C:\velsor\"); for a
+# demo the folder is prepared in the drive it maps "C:\" to.
+drive="${QUELMAR_DRIVE_C:-${XDG_DATA_HOME:-$HOME/.local/share}/quelmar/drive_c}"
+mkdir -p "$drive/velsor"
+export QUELMAR_DRIVE_C="$drive"
+echo "Carpeta C:\\ de la demo: $drive"
+exec "$build/app/quelmar" "$@"
