@@ -21,4 +21,4 @@ ensure_packages() {
 # What the native build, its tests and the program need.
 NATIVE_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-dev libncurses-dev tmux)
 
-jobs() { nproc 2>/dev/null || echo 2; }
+build_jobs() { nproc 2>/dev/null || echo 2; }

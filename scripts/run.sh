@@ -7,7 +7,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 ensure_packages cmake make g++ libncurses-dev
 build="$QUELMAR_ROOT/build-run"
 cmake -S "$QUELMAR_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUELMAR_TESTS=OFF -DQUELMAR_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" --target quelmar -j "$(jobs)"
+cmake --build "$build" --target quelmar -j "$(build_jobs)"
 
 # The program never creates the folder of its files ("C:\velsor\"); for a
 # demo the folder is prepared in the drive it maps "C:\" to.

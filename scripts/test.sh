@@ -12,8 +12,8 @@ started=$(date +%s)
 echo "== Native build and tests"
 native="$QUELMAR_ROOT/build-test"
 cmake -S "$QUELMAR_ROOT" -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$native" -j "$(jobs)"
-ctest --test-dir "$native" --output-on-failure -j "$(jobs)"
+cmake --build "$native" -j "$(build_jobs)"
+ctest --test-dir "$native" --output-on-failure -j "$(build_jobs)"
 
 if [ -x "$QUELMAR_ROOT/scripts/test-sanitizers.sh" ]; then
     echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
