@@ -205,6 +205,14 @@ TEST_F(SaveChecks, FallFromLineSevenToEightIsCaught) {
     EXPECT_TRUE(device->Writes().empty());
 }
 
+TEST_F(SaveChecks, OrderIsCheckedBeforeTheCalibration) {
+    StartCalibrated(2.0f);
+    bench.program.calibrationFactor = 0.0f;
+    SaveAs({100, 200, 150, 300, 400, 500, 600, 700});
+    ASSERT_EQ(bench.window.messages.size(), 1u);
+    EXPECT_EQ(bench.window.messages[0].text, "Error en limites");
+}
+
 TEST_F(SaveChecks, RefusedFieldStopsWithTheExchangePromptOnly) {
     StartCalibrated(2.0f);
     TypeLine(2, "900");  // one field edited: the gate does not take it in
