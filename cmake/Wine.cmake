@@ -11,6 +11,21 @@
 # "Times New Roman" resolves to a metric-compatible font, which keeps the
 # dialog units of the main window what they are on Windows.
 
+# GoogleTest is built from source on a cross build, so its headers are not
+# system headers there: warnings inside its macros (dangling else in an
+# unbraced EXPECT_...) would fail tests that build cleanly natively. Once the
+# top-level directory has added it, its include directories are marked as
+# system ones, as they are natively.
+function(quelmar_gtest_headers_as_system)
+  foreach(target gtest gtest_main gmock gmock_main)
+    if(TARGET ${target})
+      set_property(TARGET ${target} APPEND PROPERTY INTERFACE_SYSTEM_INCLUDE_DIRECTORIES
+        $<TARGET_PROPERTY:${target},INTERFACE_INCLUDE_DIRECTORIES>)
+    endif()
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL quelmar_gtest_headers_as_system)
+
 find_program(QUELMAR_WINESERVER wineserver)
 if(NOT QUELMAR_WINE OR NOT QUELMAR_WINESERVER)
   message(STATUS "Wine not found: cross-compiled tests are built but cannot run")

@@ -1,0 +1,313 @@
+// The whole program on its Win32 window, in-process under Wine (headless):
+// app::RunQuelmar with the Win32 front-end, on the simulated scale
+// (--simulate) and on the real driver path, where Wine has no USB driver.
+// Message boxes are caught as they open and answered like an operator would.
+#include "app/quelmar.h"
+
+#include <gtest/gtest.h>
+
+#include "UiAutomation.h"
+#include "ui/win32/TextConversion.h"
+#include "ui/win32/Win32FrontEnd.h"
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "scale/ControlIds.h"
+
+namespace {
+
+using namespace win32_test;
+using ui::win32::Win32FrontEnd;
+
+const std::wstring FOUND = L"Dispositivo Encontrado y Configurado!";
+const std::wstring NO_DEVICES = L"No hay dispositivos USB conectados!";
+const std::wstring NO_CALIBRATION =
+    L"No se encontro el archivo de configuracion, deber\u00e1 calibrar la balanza y cargar los limites antes de "
+    L"empezar";
+
+// The program owns the front-end that the factory gives it and destroys it
+// before RunQuelmar returns; the test keeps the real one and lends it out.
+class LentFrontEnd final : public ui::FrontEnd {
+public:
+    explicit LentFrontEnd(ui::FrontEnd& real) : real_(real) {}
+    platform::ModalResult RunModal(ui::DialogEvents& events) override { return real_.RunModal(events); }
+    platform::MessageResult ShowMessage(std::string_view text, std::string_view caption, platform::MessageIcon icon,
+                                        platform::MessageButtons buttons) override {
+        return real_.ShowMessage(text, caption, icon, buttons);
+    }
+    void EnableControl(int id, bool enabled) override { real_.EnableControl(id, enabled); }
+    bool IsControlEnabled(int id) const override { return real_.IsControlEnabled(id); }
+    void StartTimer(int id, unsigned milliseconds) override { real_.StartTimer(id, milliseconds); }
+    void StopTimer(int id) override { real_.StopTimer(id); }
+    void SetControlText(int id, std::string_view text) override { real_.SetControlText(id, text); }
+    std::string GetControlText(int id) const override { return real_.GetControlText(id); }
+    void FocusControl(int id) override { real_.FocusControl(id); }
+    void CloseModal(platform::ModalResult result) override { real_.CloseModal(result); }
+    void AppendSystemMenuItem(int commandId, std::string_view text) override {
+        real_.AppendSystemMenuItem(commandId, text);
+    }
+    void RunAboutBox() override { real_.RunAboutBox(); }
+    std::optional<std::string> ChooseFile(const platform::FileDialogSettings& settings) override {
+        return real_.ChooseFile(settings);
+    }
+    platform::LocalDateTime LocalTime() const override { return real_.LocalTime(); }
+
+private:
+    ui::FrontEnd& real_;
+};
+
+class Win32ProgramTest : public ::testing::Test {
+protected:
+    void TearDown() override { CancelPendingSteps(); }
+
+    // Runs the program with `arguments`; `script` runs once its main window
+    // is up and must end the program through the window.
+    int RunProgram(std::vector<std::string> arguments, std::function<void()> script) {
+        arguments.insert(arguments.begin(), "quelmar");
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        WindowWatcher watcher([this, script](HWND window) {
+            if (window == frontEnd_.WindowHandle()) {
+                RunWhenShown(script);
+            } else if (IsMessageBox(window)) {
+                boxes_.push_back(ReadMessageBox(window));
+                if (onMessageBox_) {
+                    onMessageBox_(window, boxes_.back());
+                } else {
+                    Answer(window, IDOK);
+                }
+            } else if (IsDialogClass(window) && onOtherDialog_) {
+                onOtherDialog_(window);
+            }
+        });
+        const int result = app::RunQuelmar(
+            static_cast<int>(arguments.size()), argv.data(),
+            [this](ui::SimulatorPanel*) -> std::unique_ptr<ui::FrontEnd> {
+                return std::make_unique<LentFrontEnd>(frontEnd_);
+            },
+            /*simulateByDefault=*/false);
+        CancelPendingSteps();
+        EXPECT_NE(frontEnd_.LastDialogBoxResult(), -1) << "the main window was not created";
+        return result;
+    }
+
+    // The main window is activated (still hidden) when a box of its
+    // initialisation closes: the script waits until it is on screen.
+    void RunWhenShown(std::function<void()> script) {
+        Later([this, script] {
+            if (frontEnd_.WindowHandle() == nullptr) return;
+            if (!::IsWindowVisible(Window())) {
+                RunWhenShown(script);
+                return;
+            }
+            mainWindowShown_ = true;
+            script();
+        });
+    }
+
+    HWND Window() const { return static_cast<HWND>(frontEnd_.WindowHandle()); }
+    HWND Item(int id) const { return ::GetDlgItem(Window(), id); }
+    std::wstring Text(int id) const { return WindowText(Item(id)); }
+
+    // Presses "&Salir", which no mode disables.
+    void PressExit() { ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_EXIT))); }
+
+    Win32FrontEnd frontEnd_;
+    bool mainWindowShown_ = false;
+    std::vector<MessageBoxView> boxes_;
+    std::function<void(HWND, const MessageBoxView&)> onMessageBox_;
+    std::function<void(HWND)> onOtherDialog_;
+};
+
+TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
+    bool windowInitialising = false;
+    onMessageBox_ = [&](HWND box, const MessageBoxView&) {
+        windowInitialising = frontEnd_.WindowHandle() != nullptr;
+        Answer(box, IDOK);
+    };
+    const int result = RunProgram({}, [] { ADD_FAILURE() << "the window must not be shown"; });
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(mainWindowShown_);
+    EXPECT_TRUE(windowInitialising) << "the box comes from the window's initialisation";
+    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDOK) << "ended by the exit steps";
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, NO_DEVICES);
+    EXPECT_EQ(boxes_[0].caption, L"Quelmar");
+    EXPECT_EQ(boxes_[0].icon, BoxIcon::Stop);
+    EXPECT_FALSE(boxes_[0].hasCancel);
+}
+
+TEST_F(Win32ProgramTest, SimulatedScaleStartsUnconfiguredAndExitEndsTheProgram) {
+    const int result = RunProgram({"--simulate", "--paused"}, [this] {
+        EXPECT_TRUE(::IsWindowVisible(Window()));
+        EXPECT_EQ(WindowText(Window()), L"Quelmar");
+        EXPECT_EQ(Text(scale::IDC_REFERENCE_WEIGHT), L"190");
+        for (int id : scale::LIMIT_FIELD_IDS) EXPECT_EQ(Text(id), L"0") << id;
+        EXPECT_EQ(Text(scale::IDC_TOTAL_COUNT), L"0");
+        EXPECT_EQ(Text(scale::IDC_GRAMS), L"");
+        EXPECT_EQ(Text(scale::IDC_COUNTS), L"");
+        EXPECT_EQ(Text(scale::IDC_STATE), L"");
+        EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_START_WORK)));
+        EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_SAVE_LIMITS)));
+        EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_CALIBRATE)));
+        EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_START_TEST)));
+        EXPECT_EQ(::GetFocus(), Item(scale::IDC_EXIT));
+        PressExit();
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(mainWindowShown_);
+    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDOK);
+    // Found, then no calibration file in this prefix.
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[0].text, FOUND);
+    EXPECT_EQ(boxes_[0].caption, L"Quelmar");
+    EXPECT_EQ(boxes_[0].icon, BoxIcon::Information);
+    EXPECT_EQ(boxes_[1].text, NO_CALIBRATION);
+    EXPECT_EQ(boxes_[1].caption, L"Configuraci\u00f3n");
+    EXPECT_EQ(boxes_[1].icon, BoxIcon::Stop);
+}
+
+TEST_F(Win32ProgramTest, RefusedReferenceWeightPromptsAndFocusesTheField) {
+    RunProgram({"--simulate", "--paused"}, [this] {
+        ::SetWindowTextW(Item(scale::IDC_REFERENCE_WEIGHT), L"100");
+        ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_CALIBRATE)));
+        Later([this] {
+            ASSERT_EQ(boxes_.size(), 3u) << "the range prompt";
+            EXPECT_NE(boxes_[2].text.find(L"150"), std::wstring::npos) << ui::win32::Utf16ToUtf8(boxes_[2].text);
+            EXPECT_NE(boxes_[2].text.find(L"600"), std::wstring::npos);
+            EXPECT_EQ(boxes_[2].icon, BoxIcon::Exclamation);
+            EXPECT_TRUE(::IsWindowVisible(Window()));
+            EXPECT_EQ(::GetFocus(), Item(scale::IDC_REFERENCE_WEIGHT));
+            EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_START_WORK))) << "no button changed";
+            // "&Salir" validates too: refused again, the window stays.
+            ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_EXIT)));
+            Later([this] {
+                EXPECT_EQ(boxes_.size(), 4u);
+                EXPECT_TRUE(::IsWindowVisible(Window()));
+                ::SetWindowTextW(Item(scale::IDC_REFERENCE_WEIGHT), L"600");
+                PressExit();
+            });
+        });
+    });
+    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDOK);
+    EXPECT_EQ(boxes_.size(), 4u);
+}
+
+TEST_F(Win32ProgramTest, EnterAndEscapeDoNothingAndTheCloseBoxEnds) {
+    const int result = RunProgram({"--simulate", "--paused"}, [this] {
+        ::SetFocus(Item(scale::LIMIT_FIELD_IDS[0]));
+        ::PostMessageW(Item(scale::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_RETURN, 0);
+        ::PostMessageW(Item(scale::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_ESCAPE, 0);
+        Later([this] {
+            EXPECT_TRUE(::IsWindowVisible(Window())) << "Enter and Escape do not end the program";
+            EXPECT_EQ(boxes_.size(), 2u) << "and show nothing";
+            ::PostMessageW(Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDCANCEL) << "ended by the close box, not by the exit steps";
+}
+
+TEST_F(Win32ProgramTest, AboutBoxFromTheSystemMenu) {
+    std::wstring aboutCaption;
+    onOtherDialog_ = [&](HWND window) {
+        aboutCaption = WindowText(window);
+        EXPECT_TRUE(ClickIfEnabled(::GetDlgItem(window, IDOK)));
+    };
+    RunProgram({"--simulate", "--paused"}, [this] {
+        const HMENU menu = ::GetSystemMenu(Window(), FALSE);
+        const int count = ::GetMenuItemCount(menu);
+        EXPECT_EQ(::GetMenuItemID(menu, count - 1), static_cast<UINT>(scale::SYSMENU_ABOUT_ID));
+        ::SendMessageW(Window(), WM_SYSCOMMAND, scale::SYSMENU_ABOUT_ID, 0);
+        EXPECT_EQ(frontEnd_.LastAboutBoxResult(), IDOK);
+        PressExit();
+    });
+    EXPECT_EQ(aboutCaption, L"Acerca de Quelmar");
+}
+
+// With a calibration file the program starts Ready; in work mode the items
+// go on being counted while the reset question is open.
+class Win32ProgramWithCalibrationTest : public Win32ProgramTest {
+protected:
+    void SetUp() override {
+        createdFolder_ = ::CreateDirectoryW(L"C:\\velsor", nullptr) != FALSE;
+        const HANDLE file = ::CreateFileW(L"C:\\velsor\\usb.ini", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << "C:\\velsor\\usb.ini must not exist before the test";
+        // Factor 2.0 g per count, then the eight limits in grams.
+        unsigned char bytes[20] = {};
+        const float factor = 2.0f;
+        std::memcpy(bytes, &factor, 4);
+        for (int line = 0; line < 8; ++line) {
+            const std::int16_t limit = static_cast<std::int16_t>(100 * (line + 1));
+            std::memcpy(bytes + 4 + 2 * line, &limit, 2);
+        }
+        DWORD written = 0;
+        ::WriteFile(file, bytes, sizeof bytes, &written, nullptr);
+        ::CloseHandle(file);
+    }
+    void TearDown() override {
+        ::DeleteFileW(L"C:\\velsor\\usb.ini");
+        if (createdFolder_) ::RemoveDirectoryW(L"C:\\velsor");
+        Win32ProgramTest::TearDown();
+    }
+    bool createdFolder_ = false;
+};
+
+TEST_F(Win32ProgramWithCalibrationTest, ItemsAreCountedBehindTheResetQuestion) {
+    HWND question = nullptr;
+    std::wstring totalWhenAsked;
+    std::wstring totalWhenAnswered;
+    onMessageBox_ = [&](HWND box, const MessageBoxView& view) {
+        if (view.hasCancel) {
+            question = box;  // answered once items were counted behind it
+            totalWhenAsked = Text(scale::IDC_TOTAL_COUNT);
+        } else {
+            Answer(box, IDOK);
+        }
+    };
+    // Looks at the total from the question's modal loop until it moved.
+    std::function<void()> watchTotal = [&] {
+        if (question == nullptr || Text(scale::IDC_TOTAL_COUNT) == totalWhenAsked) {
+            Later(watchTotal);
+            return;
+        }
+        totalWhenAnswered = Text(scale::IDC_TOTAL_COUNT);
+        Answer(question, IDCANCEL);
+        Later([&] {
+            EXPECT_EQ(Text(scale::IDC_TOTAL_COUNT).empty(), false);
+            EXPECT_NE(Text(scale::IDC_TOTAL_COUNT), L"0") << "the reset was cancelled";
+            ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_STOP_WORK)));
+            Later([&] {
+                EXPECT_EQ(Text(scale::IDC_STATE), L"");
+                EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_START_WORK)));
+                PressExit();
+            });
+        });
+    };
+    const int result = RunProgram({"--simulate", "--rate", "40", "--seed", "7"}, [&] {
+        EXPECT_EQ(Text(scale::LIMIT_FIELD_IDS[0]), L"100");
+        EXPECT_EQ(Text(scale::LIMIT_FIELD_IDS[7]), L"800");
+        EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_SAVE_LIMITS)));
+        ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_START_WORK)));
+        Later([&] {
+            EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_STOP_WORK)));
+            EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_CALIBRATE)));
+            ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_RESET)));
+            Later(watchTotal);
+        });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDOK);
+    ASSERT_NE(question, nullptr);
+    EXPECT_NE(totalWhenAnswered, totalWhenAsked);
+    // Only the found message and the question: the calibration file was read.
+    EXPECT_EQ(boxes_.size(), 2u);
+}
+
+}  // namespace
