@@ -92,7 +92,9 @@ WindowStyles ControlWindowStyles(const ControlTemplate& control) {
 
 WindowStyles DialogWindowStyles(const DialogTemplate& dialog) {
     WindowStyles result;
-    result.style = DS_SETFONT | DS_MODALFRAME | DS_3DLOOK | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
+    // Centred on the screen (the About box on the main window).
+    result.style =
+        DS_SETFONT | DS_MODALFRAME | DS_3DLOOK | DS_CENTER | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
     if (dialog.minimizeBox) result.style |= WS_MINIMIZEBOX;
     if (dialog.inTaskBar) result.exStyle |= WS_EX_APPWINDOW;
     return result;
