@@ -1,0 +1,68 @@
+#include "ui/terminal/FileDialogModel.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace ui::terminal {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(FileDialogModelTest, PatternsMatchLikeWindowsWithoutCase) {
+    EXPECT_TRUE(MatchesPattern("turno.lim", "*.lim"));
+    EXPECT_TRUE(MatchesPattern("TURNO.LIM", "*.lim"));
+    EXPECT_FALSE(MatchesPattern("turno.lim.bak", "*.lim"));
+    EXPECT_FALSE(MatchesPattern("turno.est", "*.lim"));
+    EXPECT_TRUE(MatchesPattern("sin_extension", "*.*"));
+    EXPECT_TRUE(MatchesPattern("a.est", "*.lim;*.est"));
+    EXPECT_TRUE(MatchesPattern("a1.lim", "a?.lim"));
+    EXPECT_FALSE(MatchesPattern("a12.lim", "a?.lim"));
+}
+
+TEST(FileDialogModelTest, TheDefaultExtensionGoesOnlyOnNamesWithoutOne) {
+    EXPECT_EQ(WithDefaultExtension("turno", ".lim"), "turno.lim");
+    EXPECT_EQ(WithDefaultExtension("turno", "lim"), "turno.lim");
+    EXPECT_EQ(WithDefaultExtension("turno.txt", ".lim"), "turno.txt");
+    EXPECT_EQ(WithDefaultExtension("C:\\a.b\\turno", ".lim"), "C:\\a.b\\turno.lim");
+    EXPECT_EQ(WithDefaultExtension("turno", ""), "turno");
+}
+
+TEST(FileDialogModelTest, TypedNamesGoIntoTheFolderUnlessAbsolute) {
+    EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "a.lim"), "C:\\velsor\\a.lim");
+    EXPECT_EQ(ResolveTypedName("C:\\velsor", " a.lim "), "C:\\velsor\\a.lim");
+    EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "c:\\otra\\b.lim"), "c:\\otra\\b.lim");
+    EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "/tmp/b.lim"), "/tmp/b.lim");
+}
+
+TEST(FileDialogModelTest, PathsUnderTheDriveFolderComeBackInTheProgramsForm) {
+    EXPECT_EQ(ToProgramPath("/home/u/drive_c/velsor/a.lim", "/home/u/drive_c"), "C:\\velsor\\a.lim");
+    EXPECT_EQ(ToProgramPath("/home/u/drive_c/velsor/a.lim", "/home/u/drive_c/"), "C:\\velsor\\a.lim");
+    EXPECT_EQ(ToProgramPath("/home/u/drive_cx/a.lim", "/home/u/drive_c"), "/home/u/drive_cx/a.lim");
+    EXPECT_EQ(ToProgramPath("/tmp/a.lim", "/home/u/drive_c"), "/tmp/a.lim");
+}
+
+TEST(FileDialogModelTest, TheListingHoldsTheMatchingFilesSortedAndNothingForAMissingFolder) {
+    const fs::path dir = fs::temp_directory_path() / ("quelmar_listing_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    EXPECT_TRUE(ListFolder(dir.string(), "*.*").empty());
+    EXPECT_FALSE(fs::exists(dir));  // looking never creates the folder
+    fs::create_directories(dir / "sub.lim");
+    for (const char* name : {"b.lim", "a.lim", "c.est"}) std::ofstream(dir / name) << "x";
+    EXPECT_EQ(ListFolder(dir.string(), "*.lim"), (std::vector<std::string>{"a.lim", "b.lim"}));
+    EXPECT_EQ(ListFolder(dir.string(), "*.*"), (std::vector<std::string>{"a.lim", "b.lim", "c.est"}));
+    fs::remove_all(dir);
+}
+
+TEST(FileDialogModelTest, TextIsWrappedAtSpacesAndAtItsLineBreaks) {
+    EXPECT_EQ(WrapText("Ingrese un numero entre 150 y 600.", 16),
+              (std::vector<std::string>{"Ingrese un", "numero entre 150", "y 600."}));
+    EXPECT_EQ(WrapText("a\nb c", 10), (std::vector<std::string>{"a", "b c"}));
+    EXPECT_EQ(WrapText("abcdefgh", 3), (std::vector<std::string>{"abc", "def", "gh"}));
+    EXPECT_EQ(WrapText("Calibración lista", 11), (std::vector<std::string>{"Calibración", "lista"}));
+}
+
+}  // namespace
+}  // namespace ui::terminal
