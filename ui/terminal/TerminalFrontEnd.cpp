@@ -180,7 +180,7 @@ public:
         int buttonsWidth = 0;
         for (const auto& l : labels_) buttonsWidth += DisplayWidth(l) + 4;
         const int inner = std::max({DisplayWidth(caption_) + 4, iconWidth + textWidth + 4, buttonsWidth + 2, 24});
-        const int innerRows = static_cast<int>(lines_.size()) + 4;
+        const int innerRows = static_cast<int>(lines_.size()) + 3;
         const CellRect box = CentredBox(t, innerRows, inner);
         FillRect(t, box, ATTR_NORMAL);
         DrawFrame(t, box, "", ATTR_NORMAL);

@@ -1,0 +1,69 @@
+# Start-up, field check, About box and the ways out of the program.
+
+flow_startup_message() {
+    q_start
+    q_wait "Dispositivo Encontrado y Configurado!"
+    q_wait "(i)"
+    q_wait "[Aceptar]"
+}
+
+flow_no_calibration_warning() {
+    q_start
+    q_wait "Dispositivo Encontrado y Configurado!"
+    q_keys Enter
+    q_wait "Configuración"
+    q_wait "No se encontro el archivo de configuracion"
+    q_wait "(x)"
+    q_keys Enter
+    q_wait "[Salir]"
+    q_expect_absent "No se encontro el archivo"
+}
+
+flow_refused_reference_weight() {
+    q_start
+    q_dismiss_startup
+    q_keys BTab          # the reference weight, last in the tab order
+    q_type 100           # replaces the selected 190
+    q_keys M-s           # "&Salir"
+    q_wait "Ingrese un numero entre 150 y 600."
+    q_keys Enter
+    q_wait_gone "Ingrese un numero"
+    q_expect_running
+    q_wait "[Salir]"
+}
+
+flow_about_box() {
+    q_start
+    q_dismiss_startup
+    q_keys F10
+    q_wait "Acerca de quelmar..."
+    q_wait "Cerrar"
+    q_keys a
+    q_wait "Acerca de Quelmar"
+    q_wait "Quelmar Versión 1.0"
+    q_keys Enter
+    q_wait_gone "Quelmar Versión 1.0"
+    q_expect_running
+}
+
+flow_exit_button() {
+    q_start
+    q_dismiss_startup
+    q_keys M-s
+    q_expect_exit 0
+}
+
+flow_close_key() {
+    q_start
+    q_dismiss_startup
+    q_keys C-q
+    q_expect_exit 0
+}
+
+flow_no_scale() {
+    q_start --no-scale
+    q_wait "No hay dispositivos USB conectados!"
+    q_wait "(x)"
+    q_keys Enter
+    q_expect_exit 0
+}

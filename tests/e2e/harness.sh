@@ -1,0 +1,116 @@
+# End-to-end harness: runs the terminal program in a tmux session of its own
+# (its own tmux server, 100 x 35 cells, UTF-8), drives it with keys and
+# reads the screen. Sourced by run.sh; every function fails the test with the
+# screen shown when something does not appear in time.
+#
+#   q_start [program options]   start the program on a fresh drive C:
+#   q_keys KEY...               tmux key names: Enter Escape Tab BTab F10 M-s C-q
+#   q_type TEXT                 type literal text
+#   q_wait TEXT [SECONDS]       wait until TEXT is on the screen (default 10 s)
+#   q_wait_gone TEXT [SECONDS]  wait until TEXT has left the screen
+#   q_expect_absent TEXT        fail if TEXT is on the screen now
+#   q_expect_exit [CODE]        wait until the program ended (with CODE)
+#   q_expect_running            fail if the program has ended
+#   q_screen                    print the screen
+#   q_dismiss_startup           answer the start-up messages until the main
+#                               window shows
+#   Q_DRIVE                     the folder that stands for C: (empty at start)
+#
+# Escape followed at once by a letter is Alt+letter for the program, so send
+# Escape on its own and wait for its effect before the next key.
+
+set -u
+
+Q_PROGRAM=${Q_PROGRAM:?the program to run}
+Q_TMP=$(mktemp -d "${TMPDIR:-/tmp}/quelmar-e2e.XXXXXX")
+Q_DRIVE="$Q_TMP/drive_c"
+Q_SOCKET="$Q_TMP/tmux.socket"
+Q_SESSION="quelmar"
+Q_EXIT_MARK="__QUELMAR_EXIT__="
+mkdir -p "$Q_DRIVE"
+
+q_tmux() { tmux -S "$Q_SOCKET" -f /dev/null "$@"; }
+
+q_cleanup() {
+    q_tmux kill-server >/dev/null 2>&1
+    rm -rf "$Q_TMP"
+}
+trap q_cleanup EXIT
+trap 'exit 130' INT TERM
+
+q_fail() {
+    echo "FAILED: $*" >&2
+    echo "---- screen ----" >&2
+    q_screen >&2 || true
+    echo "----------------" >&2
+    exit 1
+}
+
+q_screen() { q_tmux capture-pane -p -t "$Q_SESSION" 2>/dev/null; }
+
+q_start() {
+    local quoted="" arg
+    for arg in "$Q_PROGRAM" "$@"; do quoted+=" $(printf '%q' "$arg")"; done
+    # The exit mark and the pause keep the pane (and the exit code) readable
+    # after the program ended.
+    q_tmux new-session -d -s "$Q_SESSION" -x 100 -y 35 \
+        "env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=screen-256color QUELMAR_DRIVE_C=$(printf '%q' "$Q_DRIVE") $quoted; echo; echo $Q_EXIT_MARK\$?; sleep 600" ||
+        q_fail "tmux could not start the program"
+}
+
+q_keys() { q_tmux send-keys -t "$Q_SESSION" "$@"; }
+q_type() { q_tmux send-keys -t "$Q_SESSION" -l "$1"; }
+
+q_wait() {
+    local text=$1 limit=${2:-10} deadline
+    deadline=$(($(date +%s) + limit))
+    while :; do
+        q_screen | grep -qF -- "$text" && return 0
+        [ "$(date +%s)" -ge "$deadline" ] && q_fail "\"$text\" did not appear within ${limit} s"
+        sleep 0.1
+    done
+}
+
+q_wait_gone() {
+    local text=$1 limit=${2:-10} deadline
+    deadline=$(($(date +%s) + limit))
+    while :; do
+        q_screen | grep -qF -- "$text" || return 0
+        [ "$(date +%s)" -ge "$deadline" ] && q_fail "\"$text\" did not go away within ${limit} s"
+        sleep 0.1
+    done
+}
+
+q_expect_absent() {
+    q_screen | grep -qF -- "$1" && q_fail "\"$1\" is on the screen"
+    return 0
+}
+
+q_expect_exit() {
+    q_wait "$Q_EXIT_MARK" "${2:-10}"
+    local code
+    code=$(q_screen | sed -n "s/^$Q_EXIT_MARK\\([0-9]*\\).*/\\1/p" | tail -n 1)
+    if [ -n "${1:-}" ] && [ "$code" != "$1" ]; then q_fail "the program ended with $code, not $1"; fi
+    return 0
+}
+
+q_expect_running() {
+    q_screen | grep -qF -- "$Q_EXIT_MARK" && q_fail "the program has ended"
+    return 0
+}
+
+q_dismiss_startup() {
+    q_wait "Dispositivo Encontrado y Configurado!"
+    q_keys Enter
+    local deadline=$(($(date +%s) + 10))
+    while :; do
+        local screen
+        screen=$(q_screen)
+        case "$screen" in
+            *"[Salir]"*) return 0 ;;
+            *"Configuración ─"*) q_keys Enter; sleep 0.2 ;;
+        esac
+        [ "$(date +%s)" -ge "$deadline" ] && q_fail "the main window did not show"
+        sleep 0.1
+    done
+}
