@@ -193,15 +193,19 @@ TEST_F(UsbBufferPoolTest, APoolBufferCarriesATransferIntoItsPlaceInTheBlock) {
 TEST_F(UsbBufferPoolTest, SeveralThreadsTakeAndReturnBuffersWithoutSharingOne) {
     constexpr std::uint32_t BUFFERS = 6;
     constexpr int THREADS = 4;
-    constexpr int ROUNDS = 3000;
+    constexpr int ROUNDS = 500000;
     ASSERT_TRUE(pool.Allocate(16, BUFFERS));
     const std::uint8_t* block = pool.MemoryBlock();
     std::array<std::atomic<int>, BUFFERS> holders{};
     std::atomic<int> shared{0};
     std::atomic<int> refusedPuts{0};
     std::atomic<int> taken{0};
+    std::atomic<int> ready{0};
 
     auto worker = [&](std::uint8_t mark) {
+        // Start together, so that the threads really contend for the pool.
+        ++ready;
+        while (ready.load() < THREADS) std::this_thread::yield();
         for (int round = 0; round < ROUNDS; ++round) {
             // Two at a time, so that threads also run the pool dry.
             UsbBuffer* held[2] = {pool.Get(), pool.Get()};
