@@ -11,6 +11,8 @@
 #include <time.h>
 
 #include <array>
+#include <charconv>
+#include <cstdio>
 #include <cstdint>
 #include <memory>
 
@@ -217,6 +219,37 @@ void BM_TestTick(benchmark::State& state) {
     if (rig.scale.dialog.Values().countsText != "95") state.SkipWithError("no reading shown");
 }
 BENCHMARK(BM_TestTick);
+
+// Counting one item alone: the line's and the totals' numbers and their four
+// texts, without the read.
+void BM_CountItem(benchmark::State& state) {
+    scale::LineStatistics statistics;
+    int line = 0;
+    Measure(state, [&] { scale::CountItem(statistics, line++ % 8 + 1, 95, 2.0f); });
+}
+BENCHMARK(BM_CountItem);
+
+// The two ways of formatting a kilogram text with two decimals, for the
+// analysis of the tick's cost (the same digits: both round exactly).
+void BM_FormatKilograms_Snprintf(benchmark::State& state) {
+    char text[64];
+    double kilograms = 12345.678;
+    Measure(state, [&] {
+        kilograms += 0.19;
+        benchmark::DoNotOptimize(std::snprintf(text, sizeof text, "%.2f", kilograms));
+    });
+}
+BENCHMARK(BM_FormatKilograms_Snprintf);
+
+void BM_FormatKilograms_ToChars(benchmark::State& state) {
+    char text[64];
+    double kilograms = 12345.678;
+    Measure(state, [&] {
+        kilograms += 0.19;
+        benchmark::DoNotOptimize(std::to_chars(text, text + sizeof text, kilograms, std::chars_format::fixed, 2));
+    });
+}
+BENCHMARK(BM_FormatKilograms_ToChars);
 
 // ---- status texts ---------------------------------------------------------------
 

@@ -1,0 +1,38 @@
+// Runs every fuzz target over its seed corpus (and over whatever a fuzzing
+// run added to it), so that the normal test suite replays them with any
+// compiler. A broken invariant aborts the test.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "tests/fuzz/FuzzTargets.h"
+
+namespace {
+
+using Target = int (*)(const std::uint8_t*, std::size_t);
+
+std::size_t Replay(const char* name, Target target) {
+    const std::filesystem::path folder = std::filesystem::path(QUELMAR_FUZZ_CORPUS) / name;
+    std::size_t inputs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        SCOPED_TRACE(entry.path().string());
+        target(bytes.data(), bytes.size());
+        ++inputs;
+    }
+    // The empty input too: every reader must take it.
+    target(nullptr, 0);
+    return inputs;
+}
+
+TEST(FuzzReplay, CalibrationFile) { EXPECT_GE(Replay("calibration_file", fuzz::CalibrationFileTarget), 4u); }
+TEST(FuzzReplay, LimitsFile) { EXPECT_GE(Replay("limits_file", fuzz::LimitsFileTarget), 4u); }
+TEST(FuzzReplay, Fields) { EXPECT_GE(Replay("fields", fuzz::FieldsTarget), 4u); }
+TEST(FuzzReplay, WorkMode) { EXPECT_GE(Replay("work_mode", fuzz::WorkModeTarget), 4u); }
+
+}  // namespace
