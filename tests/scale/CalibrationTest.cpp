@@ -235,6 +235,7 @@ TEST_F(CalibrationTest, CalibrationFileThatCannotBeWrittenIsReportedAndTheFactor
     EXPECT_EQ(CalibrationFile(), before);
 }
 
+#ifndef _WIN32  // "c:\\" is mapped to a folder of QUELMAR_DRIVE_C on POSIX only
 TEST_F(CalibrationTest, SaveIntoAMissingFolderOnRealFiles) {
     // The real file system never creates "velsor": the save fails cleanly.
     const auto root = std::filesystem::temp_directory_path() / "quelmar-calibration-test";
@@ -255,6 +256,7 @@ TEST_F(CalibrationTest, SaveIntoAMissingFolderOnRealFiles) {
     std::filesystem::remove_all(root);
     unsetenv("QUELMAR_DRIVE_C");
 }
+#endif
 
 // ---- test mode
 
