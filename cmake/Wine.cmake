@@ -43,10 +43,19 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml='
 unset DISPLAY WAYLAND_DISPLAY
 exec </dev/null >/dev/null 2>&1
+fresh=0
+[ -f '${QUELMAR_WINEPREFIX}/system.reg' ] || fresh=1
 mkdir -p '${QUELMAR_WINEPREFIX}' || exit 1
 '${QUELMAR_WINESERVER}' -p 60 || exit 1
 '${QUELMAR_WINE}' reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d x11,null /f || exit 1
 '${QUELMAR_WINE}' reg add 'HKCU\\Software\\Wine\\Fonts\\Replacements' /v 'Times New Roman' /d 'Liberation Serif' /f || exit 1
+if [ $fresh = 1 ]; then
+  # A new prefix started its desktop before the settings above existed:
+  # start over so that windows get the null display driver.
+  '${QUELMAR_WINESERVER}' -k
+  '${QUELMAR_WINESERVER}' -w
+  '${QUELMAR_WINESERVER}' -p 60 || exit 1
+fi
 '${QUELMAR_WINE}' cmd /c exit
 ")
 
