@@ -32,7 +32,8 @@ bool ScriptedDevice::HasEndpoint(std::uint8_t address) const {
 void ScriptedDevice::QueuePacket(std::vector<std::uint8_t> bytes, Time at) {
     Timed timed{at, {}};
     timed.packet.size = static_cast<std::uint32_t>(std::min(bytes.size(), MAX_PACKET));
-    std::memcpy(timed.packet.bytes.data(), bytes.data(), timed.packet.size);
+    // An empty vector's data() may be null, which memcpy must not be given.
+    if (timed.packet.size > 0) std::memcpy(timed.packet.bytes.data(), bytes.data(), timed.packet.size);
     // Keep the queue in time order; packets due at the same time keep the
     // order they were queued in.
     auto it = std::upper_bound(in_.begin(), in_.end(), at, [](Time t, const Timed& p) { return t < p.at; });
@@ -86,7 +87,8 @@ void ScriptedDevice::OnCancel(std::uint8_t, Time now) {
     onCancel_.reset();
     Timed timed{now, {}};
     timed.packet.size = static_cast<std::uint32_t>(std::min(bytes.size(), MAX_PACKET));
-    std::memcpy(timed.packet.bytes.data(), bytes.data(), timed.packet.size);
+    // An empty vector's data() may be null, which memcpy must not be given.
+    if (timed.packet.size > 0) std::memcpy(timed.packet.bytes.data(), bytes.data(), timed.packet.size);
     in_.push_front(timed);
 }
 

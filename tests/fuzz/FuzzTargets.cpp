@@ -170,10 +170,6 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
     for (std::size_t at = 0; at < size;) {
         const std::size_t length = std::min<std::size_t>(data[at] % 9, size - at - 1);
         packets.emplace_back(data + at + 1, data + at + 1 + length);
-        // ScriptedDevice::QueuePacket passes data() to memcpy even for an
-        // empty packet; give it storage so that the sanitizers look at the
-        // program, not at the double (see ScriptedDeviceTest in tests/faults).
-        packets.back().reserve(1);
         at += 1 + length;
     }
     for (const auto& packet : packets) device.QueuePacket(packet);
