@@ -429,23 +429,24 @@ protected:
         std::filesystem::remove_all(root);
     }
 
-    // Runs one dialog from a button press and keeps its answer and a view of
-    // the screen taken at the first tick.
-    void RunDialog(platform::FileDialogKind kind) {
+    // Runs one dialog from a press of "C&argar", then the keys the script
+    // gives, and keeps its answer and views of the screen at the first ticks.
+    void RunDialog(platform::FileDialogKind kind, const std::function<void()>& script) {
         events.onCommand = [this, kind](int) {
             platform::FileDialogSettings settings;
             settings.kind = kind;
             settings.initialFolder = folder;
             settings.filters = {{"Archivos Límites USB(*.lim)", "*.lim"}, {"Todos los archivos(*.*)", "*.*"}};
             settings.defaultExtension = ".lim";
-            window->StartTimer(9, 1);
+            window->StartTimer(9, 10);
             answer = window->ChooseFile(settings);
             window->StopTimer(9);
         };
         events.onTimer = [this](int) {
-            if (screens.size() < 8) screens.push_back(Snapshot());
+            if (screens.size() < 100) screens.push_back(Snapshot());
         };
         terminal->Key_(Alt('a'));
+        script();
         Run();
     }
 
@@ -453,13 +454,20 @@ protected:
     std::string folder = "C:\\velsor\\";
     std::optional<std::string> answer;
     std::vector<std::string> screens;
+
+    bool AnyScreenShows(std::string_view text) const {
+        for (const auto& screen : screens)
+            if (screen.find(text) != std::string::npos) return true;
+        return false;
+    }
 };
 
 TEST_F(FileDialogTest, OpenListsTheFirstFiltersFilesAndReturnsTheProgramsPath) {
-    terminal->KeyAt(5, Key::Char('t'));
-    terminal->Type("urno");
-    terminal->KeyAt(10, Enter());
-    RunDialog(platform::FileDialogKind::Open);
+    RunDialog(platform::FileDialogKind::Open, [&] {
+        terminal->KeyAt(100, Key::Char('t'));
+        terminal->Type("urno");
+        terminal->KeyAt(200, Enter());
+    });
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(*answer, "C:\\velsor\\turno.lim");  // default extension added
     ASSERT_FALSE(screens.empty());
@@ -470,60 +478,64 @@ TEST_F(FileDialogTest, OpenListsTheFirstFiltersFilesAndReturnsTheProgramsPath) {
 }
 
 TEST_F(FileDialogTest, TheSecondFilterShowsEveryFileAndTheListFillsTheName) {
-    terminal->KeyAt(2, Alt('t'));
-    terminal->KeyAt(3, Key::Char(' '));      // "Todos los archivos(*.*)"
-    terminal->KeyAt(5, Alt('l'));
-    terminal->KeyAt(6, Key::Special(KEY_CODE_DOWN));  // the first: informe.est
-    terminal->KeyAt(9, Enter());
-    RunDialog(platform::FileDialogKind::Open);
-    ASSERT_GE(screens.size(), 5u);
-    EXPECT_NE(screens[4].find("informe.est"), std::string::npos) << screens[4];
-    EXPECT_NE(screens[4].find("Todos los archivos(*.*)"), std::string::npos);
+    RunDialog(platform::FileDialogKind::Open, [&] {
+        terminal->KeyAt(40, Alt('t'));
+        terminal->KeyAt(60, Key::Char(' '));      // "Todos los archivos(*.*)"
+        terminal->KeyAt(100, Alt('l'));
+        terminal->KeyAt(120, Key::Special(KEY_CODE_DOWN));  // the first: informe.est
+        terminal->KeyAt(180, Enter());
+    });
+    ASSERT_FALSE(screens.empty());
+    EXPECT_EQ(screens.front().find("informe.est"), std::string::npos) << screens.front();
+    EXPECT_TRUE(AnyScreenShows("informe.est"));
+    EXPECT_TRUE(AnyScreenShows("< Todos los archivos(*.*) >"));
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(*answer, "C:\\velsor\\informe.est");
 }
 
 TEST_F(FileDialogTest, SavingOverAFileAsksFirstAndCancelKeepsTheDialogOpen) {
-    terminal->KeyAt(2, Key::Char('n'));
-    terminal->Type("oche");
-    terminal->KeyAt(3, Enter());   // exists: the question
-    terminal->KeyAt(5, Escape());  // Cancel: back in the dialog
-    terminal->KeyAt(7, Enter());   // asked again
-    terminal->KeyAt(9, Enter());   // OK
-    RunDialog(platform::FileDialogKind::Save);
+    RunDialog(platform::FileDialogKind::Save, [&] {
+        terminal->KeyAt(40, Key::Char('n'));
+        terminal->Type("oche");
+        terminal->KeyAt(60, Enter());   // exists: the question
+        terminal->KeyAt(100, Escape());  // Cancel: back in the dialog
+        terminal->KeyAt(140, Enter());   // asked again
+        terminal->KeyAt(180, Enter());   // OK
+    });
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(*answer, "C:\\velsor\\noche.lim");
-    bool asked = false;
-    for (const auto& s : screens) asked |= s.find("noche.lim ya existe. ¿Desea reemplazarlo?") != std::string::npos;
-    EXPECT_TRUE(asked);
+    EXPECT_TRUE(AnyScreenShows("noche.lim ya existe. ¿Desea reemplazarlo?"));
 }
 
 TEST_F(FileDialogTest, SavingANewNameAsksNothingAndEscapeCancels) {
-    terminal->Type("nuevo");
-    terminal->Key_(Enter());
-    RunDialog(platform::FileDialogKind::Save);
+    RunDialog(platform::FileDialogKind::Save, [&] {
+        terminal->Type("nuevo");
+        terminal->Key_(Enter());
+    });
     EXPECT_EQ(answer, std::optional<std::string>("C:\\velsor\\nuevo.lim"));
     EXPECT_FALSE(std::filesystem::exists(root / "velsor" / "nuevo.lim"));  // the caller writes it
 
     screens.clear();
-    terminal->Type("otro");
-    terminal->Key_(Escape());
-    RunDialog(platform::FileDialogKind::Save);
+    RunDialog(platform::FileDialogKind::Save, [&] {
+        terminal->Type("otro");
+        terminal->Key_(Escape());
+    });
     EXPECT_FALSE(answer.has_value());
 }
 
 TEST_F(FileDialogTest, OpeningAMissingFileSaysSoAndAMissingFolderIsNeverCreated) {
     folder = "C:\\nohay\\";
-    terminal->KeyAt(2, Key::Char('x'));
-    terminal->KeyAt(3, Enter());   // no such file
-    terminal->KeyAt(5, Enter());   // OK on the message
-    terminal->KeyAt(7, Escape());  // gives up
-    RunDialog(platform::FileDialogKind::Open);
+    RunDialog(platform::FileDialogKind::Open, [&] {
+        terminal->KeyAt(40, Key::Char('x'));
+        terminal->KeyAt(60, Enter());   // no such file
+        terminal->KeyAt(100, Enter());   // OK on the message
+        terminal->KeyAt(140, Escape());  // gives up
+    });
     EXPECT_FALSE(answer.has_value());
-    ASSERT_GE(screens.size(), 4u);
-    EXPECT_NE(screens[0].find("(ningún archivo)"), std::string::npos) << screens[0];
-    EXPECT_NE(screens[3].find("x.lim"), std::string::npos) << screens[3];
-    EXPECT_NE(screens[3].find("No se encontró el archivo"), std::string::npos) << screens[3];
+    ASSERT_FALSE(screens.empty());
+    EXPECT_NE(screens.front().find("(ningún archivo)"), std::string::npos) << screens.front();
+    EXPECT_TRUE(AnyScreenShows("x.lim"));
+    EXPECT_TRUE(AnyScreenShows("No se encontró el archivo"));
     EXPECT_FALSE(std::filesystem::exists(root / "nohay"));
 }
 

@@ -10,6 +10,10 @@
 #include "ui/terminal/FileDialogModel.h"
 
 namespace ui::terminal {
+
+// The simulator panel reads the same key codes as this front-end hands it.
+static_assert(KeyCodeF(2) == PANEL_KEY_F2 && KeyCodeF(3) == PANEL_KEY_F3 && KeyCodeF(4) == PANEL_KEY_F4);
+
 namespace {
 
 constexpr std::size_t NONE = static_cast<std::size_t>(-1);
@@ -863,10 +867,11 @@ void TerminalFrontEnd::DrawBottomLines() {
     Terminal& t = *terminal_;
     const int row = DIALOG_FIRST_ROW + DIALOG_ROWS;
     if (options_.panel) {
-        const std::vector<std::string> cells = Cells(options_.panel->StatusLine());
-        t.Put(row, 0, Join(cells, 0, MIN_COLUMNS), ATTR_BOLD);
+        const std::vector<std::string> lines = WrapText(options_.panel->StatusLine(), t.Columns());
+        for (std::size_t i = 0; i < lines.size() && i < static_cast<std::size_t>(STATUS_ROWS); ++i)
+            t.Put(row + static_cast<int>(i), 0, lines[i], ATTR_BOLD);
     }
-    t.Put(row + 1, 0, "Tab mover  Alt+letra botón  Enter aceptar  Esc cancelar  F10 menú  Ctrl+Q cerrar",
+    t.Put(row + STATUS_ROWS, 0, "Tab mover  Alt+letra botón  Enter aceptar  Esc cancelar  F10 menú  Ctrl+Q cerrar",
           ATTR_DIM);
 }
 

@@ -24,9 +24,10 @@ namespace ui::terminal {
 constexpr int MIN_COLUMNS = 80;
 constexpr int MIN_ROWS = 30;
 // Rows of the screen outside the dialog: the title bar above it, the
-// simulator's status line and the key help below it.
+// simulator's status (two rows, its text wrapped) and the key help below it.
 constexpr int DIALOG_FIRST_ROW = 1;
-constexpr int DIALOG_ROWS = MIN_ROWS - 3;
+constexpr int STATUS_ROWS = 2;
+constexpr int DIALOG_ROWS = MIN_ROWS - DIALOG_FIRST_ROW - STATUS_ROWS - 1;
 
 struct TerminalOptions {
     std::string applicationName = "quelmar";  // caption of boxes without one
