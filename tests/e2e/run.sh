@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs one end-to-end flow: run.sh PROGRAM FLOW. The flows are the functions
-# named flow_* in flows/*.sh.
+# named flow_* in flows/*.sh. To add one, write a function flow_NAME (harness
+# calls from harness.sh) in a file of flows/, one file per area; CMake turns
+# it into the CTest test e2e_NAME at the next configure.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 if [ $# -ne 2 ]; then
