@@ -275,6 +275,22 @@ TEST_F(FrontEndTest, UnusedKeysGoToTheSimulatedScale) {
     EXPECT_EQ(panel.keys, (std::vector<int>{KeyCodeF(2), KeyCodeF(4)}));
 }
 
+TEST_F(FrontEndTest, TheSimulatedScaleTakesItsKeysWhileAMessageBoxWaits) {
+    // A calibration asks for the reference weight in a message box: the
+    // operator must be able to put it on (F2) before answering.
+    MessageResult answer = MessageResult::Cancel;
+    events.onInit = [&] {
+        answer = window->ShowMessage("Ponga el peso patron sobre la balanza", "Calibracion de Balanza",
+                                     MessageIcon::Exclamation, MessageButtons::OkCancel);
+    };
+    terminal->Key_(F(2));
+    terminal->Key_(Enter());
+    terminal->Key_(Escape());
+    Run();
+    EXPECT_EQ(panel.keys, std::vector<int>{KeyCodeF(2)});
+    EXPECT_EQ(answer, MessageResult::Ok);
+}
+
 // --- system menu and About box ------------------------------------------------
 
 TEST_F(FrontEndTest, TheSystemMenuEndsWithASeparatorAndTheAboutItem) {

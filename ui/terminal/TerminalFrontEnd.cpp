@@ -173,7 +173,9 @@ public:
             if (k.type == Key::Type::Mouse) {
                 for (std::size_t i = 0; i < hits_.size(); ++i)
                     if (hits_[i].Contains(k.row, k.col)) return Result(i);
+                continue;
             }
+            owner_.OfferToPanel(k);
         }
     }
 
@@ -818,6 +820,10 @@ void TerminalFrontEnd::HandleMainKey(const Key& key) {
         MoveFocus(false);
         return;
     }
+    OfferToPanel(key);
+}
+
+void TerminalFrontEnd::OfferToPanel(const Key& key) {
     if (options_.panel && !key.alt && key.type != Key::Type::Mouse) options_.panel->HandleKey(key.code);
 }
 

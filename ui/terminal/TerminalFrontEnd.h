@@ -82,6 +82,9 @@ private:
     };
 
     // A modal box drawn over the window; the topmost one gets the keys.
+    // Hands a key nobody else used to the simulator panel (also while a
+    // message box is open: a calibration asks for the reference weight).
+    void OfferToPanel(const Key& key);
     class Layer;
     class MessageLayer;
     class AboutLayer;
