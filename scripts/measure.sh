@@ -18,24 +18,28 @@ cmake --build "$build" --target quelmar -j "$(build_jobs)" >/dev/null
 program="$build/app/quelmar"
 
 drive="$(mktemp -d)"
-trap 'tmux kill-session -t quelmar-measure 2>/dev/null || true; rm -rf "$drive"' EXIT
+trap 'tm kill-session -t quelmar-measure 2>/dev/null || true; rm -rf "$drive"' EXIT
 mkdir -p "$drive/velsor"
 # Calibration file: factor 2.0, limits 150 170 182 190 200 210 230 800.
 python3 -c "import struct,sys; sys.stdout.buffer.write(struct.pack('<f8h', 2.0, 150,170,182,190,200,210,230,800))" \
     > "$drive/velsor/usb.ini"
 export QUELMAR_DRIVE_C="$drive"
 session=quelmar-measure
+# A server of our own: its sessions get this environment, and nothing else
+# running tmux on the machine can disturb them.
+tm() { tmux -L quelmar-measure -f /dev/null "$@"; }
 ticks=$(getconf CLK_TCK)
 
 now_ms() { date +%s%3N; }
-screen() { tmux capture-pane -p -t "$session" 2>/dev/null || true; }
+screen() { tm capture-pane -p -t "$session" 2>/dev/null || true; }
 # Starts a command in a fresh 100x40 session and prints the milliseconds
 # until `text` is on the screen.
 start_until() {
     local text="$1"; shift
-    tmux kill-session -t "$session" 2>/dev/null || true
+    tm kill-session -t "$session" 2>/dev/null || true
     local start; start=$(now_ms)
-    tmux new-session -d -s "$session" -x 100 -y 40 "exec $*"
+    # The session gets the tmux server's environment, not ours: pass the drive.
+    tm new-session -d -s "$session" -x 100 -y 40 "exec env QUELMAR_DRIVE_C=$drive $*"
     for _ in $(seq 1 2000); do
         if screen | grep -qF "$text"; then echo $(( $(now_ms) - start )); return 0; fi
         sleep 0.002
@@ -46,7 +50,7 @@ wait_for() {
     for _ in $(seq 1 500); do screen | grep -qF "$1" && return 0; sleep 0.02; done
     echo "not on screen: $1" >&2; screen >&2; return 1
 }
-pane_pid() { tmux display -p -t "$session" '#{pane_pid}'; }
+pane_pid() { tm display -p -t "$session" '#{pane_pid}'; }
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
@@ -57,18 +61,18 @@ startup=$(for _ in $(seq "$runs"); do start_until "Dispositivo Encontrado" "$pro
 echo "start-up ${startup} ms (floor: tmux and polling ${floor} ms)"
 
 echo "== Memory and CPU"
-tmux kill-session -t "$session" 2>/dev/null || true
+tm kill-session -t "$session" 2>/dev/null || true
 start_until "Dispositivo Encontrado" "$program --rate 10" >/dev/null
 pid=$(pane_pid)
 rss_start=$(rss_kb "$pid")
-baseline_rss=$(start_rss=$(tmux new-session -d -s quelmar-cat -x 80 -y 24 "exec cat"; sleep 0.3;
-    rss_kb "$(tmux display -p -t quelmar-cat '#{pane_pid}')"); tmux kill-session -t quelmar-cat; echo "$start_rss")
-tmux send-keys -t "$session" Enter
+baseline_rss=$(start_rss=$(tm new-session -d -s quelmar-cat -x 80 -y 24 "exec cat"; sleep 0.3;
+    rss_kb "$(tm display -p -t quelmar-cat '#{pane_pid}')"); tm kill-session -t quelmar-cat; echo "$start_rss")
+tm send-keys -t "$session" Enter
 wait_for "Empezar Trabajo"
 # Ready, nothing running: the program's own floor of CPU.
 c0=$(cpu_ticks "$pid"); sleep 30; c1=$(cpu_ticks "$pid")
 ready_cpu_ms=$(( (c1 - c0) * 1000 / ticks * 60 / 30 ))
-tmux send-keys -t "$session" Escape e
+tm send-keys -t "$session" Escape e
 wait_for "Trabajando"
 rss_work_start=$(rss_kb "$pid")
 c0=$(cpu_ticks "$pid"); t0=$(now_ms)
@@ -81,18 +85,18 @@ c1=$(cpu_ticks "$pid"); t1=$(now_ms)
 rss_end=$(rss_kb "$pid")
 work_cpu_ms=$(( (c1 - c0) * 1000 / ticks * 60000 / (t1 - t0) ))
 total_line=$(screen | grep -F "Totales" || true)
-tmux kill-session -t "$session"
+tm kill-session -t "$session"
 
 # Work mode with no items: every tick waits out its 100 ms read.
 start_until "Dispositivo Encontrado" "$program --rate 0" >/dev/null
 pid=$(pane_pid)
-tmux send-keys -t "$session" Enter
+tm send-keys -t "$session" Enter
 wait_for "Empezar Trabajo"
-tmux send-keys -t "$session" Escape e
+tm send-keys -t "$session" Escape e
 wait_for "Trabajando"
 c0=$(cpu_ticks "$pid"); t0=$(now_ms); sleep "$idle_seconds"; c1=$(cpu_ticks "$pid"); t1=$(now_ms)
 idle_cpu_ms=$(( (c1 - c0) * 1000 / ticks * 60000 / (t1 - t0) ))
-tmux kill-session -t "$session"
+tm kill-session -t "$session"
 
 mkdir -p "$QUELMAR_ROOT/results"
 {

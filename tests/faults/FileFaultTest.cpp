@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,6 +97,9 @@ struct Action {
     std::function<void(Rig&)> run;  // after start-up
     bool startUp = false;           // the action is the start-up itself
 };
+
+// Names the case in GoogleTest's output (instead of dumping its bytes).
+void PrintTo(const Action& action, std::ostream* out) { *out << action.name; }
 
 class FileFaultTest : public ::testing::TestWithParam<Action> {
 protected:
