@@ -15,6 +15,10 @@ ScaleLink::ScaleLink(usbio::UsbDevice& device, usbio::UsbPipe& readPipe, usbio::
       statusBuffer_(statusBuffer),
       commandBuffer_(commandBuffer) {}
 
+ScaleLink::~ScaleLink() {
+    if (deviceList_ != nullptr) usbio::UsbDevice::DestroyDeviceList(deviceList_);
+}
+
 std::uint8_t ScaleLink::FindScale() {
     deviceList_ = usbio::UsbDevice::CreateDeviceList(&DriverInterfaceClass);
     if (deviceList_ == nullptr) return FIND_NO_LIST;

@@ -57,6 +57,9 @@ class ScaleLink {
 public:
     ScaleLink(usbio::UsbDevice& device, usbio::UsbPipe& readPipe, usbio::UsbPipe& writePipe,
               usbio::UsbBuffer& statusBuffer, usbio::UsbBuffer& commandBuffer);
+    // Releases the device list if no exit did: the window may also end by its
+    // close box, which leaves the link to the objects' destruction.
+    ~ScaleLink();
     ScaleLink(const ScaleLink&) = delete;
     ScaleLink& operator=(const ScaleLink&) = delete;
 

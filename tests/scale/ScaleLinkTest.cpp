@@ -134,6 +134,17 @@ TEST_F(ScaleLinkTest, CloseReleasesEverythingAndMayRunTwice) {
     EXPECT_FALSE(link.SendRestart());
 }
 
+TEST_F(ScaleLinkTest, TheDeviceListDoesNotOutliveTheLink) {
+    bench.AttachScripted();
+    {
+        // The window ended by its close box: no exit took the link down.
+        ScaleLink other(bench.device, bench.readPipe, bench.writePipe, bench.statusBuffer, bench.commandBuffer);
+        ASSERT_EQ(other.FindScale(), FIND_OK);
+        EXPECT_EQ(bench.kernel.ListCount(), 1u);
+    }
+    EXPECT_EQ(bench.kernel.ListCount(), 0u);
+}
+
 // ---- packets and exchanges
 
 TEST_F(ScaleLinkTest, ReadWeightSendsCommandOneAndReturnsTheUnsignedCount) {

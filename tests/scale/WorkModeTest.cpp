@@ -17,26 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/AllocationCounter.h"
 #include "tests/support/ScaleTestBench.h"
 
-// Counts heap allocations, to show that counting an item allocates nothing
-// once its texts exist.
-namespace {
-std::atomic<long> allocationCount{0};
-}
-
-// The replacement pair below is matched, but GCC, once it inlines them,
-// takes the free() for a mismatch with the new-expression it sees.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    ++allocationCount;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -235,9 +218,9 @@ TEST(WorkModeKilograms, AShiftOfItemsIsSummedWithoutDrift) {
 TEST(WorkModeKilograms, CountingAllocatesNothingOnceTheTextsExist) {
     scale::LineStatistics statistics;
     scale::CountItem(statistics, 2, 95, 2.0f);
-    const long before = allocationCount.load();
+    const testing_support::AllocationScope scope;
     for (int i = 0; i < 10'000; ++i) scale::CountItem(statistics, 2, 200, 2.0f);
-    EXPECT_EQ(allocationCount.load() - before, 0);
+    EXPECT_EQ(scope.Allocations(), 0u);
     EXPECT_EQ(statistics.lineCountText[1], "10001");
     EXPECT_EQ(statistics.lineKilogramsText[1], "4000.19");
 }
@@ -551,3 +534,27 @@ TEST(WorkModeShift, EightHoursAtTenItemsPerSecondCountEveryItemOnceOnItsLine) {
 }
 
 }  // namespace
+
+TEST(WorkModeKilograms, TextsReadExactlyAsPrintfWouldWriteThem) {
+    // Ties at the third decimal and large sums included: the texts must be
+    // the "%.2f" digits whatever formats them.
+    scale::LineStatistics statistics;
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < 20'000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const auto weight = static_cast<std::uint8_t>(seed >> 24);
+        const float factor = i % 3 == 0 ? 0.125f : (i % 3 == 1 ? 2.0f : 2.3529413f);
+        scale::CountItem(statistics, 1 + static_cast<int>(seed % 8), weight, factor);
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.2f", statistics.totalKilograms);
+        ASSERT_EQ(statistics.totalKilogramsText, expected) << i;
+    }
+    for (double tie : {0.005, 0.015, 0.125, 0.375, 2.675, 1e15 + 0.125}) {
+        scale::LineStatistics one;
+        one.lineKilograms[0] = tie - 0.001;
+        scale::CountItem(one, 1, 1, 1.0f);
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.2f", one.lineKilograms[0]);
+        EXPECT_EQ(one.lineKilogramsText[0], expected) << tie;
+    }
+}
