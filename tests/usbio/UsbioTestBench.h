@@ -1,9 +1,10 @@
-// The driver access layer on the emulated kernel with a virtual clock, and
-// scripted devices behind the emulated driver: what every usbio test needs.
+// The driver access layer on the emulated kernel with a virtual clock, with
+// scripted devices behind the emulated driver.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -25,22 +26,16 @@ protected:
     platform::emulated::EmulatedKernel kernel{clock};
     platform::ScopedSys sys{kernel};
 
-    // Plugs in a scripted device; its instance number is the order of
-    // attachment.
+    // Instance numbers follow the order of attachment.
     sim::ScriptedDevice& Attach(std::uint16_t vendor = 0x0C70, std::uint16_t product = 0x0000) {
-        auto model = std::make_shared<sim::ScriptedDevice>(vendor, product);
-        auto driver = std::make_shared<sim::UsbioDriver>(model);
-        models_.push_back(model);
-        drivers_.push_back(driver);
-        kernel.AttachDevice(driver);
-        return *model;
+        models_.push_back(std::make_shared<sim::ScriptedDevice>(vendor, product));
+        drivers_.push_back(std::make_shared<sim::UsbioDriver>(models_.back()));
+        kernel.AttachDevice(drivers_.back());
+        return *models_.back();
     }
-
     sim::UsbioDriver& Driver(std::size_t instance = 0) { return *drivers_.at(instance); }
-    sim::ScriptedDevice& Model(std::size_t instance = 0) { return *models_.at(instance); }
 
-    // Configures instance `index` through `device` as the scale link does:
-    // interface 0, alternate setting 0, transfers of up to 16 bytes.
+    // As the scale link configures: interface 0, transfers of up to 16 bytes.
     usbio::UsbStatus Configure(usbio::UsbDevice& device, int index = 0) {
         const usbio::UsbStatus status = device.Open(index, nullptr, nullptr);
         if (status != usbio::USB_STATUS_SUCCESS) return status;
@@ -49,15 +44,17 @@ protected:
         request.interfaces[0].maximumTransferSize = 16;
         return device.SetConfiguration(request);
     }
-
-    // A configured device with its read pipe bound to 0x81 and its write
-    // pipe to 0x02.
     void OpenLink(usbio::UsbDevice& device, usbio::UsbPipe& readPipe, usbio::UsbPipe& writePipe) {
         ASSERT_EQ(Configure(device), usbio::USB_STATUS_SUCCESS);
         ASSERT_EQ(readPipe.Bind(0, 0x81, nullptr, nullptr), usbio::USB_STATUS_SUCCESS);
         ASSERT_EQ(writePipe.Bind(0, 0x02, nullptr, nullptr), usbio::USB_STATUS_SUCCESS);
     }
-
+    // Fails the nth call (from 1) of `name` with `error`.
+    void FailCall(const char* name, int nth, platform::DWORD error) {
+        kernel.SetFaultHook([name, nth, error, seen = 0](const char* call) mutable -> platform::DWORD {
+            return std::strcmp(call, name) == 0 && ++seen == nth ? error : 0;
+        });
+    }
     platform::emulated::Micros NowMs() const { return clock.Now() / MS; }
 
 private:
