@@ -1,6 +1,6 @@
-// An in-memory terminal for the front-end's tests: a grid of cells with
-// their attributes, keys scripted at moments of a hand-moved clock. Waiting
-// for a key moves the clock instead of sleeping.
+// An in-memory terminal: a grid of cells with their attributes, and keys
+// scripted at moments of a hand-moved clock. Waiting for a key moves the
+// clock instead of sleeping.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +19,9 @@ public:
         Clear();
     }
 
-    // A key that arrives `atMs` on the clock (keys keep the order given).
+    // A key that arrives `atMs` on the clock, or as soon as the program
+    // waits for one (keys keep the order given).
     void KeyAt(std::int64_t atMs, Key key) { keys_.push_back({atMs, key}); }
-    // A key that arrives as soon as the program waits for one.
     void Key_(Key key) { KeyAt(0, key); }
     void Type(std::string_view ascii) {
         for (const char c : ascii) Key_(Key::Char(static_cast<unsigned char>(c)));
@@ -32,41 +32,30 @@ public:
         Clear();
     }
 
-    std::string RowText(int row) const {
-        std::string text;
-        for (const auto& cell : cells_[static_cast<std::size_t>(row)]) text += cell;
-        return text;
-    }
     std::string Screen() const {
         std::string all;
-        for (int r = 0; r < rows_; ++r) all += RowText(r) + "\n";
+        for (const auto& row : cells_) {
+            for (const auto& cell : row) all += cell;
+            all += "\n";
+        }
         return all;
     }
     bool Shows(std::string_view text) const { return Screen().find(text) != std::string::npos; }
     // The row and column of the first cell of `text` on the screen.
     bool Find(std::string_view text, int& row, int& col) const {
-        for (int r = 0; r < rows_; ++r) {
-            const std::string line = RowText(r);
+        for (row = 0; row < rows_; ++row) {
+            std::string line;
+            for (const auto& cell : cells_[static_cast<std::size_t>(row)]) line += cell;
             const std::size_t at = line.find(text);
             if (at == std::string::npos) continue;
-            row = r;
             col = 0;
-            for (std::size_t i = 0; i < at; ++i)
-                if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) ++col;
+            for (std::size_t i = 0; i < at; ++i) col += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
             return true;
         }
         return false;
     }
-    unsigned AttributesAt(int row, int col) const {
-        return attributes_[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
-    }
-    std::string CellAt(int row, int col) const {
-        return cells_[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
-    }
-    bool CursorVisible() const { return cursorVisible_; }
-    int CursorRow() const { return cursorRow_; }
-    int CursorCol() const { return cursorCol_; }
-    int Flushes() const { return flushes_; }
+    unsigned AttributesAt(int row, int col) const { return attributes_.at(row).at(col); }
+    std::string CellAt(int row, int col) const { return cells_.at(row).at(col); }
 
     int Rows() const override { return rows_; }
     int Columns() const override { return columns_; }
@@ -78,10 +67,8 @@ public:
         if (row < 0 || row >= rows_) return;
         int c = col - 1;
         for (const char ch : utf8) {
-            const bool lead = (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
-            if (lead) {
-                ++c;
-                if (c >= columns_) return;
+            if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) {
+                if (++c >= columns_) return;
                 if (c < 0) continue;
                 cells_[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)] = std::string(1, ch);
                 attributes_[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)] = attributes;
@@ -90,29 +77,24 @@ public:
             }
         }
     }
-    void SetCursor(int row, int col, bool visible) override {
-        cursorRow_ = row;
-        cursorCol_ = col;
-        cursorVisible_ = visible;
-    }
-    void Flush() override { ++flushes_; }
+    void SetCursor(int, int, bool) override {}
+    void Flush() override {}
 
     std::optional<Key> ReadKey(int timeoutMs) override {
         if (!keys_.empty() && (timeoutMs < 0 || keys_.front().at <= clock_ + timeoutMs)) {
             const Scripted next = keys_.front();
             keys_.pop_front();
-            if (next.at > clock_) clock_ = next.at;
+            clock_ = std::max(clock_, next.at);
             return next.key;
         }
         if (timeoutMs >= 0) {
             clock_ += timeoutMs;
-            // A test whose script ran out while timers go on would never
-            // end: an hour of virtual time is far beyond any of them.
+            // A script that ran out while timers go on would never end.
             if (clock_ > 3600 * 1000) std::abort();
             return std::nullopt;
         }
-        // The script is over and nothing else can happen: close whatever is
-        // open, and give up on a program that never ends.
+        // Nothing else can happen: close whatever is open, and give up on a
+        // program that never ends.
         if (++idleReads_ > 50) std::abort();
         return Key::Char(CHAR_CTRL_Q);
     }
@@ -128,10 +110,6 @@ private:
     std::deque<Scripted> keys_;
     std::vector<std::vector<std::string>> cells_;
     std::vector<std::vector<unsigned>> attributes_;
-    int cursorRow_ = 0;
-    int cursorCol_ = 0;
-    bool cursorVisible_ = false;
-    int flushes_ = 0;
     int idleReads_ = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 #include <unistd.h>
 
 namespace ui::terminal {
@@ -12,43 +13,32 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(FileDialogModelTest, PatternsMatchLikeWindowsWithoutCase) {
-    EXPECT_TRUE(MatchesPattern("turno.lim", "*.lim"));
-    EXPECT_TRUE(MatchesPattern("TURNO.LIM", "*.lim"));
-    EXPECT_FALSE(MatchesPattern("turno.lim.bak", "*.lim"));
-    EXPECT_FALSE(MatchesPattern("turno.est", "*.lim"));
-    EXPECT_TRUE(MatchesPattern("sin_extension", "*.*"));
-    EXPECT_TRUE(MatchesPattern("a.est", "*.lim;*.est"));
-    EXPECT_TRUE(MatchesPattern("a1.lim", "a?.lim"));
-    EXPECT_FALSE(MatchesPattern("a12.lim", "a?.lim"));
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"turno.lim", "*.lim", true},      {"TURNO.LIM", "*.lim", true}, {"turno.lim.bak", "*.lim", false},
+        {"turno.est", "*.lim", false},     {"sin_extension", "*.*", true}, {"a.est", "*.lim;*.est", true},
+        {"a1.lim", "a?.lim", true},        {"a12.lim", "a?.lim", false}};
+    for (const auto& [name, pattern, matches] : cases)
+        EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
 }
 
-TEST(FileDialogModelTest, TheDefaultExtensionGoesOnlyOnNamesWithoutOne) {
+TEST(FileDialogModelTest, NamesGetTheDefaultExtensionAndTheFolderAndComeBackInTheProgramsForm) {
     EXPECT_EQ(WithDefaultExtension("turno", ".lim"), "turno.lim");
     EXPECT_EQ(WithDefaultExtension("turno", "lim"), "turno.lim");
     EXPECT_EQ(WithDefaultExtension("turno.txt", ".lim"), "turno.txt");
     EXPECT_EQ(WithDefaultExtension("C:\\a.b\\turno", ".lim"), "C:\\a.b\\turno.lim");
     EXPECT_EQ(WithDefaultExtension("turno", ""), "turno");
-}
-
-TEST(FileDialogModelTest, TypedNamesGoIntoTheFolderUnlessAbsolute) {
-    EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "a.lim"), "C:\\velsor\\a.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor", " a.lim "), "C:\\velsor\\a.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "c:\\otra\\b.lim"), "c:\\otra\\b.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "/tmp/b.lim"), "/tmp/b.lim");
-}
-
-TEST(FileDialogModelTest, PathsUnderTheDriveFolderComeBackInTheProgramsForm) {
-    EXPECT_EQ(ToProgramPath("/home/u/drive_c/velsor/a.lim", "/home/u/drive_c"), "C:\\velsor\\a.lim");
     EXPECT_EQ(ToProgramPath("/home/u/drive_c/velsor/a.lim", "/home/u/drive_c/"), "C:\\velsor\\a.lim");
     EXPECT_EQ(ToProgramPath("/home/u/drive_cx/a.lim", "/home/u/drive_c"), "/home/u/drive_cx/a.lim");
-    EXPECT_EQ(ToProgramPath("/tmp/a.lim", "/home/u/drive_c"), "/tmp/a.lim");
 }
 
 TEST(FileDialogModelTest, TheListingHoldsTheMatchingFilesSortedAndNothingForAMissingFolder) {
     const fs::path dir = fs::temp_directory_path() / ("quelmar_listing_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     EXPECT_TRUE(ListFolder(dir.string(), "*.*").empty());
-    EXPECT_FALSE(fs::exists(dir));  // looking never creates the folder
+    EXPECT_FALSE(fs::exists(dir)) << "looking never creates the folder";
     fs::create_directories(dir / "sub.lim");
     for (const char* name : {"b.lim", "a.lim", "c.est"}) std::ofstream(dir / name) << "x";
     EXPECT_EQ(ListFolder(dir.string(), "*.lim"), (std::vector<std::string>{"a.lim", "b.lim"}));
