@@ -1,17 +1,12 @@
-// A whole day of production in virtual time: the simulated scale sends one
-// item per 100 ms tick, the highest rate the protocol allows, through the
-// real link, the emulated driver and the main window's timer handling. Every
-// item must be counted once on its line, the kilograms must match the
-// weights the scale reported to the displayed hundredth, the heap must stay
-// flat and the kernel must hold no more than it held after start-up.
+// A whole day of production in virtual time at one item per 100 ms tick, the
+// highest rate the protocol allows, through the real link, the emulated
+// driver and the main window's timer handling: every item counted once on
+// its line, kilograms to the displayed hundredth, heap and kernel flat.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <bit>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <memory>
 
 #include "scale/ControlIds.h"
@@ -24,8 +19,7 @@ using testing_support::AllocationScope;
 using testing_support::ScaleTestBench;
 
 // Passes the simulated scale through and keeps, per line, the items and the
-// sum of their weights in counts that the host actually took: the figures
-// the program's statistics must reproduce.
+// sum of their weights in counts that the host actually took.
 class DeliveryRecorder final : public sim::DeviceModel {
 public:
     explicit DeliveryRecorder(std::shared_ptr<sim::SimulatedScale> scale) : scale_(std::move(scale)) {}
@@ -69,7 +63,6 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemExactlyAndStayFlat) {
     constexpr sim::Time WARM_UP = 10LL * 60 * 1'000'000;
     constexpr sim::Time SHIFT = 24LL * 3600 * 1'000'000;
     constexpr float FACTOR = 2.0f;
-
     sim::SimulatedScaleOptions options;
     options.seed = 24;
     options.itemsPerSecond = 10.0;
@@ -79,54 +72,38 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemExactlyAndStayFlat) {
 
     ScaleTestBench bench;
     bench.kernel.AttachDevice(std::make_shared<sim::UsbioDriver>(recorder));
-    // Limits in grams that spread the items over all eight lines.
+    // Limits that spread the items over all eight lines.
     bench.StoreCalibration(FACTOR, {150, 170, 182, 190, 200, 210, 230, 800});
     bench.StartUp();
-    ASSERT_EQ(bench.link.ScaleIndex(), 0);
     ASSERT_TRUE(bench.link.SendLimits({75, 85, 91, 95, 100, 105, 115, 255}, 200));
     bench.Press(scale::IDC_START_WORK);
     ASSERT_TRUE(bench.window.TimerRunning(scale::TIMER_WORK));
 
-    // The work timer fires every 100 ms of virtual time; a tick that waited
-    // is followed by the next one at the next period.
+    // A tick that waited is followed by the next one at the next period.
     const sim::Time start = bench.clock.Now();
-    auto tick = [&] {
-        const sim::Time now = bench.clock.Now();
-        bench.clock.Advance((now / PERIOD + 1) * PERIOD - now);
-        bench.dialog.OnTimer(scale::TIMER_WORK);
+    const auto runUntil = [&](sim::Time end) {
+        while (bench.clock.Now() - start < end) {
+            const sim::Time now = bench.clock.Now();
+            bench.clock.Advance((now / PERIOD + 1) * PERIOD - now);
+            bench.dialog.OnTimer(scale::TIMER_WORK);
+        }
     };
-    while (bench.clock.Now() - start < WARM_UP) tick();
-
+    runUntil(WARM_UP);
     const std::size_t handles = bench.kernel.HandleCount();
     const std::size_t events = bench.kernel.EventCount();
-    const std::size_t deviceHandles = bench.kernel.DeviceHandleCount();
     const std::int64_t live = testing_support::LiveAllocations();
-    const auto wallStart = std::chrono::steady_clock::now();
-    std::uint64_t ticks = 0;
-    std::size_t mostPending = 0;
     AllocationScope scope;
-    while (bench.clock.Now() - start < WARM_UP + SHIFT) {
-        tick();
-        if (++ticks % 3600 == 0) mostPending = std::max(mostPending, bench.kernel.PendingRequestCount());
-    }
-    const std::uint64_t allocations = scope.Allocations();
-    const double wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    std::cout << "[ shift    ] " << ticks << " ticks, " << scale->ItemsProduced() << " items, " << allocations
-              << " allocations, " << wallSeconds << " s of wall time\n";
-
-    EXPECT_EQ(allocations, 0u);
+    runUntil(WARM_UP + SHIFT);
+    EXPECT_EQ(scope.Allocations(), 0u);
     EXPECT_EQ(testing_support::LiveAllocations(), live);
     EXPECT_EQ(bench.kernel.HandleCount(), handles);
     EXPECT_EQ(bench.kernel.EventCount(), events);
-    EXPECT_EQ(bench.kernel.DeviceHandleCount(), deviceHandles);
-    EXPECT_EQ(mostPending, 0u);
     EXPECT_EQ(bench.kernel.PendingRequestCount(), 0u);
 
     // One item per tick, none lost on the way.
     EXPECT_EQ(scale->ItemsDropped(), 0u);
     EXPECT_GE(scale->ItemsProduced(), static_cast<std::uint64_t>((WARM_UP + SHIFT) / PERIOD) - 30);
     EXPECT_EQ(scale->LineDelivered(), scale->LineTotals());
-
     const scale::LineStatistics& statistics = bench.dialog.Values().statistics;
     std::uint64_t items = 0;
     double kilograms = 0.0;
@@ -135,24 +112,19 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemExactlyAndStayFlat) {
         EXPECT_EQ(statistics.lineCount[line], scale->LineDelivered()[line]);
         EXPECT_EQ(statistics.lineCount[line], recorder->items[line]);
         EXPECT_GT(statistics.lineCount[line], 1000u) << "the limits should spread the items";
-        EXPECT_EQ(statistics.lineCountText[line], std::to_string(recorder->items[line]));
+        EXPECT_EQ(bench.window.texts[scale::IDC_LINE_COUNT_1 + static_cast<int>(line)],
+                  std::to_string(recorder->items[line]));
         // Whole grams, exactly: counts x 2.0 g.
         const double expected = static_cast<double>(recorder->weightCounts[line]) * FACTOR / 1000.0;
         EXPECT_NEAR(statistics.lineKilograms[line], expected, 1e-6);
-        EXPECT_NEAR(Number(statistics.lineKilogramsText[line]), expected, 0.005 + 1e-9);
-        EXPECT_EQ(bench.window.texts[scale::IDC_LINE_COUNT_1 + static_cast<int>(line)],
-                  statistics.lineCountText[line]);
-        EXPECT_EQ(bench.window.texts[scale::IDC_LINE_KILOGRAMS_1 + static_cast<int>(line)],
-                  statistics.lineKilogramsText[line]);
+        EXPECT_NEAR(Number(bench.window.texts[scale::IDC_LINE_KILOGRAMS_1 + static_cast<int>(line)]), expected,
+                    0.005 + 1e-9);
         items += recorder->items[line];
         kilograms += expected;
     }
     EXPECT_EQ(statistics.totalCount, items);
-    EXPECT_EQ(statistics.totalCountText, std::to_string(items));
     EXPECT_NEAR(statistics.totalKilograms, kilograms, 1e-6);
-    EXPECT_NEAR(Number(statistics.totalKilogramsText), kilograms, 0.005 + 1e-9);
-    EXPECT_EQ(bench.window.texts[scale::IDC_TOTAL_KILOGRAMS], statistics.totalKilogramsText);
-    EXPECT_EQ(bench.dialog.Values().stateText, "Trabajando");
+    EXPECT_NEAR(Number(bench.window.texts[scale::IDC_TOTAL_KILOGRAMS]), kilograms, 0.005 + 1e-9);
 }
 
 }  // namespace
