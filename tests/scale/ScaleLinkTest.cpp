@@ -1,7 +1,10 @@
 // The scale link on the emulated driver: finding the scale among the
 // driver's devices, configuring it, and the exchanges byte for byte, with
-// their time-outs, cancellations and short packets.
+// their time-outs, cancellations and short packets. The result of each
+// failed step, as the operator sees it, is in tests/ui/MainDialogTest.
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "tests/support/ScaleTestBench.h"
 
@@ -61,14 +64,6 @@ TEST_F(ScaleLinkTest, SearchStopsAfterIndex126) {
     EXPECT_EQ(opens, 127);
 }
 
-TEST_F(ScaleLinkTest, DeviceListThatCannotBeCreatedGivesOne) {
-    bench.AttachScripted();
-    bench.kernel.SetFaultHook([](const char* call) -> platform::DWORD {
-        return std::string(call) == "SetupDiGetClassDevsA" ? 5 : 0;
-    });
-    EXPECT_EQ(link.FindScale(), FIND_NO_LIST);
-}
-
 TEST_F(ScaleLinkTest, DescriptorThatCannotBeReadIsPassedOver) {
     bench.AttachScripted();
     bench.AttachScripted();
@@ -83,40 +78,12 @@ TEST_F(ScaleLinkTest, ConfigurationRequestAndBothPipes) {
     sim::ScriptedDevice& scale = ConnectScripted();
     EXPECT_EQ(scale.LastConfigurationIndex(), 0);
     ASSERT_EQ(scale.LastConfiguration().size(), 1u);
-    EXPECT_EQ(scale.LastConfiguration()[0].interfaceNumber, 0);
-    EXPECT_EQ(scale.LastConfiguration()[0].alternateSetting, 0);
-    EXPECT_EQ(scale.LastConfiguration()[0].maximumTransferSize, 16u);
+    const auto& setting = scale.LastConfiguration()[0];
+    EXPECT_EQ(std::tuple(setting.interfaceNumber, setting.alternateSetting, setting.maximumTransferSize),
+              std::tuple(0, 0, 16u));
     EXPECT_TRUE(bench.device.IsOpen());
     EXPECT_TRUE(bench.readPipe.IsOpen());
     EXPECT_TRUE(bench.writePipe.IsOpen());
-}
-
-TEST_F(ScaleLinkTest, EachConfigurationStepReportsItsOwnCode) {
-    {
-        ScaleTestBench b;
-        b.AttachScripted().SetConfigurationStatus(0xE000101D);
-        ASSERT_EQ(b.link.FindScale(), FIND_OK);
-        EXPECT_EQ(b.link.ConfigureScale(), CONFIGURE_CONFIGURATION_FAILED);
-    }
-    {
-        ScaleTestBench b;
-        b.AttachScripted().RefuseEndpoint(0x81);
-        ASSERT_EQ(b.link.FindScale(), FIND_OK);
-        EXPECT_EQ(b.link.ConfigureScale(), CONFIGURE_READ_PIPE_FAILED);
-    }
-    {
-        ScaleTestBench b;
-        b.AttachScripted().RefuseEndpoint(0x02);
-        ASSERT_EQ(b.link.FindScale(), FIND_OK);
-        EXPECT_EQ(b.link.ConfigureScale(), CONFIGURE_WRITE_PIPE_FAILED);
-    }
-    {
-        ScaleTestBench b;
-        b.AttachScripted();
-        ASSERT_EQ(b.link.FindScale(), FIND_OK);
-        b.kernel.DetachDevice(0);  // gone between the search and the configuration
-        EXPECT_EQ(b.link.ConfigureScale(), CONFIGURE_OPEN_FAILED);
-    }
 }
 
 TEST_F(ScaleLinkTest, CloseReleasesEverythingAndMayRunTwice) {
@@ -154,9 +121,7 @@ TEST_F(ScaleLinkTest, ReadWeightSendsCommandOneAndReturnsTheUnsignedCount) {
     ASSERT_TRUE(weight.has_value());
     EXPECT_EQ(*weight, 200);
     ASSERT_EQ(scale.Writes().size(), 1u);
-    std::vector<std::uint8_t> expected(16, 0);
-    expected[0] = 1;
-    EXPECT_EQ(scale.Writes()[0], expected);
+    EXPECT_EQ(scale.Writes()[0], (std::vector<std::uint8_t>{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(ScaleLinkTest, CommandsAfterSetLimitsCarryTheLimitBytes) {
@@ -166,14 +131,12 @@ TEST_F(ScaleLinkTest, CommandsAfterSetLimitsCarryTheLimitBytes) {
     ASSERT_TRUE(link.ReadWeight().has_value());
     ASSERT_TRUE(link.SendRestart());
     ASSERT_EQ(scale.Writes().size(), 3u);
-    const std::vector<std::uint8_t> limits = {2, 10, 20, 30, 40, 50, 60, 70, 80, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(scale.Writes()[0], limits);
-    std::vector<std::uint8_t> read = limits;
-    read[0] = 1;
-    EXPECT_EQ(scale.Writes()[1], read);
-    std::vector<std::uint8_t> restart = limits;
-    restart[0] = 3;
-    EXPECT_EQ(scale.Writes()[2], restart);
+    std::vector<std::uint8_t> packet = {2, 10, 20, 30, 40, 50, 60, 70, 80, 0, 0, 0, 0, 0, 0, 0};
+    const std::uint8_t commands[] = {2, 1, 3};
+    for (std::size_t i = 0; i < 3; ++i) {
+        packet[0] = commands[i];
+        EXPECT_EQ(scale.Writes()[i], packet) << i;
+    }
 }
 
 TEST_F(ScaleLinkTest, WriteThatTimesOutIsCancelledAndNoReadIsSubmitted) {
