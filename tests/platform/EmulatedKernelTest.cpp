@@ -65,32 +65,28 @@ protected:
     }
 };
 
-TEST_F(KernelTest, AutoResetEventReleasesOneWaitOnly) {
-    HANDLE event = kernel.CreateEventA(nullptr, FALSE_, TRUE_, nullptr);
-    EXPECT_EQ(kernel.WaitForSingleObject(event, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(kernel.WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+TEST_F(KernelTest, EventsAndTimedWaitsOnTheVirtualClock) {
+    HANDLE autoReset = kernel.CreateEventA(nullptr, FALSE_, TRUE_, nullptr);
     HANDLE manual = kernel.CreateEventA(nullptr, TRUE_, TRUE_, nullptr);
+    EXPECT_EQ(kernel.WaitForSingleObject(autoReset, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(kernel.WaitForSingleObject(autoReset, 0), WAIT_TIMEOUT);
     EXPECT_EQ(kernel.WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
     EXPECT_EQ(kernel.WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(kernel.EventCount(), 2u);
-    EXPECT_TRUE(kernel.CloseHandle(event));
-    EXPECT_TRUE(kernel.CloseHandle(manual));
-    EXPECT_EQ(kernel.HandleCount(), 0u);
-    EXPECT_FALSE(kernel.CloseHandle(event));
-    EXPECT_EQ(kernel.GetLastError(), ERROR_INVALID_HANDLE);
-}
-
-TEST_F(KernelTest, TimedWaitJumpsTheVirtualClockToItsDeadline) {
-    HANDLE event = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
-    EXPECT_EQ(kernel.WaitForSingleObject(event, 100), WAIT_TIMEOUT);
+    // A timed wait jumps the clock to its deadline.
+    EXPECT_EQ(kernel.WaitForSingleObject(autoReset, 100), WAIT_TIMEOUT);
     EXPECT_EQ(clock.Now(), 100'000);
     // Nothing will ever signal it and no device has anything scheduled: an
     // unbounded wait fails instead of hanging the test.
-    EXPECT_EQ(kernel.WaitForSingleObject(event, INFINITE), WAIT_FAILED);
-    kernel.CloseHandle(event);
+    EXPECT_EQ(kernel.WaitForSingleObject(autoReset, INFINITE), WAIT_FAILED);
+    EXPECT_EQ(kernel.EventCount(), 2u);
+    EXPECT_TRUE(kernel.CloseHandle(autoReset));
+    EXPECT_TRUE(kernel.CloseHandle(manual));
+    EXPECT_EQ(kernel.HandleCount(), 0u);
+    EXPECT_FALSE(kernel.CloseHandle(autoReset));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-TEST_F(KernelTest, PendingReadCompletesAtTheDevicesTimeAndSignalsItsEvent) {
+TEST_F(KernelTest, PendingRequestCompletesAtTheDevicesTimeAndSignalsItsEvent) {
     HANDLE file = OpenDevice();
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     OVERLAPPED overlapped{};
@@ -101,19 +97,22 @@ TEST_F(KernelTest, PendingReadCompletesAtTheDevicesTimeAndSignalsItsEvent) {
     EXPECT_EQ(kernel.GetLastError(), ERROR_IO_PENDING);
     EXPECT_EQ(device->last.kind, IoRequest::Kind::Read);
     EXPECT_EQ(device->last.outputSize, 8u);
-
     EXPECT_FALSE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
     EXPECT_EQ(kernel.GetLastError(), ERROR_IO_INCOMPLETE);
-
     device->dueAt = 250'000;
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 100), WAIT_TIMEOUT);
-    EXPECT_EQ(clock.Now(), 100'000);
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 1000), WAIT_OBJECT_0);
     EXPECT_EQ(clock.Now(), 250'000);
     EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
     EXPECT_EQ(count, 5u);
-    kernel.CloseHandle(overlapped.hEvent);
-    kernel.CloseHandle(file);
+
+    // GetOverlappedResult that waits, on a control request.
+    EXPECT_FALSE(kernel.DeviceIoControl(file, 0x8094206C, nullptr, 0, nullptr, 0, &count, &overlapped));
+    ASSERT_EQ(kernel.GetLastError(), ERROR_IO_PENDING);
+    device->dueAt = 290'000;
+    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &count, TRUE_));
+    EXPECT_EQ(clock.Now(), 290'000);
+    EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT) << "the wait took the event's signal";
 }
 
 TEST_F(KernelTest, ImmediateFailureSetsTheDriversStatusAsLastError) {
@@ -130,25 +129,6 @@ TEST_F(KernelTest, ImmediateFailureSetsTheDriversStatusAsLastError) {
     EXPECT_EQ(returned, 3u);
     EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &returned, FALSE_) == FALSE_);
     EXPECT_EQ(kernel.GetLastError(), 0xE0001009u);
-    kernel.CloseHandle(overlapped.hEvent);
-    kernel.CloseHandle(file);
-}
-
-TEST_F(KernelTest, GetOverlappedResultWaitsForAPendingControlRequest) {
-    HANDLE file = OpenDevice();
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
-    DWORD returned = 0;
-    EXPECT_FALSE(kernel.DeviceIoControl(file, 0x8094206C, nullptr, 0, nullptr, 0, &returned, &overlapped));
-    ASSERT_EQ(kernel.GetLastError(), ERROR_IO_PENDING);
-    device->dueAt = 40'000;
-    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &returned, TRUE_));
-    EXPECT_EQ(returned, 5u);
-    EXPECT_EQ(clock.Now(), 40'000);
-    // The wait consumed the auto-reset event's signal.
-    EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT);
-    kernel.CloseHandle(overlapped.hEvent);
-    kernel.CloseHandle(file);
 }
 
 TEST_F(KernelTest, CancelIoExCancelsOnlyTheNamedTransfer) {
@@ -177,9 +157,6 @@ TEST_F(KernelTest, CancelIoExCancelsOnlyTheNamedTransfer) {
     EXPECT_TRUE(kernel.CancelIoEx(file, &first));
     EXPECT_TRUE(kernel.GetOverlappedResult(file, &first, &count, FALSE_));
     EXPECT_EQ(count, 8u);
-    kernel.CloseHandle(first.hEvent);
-    kernel.CloseHandle(second.hEvent);
-    kernel.CloseHandle(file);
 }
 
 TEST_F(KernelTest, CancelIoCancelsOnlyTheCallingThreadsRequests) {
@@ -261,7 +238,6 @@ TEST_F(KernelTest, FaultHookFailsTheNamedCallWithItsError) {
     EXPECT_EQ(kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr), nullptr);
     EXPECT_EQ(kernel.GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(kernel.EventCount(), 1u);
-    kernel.CloseHandle(first);
 }
 
 }  // namespace

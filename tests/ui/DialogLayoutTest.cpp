@@ -67,19 +67,18 @@ TEST(DialogLayout, AboutBox) {
 }
 
 TEST(DialogLayout, Mnemonics) {
-    Mnemonic m = ParseMnemonic("C&argar");
-    EXPECT_EQ(m.display, "Cargar");
-    EXPECT_EQ(m.letter, 'a');
-    EXPECT_EQ(m.index, 1u);
-    m = ParseMnemonic("&Calibración");
-    EXPECT_EQ(m.display, "Calibración");
-    EXPECT_EQ(m.letter, 'C');
-    m = ParseMnemonic("Salt && pepper");
-    EXPECT_EQ(m.display, "Salt & pepper");
-    EXPECT_EQ(m.letter, 0);
-    m = ParseMnemonic("trailing&");
-    EXPECT_EQ(m.display, "trailing");
-    EXPECT_EQ(m.letter, 0);
+    const struct {
+        const char* text;
+        const char* display;
+        char letter;
+    } cases[] = {{"C&argar", "Cargar", 'a'}, {"&Calibración", "Calibración", 'C'},
+                 {"Salt && pepper", "Salt & pepper", 0}, {"trailing&", "trailing", 0}};
+    for (const auto& c : cases) {
+        const Mnemonic m = ParseMnemonic(c.text);
+        EXPECT_EQ(m.display, c.display);
+        EXPECT_EQ(m.letter, c.letter) << c.text;
+    }
+    EXPECT_EQ(ParseMnemonic("C&argar").index, 1u);
 }
 
 }  // namespace
