@@ -1,7 +1,6 @@
-// The whole program on its Win32 window, in-process under Wine (headless):
-// app::RunQuelmar with the Win32 front-end, on the simulated scale
-// (--simulate) and on the real driver path, where Wine has no USB driver.
-// Message boxes are caught as they open and answered like an operator would.
+// The whole program on its Win32 window, in-process under Wine (headless),
+// on the simulated scale and on the real driver path (Wine has no USB
+// driver). Message boxes are caught as they open and answered.
 #include "app/quelmar.h"
 
 #include <gtest/gtest.h>
@@ -137,25 +136,17 @@ TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
     EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDOK) << "ended by the exit steps";
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, NO_DEVICES);
-    EXPECT_EQ(boxes_[0].caption, L"Quelmar");
     EXPECT_EQ(boxes_[0].icon, BoxIcon::Stop);
-    EXPECT_FALSE(boxes_[0].hasCancel);
 }
 
 TEST_F(Win32ProgramTest, SimulatedScaleStartsUnconfiguredAndExitEndsTheProgram) {
     const int result = RunProgram({"--simulate", "--paused"}, [this] {
-        EXPECT_TRUE(::IsWindowVisible(Window()));
-        EXPECT_EQ(WindowText(Window()), L"Quelmar");
         EXPECT_EQ(Text(scale::IDC_REFERENCE_WEIGHT), L"190");
         for (int id : scale::LIMIT_FIELD_IDS) EXPECT_EQ(Text(id), L"0") << id;
         EXPECT_EQ(Text(scale::IDC_TOTAL_COUNT), L"0");
-        EXPECT_EQ(Text(scale::IDC_GRAMS), L"");
-        EXPECT_EQ(Text(scale::IDC_COUNTS), L"");
-        EXPECT_EQ(Text(scale::IDC_STATE), L"");
         EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_START_WORK)));
         EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_SAVE_LIMITS)));
         EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_CALIBRATE)));
-        EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_START_TEST)));
         EXPECT_EQ(::GetFocus(), Item(scale::IDC_EXIT));
         PressExit();
     });
@@ -180,7 +171,6 @@ TEST_F(Win32ProgramTest, RefusedReferenceWeightPromptsAndFocusesTheField) {
             ASSERT_EQ(boxes_.size(), 3u) << "the range prompt";
             EXPECT_NE(boxes_[2].text.find(L"150"), std::wstring::npos) << ui::win32::Utf16ToUtf8(boxes_[2].text);
             EXPECT_NE(boxes_[2].text.find(L"600"), std::wstring::npos);
-            EXPECT_EQ(boxes_[2].icon, BoxIcon::Exclamation);
             EXPECT_TRUE(::IsWindowVisible(Window()));
             EXPECT_EQ(::GetFocus(), Item(scale::IDC_REFERENCE_WEIGHT));
             EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_START_WORK))) << "no button changed";
@@ -280,7 +270,6 @@ TEST_F(Win32ProgramWithCalibrationTest, ItemsAreCountedBehindTheResetQuestion) {
         totalWhenAnswered = Text(scale::IDC_TOTAL_COUNT);
         Answer(question, IDCANCEL);
         Later([&] {
-            EXPECT_EQ(Text(scale::IDC_TOTAL_COUNT).empty(), false);
             EXPECT_NE(Text(scale::IDC_TOTAL_COUNT), L"0") << "the reset was cancelled";
             ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_STOP_WORK)));
             Later([&] {

@@ -1,8 +1,7 @@
 // The win32 system-call seam against the real system (Wine on Linux). There
-// is no USB driver here, so the driver's device list is empty and its
-// device names do not open; overlapped transfers, time-outs and
-// cancellation are exercised on a named pipe opened the way the driver
-// access layer opens a device: FILE_FLAG_OVERLAPPED.
+// is no USB driver here: the driver's device list is empty and its device
+// names do not open. Overlapped transfers, time-outs and cancellation run
+// on a named pipe opened the way a device is: FILE_FLAG_OVERLAPPED.
 #include "platform/win32/Win32SystemCalls.h"
 
 #include <gtest/gtest.h>
@@ -17,59 +16,38 @@
 #include <setupapi.h>
 
 #include <array>
-#include <cstring>
 #include <string>
+
+#include "usbio/UsbDevice.h"
 
 namespace {
 
+using platform::DWORD;
 using platform::Win32SystemCalls;
 
-// The driver's device-interface class.
 constexpr platform::GUID USBIO_INTERFACE_CLASS = {
     0x325DDF96, 0x938C, 0x11D3, {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
 
-constexpr platform::DWORD LIST_FLAGS = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE;
-
-TEST(Win32DeviceListTest, DriverInterfaceListHasNoInterfaces) {
+TEST(Win32DeviceListTest, TheDriversListIsEmptyAndItsDeviceNamesDoNotOpen) {
+    ASSERT_NE(dynamic_cast<Win32SystemCalls*>(&platform::Sys()), nullptr) << "the real seam by default";
     Win32SystemCalls calls;
-    platform::HDEVINFO list = calls.SetupDiGetClassDevsA(&USBIO_INTERFACE_CLASS, nullptr, nullptr, LIST_FLAGS);
+    platform::HDEVINFO list =
+        calls.SetupDiGetClassDevsA(&USBIO_INTERFACE_CLASS, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     ASSERT_NE(list, INVALID_HANDLE_VALUE);
-
     platform::SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = sizeof data;
     EXPECT_FALSE(calls.SetupDiEnumDeviceInterfaces(list, nullptr, &USBIO_INTERFACE_CLASS, 0, &data));
-    EXPECT_EQ(calls.GetLastError(), static_cast<platform::DWORD>(ERROR_NO_MORE_ITEMS));
-
+    EXPECT_EQ(calls.GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
     EXPECT_TRUE(calls.SetupDiDestroyDeviceInfoList(list));
-}
 
-TEST(Win32DeviceListTest, InterfaceDetailOfAnUnknownInterfaceFailsWithoutTouchingTheRequiredSize) {
-    Win32SystemCalls calls;
-    platform::HDEVINFO list = calls.SetupDiGetClassDevsA(&USBIO_INTERFACE_CLASS, nullptr, nullptr, LIST_FLAGS);
-    ASSERT_NE(list, INVALID_HANDLE_VALUE);
-    // An interface record that the list never handed out.
-    platform::SP_DEVICE_INTERFACE_DATA data{};
-    data.cbSize = sizeof data;
-    platform::DWORD required = 12345;
-    EXPECT_FALSE(calls.SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr));
-    EXPECT_NE(calls.GetLastError(), static_cast<platform::DWORD>(ERROR_SUCCESS));
-    EXPECT_TRUE(calls.SetupDiDestroyDeviceInfoList(list));
-}
-
-TEST(Win32DeviceListTest, DriverDeviceNameDoesNotOpen) {
-    Win32SystemCalls calls;
-    platform::HANDLE device =
-        calls.CreateFileA("\\\\.\\USBIO_Device0", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    EXPECT_EQ(device, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(calls.GetLastError(), static_cast<platform::DWORD>(ERROR_FILE_NOT_FOUND));
-}
-
-TEST(Win32DefaultSystemCallsTest, IsOneWin32Instance) {
-    platform::SystemCalls& first = platform::DefaultSystemCalls();
-    EXPECT_EQ(&first, &platform::DefaultSystemCalls());
-    EXPECT_NE(dynamic_cast<Win32SystemCalls*>(&first), nullptr);
-    EXPECT_EQ(&platform::Sys(), &first);
+    // The same through the device object.
+    list = usbio::UsbDevice::CreateDeviceList(&USBIO_INTERFACE_CLASS);
+    ASSERT_NE(list, nullptr);
+    usbio::UsbDevice device;
+    EXPECT_EQ(device.Open(0, list, &USBIO_INTERFACE_CLASS), usbio::USB_STATUS_NO_SUCH_INSTANCE);
+    EXPECT_EQ(device.Open(0, nullptr, nullptr), usbio::USB_STATUS_DEVICE_NOT_FOUND);  // "\\.\USBIO_Device0"
+    EXPECT_FALSE(device.IsOpen());
+    usbio::UsbDevice::DestroyDeviceList(list);
 }
 
 // A pipe whose server end the test drives with the system directly and whose
@@ -77,158 +55,120 @@ TEST(Win32DefaultSystemCallsTest, IsOneWin32Instance) {
 class Win32OverlappedTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        name_ = "\\\\.\\pipe\\quelmar-seam-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        server_ = ::CreateNamedPipeA(name_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+        const std::string name = "\\\\.\\pipe\\quelmar-seam-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        server_ = ::CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 64, 64, 0, nullptr);
         ASSERT_NE(server_, INVALID_HANDLE_VALUE);
-        device_ = calls_.CreateFileA(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        device_ = calls_.CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_OVERLAPPED, nullptr);
         ASSERT_NE(device_, INVALID_HANDLE_VALUE);
-        event_ = calls_.CreateEventA(nullptr, platform::TRUE_, platform::FALSE_, nullptr);
-        ASSERT_NE(event_, nullptr);
-        overlapped_.hEvent = event_;
+        overlapped_.hEvent = calls_.CreateEventA(nullptr, platform::TRUE_, platform::FALSE_, nullptr);
+        ASSERT_NE(overlapped_.hEvent, nullptr);
     }
-
     void TearDown() override {
-        if (event_) {
-            EXPECT_TRUE(calls_.CloseHandle(event_));
-        }
-        if (device_ != INVALID_HANDLE_VALUE) {
-            EXPECT_TRUE(calls_.CloseHandle(device_));
-        }
+        EXPECT_TRUE(overlapped_.hEvent == nullptr || calls_.CloseHandle(overlapped_.hEvent));
+        EXPECT_TRUE(device_ == INVALID_HANDLE_VALUE || calls_.CloseHandle(device_));
         if (server_ != INVALID_HANDLE_VALUE) ::CloseHandle(server_);
     }
 
-    // Writes from the server end and waits until the pipe has taken the bytes.
-    void ServerWrite(const void* data, DWORD size) {
-        ::OVERLAPPED write{};
-        write.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        DWORD written = 0;
-        if (!::WriteFile(server_, data, size, &written, &write)) {
-            ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-            ASSERT_TRUE(::GetOverlappedResult(server_, &write, &written, TRUE));
-        }
-        ::CloseHandle(write.hEvent);
-        ASSERT_EQ(written, size);
-    }
-
-    std::string ServerRead(DWORD size) {
-        std::string data(size, '\0');
-        ::OVERLAPPED read{};
-        read.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        DWORD got = 0;
-        if (!::ReadFile(server_, data.data(), size, &got, &read)) {
+    // A transfer on the server end, waited for with the system directly.
+    ::DWORD Server(bool write, void* data, ::DWORD size) {
+        ::OVERLAPPED o{};
+        o.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ::DWORD done = 0;
+        const BOOL ok = write ? ::WriteFile(server_, data, size, &done, &o) : ::ReadFile(server_, data, size, &done, &o);
+        if (!ok) {
             EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-            EXPECT_TRUE(::GetOverlappedResult(server_, &read, &got, TRUE));
+            EXPECT_TRUE(::GetOverlappedResult(server_, &o, &done, TRUE));
         }
-        ::CloseHandle(read.hEvent);
-        data.resize(got);
-        return data;
+        ::CloseHandle(o.hEvent);
+        return done;
     }
+    void ServerWrite(const char* text, DWORD size) { ASSERT_EQ(Server(true, const_cast<char*>(text), size), size); }
 
-    // Submits a read of `size` bytes on the device end that must stay pending.
-    void SubmitPendingRead(platform::DWORD size) {
-        platform::DWORD got = 0;
+    // A read of `size` bytes on the device end that must stay pending.
+    void SubmitPendingRead(DWORD size) {
+        DWORD got = 0;
         ASSERT_FALSE(calls_.ReadFile(device_, buffer_.data(), size, &got, &overlapped_));
-        ASSERT_EQ(calls_.GetLastError(), static_cast<platform::DWORD>(ERROR_IO_PENDING));
+        ASSERT_EQ(calls_.GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    }
+    // Waits for the device end's transfer; the bytes moved, or the error.
+    DWORD Result(DWORD& transferred, platform::BOOL wait = platform::TRUE_) {
+        transferred = 77;
+        return calls_.GetOverlappedResult(device_, &overlapped_, &transferred, wait) ? ERROR_SUCCESS
+                                                                                     : calls_.GetLastError();
     }
 
     Win32SystemCalls calls_;
-    std::string name_;
     HANDLE server_ = INVALID_HANDLE_VALUE;
     platform::HANDLE device_ = INVALID_HANDLE_VALUE;
-    platform::HANDLE event_ = nullptr;
     platform::OVERLAPPED overlapped_{};
     std::array<char, 16> buffer_{};
 };
 
-TEST_F(Win32OverlappedTest, PendingReadCompletesWhenDataArrives) {
+TEST_F(Win32OverlappedTest, APendingReadIsIncompleteTimesOutAndCompletesWhenDataArrive) {
     SubmitPendingRead(8);
-    platform::DWORD transferred = 77;
-    EXPECT_FALSE(calls_.GetOverlappedResult(device_, &overlapped_, &transferred, platform::FALSE_));
-    EXPECT_EQ(calls_.GetLastError(), static_cast<platform::DWORD>(ERROR_IO_INCOMPLETE));
-
+    DWORD transferred = 0;
+    EXPECT_EQ(Result(transferred, platform::FALSE_), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+    EXPECT_EQ(calls_.WaitForSingleObject(overlapped_.hEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     ServerWrite("\x02\x5A\x00\x04\x00\x00\x00\x00", 8);
-    EXPECT_EQ(calls_.WaitForSingleObject(event_, INFINITE), static_cast<platform::DWORD>(WAIT_OBJECT_0));
-    ASSERT_TRUE(calls_.GetOverlappedResult(device_, &overlapped_, &transferred, platform::FALSE_));
+    EXPECT_EQ(calls_.WaitForSingleObject(overlapped_.hEvent, INFINITE), static_cast<DWORD>(WAIT_OBJECT_0));
+    ASSERT_EQ(Result(transferred, platform::FALSE_), static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_EQ(transferred, 8u);
-    EXPECT_EQ(std::memcmp(buffer_.data(), "\x02\x5A\x00\x04\x00\x00\x00\x00", 8), 0);
+    EXPECT_EQ(std::string(buffer_.data(), 8), std::string("\x02\x5A\x00\x04\x00\x00\x00\x00", 8));
 }
 
-TEST_F(Win32OverlappedTest, ReadOfDataAlreadyThereCompletesOnSubmission) {
+TEST_F(Win32OverlappedTest, AReadOfDataAlreadyThereIsDoneOnSubmission) {
     ServerWrite("abcd", 4);
-    platform::DWORD got = 0;
+    DWORD got = 0;
     if (!calls_.ReadFile(device_, buffer_.data(), 4, &got, &overlapped_)) {
-        // The system may still report the transfer as pending; it is done
-        // once the event is set.
-        ASSERT_EQ(calls_.GetLastError(), static_cast<platform::DWORD>(ERROR_IO_PENDING));
+        // The system may still report it pending; it is done once the event is set.
+        ASSERT_EQ(calls_.GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
     }
-    EXPECT_EQ(calls_.WaitForSingleObject(event_, 0), static_cast<platform::DWORD>(WAIT_OBJECT_0));
-    platform::DWORD transferred = 0;
-    ASSERT_TRUE(calls_.GetOverlappedResult(device_, &overlapped_, &transferred, platform::TRUE_));
-    EXPECT_EQ(transferred, 4u);
-    EXPECT_EQ(std::string(buffer_.data(), 4), "abcd");
+    EXPECT_EQ(calls_.WaitForSingleObject(overlapped_.hEvent, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    ASSERT_EQ(Result(got), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(std::string(buffer_.data(), got), "abcd");
 }
 
-TEST_F(Win32OverlappedTest, WaitOnAPendingReadTimesOut) {
-    SubmitPendingRead(8);
-    EXPECT_EQ(calls_.WaitForSingleObject(event_, 0), static_cast<platform::DWORD>(WAIT_TIMEOUT));
-    // The transfer is still outstanding and still completes afterwards.
-    ServerWrite("12345678", 8);
-    platform::DWORD transferred = 0;
-    ASSERT_TRUE(calls_.GetOverlappedResult(device_, &overlapped_, &transferred, platform::TRUE_));
-    EXPECT_EQ(transferred, 8u);
-}
-
-TEST_F(Win32OverlappedTest, OverlappedWriteReachesTheOtherEnd) {
+TEST_F(Win32OverlappedTest, AnOverlappedWriteReachesTheOtherEnd) {
     const char command[16] = {1};
-    platform::DWORD written = 0;
+    DWORD written = 0;
     if (!calls_.WriteFile(device_, command, sizeof command, &written, &overlapped_)) {
-        ASSERT_EQ(calls_.GetLastError(), static_cast<platform::DWORD>(ERROR_IO_PENDING));
+        ASSERT_EQ(calls_.GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
     }
-    EXPECT_EQ(ServerRead(16), std::string(command, 16));
-    platform::DWORD transferred = 0;
-    ASSERT_TRUE(calls_.GetOverlappedResult(device_, &overlapped_, &transferred, platform::TRUE_));
-    EXPECT_EQ(transferred, 16u);
+    std::array<char, 16> received{};
+    EXPECT_EQ(Server(false, received.data(), 16), 16u);
+    EXPECT_EQ(received[0], 1);
+    ASSERT_EQ(Result(written), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(written, 16u);
 }
 
-TEST_F(Win32OverlappedTest, CancelIoAbortsThePendingRead) {
-    SubmitPendingRead(8);
-    EXPECT_TRUE(calls_.CancelIo(device_));
-    platform::DWORD transferred = 55;
-    EXPECT_FALSE(calls_.GetOverlappedResult(device_, &overlapped_, &transferred, platform::TRUE_));
-    EXPECT_EQ(calls_.GetLastError(), static_cast<platform::DWORD>(ERROR_OPERATION_ABORTED));
-    EXPECT_EQ(transferred, 0u);
-}
-
-TEST_F(Win32OverlappedTest, CancelIoExAbortsOneTransferAndThenFindsNothing) {
-    SubmitPendingRead(8);
-    EXPECT_TRUE(calls_.CancelIoEx(device_, &overlapped_));
-    platform::DWORD transferred = 0;
-    EXPECT_FALSE(calls_.GetOverlappedResult(device_, &overlapped_, &transferred, platform::TRUE_));
-    EXPECT_EQ(calls_.GetLastError(), static_cast<platform::DWORD>(ERROR_OPERATION_ABORTED));
-
+TEST_F(Win32OverlappedTest, CancelIoAndCancelIoExAbortThePendingRead) {
+    for (const bool one : {false, true}) {
+        SCOPED_TRACE(one ? "CancelIoEx" : "CancelIo");
+        SubmitPendingRead(8);
+        EXPECT_TRUE(one ? calls_.CancelIoEx(device_, &overlapped_) : calls_.CancelIo(device_));
+        DWORD transferred = 0;
+        EXPECT_EQ(Result(transferred), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+        EXPECT_EQ(transferred, 0u);
+    }
     EXPECT_FALSE(calls_.CancelIoEx(device_, &overlapped_));
-    EXPECT_EQ(calls_.GetLastError(), static_cast<platform::DWORD>(ERROR_NOT_FOUND));
+    EXPECT_EQ(calls_.GetLastError(), static_cast<DWORD>(ERROR_NOT_FOUND));
 }
 
 TEST_F(Win32OverlappedTest, DeviceIoControlReturnsItsOutputAndByteCount) {
-    // A pipe's peek request stands in for a driver request: input none,
-    // output a record that the system fills.
+    // A pipe's peek request stands in for a driver request: no input, an
+    // output record that the system fills.
     ServerWrite("xyz", 3);
     struct {
-        DWORD state;
-        DWORD available;
-        DWORD messages;
-        DWORD messageLength;
+        DWORD state, available, messages, messageLength;
     } peek{};
-    constexpr platform::DWORD FSCTL_PIPE_PEEK_CODE = 0x0011400C;
-    platform::DWORD returned = 0;
-    if (!calls_.DeviceIoControl(device_, FSCTL_PIPE_PEEK_CODE, nullptr, 0, &peek, sizeof peek, &returned,
-                                &overlapped_)) {
-        ASSERT_EQ(calls_.GetLastError(), static_cast<platform::DWORD>(ERROR_IO_PENDING));
-        ASSERT_TRUE(calls_.GetOverlappedResult(device_, &overlapped_, &returned, platform::TRUE_));
+    DWORD returned = 0;
+    if (!calls_.DeviceIoControl(device_, 0x0011400C /* FSCTL_PIPE_PEEK */, nullptr, 0, &peek, sizeof peek,
+                                &returned, &overlapped_)) {
+        ASSERT_EQ(calls_.GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+        ASSERT_EQ(Result(returned), static_cast<DWORD>(ERROR_SUCCESS));
     }
     EXPECT_EQ(returned, sizeof peek);
     EXPECT_EQ(peek.available, 3u);
@@ -236,13 +176,13 @@ TEST_F(Win32OverlappedTest, DeviceIoControlReturnsItsOutputAndByteCount) {
 
 TEST_F(Win32OverlappedTest, CallsOnAClosedHandleFailWithInvalidHandle) {
     ASSERT_TRUE(calls_.CloseHandle(device_));
-    platform::HANDLE closed = device_;
+    const platform::HANDLE closed = device_;
     device_ = INVALID_HANDLE_VALUE;
-    platform::DWORD got = 0;
+    DWORD got = 0;
     EXPECT_FALSE(calls_.ReadFile(closed, buffer_.data(), 8, &got, &overlapped_));
-    EXPECT_EQ(calls_.GetLastError(), static_cast<platform::DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(calls_.GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_FALSE(calls_.CloseHandle(closed));
-    EXPECT_EQ(calls_.GetLastError(), static_cast<platform::DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(calls_.GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
 }  // namespace
