@@ -267,27 +267,4 @@ TEST_F(RealFileFaults, ReadOnlyCalibrationFileIsReportedAndKept) {
     EXPECT_EQ(entries, 2u);
 }
 
-TEST_F(RealFileFaults, ReadOnlyLimitsFileIsReportedAndKept) {
-    std::filesystem::create_directories(Velsor());
-    const Bytes calibration = CalibrationBytes(2.0f, {0, 100, 150, 200, 250, 300, 350, 400});
-    Write(Velsor() / "usb.ini", calibration);
-    const Bytes old = LimitsBytes({10, 20, 30, 40, 50, 60, 70, 80});
-    Write(Velsor() / "turno.lim", old);
-    MakeReadOnly(Velsor() / "turno.lim");
-
-    Rig rig(storage::RealFileSystem());
-    rig.dialog.InitializeWindow();
-    rig.window.ChooseNext(LIMITS_FILE);
-    rig.dialog.OnCommand(scale::IDC_SAVE_LIMITS);
-    EXPECT_EQ(rig.window.MessageTexts().back(), LIMITS_NOT_SAVED);
-    EXPECT_EQ(Read(Velsor() / "turno.lim"), old);
-    EXPECT_EQ(Read(Velsor() / "usb.ini"), calibration);
-
-    // A name typed into the open dialog that does not exist.
-    rig.window.ChooseNext("C:\\velsor\\no-existe.lim");
-    rig.dialog.OnCommand(scale::IDC_LOAD_LIMITS);
-    EXPECT_EQ(rig.window.MessageTexts().back(), LIMITS_NOT_READ);
-    EXPECT_EQ(rig.dialog.Values().lineLimits, (std::array<std::int16_t, 8>{0, 100, 150, 200, 250, 300, 350, 400}));
-}
-
 }  // namespace

@@ -9,8 +9,6 @@
 #include "ui/win32/TextConversion.h"
 #include "ui/win32/Win32FrontEnd.h"
 
-#include <cstdint>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -80,8 +78,6 @@ protected:
                 } else {
                     Answer(window, IDOK);
                 }
-            } else if (IsDialogClass(window) && onOtherDialog_) {
-                onOtherDialog_(window);
             }
         });
         const int result = app::RunQuelmar(
@@ -120,7 +116,6 @@ protected:
     bool mainWindowShown_ = false;
     std::vector<MessageBoxView> boxes_;
     std::function<void(HWND, const MessageBoxView&)> onMessageBox_;
-    std::function<void(HWND)> onOtherDialog_;
 };
 
 TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
@@ -201,102 +196,6 @@ TEST_F(Win32ProgramTest, EnterAndEscapeDoNothingAndTheCloseBoxEnds) {
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDCANCEL) << "ended by the close box, not by the exit steps";
-}
-
-TEST_F(Win32ProgramTest, AboutBoxFromTheSystemMenu) {
-    std::wstring aboutCaption;
-    onOtherDialog_ = [&](HWND window) {
-        aboutCaption = WindowText(window);
-        EXPECT_TRUE(ClickIfEnabled(::GetDlgItem(window, IDOK)));
-    };
-    RunProgram({"--simulate", "--paused"}, [this] {
-        const HMENU menu = ::GetSystemMenu(Window(), FALSE);
-        const int count = ::GetMenuItemCount(menu);
-        EXPECT_EQ(::GetMenuItemID(menu, count - 1), static_cast<UINT>(scale::SYSMENU_ABOUT_ID));
-        ::SendMessageW(Window(), WM_SYSCOMMAND, scale::SYSMENU_ABOUT_ID, 0);
-        EXPECT_EQ(frontEnd_.LastAboutBoxResult(), IDOK);
-        PressExit();
-    });
-    EXPECT_EQ(aboutCaption, L"Acerca de Quelmar");
-}
-
-// With a calibration file the program starts Ready; in work mode the items
-// go on being counted while the reset question is open.
-class Win32ProgramWithCalibrationTest : public Win32ProgramTest {
-protected:
-    void SetUp() override {
-        createdFolder_ = ::CreateDirectoryW(L"C:\\velsor", nullptr) != FALSE;
-        const HANDLE file = ::CreateFileW(L"C:\\velsor\\usb.ini", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << "C:\\velsor\\usb.ini must not exist before the test";
-        // Factor 2.0 g per count, then the eight limits in grams.
-        unsigned char bytes[20] = {};
-        const float factor = 2.0f;
-        std::memcpy(bytes, &factor, 4);
-        for (int line = 0; line < 8; ++line) {
-            const std::int16_t limit = static_cast<std::int16_t>(100 * (line + 1));
-            std::memcpy(bytes + 4 + 2 * line, &limit, 2);
-        }
-        DWORD written = 0;
-        ::WriteFile(file, bytes, sizeof bytes, &written, nullptr);
-        ::CloseHandle(file);
-    }
-    void TearDown() override {
-        ::DeleteFileW(L"C:\\velsor\\usb.ini");
-        if (createdFolder_) ::RemoveDirectoryW(L"C:\\velsor");
-        Win32ProgramTest::TearDown();
-    }
-    bool createdFolder_ = false;
-};
-
-TEST_F(Win32ProgramWithCalibrationTest, ItemsAreCountedBehindTheResetQuestion) {
-    HWND question = nullptr;
-    std::wstring totalWhenAsked;
-    std::wstring totalWhenAnswered;
-    onMessageBox_ = [&](HWND box, const MessageBoxView& view) {
-        if (view.hasCancel) {
-            question = box;  // answered once items were counted behind it
-            totalWhenAsked = Text(scale::IDC_TOTAL_COUNT);
-        } else {
-            Answer(box, IDOK);
-        }
-    };
-    // Looks at the total from the question's modal loop until it moved.
-    std::function<void()> watchTotal = [&] {
-        if (question == nullptr || Text(scale::IDC_TOTAL_COUNT) == totalWhenAsked) {
-            Later(watchTotal);
-            return;
-        }
-        totalWhenAnswered = Text(scale::IDC_TOTAL_COUNT);
-        Answer(question, IDCANCEL);
-        Later([&] {
-            EXPECT_NE(Text(scale::IDC_TOTAL_COUNT), L"0") << "the reset was cancelled";
-            ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_STOP_WORK)));
-            Later([&] {
-                EXPECT_EQ(Text(scale::IDC_STATE), L"");
-                EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_START_WORK)));
-                PressExit();
-            });
-        });
-    };
-    const int result = RunProgram({"--simulate", "--rate", "40", "--seed", "7"}, [&] {
-        EXPECT_EQ(Text(scale::LIMIT_FIELD_IDS[0]), L"100");
-        EXPECT_EQ(Text(scale::LIMIT_FIELD_IDS[7]), L"800");
-        EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_SAVE_LIMITS)));
-        ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_START_WORK)));
-        Later([&] {
-            EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_STOP_WORK)));
-            EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_CALIBRATE)));
-            ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_RESET)));
-            Later(watchTotal);
-        });
-    });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDOK);
-    ASSERT_NE(question, nullptr);
-    EXPECT_NE(totalWhenAnswered, totalWhenAsked);
-    // Only the found message and the question: the calibration file was read.
-    EXPECT_EQ(boxes_.size(), 2u);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// libFuzzer entry of the WorkMode target (see FuzzTargets.h).
+// libFuzzer entry of one target (see FuzzTargets.h), chosen by the build.
 #include "tests/fuzz/FuzzTargets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    return fuzz::WorkModeTarget(data, size);
+    return QUELMAR_FUZZ_TARGET(data, size);
 }

@@ -1,6 +1,0 @@
-// libFuzzer entry of the Fields target (see FuzzTargets.h).
-#include "tests/fuzz/FuzzTargets.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    return fuzz::FieldsTarget(data, size);
-}
