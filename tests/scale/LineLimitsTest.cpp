@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -37,11 +36,6 @@ const Limits STORED_LIMITS = {10, 20, 30, 40, 50, 60, 70, 80};
 
 Bytes Encoded(const Limits& limits) {
     const auto bytes = storage::EncodeLimits(limits);
-    return Bytes(bytes.begin(), bytes.end());
-}
-
-Bytes EncodedCalibration(float factor, const Limits& limits) {
-    const auto bytes = storage::EncodeCalibration(storage::CalibrationData{factor, limits});
     return Bytes(bytes.begin(), bytes.end());
 }
 
@@ -92,6 +86,10 @@ protected:
     }
 
     std::optional<Bytes> CalibrationFile() const { return bench.files.File(storage::CALIBRATION_FILE_PATH); }
+    static Bytes Calibration(float factor, const Limits& limits) {
+        const auto bytes = storage::EncodeCalibration({factor, limits});
+        return Bytes(bytes.begin(), bytes.end());
+    }
 
     ScaleTestBench bench;
     sim::ScriptedDevice& device = bench.AttachScripted();
@@ -258,7 +256,7 @@ TEST_F(LimitsPacketTest, SaveWhoseWriteFailsOrTimesOutStillWritesBothFiles) {
         }
         ExpectOnlyMessage(NOT_SENT);
         EXPECT_EQ(bench.files.File(PATH), EXAMPLE_FILE);
-        EXPECT_EQ(CalibrationFile(), EncodedCalibration(2.0f, EXAMPLE_LIMITS));
+        EXPECT_EQ(CalibrationFile(), Calibration(2.0f, EXAMPLE_LIMITS));
     }
 }
 
@@ -305,7 +303,7 @@ TEST_F(LimitsFiles, SaveWritesTheExampleAndTheCalibrationFile) {
     SaveAs(EXAMPLE_LIMITS);
     ExpectOnlyMessage(SENT, "", MessageIcon::None);
     EXPECT_EQ(bench.files.File(PATH), EXAMPLE_FILE);
-    EXPECT_EQ(CalibrationFile(), EncodedCalibration(2.5f, EXAMPLE_LIMITS));
+    EXPECT_EQ(CalibrationFile(), Calibration(2.5f, EXAMPLE_LIMITS));
 }
 
 TEST_F(LimitsFiles, LoadedExampleIsShownAndSentAndTheCalibrationFileLeftAlone) {
@@ -391,41 +389,6 @@ TEST_F(LimitsFiles, FailedCalibrationRewriteIsReportedAndTheSendStands) {
     EXPECT_EQ(bench.files.File(PATH), EXAMPLE_FILE);
     EXPECT_EQ(*CalibrationFile(), calibrationBefore);
     EXPECT_EQ(device.Writes(), std::vector<Bytes>{LimitsPacket(EXAMPLE_COUNTS_AT_2)});
-}
-
-// ---- with the simulated scale
-
-TEST(LimitsOnTheSimulatedScale, ScaleTakesTheCountsAndSortsByThem) {
-    ScaleTestBench bench;
-    sim::SimulatedScaleOptions options;
-    options.weightMean = 100.0;  // every item 100 counts, 200 g at 2.0 g per count
-    options.weightSpread = 0.0;
-    sim::SimulatedScale& scale = bench.AttachSimulated(options);
-    bench.StoreCalibration(2.0f, STORED_LIMITS);
-    bench.StartUp();
-    ASSERT_FALSE(scale.LimitsReceived());
-
-    const Limits limits = {0, 100, 200, 300, 400, 500, 600, 800};
-    for (std::size_t i = 0; i < 8; ++i) bench.Type(scale::LIMIT_FIELD_IDS[i], std::to_string(limits[i]));
-    bench.window.ChooseNext(std::string(PATH));
-    bench.Press(scale::IDC_SAVE_LIMITS);
-    EXPECT_EQ(scale.LastLimits(), (Counts{0, 50, 100, 150, 200, 250, 255, 255}));
-    // 200 g is line 3's limit exactly: every item goes there.
-    bench.clock.Advance(10'000'000);
-    scale.SetPaused(false, bench.clock.Now());
-    const auto sorted = scale.LineTotals();
-    EXPECT_GT(sorted[2], 0u);
-    EXPECT_EQ(std::accumulate(sorted.begin(), sorted.end(), std::uint64_t{0}), sorted[2]);
-
-    // A loaded set takes over: now only line 8 is high enough.
-    bench.files.SetFile(OTHER_PATH, Encoded({10, 20, 30, 40, 50, 60, 70, 800}));
-    bench.window.ChooseNext(std::string(OTHER_PATH));
-    bench.Press(scale::IDC_LOAD_LIMITS);
-    EXPECT_EQ(scale.LastLimits(), (Counts{5, 10, 15, 20, 25, 30, 35, 255}));
-    bench.clock.Advance(10'000'000);
-    scale.SetPaused(false, bench.clock.Now());
-    EXPECT_EQ(scale.LineTotals()[2], sorted[2]);
-    EXPECT_GT(scale.LineTotals()[7], 0u);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "storage/CalibrationFile.h"
 #include "storage/FileSystem.h"
 #include "storage/LimitsFile.h"
-#include "storage/MemoryFileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -175,19 +174,6 @@ TEST(DriveCRootTest, ChoosesTheFirstAvailableFolder) {
     }
 }
 
-TEST_F(RealFileSystemTest, ProgramPathsLandUnderTheDriveRoot) {
-    ScopedEnvironment drive("QUELMAR_DRIVE_C", Utf8(root_).c_str());
-    const CalibrationData data{2.5f, {0, 100, 150, 200, 250, 300, 350, 400}};
-    WriteNative(velsor_ / "usb.ini", Bytes(33, 0x55));
-    ASSERT_TRUE(SaveCalibrationFile(files_, data));
-    const auto encoded = EncodeCalibration(data);
-    EXPECT_EQ(ReadNative(velsor_ / "usb.ini"), Bytes(encoded.begin(), encoded.end()));
-    EXPECT_EQ(Listing(velsor_), std::vector<std::string>{"usb.ini"});
-    CalibrationData back;
-    EXPECT_EQ(LoadCalibrationFile(files_, back), CalibrationLoad::Loaded);
-    EXPECT_EQ(back.factor, 2.5f);
-}
-
 TEST_F(RealFileSystemTest, MissingDriveFolderIsNeverCreated) {
     const fs::path absent = root_ / "sin-crear";
     ScopedEnvironment drive("QUELMAR_DRIVE_C", Utf8(absent).c_str());
@@ -205,22 +191,6 @@ TEST(MapPathTest, WindowsPathsAreUnchanged) {
 }
 
 #endif
-
-TEST(MemoryFileSystemTest, FailureSwitchesCountDown) {
-    MemoryFileSystem memory;
-    memory.SetFile("a", {1, 2, 3});
-    memory.FailNextReads(2);
-    EXPECT_EQ(memory.ReadFile("a", 10), std::nullopt);
-    EXPECT_EQ(memory.ReadFile("a", 10), std::nullopt);
-    EXPECT_EQ(memory.ReadFile("a", 2), (Bytes{1, 2}));
-    memory.FailNextWrites(1);
-    EXPECT_FALSE(memory.ReplaceFile("a", Bytes{9}));
-    EXPECT_EQ(memory.File("a"), (Bytes{1, 2, 3}));
-    EXPECT_TRUE(memory.ReplaceFile("a", Bytes{9}));
-    EXPECT_EQ(memory.File("a"), Bytes{9});
-    EXPECT_EQ(memory.ReadCount(), 3);
-    EXPECT_EQ(memory.WriteCount(), 2);
-}
 
 }  // namespace
 }  // namespace storage

@@ -43,13 +43,6 @@ TEST(MainDialogStartUp, EachFailedStepHasItsMessageAndEndsTheProgramThroughExit)
                  return std::string(call) == "SetupDiGetClassDevsA" ? 13 : 0;
              });
          }},
-        {"No se pudo abrir el dispositivo",
-         [](ScaleTestBench& b) {
-             b.AttachScripted();  // it opens for the search but not for the configuration
-             b.kernel.SetFaultHook([opens = 0](const char* call) mutable -> platform::DWORD {
-                 return std::string(call) == "CreateFileA" && ++opens == 2 ? 2 : 0;
-             });
-         }},
         {"No se pudo configurar el dispositivo",
          [](ScaleTestBench& b) { b.AttachScripted().SetConfigurationStatus(0xE000101D); }},
         {"No se pudo bindear el pipe 0x81", [](ScaleTestBench& b) { b.AttachScripted().RefuseEndpoint(0x81); }},
@@ -269,17 +262,6 @@ TEST_F(MainDialogTest, ATickIsNeverHandledInsideAnother) {
     EXPECT_GT(nested, 0);
     EXPECT_EQ(bench.dialog.Values().statistics.totalCount, 1u);
     EXPECT_EQ(scale.QueuedPackets(), 1u);
-}
-
-TEST_F(MainDialogTest, TicksGoOnBehindAMessageBox) {
-    sim::ScriptedDevice& scale = StartReady();
-    scale.SetWriteMode(sim::ScriptedDevice::WriteMode::Fail, 0xE0000004);
-    bench.window.whileMessageOpen = [&](const testing_support::MessageRecord&) { bench.Tick(TIMER_WORK); };
-    bench.Press(IDC_START_WORK);
-    scale.QueuePacket({2, 95, 0, 1});
-    bench.Press(IDC_RESTART);  // its failure box is open while the tick runs
-    EXPECT_EQ(bench.window.messages.back().text, "No pudo enviarse el comando");
-    EXPECT_EQ(bench.window.texts[IDC_TOTAL_COUNT], "1");
 }
 
 }  // namespace
