@@ -41,12 +41,6 @@ TEST(CalibrationFileTest, ExampleBothWaysOnTheFixedLowerCasePath) {
     EXPECT_EQ(out.limits, EXAMPLE_LIMITS);
 }
 
-TEST(CalibrationFileTest, StoresValuesAsHeldWithoutChecks) {
-    const auto bytes = EncodeCalibration({-1.0f, {-1, 32767, -32768, 801, 0, 0, 0, 0x1234}});
-    EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), (Bytes{0x00, 0x00, 0x80, 0xBF, 0xFF, 0xFF, 0xFF, 0x7F, 0x00, 0x80,
-                                                         0x21, 0x03, 0, 0, 0, 0, 0, 0, 0x34, 0x12}));
-}
-
 TEST(CalibrationFileTest, MissingOrUnreadableFileLeavesTheValues) {
     MemoryFileSystem fs;
     CalibrationData out = HELD;

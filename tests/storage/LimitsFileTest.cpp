@@ -15,6 +15,8 @@ const Bytes EXAMPLE_FILE = {0x00, 0x00, 0x64, 0x00, 0x96, 0x00, 0xC8, 0x00,
                             0xFA, 0x00, 0x2C, 0x01, 0x5E, 0x01, 0x90, 0x01};
 const Limits EXAMPLE_LIMITS = {0, 100, 150, 200, 250, 300, 350, 400};
 const Limits HELD = {100, 200, 300, 400, 500, 600, 700, 800};
+// Unordered, out-of-range, short, missing and unreadable files are loaded
+// through the program in tests/scale/LineLimitsTest.
 constexpr std::string_view PATH = "C:\\velsor\\linea.lim";
 
 TEST(LimitsFileTest, ExampleBothWaysOverALongerFile) {
@@ -25,38 +27,6 @@ TEST(LimitsFileTest, ExampleBothWaysOverALongerFile) {
     Limits limits = HELD;
     ASSERT_TRUE(ReadLimitsFile(fs, PATH, limits));
     EXPECT_EQ(limits, EXAMPLE_LIMITS);
-}
-
-TEST(LimitsFileTest, AnySixteenBytesAreTakenAsTheyAre) {
-    // Signed, unordered, out of range, FF FF as -1, bytes past the sixteenth ignored.
-    const Limits odd = {-1, -32768, 32767, 801, -800, 255, 256, 0};
-    const auto encoded = EncodeLimits(odd);
-    Bytes bytes(encoded.begin(), encoded.end());
-    EXPECT_EQ(bytes[0], 0xFF);
-    EXPECT_EQ(bytes[1], 0xFF);
-    bytes.insert(bytes.end(), {0x01, 0x02, 0x03});
-    MemoryFileSystem fs;
-    fs.SetFile(PATH, bytes);
-    Limits limits = HELD;
-    ASSERT_TRUE(ReadLimitsFile(fs, PATH, limits));
-    EXPECT_EQ(limits, odd);
-}
-
-TEST(LimitsFileTest, ShortMissingOrUnreadableFilesAreRefusedAndLeaveTheLimits) {
-    for (std::size_t size : {0u, 1u, 3u, 15u}) {
-        MemoryFileSystem fs;
-        fs.SetFile(PATH, Bytes(EXAMPLE_FILE.begin(), EXAMPLE_FILE.begin() + static_cast<std::ptrdiff_t>(size)));
-        Limits limits = HELD;
-        EXPECT_FALSE(ReadLimitsFile(fs, PATH, limits)) << size;
-        EXPECT_EQ(limits, HELD) << size;
-    }
-    MemoryFileSystem fs;
-    Limits limits = HELD;
-    EXPECT_FALSE(ReadLimitsFile(fs, PATH, limits));
-    fs.SetFile(PATH, EXAMPLE_FILE);
-    fs.FailNextReads(1);
-    EXPECT_FALSE(ReadLimitsFile(fs, PATH, limits));
-    EXPECT_EQ(limits, HELD);
 }
 
 TEST(LimitsFileTest, FailedWriteKeepsTheOldFile) {

@@ -1,4 +1,6 @@
-// The layout table of the main window and the About box.
+// The layout table of the main window: what holds it together. The
+// front-ends are checked against it in tests/win32 and tests/terminal, the
+// starting button states through the window logic.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -37,33 +39,6 @@ TEST(DialogLayout, MainWindowInventory) {
     ASSERT_NE(limit8, nullptr);
     EXPECT_EQ(limit8->rect.y, 146);
     EXPECT_EQ(FindControl(main, 1009), nullptr);  // the ids jump from 1008 to 1010
-}
-
-TEST(DialogLayout, TabOrderIsTheTablesOrder) {
-    std::vector<int> order;
-    for (const ControlTemplate& c : MainDialogTemplate().controls)
-        if (c.styles & STYLE_TABSTOP) order.push_back(c.id);
-    const std::vector<int> expected = {1000, 1002, 1042, 1003, 1040, 1041, 1008, 1010, 1011, 1012, 1013,
-                                       1014, 1015, 1016, 1036, 1037, 1045, 1035, 1044, 1050};
-    EXPECT_EQ(order, expected);
-}
-
-TEST(DialogLayout, InitiallyDisabledButtons) {
-    std::set<int> disabled;
-    for (const ControlTemplate& c : MainDialogTemplate().controls)
-        if (c.styles & STYLE_DISABLED) disabled.insert(c.id);
-    EXPECT_EQ(disabled, (std::set<int>{1002, 1042, 1041, 1036, 1044}));
-}
-
-TEST(DialogLayout, AboutBox) {
-    const DialogTemplate& about = AboutDialogTemplate();
-    EXPECT_EQ(about.caption, "Acerca de Quelmar");
-    EXPECT_EQ(about.fontName, "MS Sans Serif");
-    EXPECT_EQ(about.pointSize, 8);
-    const ControlTemplate* ok = FindControl(about, scale::IDC_ABOUT_OK);
-    ASSERT_NE(ok, nullptr);
-    EXPECT_EQ(ok->kind, ControlKind::DefaultPushButton);
-    EXPECT_EQ(ok->text, "Aceptar");
 }
 
 TEST(DialogLayout, Mnemonics) {

@@ -130,16 +130,11 @@ TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
         {IDC_REFERENCE_WEIGHT, "149", "Ingrese un numero entre 150 y 600."},
         {IDC_REFERENCE_WEIGHT, "601", "Ingrese un numero entre 150 y 600."},
         {IDC_REFERENCE_WEIGHT, "150", nullptr},
-        {IDC_REFERENCE_WEIGHT, " 300 ", nullptr},
-        {IDC_REFERENCE_WEIGHT, "+200", nullptr},
         {limit, "-1", "Ingrese un numero entre 0 y 800."},
         {limit, "801", "Ingrese un numero entre 0 y 800."},
         {limit, "40000", whole},
         {limit, "abc", whole},
         {limit, "", whole},
-        {limit, "12a", whole},
-        {limit, "1.5", whole},
-        {limit, "-", whole},
         {limit, "0", nullptr},
         {limit, "800", nullptr},
     };
@@ -164,7 +159,8 @@ TEST(ParseWholeNumber, SixteenBitRange) {
     EXPECT_EQ(ui::ParseWholeNumber("32767"), std::optional<std::int16_t>(32767));
     EXPECT_EQ(ui::ParseWholeNumber("-32768"), std::optional<std::int16_t>(-32768));
     EXPECT_EQ(ui::ParseWholeNumber("007"), std::optional<std::int16_t>(7));
-    for (const char* refused : {"32768", "-32769", "99999999999999999999", "+", "1 2"})
+    EXPECT_EQ(ui::ParseWholeNumber(" +300 "), std::optional<std::int16_t>(300));
+    for (const char* refused : {"32768", "-32769", "99999999999999999999", "+", "-", "1 2", "12a", "1.5"})
         EXPECT_FALSE(ui::ParseWholeNumber(refused).has_value()) << refused;
 }
 
