@@ -43,6 +43,13 @@ TEST(MainDialogStartUp, EachFailedStepHasItsMessageAndEndsTheProgramThroughExit)
                  return std::string(call) == "SetupDiGetClassDevsA" ? 13 : 0;
              });
          }},
+        {"No se pudo abrir el dispositivo",
+         [](ScaleTestBench& b) {
+             b.AttachScripted();  // it opens for the search but not for the configuration
+             b.kernel.SetFaultHook([opens = 0](const char* call) mutable -> platform::DWORD {
+                 return std::string(call) == "CreateFileA" && ++opens == 2 ? 2 : 0;
+             });
+         }},
         {"No se pudo configurar el dispositivo",
          [](ScaleTestBench& b) { b.AttachScripted().SetConfigurationStatus(0xE000101D); }},
         {"No se pudo bindear el pipe 0x81", [](ScaleTestBench& b) { b.AttachScripted().RefuseEndpoint(0x81); }},
@@ -130,6 +137,7 @@ TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
         {IDC_REFERENCE_WEIGHT, "149", "Ingrese un numero entre 150 y 600."},
         {IDC_REFERENCE_WEIGHT, "601", "Ingrese un numero entre 150 y 600."},
         {IDC_REFERENCE_WEIGHT, "150", nullptr},
+        {IDC_REFERENCE_WEIGHT, "600", nullptr},
         {limit, "-1", "Ingrese un numero entre 0 y 800."},
         {limit, "801", "Ingrese un numero entre 0 y 800."},
         {limit, "40000", whole},
