@@ -20,6 +20,9 @@ ScaleLink::~ScaleLink() {
 }
 
 std::uint8_t ScaleLink::FindScale() {
+    // A second search starts from a fresh list rather than leaking the first.
+    if (deviceList_ != nullptr) usbio::UsbDevice::DestroyDeviceList(deviceList_);
+    scaleIndex_ = -1;
     deviceList_ = usbio::UsbDevice::CreateDeviceList(&DriverInterfaceClass);
     if (deviceList_ == nullptr) return FIND_NO_LIST;
 
