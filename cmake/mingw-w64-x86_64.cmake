@@ -26,8 +26,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Programs built here run on Linux through Wine (tests, try_run).
+# Programs built here run on Linux through Wine (tests, try_run), started by
+# a wrapper that retries Wine's own failures to launch a program.
 find_program(QUELMAR_WINE wine)
 if(QUELMAR_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QUELMAR_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
 endif()
