@@ -79,7 +79,7 @@ storage::CalibrationLoad LoadCalibration(ScaleContext& context) {
     if (result != storage::CalibrationLoad::Loaded) return result;
     context.program.calibrationFactor = data.factor;
     context.values.lineLimits = data.limits;
-    context.fields.ShowFields();
+    context.fields.ShowLoadedValues();
     return result;
 }
 

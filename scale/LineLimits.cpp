@@ -96,7 +96,7 @@ void LoadLimits(ScaleContext& context) {
         ShowStop(context, "No se pudo leer el archivo de limites");
         return;
     }
-    context.fields.ShowFields();
+    context.fields.ShowLoadedValues();
     if (!IsCalibrated(context.program.calibrationFactor)) {
         ShowStop(context, "Balanza sin calibrar, no se enviaron los limites");
         return;

@@ -17,8 +17,12 @@ public:
     // Controls to values, with parsing and range checks; false after the
     // first refused field, whose prompt has been shown.
     virtual bool ReadFields() = 0;
-    // Values to controls; never fails.
+    // Values to controls; never fails. An edit field the operator is typing
+    // into keeps its text unless the program changed the field's value.
     virtual void ShowFields() = 0;
+    // Values read from a file replace whatever the edit fields hold, also
+    // where a loaded value equals the one the field held before.
+    virtual void ShowLoadedValues() = 0;
 };
 
 struct ScaleContext {

@@ -134,6 +134,12 @@ void MainDialog::ShowFields() {
     window_.SetControlText(IDC_TOTAL_KILOGRAMS, s.totalKilogramsText);
 }
 
+void MainDialog::ShowLoadedValues() {
+    exchangedReference_.reset();
+    exchangedLimits_.fill(std::nullopt);
+    ShowFields();
+}
+
 // ---- start-up and exit --------------------------------------------------------
 
 bool MainDialog::ReportConnectFailure(std::string_view message) {

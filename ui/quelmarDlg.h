@@ -45,6 +45,7 @@ public:
     // FieldExchange
     bool ReadFields() override;
     void ShowFields() override;
+    void ShowLoadedValues() override;
 
     // "&Salir": validates the fields, and only then takes the link down and
     // ends the window.

@@ -321,6 +321,21 @@ TEST_F(LimitsFiles, LoadedExampleIsShownAndSentAndTheCalibrationFileLeftAlone) {
     EXPECT_EQ(bench.files.WriteCount(), writesBefore);
 }
 
+TEST_F(LimitsFiles, LoadedLimitsReplaceWhatTheOperatorHadTypedEvenWhereTheValueIsUnchanged) {
+    Start();
+    // Typed but never taken in: the value behind the field is still the
+    // stored one, which the file happens to hold as well.
+    TypeLine(1, "7");
+    TypeLine(2, "9");
+    Limits limits = STORED_LIMITS;
+    limits[1] = 123;
+    const auto bytes = storage::EncodeLimits(limits);
+    bench.files.SetFile(PATH, Bytes(bytes.begin(), bytes.end()));
+    LoadFrom(PATH);
+    EXPECT_EQ(FieldText(1), std::to_string(STORED_LIMITS[0]));  // what was sent, not "7"
+    EXPECT_EQ(FieldText(2), "123");
+}
+
 TEST_F(LimitsFiles, FallingAndOutOfRangeFileIsLoadedAndSentClamped) {
     Start();
     const Limits falling = {800, 700, 600, 500, 300, -1, 100, 2000};
