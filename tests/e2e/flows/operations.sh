@@ -34,6 +34,17 @@ q_figure() {
     q_screen | grep -F -- "$1" | head -n 1 | awk -F'│' -v c=$(( 2 * $2 + 1 )) '{ gsub(/ /, "", $c); print $c }'
 }
 
+# Waits until at least N items are counted in total.
+q_wait_total() {
+    local deadline=$(($(date +%s) + 15)) total=0
+    while [ "$total" -lt "$1" ]; do
+        total=$(q_figure Totales 1)
+        total=${total:-0}
+        [ "$(date +%s)" -ge "$deadline" ] && q_fail "fewer than $1 items counted"
+        sleep 0.2
+    done
+}
+
 flow_calibration_then_test_mode() {
     mkdir -p "$Q_DRIVE/velsor"
     q_start --rate 0
@@ -78,14 +89,7 @@ flow_work_mode_counts_resets_and_reports() {
     q_dismiss_startup
     q_keys M-e                       # "&Empezar Trabajo"
     q_wait_state "Trabajando"
-    # Wait for items to be counted on line 1 (no limits sent: all on line 1).
-    local deadline=$(($(date +%s) + 15)) total=0
-    while [ "$total" -lt 5 ]; do
-        total=$(q_figure Totales 1)
-        total=${total:-0}
-        [ "$(date +%s)" -ge "$deadline" ] && q_fail "no items counted"
-        sleep 0.2
-    done
+    q_wait_total 5                   # no limits sent: all on line 1
     q_keys M-d                       # "&Detener Trabajo"
     q_wait_state -
     sleep 0.3
@@ -146,13 +150,7 @@ flow_limits_are_saved_sent_and_loaded() {
     # counts never reach line 1 and spread over the next lines.
     q_keys M-e
     q_wait_state "Trabajando"
-    local deadline=$(($(date +%s) + 15)) total=0
-    while [ "$total" -lt 20 ]; do
-        total=$(q_figure Totales 1)
-        total=${total:-0}
-        [ "$(date +%s)" -ge "$deadline" ] && q_fail "no items counted"
-        sleep 0.2
-    done
+    q_wait_total 20
     q_keys M-d
     q_wait_state -
     [ "$(q_figure 'Linea 1' 1)" = "0" ] || q_fail "items on line 1 despite its limit"
