@@ -35,7 +35,11 @@ bool LimitsInOrder(const std::array<std::int16_t, LINE_COUNT>& limits) {
 
 // Builds and sends CMD_SET_LIMITS from the limits now held, and tells the
 // operator how it went.
-void SendAndReport(ScaleContext& context, std::uint32_t timeoutMs) {
+void SendIfCalibrated(ScaleContext& context, std::uint32_t timeoutMs) {
+    if (!IsCalibrated(context.program.calibrationFactor)) {
+        ShowStop(context, "Balanza sin calibrar, no se enviaron los limites");
+        return;
+    }
     const auto counts = LimitsToCounts(context.values.lineLimits, context.program.calibrationFactor);
     if (context.link.SendLimits(counts, timeoutMs)) {
         context.window.ShowMessage("Nuevos Limites guardados y enviados", NO_CAPTION, platform::MessageIcon::None,
@@ -70,19 +74,15 @@ void SaveLimits(ScaleContext& context) {
                                    platform::MessageButtons::Ok);
         return;
     }
-    // Checked before the dialog, so the operator is not asked for a file
-    // that would then be stored beside limits that were never sent.
-    if (!IsCalibrated(context.program.calibrationFactor)) {
-        ShowStop(context, "Balanza sin calibrar, no se enviaron los limites");
-        return;
-    }
     const auto path = ChooseLimitsFile(context, platform::FileDialogKind::Save);
     if (!path) return;
     if (!storage::WriteLimitsFile(context.files, *path, context.values.lineLimits)) {
         ShowStop(context, "No se pudo guardar el archivo de limites");
         return;
     }
-    SendAndReport(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);
+    // Limits can be prepared before the scale is calibrated: both files are
+    // written, only the send waits for a factor that makes sound counts.
+    SendIfCalibrated(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);
     // The calibration file keeps the limits the operator saved even when the
     // scale did not take them: the next start-up shows them again. Its own
     // failure is reported inside; the send already made stands.
@@ -97,11 +97,7 @@ void LoadLimits(ScaleContext& context) {
         return;
     }
     context.fields.ShowLoadedValues();
-    if (!IsCalibrated(context.program.calibrationFactor)) {
-        ShowStop(context, "Balanza sin calibrar, no se enviaron los limites");
-        return;
-    }
-    SendAndReport(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);
+    SendIfCalibrated(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);
 }
 
 std::array<std::uint8_t, LINE_COUNT> LimitsToCounts(const std::array<std::int16_t, LINE_COUNT>& limits,

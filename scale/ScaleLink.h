@@ -33,9 +33,12 @@ constexpr std::uint32_t READ_STATUS_TIMEOUT_MS = 100;
 constexpr std::uint32_t RESTART_TIMEOUT_MS = 100;
 constexpr std::uint32_t LIMITS_AFTER_SAVE_TIMEOUT_MS = 200;
 constexpr std::uint32_t LIMITS_AFTER_LOAD_TIMEOUT_MS = 300;
-// How long a cancelled transfer is given to finish before the link gives up
-// on the buffer.
-constexpr std::uint32_t CANCEL_WAIT_MS = 1000;
+// How long a cancelled transfer is given to finish before the link counts it
+// as failed. Kept a small fraction of the exchanges' own time-outs: the
+// window is blocked for the whole wait. A transfer still outstanding then
+// keeps its buffer until it ends; the next exchange on that buffer waits
+// for it first, with the same bound.
+constexpr std::uint32_t CANCEL_WAIT_MS = 50;
 
 // Fewest bytes that make a packet usable: a status packet must reach its
 // line byte (3), a weight reply its weight byte (1).

@@ -135,7 +135,8 @@ void MainDialog::ShowFields() {
 }
 
 void MainDialog::ShowLoadedValues() {
-    exchangedReference_.reset();
+    // Only the limits come from a file; a reference weight the operator is
+    // typing stays as it is.
     exchangedLimits_.fill(std::nullopt);
     ShowFields();
 }

@@ -8,13 +8,19 @@
 #include "tests/support/ScaleTestBench.h"
 
 using namespace scale;
+using platform::MessageButtons;
 using platform::MessageIcon;
 using platform::MessageResult;
+using testing_support::MessageRecord;
 using testing_support::ScaleTestBench;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::string_view CLEAR_SCALE = "Despeje la balanza,se tomara el cero";
+constexpr std::string_view PUT_WEIGHT = "Ponga el peso patron sobre la balanza";
+const std::string CALIBRATION = "Calibracion de Balanza";
 
 class CalibrationTest : public ::testing::Test {
 protected:
@@ -91,13 +97,13 @@ TEST_F(CalibrationTest, CalibrationOf190GramsWithReadings12And107GivesTwo) {
     bench.window.Type(LIMIT_FIELD_IDS[2], "150");
     Readings({12, 107});
     bench.Press(IDC_CALIBRATE);
-    EXPECT_EQ(bench.window.MessageTexts(), (std::vector<std::string>{"Despeje la balanza,se tomara el cero",
-                                                                     "Ponga el peso patron sobre la balanza",
-                                                                     "Calibracion OK!"}));
-    for (const auto& m : bench.window.messages) EXPECT_EQ(m.caption, "Calibracion de Balanza");
-    EXPECT_EQ(bench.window.messages[0].icon, MessageIcon::Exclamation);
-    EXPECT_EQ(bench.window.messages[0].buttons, platform::MessageButtons::OkCancel);
-    EXPECT_EQ(bench.window.messages[2].icon, MessageIcon::Information);
+    EXPECT_EQ(bench.window.messages, (std::vector<MessageRecord>{
+                                         {std::string(CLEAR_SCALE), CALIBRATION, MessageIcon::Exclamation,
+                                          MessageButtons::OkCancel},
+                                         {std::string(PUT_WEIGHT), CALIBRATION, MessageIcon::Exclamation,
+                                          MessageButtons::OkCancel},
+                                         {"Calibracion OK!", CALIBRATION, MessageIcon::Information, MessageButtons::Ok},
+                                     }));
     EXPECT_EQ(bench.program.calibrationFactor, 2.0f);
     EXPECT_EQ(bench.program.zeroCount, 12);
     EXPECT_EQ(CalibrationFile(), (Bytes{0x00, 0x00, 0x00, 0x40, 0, 0, 100, 0, 150, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
@@ -117,17 +123,24 @@ TEST_F(CalibrationTest, CalibrationOf190GramsWithReadings12And107GivesTwo) {
 TEST_F(CalibrationTest, CancelAtEitherPromptLeavesTheFileByteForByte) {
     Start(true);
     const auto before = CalibrationFile();
+    const MessageRecord cancelled{"Calibración cancelada!", CALIBRATION, MessageIcon::Stop, MessageButtons::Ok};
+    // "&Empezar Trabajo" is off while the calibration asks, and on again after it.
+    std::vector<bool> startWorkWhileAsked;
+    bench.window.whileMessageOpen = [&](const MessageRecord&) {
+        startWorkWhileAsked.push_back(bench.window.IsControlEnabled(IDC_START_WORK));
+    };
     bench.window.AnswerNext(MessageResult::Cancel);
     bench.Press(IDC_CALIBRATE);
-    EXPECT_EQ(bench.window.MessageTexts().back(), "Calibración cancelada!");
-    EXPECT_EQ(bench.window.messages.back().icon, MessageIcon::Stop);
+    EXPECT_EQ(bench.window.messages.back(), cancelled);
     EXPECT_TRUE(scale.Writes().empty()) << "no reading was taken";
 
     Readings({33});
     bench.window.AnswerNext(MessageResult::Ok);
     bench.window.AnswerNext(MessageResult::Cancel);
     bench.Press(IDC_CALIBRATE);
-    EXPECT_EQ(bench.window.MessageTexts().back(), "Calibración cancelada!");
+    EXPECT_EQ(bench.window.messages.back(), cancelled);
+    EXPECT_EQ(startWorkWhileAsked, std::vector<bool>(5, false));
+    EXPECT_EQ(ModeButtons(), READY);
     EXPECT_EQ(CalibrationFile(), before);
     EXPECT_EQ(bench.program.calibrationFactor, 2.5f);
     EXPECT_EQ(bench.program.zeroCount, 33);  // the new zero stays
@@ -201,9 +214,8 @@ TEST_F(CalibrationTest, TestModeShowsNetGramsAndRawCounts) {
     Start(true);  // factor 2.5
     Readings({12});
     bench.Press(IDC_START_TEST);
-    EXPECT_EQ(bench.window.messages[0].text, "Despeje la balanza,se tomara el cero");
-    EXPECT_EQ(bench.window.messages[0].caption, "Prueba de Balanza");
-    EXPECT_EQ(bench.window.messages[0].buttons, platform::MessageButtons::Ok);
+    EXPECT_EQ(bench.window.messages[0], (MessageRecord{std::string(CLEAR_SCALE), "Prueba de Balanza",
+                                                       MessageIcon::Exclamation, MessageButtons::Ok}));
     EXPECT_EQ(bench.window.timers[TIMER_TEST], 100u);
     EXPECT_EQ(ModeButtons(), (std::vector<bool>{false, false, false, false, true, false}));
 

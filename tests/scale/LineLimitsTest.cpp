@@ -104,7 +104,15 @@ TEST_F(LimitGate, OpensOnlyWhenEveryFieldWasEdited) {
     for (int line = 1; line <= 7; ++line) TypeLine(line, "100");
     EXPECT_FALSE(bench.window.IsControlEnabled(scale::IDC_SAVE_LIMITS));
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
-    TypeLine(8, "100");
+    // The last field's first edit opens the gate and only then takes the
+    // window in: a refused value is reported with "&Guardar" already on.
+    std::vector<bool> saveEnabledWhileAsked;
+    bench.window.whileMessageOpen = [&](const MessageRecord&) {
+        saveEnabledWhileAsked.push_back(bench.window.IsControlEnabled(scale::IDC_SAVE_LIMITS));
+    };
+    TypeLine(8, "900");
+    EXPECT_EQ(saveEnabledWhileAsked, std::vector<bool>{true});
+    EXPECT_EQ(bench.program.limitEditMask, 0xFF);
     EXPECT_TRUE(bench.window.IsControlEnabled(scale::IDC_SAVE_LIMITS));
 }
 
@@ -206,18 +214,16 @@ TEST_F(SaveChecks, SavedLimitsGoOutInCountsAtTheLoadedFactor) {
 
 class Uncalibrated : public LineLimitsTest, public ::testing::WithParamInterface<float> {};
 
-TEST_P(Uncalibrated, SaveRefusesBeforeAnyDialogOrFileAndLoadShowsTheLimitsButSendsNothing) {
+TEST_P(Uncalibrated, SaveStoresBothFilesAndLoadShowsTheLimitsButNeitherSends) {
     Start();
     bench.program.calibrationFactor = GetParam();
-    const Bytes calibrationBefore = *CalibrationFile();
     SaveAs(EXAMPLE_LIMITS);
     ExpectOnlyMessage(UNCALIBRATED);
-    EXPECT_TRUE(bench.window.fileDialogs.empty());
-    EXPECT_FALSE(bench.files.File(PATH).has_value());
-    EXPECT_EQ(*CalibrationFile(), calibrationBefore);
+    EXPECT_EQ(bench.window.fileDialogs.size(), 1u);
+    EXPECT_EQ(bench.files.File(PATH), EXAMPLE_FILE);
+    EXPECT_EQ(CalibrationFile(), Calibration(GetParam(), EXAMPLE_LIMITS));
 
     bench.window.messages.clear();
-    bench.window.fileAnswers.clear();  // the save never opened its dialog
     bench.files.SetFile(OTHER_PATH, Encoded(STORED_LIMITS));
     LoadFrom(OTHER_PATH);
     ExpectOnlyMessage(UNCALIBRATED);
@@ -334,6 +340,15 @@ TEST_F(LimitsFiles, LoadedLimitsReplaceWhatTheOperatorHadTypedEvenWhereTheValueI
     LoadFrom(PATH);
     EXPECT_EQ(FieldText(1), std::to_string(STORED_LIMITS[0]));  // what was sent, not "7"
     EXPECT_EQ(FieldText(2), "123");
+}
+
+TEST_F(LimitsFiles, LoadingLimitsKeepsTheReferenceWeightTheOperatorIsTyping) {
+    Start();
+    bench.Type(scale::IDC_REFERENCE_WEIGHT, "250");
+    bench.files.SetFile(PATH, EXAMPLE_FILE);
+    LoadFrom(PATH);
+    EXPECT_EQ(FieldText(2), "100");
+    EXPECT_EQ(bench.window.GetControlText(scale::IDC_REFERENCE_WEIGHT), "250");
 }
 
 TEST_F(LimitsFiles, FallingAndOutOfRangeFileIsLoadedAndSentClamped) {

@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <functional>
+#include <iosfwd>
 #include <map>
 #include <optional>
 #include <set>
@@ -21,7 +22,11 @@ struct MessageRecord {
     std::string caption;
     platform::MessageIcon icon;
     platform::MessageButtons buttons;
+
+    bool operator==(const MessageRecord&) const = default;
 };
+// Lets a failed comparison show the whole box.
+void PrintTo(const MessageRecord& record, std::ostream* os);
 
 struct FileDialogRecord {
     platform::FileDialogSettings settings;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include "scale/ControlIds.h"
 #include "ui/DialogLayout.h"
@@ -39,6 +40,44 @@ TEST(DialogLayout, MainWindowInventory) {
     ASSERT_NE(limit8, nullptr);
     EXPECT_EQ(limit8->rect.y, 146);
     EXPECT_EQ(FindControl(main, 1009), nullptr);  // the ids jump from 1008 to 1010
+}
+
+// A few rows of template 102 copied out by hand, so that a slip in the table
+// cannot pass because every other check reads the same table.
+TEST(DialogLayout, RowsOfTheTemplateAsWrittenOut) {
+    const struct {
+        int id;
+        ControlKind kind;
+        const char* text;
+        Rect rect;
+        bool disabled;
+    } rows[] = {
+        {1000, ControlKind::PushButton, "&Salir", {238, 18, 71, 11}, false},
+        {1002, ControlKind::PushButton, "&Empezar Trabajo", {239, 53, 71, 11}, true},
+        {1041, ControlKind::PushButton, "Parar Prue&ba", {237, 146, 71, 11}, true},
+        {1037, ControlKind::PushButton, "C&argar", {172, 187, 42, 11}, false},
+        {1035, ControlKind::PushButton, "G&uardar Estadistica", {80, 191, 71, 11}, false},
+        {1044, ControlKind::PushButton, "Reempe&zar", {15, 218, 42, 11}, true},
+        {1012, ControlKind::Edit, "", {182, 74, 23, 15}, false},
+        {1050, ControlKind::Edit, "", {262, 171, 24, 12}, false},
+        {1025, ControlKind::Static, "0", {55, 165, 33, 15}, false},
+        {1043, ControlKind::Static, "", {69, 219, 102, 10}, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.id);
+        const ControlTemplate* c = FindControl(MainDialogTemplate(), row.id);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->kind, row.kind);
+        EXPECT_EQ(c->text, row.text);
+        EXPECT_EQ((std::vector<int>{c->rect.x, c->rect.y, c->rect.cx, c->rect.cy}),
+                  (std::vector<int>{row.rect.x, row.rect.y, row.rect.cx, row.rect.cy}));
+        EXPECT_EQ((c->styles & STYLE_DISABLED) != 0, row.disabled);
+    }
+    std::vector<int> tabOrder;
+    for (const ControlTemplate& c : MainDialogTemplate().controls)
+        if (c.styles & STYLE_TABSTOP) tabOrder.push_back(c.id);
+    EXPECT_EQ(tabOrder, (std::vector<int>{1000, 1002, 1042, 1003, 1040, 1041, 1008, 1010, 1011, 1012, 1013, 1014,
+                                          1015, 1016, 1036, 1037, 1045, 1035, 1044, 1050}));
 }
 
 TEST(DialogLayout, Mnemonics) {

@@ -85,6 +85,7 @@ TEST_F(MainDialogTest, ScalePresentShowsFoundAndConfiguredAndTheInitialFields) {
     for (int id = IDC_LINE_COUNT_1; id <= IDC_TOTAL_KILOGRAMS; ++id) EXPECT_EQ(bench.window.texts[id], "0");
     for (int id : {IDC_GRAMS, IDC_COUNTS, IDC_STATE}) EXPECT_EQ(bench.window.texts[id], "");
     EXPECT_EQ(bench.window.systemMenu, (std::vector<std::pair<int, std::string>>{{16, "&Acerca de quelmar..."}}));
+    ASSERT_FALSE(bench.window.focused.empty());
     EXPECT_EQ(bench.window.focused.back(), IDC_EXIT);
 }
 
@@ -97,6 +98,7 @@ TEST_F(MainDialogTest, ExitValidatesThenClosesTheLinkAndTheWindow) {
     // Refused: the window, the link and the counting go on.
     EXPECT_FALSE(bench.window.closed.has_value());
     EXPECT_EQ(bench.window.messages.back().text, "Ingrese un numero entre 150 y 600.");
+    ASSERT_FALSE(bench.window.focused.empty());
     EXPECT_EQ(bench.window.focused.back(), IDC_REFERENCE_WEIGHT);
     EXPECT_TRUE(bench.readPipe.IsOpen());
     EXPECT_TRUE(bench.writePipe.IsOpen());
@@ -158,6 +160,7 @@ TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
         EXPECT_EQ(bench.window.messages[0].text, c.prompt);
         EXPECT_EQ(bench.window.messages[0].caption, "Quelmar");
         EXPECT_EQ(bench.window.messages[0].icon, MessageIcon::Exclamation);
+        ASSERT_FALSE(bench.window.focused.empty());
         EXPECT_EQ(bench.window.focused.back(), c.field);
     }
     EXPECT_EQ(bench.dialog.Values().lineLimits[7], 800);
@@ -189,6 +192,7 @@ TEST_F(MainDialogTest, ValuesStoredBeforeAFailureKeepTheirNewContent) {
     EXPECT_FALSE(bench.dialog.ReadFields());
     EXPECT_EQ(limits[2], 900);
     EXPECT_EQ(limits[7], 1000);
+    ASSERT_FALSE(bench.window.focused.empty());
     EXPECT_EQ(bench.window.focused.back(), LIMIT_FIELD_IDS[2]);
 }
 
@@ -236,9 +240,13 @@ TEST_F(MainDialogTest, TimerDispatchAndTheAboutItem) {
     // Id 3 reads a status packet and refreshes; ids other than 1 and 3 do
     // nothing of the program's own; id 1 reads the weight.
     scale.QueuePacket({1, 0, 0, 0});
-    bench.dialog.OnTimer(2);
-    EXPECT_EQ(bench.window.texts[IDC_STATE], "");
+    const int writesBefore = bench.window.setTextCalls;
+    for (const int other : {0, 2, 4, 1001, -1}) bench.dialog.OnTimer(other);
+    EXPECT_EQ(scale.QueuedPackets(), 1u) << "no exchange for a foreign timer";
+    EXPECT_TRUE(scale.Writes().empty());
+    EXPECT_EQ(bench.window.setTextCalls, writesBefore) << "no refresh either";
     bench.dialog.OnTimer(TIMER_WORK);
+    EXPECT_EQ(scale.QueuedPackets(), 0u);
     EXPECT_EQ(bench.window.texts[IDC_STATE], "Tomando Taras");
     scale.QueuePacket({0, 42});
     bench.dialog.OnTimer(TIMER_TEST);
