@@ -10,6 +10,7 @@
 #   FUZZ_SECONDS=3600 scripts/fuzz.sh   any other length
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+use_test_locale
 
 seconds="${FUZZ_SECONDS:-300}"
 [ "${1:-}" = "--short" ] && seconds=25

@@ -22,3 +22,11 @@ ensure_packages() {
 NATIVE_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-dev libncurses-dev tmux)
 
 build_jobs() { nproc 2>/dev/null || echo 2; }
+
+# The tests compare UTF-8 texts, and Wine maps Windows file names onto Unix
+# ones through the locale's character set: run them under C.UTF-8 (always
+# present on Debian) whatever the caller's locale, set or not.
+use_test_locale() {
+    export LANG=C.UTF-8 LC_ALL=C.UTF-8
+    unset LANGUAGE
+}

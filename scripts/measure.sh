@@ -7,11 +7,12 @@
 #   WORK_SECONDS=600 scripts/measure.sh   a longer work period
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+use_test_locale
 
 work_seconds="${WORK_SECONDS:-180}"
 idle_seconds="${IDLE_SECONDS:-60}"
 runs="${STARTUP_RUNS:-7}"
-ensure_packages cmake make g++ libncurses-dev tmux
+ensure_packages cmake make g++ libncurses-dev tmux python3
 build="${QUELMAR_MEASURE_BUILD:-$QUELMAR_ROOT/build-bench}"
 cmake -S "$QUELMAR_ROOT" -B "$build" >/dev/null
 cmake --build "$build" --target quelmar -j "$(build_jobs)" >/dev/null

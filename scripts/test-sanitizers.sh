@@ -5,6 +5,7 @@
 # slows down past their screen deadlines). Any report fails the run.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+use_test_locale
 
 ensure_packages "${NATIVE_PACKAGES[@]}"
 build="$QUELMAR_ROOT/build-asan"

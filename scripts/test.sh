@@ -5,6 +5,7 @@
 # its tests under Wine. Installs what it needs; safe to run again.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+use_test_locale
 
 ensure_packages "${NATIVE_PACKAGES[@]}"
 started=$(date +%s)
