@@ -45,6 +45,4 @@ constexpr int TIMER_TEST = 1;
 constexpr int TIMER_WORK = 3;
 constexpr unsigned TIMER_PERIOD_MS = 100;
 
-constexpr int LINE_COUNT = 8;
-
 }  // namespace scale

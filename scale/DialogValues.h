@@ -7,22 +7,9 @@
 #include <string>
 
 #include "scale/ControlIds.h"
+#include "scale/Statistics.h"
 
 namespace scale {
-
-struct LineStatistics {
-    std::array<std::uint32_t, LINE_COUNT> lineCount{};
-    std::uint32_t totalCount = 0;
-    // Accumulated in double precision: a shift of 32-bit float sums drifts by
-    // whole kilograms.
-    std::array<double, LINE_COUNT> lineKilograms{};
-    double totalKilograms = 0.0;
-
-    std::array<std::string, LINE_COUNT> lineCountText{"0", "0", "0", "0", "0", "0", "0", "0"};
-    std::string totalCountText = "0";
-    std::array<std::string, LINE_COUNT> lineKilogramsText{"0", "0", "0", "0", "0", "0", "0", "0"};
-    std::string totalKilogramsText = "0";
-};
 
 // Values of the main window bound to its controls.
 struct DialogValues {

@@ -1,6 +1,5 @@
 #include "scale/LineLimits.h"
 
-#include <cmath>
 #include <optional>
 #include <string>
 
@@ -18,19 +17,6 @@ constexpr std::string_view NO_CAPTION = "";
 
 void ShowStop(ScaleContext& context, std::string_view text) {
     context.window.ShowMessage(text, LIMITS_CAPTION, platform::MessageIcon::Stop, platform::MessageButtons::Ok);
-}
-
-// A factor of 0 (never calibrated), a negative one or a damaged one would
-// turn every limit into a meaningless count; such limits are never sent.
-bool IsCalibrated(float factor) {
-    return std::isfinite(factor) && factor > 0.0f;
-}
-
-bool LimitsInOrder(const std::array<std::int16_t, LINE_COUNT>& limits) {
-    for (int line = 0; line + 1 < LINE_COUNT; ++line) {
-        if (limits[line] > limits[line + 1]) return false;
-    }
-    return true;
 }
 
 // Builds and sends CMD_SET_LIMITS from the limits now held, and tells the
@@ -98,26 +84,6 @@ void LoadLimits(ScaleContext& context) {
     }
     context.fields.ShowLoadedValues();
     SendIfCalibrated(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);
-}
-
-std::array<std::uint8_t, LINE_COUNT> LimitsToCounts(const std::array<std::int16_t, LINE_COUNT>& limits,
-                                                    float factor) {
-    std::array<std::uint8_t, LINE_COUNT> counts{};
-    for (int line = 0; line < LINE_COUNT; ++line) {
-        const double quotient = std::trunc(static_cast<double>(limits[line]) / static_cast<double>(factor));
-        // Clamped, not wrapped: a count past the byte's range must still sort
-        // onto the highest (or lowest) line, keeping the limits in order.
-        // A NaN quotient (never sent: the callers refuse such factors) ends
-        // at 0 rather than in undefined behaviour.
-        if (!(quotient > 0.0)) {
-            counts[line] = 0;
-        } else if (quotient >= 255.0) {
-            counts[line] = 255;
-        } else {
-            counts[line] = static_cast<std::uint8_t>(quotient);
-        }
-    }
-    return counts;
 }
 
 }  // namespace scale

@@ -1,7 +1,5 @@
 #include "scale/ScaleLink.h"
 
-#include <cstring>
-
 namespace scale {
 
 const platform::GUID DriverInterfaceClass = {0x325DDF96, 0x938C, 0x11D3,
@@ -84,37 +82,35 @@ std::optional<std::uint8_t> ScaleLink::ReadWeight() {
     if (commandBuffer_.capacity < COMMAND_PACKET_SIZE || statusBuffer_.capacity < STATUS_PACKET_SIZE)
         return std::nullopt;
     commandBuffer_.requestedBytes = COMMAND_PACKET_SIZE;
-    commandBuffer_.Data()[0] = CMD_READ_WEIGHT;
+    EncodeCommand(commandBuffer_.Data(), CMD_READ_WEIGHT);
     if (!Exchange(writePipe_, commandBuffer_, false, READ_WEIGHT_TIMEOUT_MS)) return std::nullopt;
     statusBuffer_.requestedBytes = STATUS_PACKET_SIZE;
     if (!Exchange(readPipe_, statusBuffer_, true, READ_WEIGHT_TIMEOUT_MS)) return std::nullopt;
     if (statusBuffer_.transferredBytes < MIN_WEIGHT_BYTES) return std::nullopt;
-    return statusBuffer_.Data()[1];
+    return statusBuffer_.Data()[WEIGHT_BYTE];
 }
 
 bool ScaleLink::ReadStatus() {
     if (statusBuffer_.capacity < STATUS_PACKET_SIZE) return false;
     statusBuffer_.requestedBytes = STATUS_PACKET_SIZE;
     if (!Exchange(readPipe_, statusBuffer_, true, READ_STATUS_TIMEOUT_MS)) return false;
-    // A short packet would leave the previous packet's bytes in place and
-    // count its item a second time.
     return statusBuffer_.transferredBytes >= MIN_STATUS_BYTES;
 }
 
 bool ScaleLink::SendCommand(std::uint8_t command, std::uint32_t timeoutMs) {
     if (commandBuffer_.capacity < COMMAND_PACKET_SIZE) return false;
     commandBuffer_.requestedBytes = COMMAND_PACKET_SIZE;
-    commandBuffer_.Data()[0] = command;
+    EncodeCommand(commandBuffer_.Data(), command);
     return Exchange(writePipe_, commandBuffer_, false, timeoutMs);
 }
 
 bool ScaleLink::SendRestart() { return SendCommand(CMD_RESTART, RESTART_TIMEOUT_MS); }
 
-bool ScaleLink::SendLimits(const std::array<std::uint8_t, 8>& counts, std::uint32_t timeoutMs) {
+bool ScaleLink::SendLimits(const LimitCounts& counts, std::uint32_t timeoutMs) {
     // Built right before it is sent: test-mode exchanges may have passed
     // through the command buffer meanwhile.
     if (commandBuffer_.capacity < COMMAND_PACKET_SIZE) return false;
-    std::memcpy(commandBuffer_.Data() + 1, counts.data(), counts.size());
+    EncodeSetLimits(commandBuffer_.Data(), counts);
     return SendCommand(CMD_SET_LIMITS, timeoutMs);
 }
 

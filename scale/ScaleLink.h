@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "scale/Protocol.h"
 #include "usbio/UsbBuffer.h"
 #include "usbio/UsbDevice.h"
 #include "usbio/UsbPipe.h"
@@ -22,12 +23,6 @@ constexpr std::uint8_t READ_ENDPOINT = 0x81;
 constexpr std::uint8_t WRITE_ENDPOINT = 0x02;
 constexpr int MAX_DEVICE_INDICES = 127;  // indices 0 to 126 are examined
 
-constexpr std::uint32_t COMMAND_PACKET_SIZE = 16;
-constexpr std::uint32_t STATUS_PACKET_SIZE = 8;
-constexpr std::uint8_t CMD_READ_WEIGHT = 1;
-constexpr std::uint8_t CMD_SET_LIMITS = 2;
-constexpr std::uint8_t CMD_RESTART = 3;
-
 constexpr std::uint32_t READ_WEIGHT_TIMEOUT_MS = 200;  // each of the write and the read
 constexpr std::uint32_t READ_STATUS_TIMEOUT_MS = 100;
 constexpr std::uint32_t RESTART_TIMEOUT_MS = 100;
@@ -39,11 +34,6 @@ constexpr std::uint32_t LIMITS_AFTER_LOAD_TIMEOUT_MS = 300;
 // keeps its buffer until it ends; the next exchange on that buffer waits
 // for it first, with the same bound.
 constexpr std::uint32_t CANCEL_WAIT_MS = 50;
-
-// Fewest bytes that make a packet usable: a status packet must reach its
-// line byte (3), a weight reply its weight byte (1).
-constexpr std::uint32_t MIN_STATUS_BYTES = 4;
-constexpr std::uint32_t MIN_WEIGHT_BYTES = 2;
 
 // Result codes of the connect sequence.
 constexpr std::uint8_t FIND_OK = 0;
@@ -77,7 +67,7 @@ public:
     // CMD_RESTART; false when it could not be sent.
     bool SendRestart();
     // CMD_SET_LIMITS with the eight limit counts, line 1 first.
-    bool SendLimits(const std::array<std::uint8_t, 8>& counts, std::uint32_t timeoutMs);
+    bool SendLimits(const LimitCounts& counts, std::uint32_t timeoutMs);
 
     // Takes the link down: read pipe, write pipe, device, then the device
     // list. Safe to call again.

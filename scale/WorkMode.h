@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "scale/ScaleContext.h"
+#include "scale/Statistics.h"
 
 namespace scale {
 
@@ -15,15 +16,7 @@ void StopWork(ScaleContext& context);
 // caller refreshes the window afterwards.
 void ProcessStatus(ScaleContext& context);
 void ConfirmReset(ScaleContext& context);
-void ResetStatistics(LineStatistics& statistics);
 void Restart(ScaleContext& context);
 void SaveStatistics(ScaleContext& context);
-
-// The line (1 to 8) of a one-hot line byte; 0 when no bit or more than one
-// bit is set.
-int DecodeLine(std::uint8_t lineByte);
-// Counts one item of weightCounts on the line (1 to 8) and in the totals,
-// and reformats only those four texts.
-void CountItem(LineStatistics& statistics, int line, std::uint8_t weightCounts, float calibrationFactor);
 
 }  // namespace scale
