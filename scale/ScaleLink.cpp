@@ -1,9 +1,15 @@
 #include "scale/ScaleLink.h"
 
+#include "platform/DriverInterface.h"
+
 namespace scale {
 
-const platform::GUID DriverInterfaceClass = {0x325DDF96, 0x938C, 0x11D3,
-                                             {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
+namespace {
+
+// Every list and every open looks for the driver's devices.
+constexpr const platform::GUID* DRIVER_CLASS = &platform::DRIVER_INTERFACE_CLASS;
+
+}  // namespace
 
 ScaleLink::ScaleLink(usbio::UsbDevice& device, usbio::UsbPipe& readPipe, usbio::UsbPipe& writePipe,
                      usbio::UsbBuffer& statusBuffer, usbio::UsbBuffer& commandBuffer)
@@ -21,18 +27,18 @@ std::uint8_t ScaleLink::FindScale() {
     // A second search starts from a fresh list rather than leaking the first.
     if (deviceList_ != nullptr) usbio::UsbDevice::DestroyDeviceList(deviceList_);
     scaleIndex_ = -1;
-    deviceList_ = usbio::UsbDevice::CreateDeviceList(&DriverInterfaceClass);
+    deviceList_ = usbio::UsbDevice::CreateDeviceList(DRIVER_CLASS);
     if (deviceList_ == nullptr) return FIND_NO_LIST;
 
     std::uint8_t result = FIND_NO_DEVICE;
     usbio::UsbDevice candidate;
     for (int index = 0; index < MAX_DEVICE_INDICES; ++index) {
-        if (candidate.Open(index, deviceList_, &DriverInterfaceClass) != usbio::USB_STATUS_SUCCESS) break;
+        if (candidate.Open(index, deviceList_, DRIVER_CLASS) != usbio::USB_STATUS_SUCCESS) break;
         std::uint8_t descriptor[usbio::DEVICE_DESCRIPTOR_SIZE] = {};
         const usbio::UsbStatus status = candidate.GetDeviceDescriptor(descriptor);
         candidate.Close();
-        const std::uint16_t vendor = static_cast<std::uint16_t>(descriptor[8] | (descriptor[9] << 8));
-        const std::uint16_t product = static_cast<std::uint16_t>(descriptor[10] | (descriptor[11] << 8));
+        const std::uint16_t vendor = platform::GetLe16(&descriptor[8]);
+        const std::uint16_t product = platform::GetLe16(&descriptor[10]);
         if (status == usbio::USB_STATUS_SUCCESS && vendor == SCALE_VENDOR_ID && product == SCALE_PRODUCT_ID) {
             scaleIndex_ = index;
             return FIND_OK;
@@ -43,7 +49,7 @@ std::uint8_t ScaleLink::FindScale() {
 }
 
 std::uint8_t ScaleLink::ConfigureScale() {
-    if (device_.Open(scaleIndex_, deviceList_, &DriverInterfaceClass) != usbio::USB_STATUS_SUCCESS)
+    if (device_.Open(scaleIndex_, deviceList_, DRIVER_CLASS) != usbio::USB_STATUS_SUCCESS)
         return CONFIGURE_OPEN_FAILED;
     usbio::ConfigurationRequest request;
     request.configurationIndex = 0;
@@ -52,9 +58,9 @@ std::uint8_t ScaleLink::ConfigureScale() {
     request.interfaces[0].alternateSetting = 0;
     request.interfaces[0].maximumTransferSize = COMMAND_PACKET_SIZE;
     if (device_.SetConfiguration(request) != usbio::USB_STATUS_SUCCESS) return CONFIGURE_CONFIGURATION_FAILED;
-    if (readPipe_.Bind(scaleIndex_, READ_ENDPOINT, deviceList_, &DriverInterfaceClass) != usbio::USB_STATUS_SUCCESS)
+    if (readPipe_.Bind(scaleIndex_, READ_ENDPOINT, deviceList_, DRIVER_CLASS) != usbio::USB_STATUS_SUCCESS)
         return CONFIGURE_READ_PIPE_FAILED;
-    if (writePipe_.Bind(scaleIndex_, WRITE_ENDPOINT, deviceList_, &DriverInterfaceClass) != usbio::USB_STATUS_SUCCESS)
+    if (writePipe_.Bind(scaleIndex_, WRITE_ENDPOINT, deviceList_, DRIVER_CLASS) != usbio::USB_STATUS_SUCCESS)
         return CONFIGURE_WRITE_PIPE_FAILED;
     return CONFIGURE_OK;
 }

@@ -14,9 +14,6 @@
 
 namespace scale {
 
-// The driver's device interface class {325DDF96-938C-11D3-9E34-0080C82727F4}.
-extern const platform::GUID DriverInterfaceClass;
-
 constexpr std::uint16_t SCALE_VENDOR_ID = 0x0C70;
 constexpr std::uint16_t SCALE_PRODUCT_ID = 0x0000;
 constexpr std::uint8_t READ_ENDPOINT = 0x81;

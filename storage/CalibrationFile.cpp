@@ -1,5 +1,6 @@
 #include "storage/CalibrationFile.h"
 
+#include "platform/LittleEndian.h"
 #include "storage/LimitsFile.h"
 
 #include <algorithm>
@@ -11,10 +12,7 @@ namespace storage {
 
 std::array<std::uint8_t, CALIBRATION_FILE_SIZE> EncodeCalibration(const CalibrationData& data) {
     std::array<std::uint8_t, CALIBRATION_FILE_SIZE> bytes{};
-    const auto bits = std::bit_cast<std::uint32_t>(data.factor);
-    for (std::size_t i = 0; i < 4; ++i) {
-        bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
-    }
+    platform::PutLe32(bytes.data(), std::bit_cast<std::uint32_t>(data.factor));
     const auto limits = EncodeLimits(data.limits);
     std::copy(limits.begin(), limits.end(), bytes.begin() + 4);
     return bytes;
@@ -28,11 +26,7 @@ CalibrationLoad LoadCalibrationFile(FileSystem& fileSystem, CalibrationData& out
     if (bytes->size() < CALIBRATION_FILE_SIZE) {
         return CalibrationLoad::Invalid;
     }
-    std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        bits |= static_cast<std::uint32_t>((*bytes)[i]) << (8 * i);
-    }
-    const float factor = std::bit_cast<float>(bits);
+    const float factor = std::bit_cast<float>(platform::GetLe32(bytes->data()));
     std::array<std::int16_t, 8> limits{};
     if (!std::isfinite(factor) || !(factor > 0.0f) ||
         !DecodeLimits(std::span<const std::uint8_t>(*bytes).subspan(4), limits)) {

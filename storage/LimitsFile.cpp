@@ -1,13 +1,13 @@
 #include "storage/LimitsFile.h"
 
+#include "platform/LittleEndian.h"
+
 namespace storage {
 
 std::array<std::uint8_t, LIMITS_FILE_SIZE> EncodeLimits(const std::array<std::int16_t, 8>& limits) {
     std::array<std::uint8_t, LIMITS_FILE_SIZE> bytes{};
     for (std::size_t i = 0; i < limits.size(); ++i) {
-        const auto value = static_cast<std::uint16_t>(limits[i]);
-        bytes[2 * i] = static_cast<std::uint8_t>(value & 0xFF);
-        bytes[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
+        platform::PutLe16(&bytes[2 * i], static_cast<std::uint16_t>(limits[i]));
     }
     return bytes;
 }
@@ -17,8 +17,7 @@ bool DecodeLimits(std::span<const std::uint8_t> bytes, std::array<std::int16_t, 
         return false;
     }
     for (std::size_t i = 0; i < limits.size(); ++i) {
-        const auto value = static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        limits[i] = static_cast<std::int16_t>(value);
+        limits[i] = static_cast<std::int16_t>(platform::GetLe16(&bytes[2 * i]));
     }
     return true;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/LittleEndian.h"
 #include "platform/SystemCalls.h"
 #include "usbio/UsbStatus.h"
 
@@ -66,7 +67,7 @@ using DeviceRecord776 = std::array<std::uint8_t, 776>;
 // What the driver tells about itself (12 bytes, little-endian).
 struct DriverInfo {
     std::array<std::uint8_t, DRIVER_INFO_SIZE> bytes{};
-    std::uint16_t InterfaceVersion() const { return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)); }
+    std::uint16_t InterfaceVersion() const { return platform::GetLe16(bytes.data()); }
 };
 
 struct InterfaceSetting {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DriverInterface.h"
 #include "platform/emulated/EmulatedKernel.h"
 #include "scale/ControlIds.h"
 #include "scale/ScaleLink.h"
@@ -109,7 +110,7 @@ protected:
             calls.push_back(Call{call, step});
             return 0;
         });
-        const platform::GUID* const klass = &scale::DriverInterfaceClass;
+        const platform::GUID* const klass = &platform::DRIVER_INTERFACE_CLASS;
         step = &LIST;
         platform::HDEVINFO list = usbio::UsbDevice::CreateDeviceList(klass);
         usbio::UsbDevice candidate;
