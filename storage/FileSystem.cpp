@@ -27,11 +27,6 @@ namespace fs = std::filesystem;
     return value != nullptr ? std::string(value) : std::string();
 }
 
-[[maybe_unused]] bool IsDriveCPath(std::string_view path) {
-    return path.size() >= 3 && (path[0] == 'C' || path[0] == 'c') && path[1] == ':' &&
-           (path[2] == '\\' || path[2] == '/');
-}
-
 fs::path NativePath(std::string_view utf8) {
     const std::string mapped = MapPath(utf8);
     return fs::path(std::u8string(mapped.begin(), mapped.end()));
@@ -168,11 +163,6 @@ public:
         return true;
     }
 
-    bool Exists(std::string_view path) override {
-        std::error_code ec;
-        return fs::exists(NativePath(path), ec);
-    }
-
 private:
     static std::u8string ToU8(const std::string& s) { return std::u8string(s.begin(), s.end()); }
 
@@ -199,6 +189,11 @@ std::string DriveCRoot() {
     // at the top of the file system.
     return (home.empty() ? std::string(".") : home) + "/.local/share/quelmar/drive_c";
 #endif
+}
+
+bool IsDriveCPath(std::string_view path) {
+    return path.size() >= 3 && (path[0] == 'C' || path[0] == 'c') && path[1] == ':' &&
+           (path[2] == '\\' || path[2] == '/');
 }
 
 std::string MapPath(std::string_view path) {

@@ -23,6 +23,9 @@ namespace storage {
 // Nothing is created. On Windows it is "C:\".
 std::string DriveCRoot();
 
+// A path on the drive C:, one that starts with "C:\", "c:\", "C:/" or "c:/".
+bool IsDriveCPath(std::string_view path);
+
 // On Windows the path unchanged. On POSIX a path that starts with "C:\",
 // "c:\", "C:/" or "c:/" is moved under DriveCRoot() with its backslashes
 // turned into slashes; any other path is returned unchanged.
@@ -45,8 +48,6 @@ public:
     // no temporary behind. Never creates the folder. A file marked read-only
     // is not replaced.
     virtual bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) = 0;
-
-    virtual bool Exists(std::string_view path) = 0;
 };
 
 // The process-wide file system of the machine; paths go through MapPath.

@@ -15,7 +15,7 @@
 #include "sim/SimulatedScale.h"
 #include "sim/UsbioDriver.h"
 #include "storage/CalibrationFile.h"
-#include "storage/MemoryFileSystem.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/FakeWindowServices.h"
 #include "ui/quelmarDlg.h"
@@ -35,7 +35,7 @@ struct Program {
     usbio::UsbBuffer statusBuffer{scale::STATUS_PACKET_SIZE};
     usbio::UsbBuffer commandBuffer{scale::COMMAND_PACKET_SIZE};
     scale::ScaleLink link{device, readPipe, writePipe, statusBuffer, commandBuffer};
-    storage::MemoryFileSystem files;
+    testing_support::MemoryFileSystem files;
     testing_support::FakeWindowServices window;
     scale::ProgramValues program;
     ui::MainDialog dialog{window, link, files, program};

@@ -37,7 +37,6 @@ public:
         if (operations.size() == failing_) return false;
         return inner_.ReplaceFile(path, bytes);
     }
-    bool Exists(std::string_view path) override { return inner_.Exists(path); }
 
     std::vector<Operation> operations;
 

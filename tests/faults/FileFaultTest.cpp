@@ -25,7 +25,7 @@
 #include "sim/UsbioDriver.h"
 #include "storage/CalibrationFile.h"
 #include "storage/LimitsFile.h"
-#include "storage/MemoryFileSystem.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "tests/faults/FailingFileSystem.h"
 #include "tests/support/FakeWindowServices.h"
 #include "ui/quelmarDlg.h"
@@ -105,14 +105,14 @@ class FileFaultTest : public ::testing::TestWithParam<Action> {
 protected:
     // The files before the action: a calibration and a limits file of an
     // earlier shift, and an earlier report.
-    static void Prepare(storage::MemoryFileSystem& memory) {
+    static void Prepare(testing_support::MemoryFileSystem& memory) {
         memory.SetFile(CALIBRATION, CalibrationBytes(2.0f, {0, 100, 150, 200, 250, 300, 350, 400}));
         memory.SetFile(LIMITS_FILE, LimitsBytes({10, 20, 30, 40, 50, 60, 70, 80}));
         memory.SetFile(REPORT_FILE, Bytes{'v', 'i', 'e', 'j', 'o'});
     }
 
     static std::vector<FailingFileSystem::Operation> Run(const Action& action, std::size_t failing,
-                                                         storage::MemoryFileSystem& memory,
+                                                         testing_support::MemoryFileSystem& memory,
                                                          std::vector<std::string>& messages) {
         FailingFileSystem files(memory);
         Rig rig(files);
@@ -129,7 +129,7 @@ protected:
 
 TEST_P(FileFaultTest, EachFailedFileOperationIsReportedAndLeavesItsFileAsItWas) {
     const Action& action = GetParam();
-    storage::MemoryFileSystem clean;
+    testing_support::MemoryFileSystem clean;
     Prepare(clean);
     std::vector<std::string> messages;
     const auto operations = Run(action, 0, clean, messages);
@@ -138,7 +138,7 @@ TEST_P(FileFaultTest, EachFailedFileOperationIsReportedAndLeavesItsFileAsItWas) 
     for (std::size_t k = 1; k <= operations.size(); ++k) {
         const FailingFileSystem::Operation& failed = operations[k - 1];
         SCOPED_TRACE("operation " + std::to_string(k) + (failed.write ? " write " : " read ") + failed.path);
-        storage::MemoryFileSystem memory;
+        testing_support::MemoryFileSystem memory;
         Prepare(memory);
         const auto before = memory.File(failed.path);
         Run(action, k, memory, messages);
@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A failed read of a limits file leaves the limits the window holds.
 TEST(FileFaults, FailedLimitsReadKeepsTheLimitsInForce) {
-    storage::MemoryFileSystem memory;
+    testing_support::MemoryFileSystem memory;
     memory.SetFile(CALIBRATION, CalibrationBytes(2.0f, {0, 100, 150, 200, 250, 300, 350, 400}));
     memory.SetFile(LIMITS_FILE, LimitsBytes({10, 20, 30, 40, 50, 60, 70, 80}));
     Rig rig(memory);

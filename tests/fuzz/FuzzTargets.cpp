@@ -16,7 +16,7 @@
 #include "scale/WorkMode.h"
 #include "storage/CalibrationFile.h"
 #include "storage/LimitsFile.h"
-#include "storage/MemoryFileSystem.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "tests/support/ScaleTestBench.h"
 #include "ui/quelmarDlg.h"
 
@@ -63,7 +63,7 @@ std::string Format2(double value) {
 }  // namespace
 
 int CalibrationFileTarget(const std::uint8_t* data, std::size_t size) {
-    storage::MemoryFileSystem files;
+    testing_support::MemoryFileSystem files;
     files.SetFile(storage::CALIBRATION_FILE_PATH, std::vector<std::uint8_t>(data, data + size));
     const storage::CalibrationData sentinel{-7.5f, {1, 2, 3, 4, 5, 6, 7, 8}};
     storage::CalibrationData loaded = sentinel;
@@ -87,7 +87,7 @@ int CalibrationFileTarget(const std::uint8_t* data, std::size_t size) {
 }
 
 int LimitsFileTarget(const std::uint8_t* data, std::size_t size) {
-    storage::MemoryFileSystem files;
+    testing_support::MemoryFileSystem files;
     const std::string path = "C:\\velsor\\fuzz.lim";
     files.SetFile(path, std::vector<std::uint8_t>(data, data + size));
     const std::array<std::int16_t, 8> sentinel{-1, 2, -3, 4, -5, 6, -7, 8};

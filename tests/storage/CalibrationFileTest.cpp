@@ -1,5 +1,5 @@
 #include "storage/CalibrationFile.h"
-#include "storage/MemoryFileSystem.h"
+#include "tests/support/MemoryFileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 namespace storage {
 namespace {
 
+using testing_support::MemoryFileSystem;
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes EXAMPLE_FILE = {0x00, 0x00, 0x20, 0x40, 0x00, 0x00, 0x64, 0x00, 0x96, 0x00,

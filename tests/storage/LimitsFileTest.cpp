@@ -1,5 +1,5 @@
 #include "storage/LimitsFile.h"
-#include "storage/MemoryFileSystem.h"
+#include "tests/support/MemoryFileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 namespace storage {
 namespace {
 
+using testing_support::MemoryFileSystem;
 using Bytes = std::vector<std::uint8_t>;
 using Limits = std::array<std::int16_t, 8>;
 

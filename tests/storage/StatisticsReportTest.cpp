@@ -1,6 +1,6 @@
 // The report's own pieces. The whole report byte for byte, from figures
 // counted in work mode, is checked in tests/scale/StatisticsReportOperationTest.
-#include "storage/MemoryFileSystem.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "storage/StatisticsReport.h"
 
 #include <gtest/gtest.h>

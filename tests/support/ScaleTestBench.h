@@ -12,7 +12,7 @@
 #include "sim/SimulatedScale.h"
 #include "sim/UsbioDriver.h"
 #include "storage/CalibrationFile.h"
-#include "storage/MemoryFileSystem.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "tests/support/FakeWindowServices.h"
 #include "ui/quelmarDlg.h"
 #include "usbio/UsbBuffer.h"
@@ -33,7 +33,7 @@ public:
     usbio::UsbBuffer commandBuffer{16};
     scale::ScaleLink link{device, readPipe, writePipe, statusBuffer, commandBuffer};
 
-    storage::MemoryFileSystem files;
+    testing_support::MemoryFileSystem files;
     FakeWindowServices window;
     scale::ProgramValues program;
     ui::MainDialog dialog{window, link, files, program};

@@ -7,13 +7,12 @@
 
 #include <map>
 
-namespace storage {
+namespace testing_support {
 
-class MemoryFileSystem : public FileSystem {
+class MemoryFileSystem : public storage::FileSystem {
 public:
     std::optional<std::vector<std::uint8_t>> ReadFile(std::string_view path, std::size_t maxBytes) override;
     bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
-    bool Exists(std::string_view path) override;
 
     void SetFile(std::string_view path, std::vector<std::uint8_t> bytes);
     void RemoveFile(std::string_view path);
@@ -36,4 +35,4 @@ private:
     int writes_ = 0;
 };
 
-}  // namespace storage
+}  // namespace testing_support

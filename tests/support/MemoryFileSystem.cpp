@@ -1,9 +1,9 @@
-#include "storage/MemoryFileSystem.h"
+#include "tests/support/MemoryFileSystem.h"
 
 #include <algorithm>
 #include <utility>
 
-namespace storage {
+namespace testing_support {
 
 std::optional<std::vector<std::uint8_t>> MemoryFileSystem::ReadFile(std::string_view path, std::size_t maxBytes) {
     ++reads_;
@@ -29,8 +29,6 @@ bool MemoryFileSystem::ReplaceFile(std::string_view path, std::span<const std::u
     return true;
 }
 
-bool MemoryFileSystem::Exists(std::string_view path) { return files_.find(path) != files_.end(); }
-
 void MemoryFileSystem::SetFile(std::string_view path, std::vector<std::uint8_t> bytes) {
     files_.insert_or_assign(std::string(path), std::move(bytes));
 }
@@ -50,4 +48,4 @@ std::optional<std::vector<std::uint8_t>> MemoryFileSystem::File(std::string_view
     return it->second;
 }
 
-}  // namespace storage
+}  // namespace testing_support
