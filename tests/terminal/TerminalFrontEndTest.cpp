@@ -235,19 +235,54 @@ TEST_F(FrontEndTest, OnlyTheOperatorsEditsAreReportedAndUnusedKeysGoToTheSimulat
     EXPECT_EQ(panel.keys, (std::vector<int>{'x', KeyCodeF(4)}));
 }
 
-TEST_F(FrontEndTest, AFocusedButtonThatIsDisabledHandsTheFocusOn) {
-    events.onInit = [&] { window->FocusControl(scale::IDC_START_TEST); };
-    events.onCommand = [&](int id) {
-        if (id != scale::IDC_START_TEST) return;
-        window->EnableControl(scale::IDC_STOP_TEST, true);
-        window->EnableControl(scale::IDC_START_TEST, false);
+TEST(FrontEndFocusTest, AButtonThatDisablesItselfHandsTheFocusToTheNextControlWithoutSelectingItsText) {
+    using namespace scale;
+    // Each mode button's own steps, in the order its operation takes them
+    // (a negative id disables), from the mode in which it is pressed.
+    struct Case {
+        const char* button;
+        int pressed;
+        std::vector<int> enabledBefore;
+        std::vector<int> steps;
+        int focusAfter;
     };
-    terminal->Key_(ENTER);
-    terminal->Key_(ENTER);
-    terminal->Key_(ESCAPE);
-    Run();
-    EXPECT_EQ(window->FocusedControl(), scale::IDC_STOP_TEST);
-    EXPECT_EQ(events.log, Log({"init", "command 1040", "command 1041", "cancel"}));
+    const Case cases[] = {
+        {"&Prueba", IDC_START_TEST, {IDC_START_WORK}, {IDC_STOP_TEST, -IDC_START_TEST, -IDC_CALIBRATE, -IDC_START_WORK},
+         IDC_STOP_TEST},
+        {"Parar Prue&ba", IDC_STOP_TEST, {IDC_STOP_TEST, -IDC_START_TEST, -IDC_CALIBRATE},
+         {-IDC_STOP_TEST, IDC_START_TEST, IDC_CALIBRATE, IDC_START_WORK}, IDC_LIMIT_1},
+        {"&Empezar Trabajo", IDC_START_WORK, {IDC_START_WORK},
+         {-IDC_CALIBRATE, -IDC_START_TEST, IDC_STOP_WORK, -IDC_START_WORK, IDC_RESTART}, IDC_STOP_WORK},
+        {"&Detener Trabajo", IDC_STOP_WORK, {IDC_STOP_WORK, IDC_RESTART, -IDC_CALIBRATE, -IDC_START_TEST},
+         {IDC_CALIBRATE, IDC_START_TEST, -IDC_STOP_WORK, IDC_START_WORK, -IDC_RESTART}, IDC_CALIBRATE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        std::int64_t now = 0;
+        auto fake = std::make_unique<FakeTerminal>(30, 80, now);
+        FakeTerminal& terminal = *fake;
+        TerminalOptions options;
+        options.clock = [&now] { return now; };
+        TerminalFrontEnd window(std::move(fake), std::move(options));
+        TerminalFrontEnd* pointer = &window;
+        RecordingEvents events(pointer);
+        const auto apply = [&](const std::vector<int>& steps) {
+            for (const int step : steps) window.EnableControl(std::abs(step), step > 0);
+        };
+        events.onInit = [&] {
+            window.SetControlText(IDC_LIMIT_1, "100");
+            apply(c.enabledBefore);
+            window.FocusControl(c.pressed);
+        };
+        events.onCommand = [&](int) { apply(c.steps); };
+        terminal.Key_(ENTER);
+        terminal.Type("5");  // a digit right after the press
+        terminal.Key_(ESCAPE);
+        window.RunModal(events);
+        EXPECT_EQ(window.FocusedControl(), c.focusAfter);
+        EXPECT_EQ(window.GetControlText(IDC_LIMIT_1), c.focusAfter == IDC_LIMIT_1 ? "1005" : "100")
+            << "the limit is not replaced";
+    }
 }
 
 TEST_F(FrontEndTest, TheSimulatedScaleTakesItsKeysWhileAMessageBoxWaits) {
@@ -359,6 +394,33 @@ TEST_F(FrontEndTest, TicksGoOnWhileAMessageBoxIsOpenAndNeverInsideATick) {
     EXPECT_FALSE(window->IsTimerRunning(scale::TIMER_WORK)) << "ended with the window";
 }
 
+TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
+    // The window refreshes every field on each tick; only a change is drawn.
+    std::vector<int> flushes;
+    std::string state = "Trabajando";
+    events.onInit = [&] {
+        window->SetControlText(scale::IDC_LIMIT_1, "100");
+        window->FocusControl(scale::IDC_LIMIT_1);  // its text selected
+        window->StartTimer(9, 10);
+    };
+    events.onTimer = [&](int) {
+        window->SetControlText(scale::IDC_LIMIT_1, "100");
+        window->SetControlText(scale::IDC_STATE, state);
+        flushes.push_back(terminal->flushes);
+        if (flushes.size() == 8) state = "Esperando sincronismo...";
+        if (flushes.size() >= 10) state = std::to_string(flushes.size());
+    };
+    terminal->KeyAt(15, Key::Special(KEY_CODE_HOME));  // cursor before "100", nothing selected
+    terminal->KeyAt(145, Key::Char('5'));
+    terminal->KeyAt(146, ESCAPE);
+    Run();
+    ASSERT_GE(flushes.size(), 13u);
+    EXPECT_EQ(window->GetControlText(scale::IDC_LIMIT_1), "5100") << "cursor and selection kept";
+    EXPECT_EQ(flushes[8], flushes[2]) << "ticks 3 to 8 wrote the same texts";
+    EXPECT_EQ(flushes[9], flushes[8] + 1) << "the ninth changed the state";
+    EXPECT_EQ(flushes[12], flushes[10] + 2) << "and then on every tick";
+}
+
 // --- the file dialog ----------------------------------------------------------
 
 class FileDialogTest : public FrontEndTest {
@@ -455,18 +517,16 @@ TEST_F(FileDialogTest, SavingANewNameAsksNothingAndEscapeCancels) {
     EXPECT_FALSE(answer.has_value());
 }
 
-TEST_F(FileDialogTest, OpeningAMissingFileSaysSoAndAMissingFolderIsNeverCreated) {
+TEST_F(FileDialogTest, AMissingFileToOpenIsHandedToTheProgramAndAMissingFolderIsNeverCreated) {
     folder = "C:\\nohay\\";
     RunDialog(platform::FileDialogKind::Open, [&] {
         terminal->KeyAt(40, Key::Char('x'));
-        terminal->KeyAt(60, ENTER);    // no such file
-        terminal->KeyAt(100, ENTER);   // OK on the message
-        terminal->KeyAt(140, ESCAPE);  // gives up
+        terminal->KeyAt(60, ENTER);  // no such file: the program will say so
     });
-    EXPECT_FALSE(answer.has_value());
+    EXPECT_EQ(answer, std::optional<std::string>("C:\\nohay\\x.lim"));
     ASSERT_FALSE(screens.empty());
     EXPECT_NE(screens.front().find("(ningún archivo)"), std::string::npos) << screens.front();
-    EXPECT_TRUE(AnyScreenShows("No se encontró el archivo"));
+    EXPECT_FALSE(AnyScreenShows("No se encontró el archivo"));
     EXPECT_FALSE(std::filesystem::exists(root / "nohay"));
 }
 

@@ -136,8 +136,14 @@ void DrawFrame(Terminal& t, const CellRect& r, std::string_view title, unsigned 
 
 class TerminalFrontEnd::Layer {
 public:
-    explicit Layer(TerminalFrontEnd& owner) : owner_(owner) { owner_.layers_.push_back(this); }
-    virtual ~Layer() { owner_.layers_.pop_back(); }
+    explicit Layer(TerminalFrontEnd& owner) : owner_(owner) {
+        owner_.layers_.push_back(this);
+        owner_.changed_ = true;
+    }
+    virtual ~Layer() {
+        owner_.layers_.pop_back();
+        owner_.changed_ = true;
+    }
     Layer(const Layer&) = delete;
     Layer& operator=(const Layer&) = delete;
     virtual void Draw(Terminal& t) = 0;
@@ -500,14 +506,12 @@ private:
         const std::string native = storage::MapPath(programPath);
         const std::size_t slash = programPath.find_last_of("\\/");
         const std::string fileName = slash == std::string::npos ? programPath : programPath.substr(slash + 1);
+        // A name to open is handed over whether or not the file exists, as
+        // the Windows dialog of this program does: the program reports its
+        // own read failure.
         std::error_code error;
-        const bool exists = std::filesystem::exists(std::filesystem::path(native), error);
-        if (settings_.kind == platform::FileDialogKind::Open && !exists) {
-            owner_.ShowMessage(fileName + "\nNo se encontró el archivo. Compruebe el nombre e inténtelo de nuevo.",
-                               title_, platform::MessageIcon::Exclamation, platform::MessageButtons::Ok);
-            return std::nullopt;
-        }
-        if (settings_.kind == platform::FileDialogKind::Save && exists) {
+        if (settings_.kind == platform::FileDialogKind::Save &&
+            std::filesystem::exists(std::filesystem::path(native), error)) {
             const auto answer = owner_.ShowMessage(fileName + " ya existe. ¿Desea reemplazarlo?", title_,
                                                    platform::MessageIcon::Exclamation,
                                                    platform::MessageButtons::OkCancel);
@@ -585,10 +589,13 @@ platform::MessageResult TerminalFrontEnd::ShowMessage(std::string_view text, std
 
 void TerminalFrontEnd::EnableControl(int id, bool enabled) {
     Control* c = Find(id);
-    if (!c) return;
+    if (!c || c->enabled == enabled) return;
     c->enabled = enabled;
-    // A disabled control cannot keep the keyboard; it goes on to the next.
-    if (!enabled && focus_ != NONE && &controls_[focus_] == c) MoveFocus(true);
+    changed_ = true;
+    // A disabled control cannot keep the keyboard; it goes on to the next,
+    // without selecting an edit field's text (a digit typed next must not
+    // replace a limit the operator never chose to edit).
+    if (!enabled && focus_ != NONE && &controls_[focus_] == c) MoveFocus(true, false);
 }
 
 bool TerminalFrontEnd::IsControlEnabled(int id) const {
@@ -600,12 +607,15 @@ void TerminalFrontEnd::StartTimer(int id, unsigned milliseconds) { pump_.StartTi
 void TerminalFrontEnd::StopTimer(int id) { pump_.StopTimer(id); }
 
 void TerminalFrontEnd::SetControlText(int id, std::string_view text) {
+    // The same text again changes nothing: an edit field keeps its cursor
+    // and selection, and the screen is not drawn anew.
     Control* c = Find(id);
-    if (!c) return;
+    if (!c || GetControlText(id) == text) return;
     if (c->source->kind == ControlKind::Edit)
         c->edit.SetText(text);
     else
         c->text = std::string(text);
+    changed_ = true;
 }
 
 std::string TerminalFrontEnd::GetControlText(int id) const {
@@ -664,8 +674,10 @@ platform::ModalResult TerminalFrontEnd::RunModal(DialogEvents& events) {
     shown_ = false;
     result_ = platform::ModalResult::Cancel;
     focus_ = NextTabStop(tabOrder_, NONE, true, [this](std::size_t i) { return Usable(i); });
+    changed_ = true;
     events.InitializeWindow();
     shown_ = true;
+    changed_ = true;
     while (!closed_) {
         if (const std::optional<Key> key = PumpOnce()) HandleMainKey(*key);
     }
@@ -681,10 +693,17 @@ void TerminalFrontEnd::DeliverTick(int id) {
     if (events_ && !closed_) events_->OnTimer(id);
 }
 
+bool TerminalFrontEnd::ScreenChanged() const {
+    return changed_ || terminal_->Rows() != drawnRows_ || terminal_->Columns() != drawnColumns_ ||
+           (options_.panel && options_.panel->StatusLine() != drawnStatus_);
+}
+
 std::optional<Key> TerminalFrontEnd::PumpOnce() {
-    Redraw();
+    if (ScreenChanged()) Redraw();
     const Key key = pump_.Next();
-    if (key.type == Key::Type::None || key.IsSpecial(KEY_CODE_RESIZE)) return std::nullopt;
+    if (key.type == Key::Type::None) return std::nullopt;
+    changed_ = true;  // whatever the key does is drawn before the next wait
+    if (key.IsSpecial(KEY_CODE_RESIZE)) return std::nullopt;
     if (TooSmall()) {
         // Nothing can be seen: only the close key is taken, in the main window.
         if (layers_.empty() && (key.IsChar(CHAR_CTRL_Q) || key.IsChar(CHAR_CTRL_C))) return key;
@@ -700,12 +719,17 @@ bool TerminalFrontEnd::Usable(std::size_t index) const {
 
 void TerminalFrontEnd::SetFocus(std::size_t index, bool selectAll) {
     focus_ = index;
-    if (selectAll && controls_[index].source->kind == ControlKind::Edit) controls_[index].edit.SelectAll();
+    changed_ = true;
+    if (controls_[index].source->kind != ControlKind::Edit) return;
+    if (selectAll)
+        controls_[index].edit.SelectAll();
+    else
+        controls_[index].edit.Deselect();
 }
 
-void TerminalFrontEnd::MoveFocus(bool forward) {
+void TerminalFrontEnd::MoveFocus(bool forward, bool selectAll) {
     const std::size_t next = NextTabStop(tabOrder_, focus_, forward, [this](std::size_t i) { return Usable(i); });
-    if (next != NONE) SetFocus(next, true);
+    if (next != NONE) SetFocus(next, selectAll);
 }
 
 void TerminalFrontEnd::Press(std::size_t index) {
@@ -763,7 +787,7 @@ void TerminalFrontEnd::HandleMainKey(const Key& key) {
         return;
     }
     if (key.IsTab() || key.IsBackTab()) {
-        MoveFocus(key.IsTab());
+        MoveFocus(key.IsTab(), true);
         return;
     }
     if (key.type == Key::Type::Mouse) {
@@ -813,11 +837,11 @@ void TerminalFrontEnd::HandleMainKey(const Key& key) {
         return;
     }
     if (onButton && (key.IsSpecial(KEY_CODE_DOWN) || key.IsSpecial(KEY_CODE_RIGHT))) {
-        MoveFocus(true);
+        MoveFocus(true, true);
         return;
     }
     if (onButton && (key.IsSpecial(KEY_CODE_UP) || key.IsSpecial(KEY_CODE_LEFT))) {
-        MoveFocus(false);
+        MoveFocus(false, true);
         return;
     }
     OfferToPanel(key);
@@ -845,6 +869,10 @@ void TerminalFrontEnd::DrawTooSmall() {
 
 void TerminalFrontEnd::Redraw() {
     Terminal& t = *terminal_;
+    changed_ = false;
+    drawnRows_ = t.Rows();
+    drawnColumns_ = t.Columns();
+    drawnStatus_ = options_.panel ? options_.panel->StatusLine() : std::string();
     t.Clear();
     cursorRow_ = cursorCol_ = -1;
     if (TooSmall()) {

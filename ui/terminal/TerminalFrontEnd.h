@@ -92,6 +92,8 @@ private:
     class FileLayer;
 
     std::optional<Key> PumpOnce();
+    // Something on the screen differs from what was last drawn.
+    bool ScreenChanged() const;
     void Redraw();
     bool TooSmall() const;
     void DrawTooSmall();
@@ -104,7 +106,7 @@ private:
     void HandleMainKey(const Key& key);
     bool HandleMnemonic(int letter);
     void Press(std::size_t index);
-    void MoveFocus(bool forward);
+    void MoveFocus(bool forward, bool selectAll);
     void SetFocus(std::size_t index, bool selectAll);
     bool Usable(std::size_t index) const;
     void RunSystemMenu();
@@ -130,7 +132,11 @@ private:
     platform::ModalResult result_ = platform::ModalResult::Cancel;
     int cursorRow_ = -1;
     int cursorCol_ = -1;
-
+    // What the last drawing showed, to draw again only when it changed.
+    bool changed_ = true;
+    int drawnRows_ = 0;
+    int drawnColumns_ = 0;
+    std::string drawnStatus_;
 };
 
 // Puts a text with its mnemonic letter (character index `mnemonic`, or npos)
