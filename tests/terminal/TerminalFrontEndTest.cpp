@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -69,7 +70,8 @@ private:
 
 class FakePanel final : public SimulatorPanel {
 public:
-    std::string StatusLine() const override { return "Balanza simulada: trabajando  F2 pesa patrón"; }
+    std::string StatusLine() const override { return state + "   F2 peso patrón  F3 pausa  F4 desconectar"; }
+    std::string state = "Balanza simulada: Trabajando, 12 piezas, sin peso patrón";
     bool HandleKey(int key) override {
         keys.push_back(key);
         return true;
@@ -118,16 +120,34 @@ protected:
 
 // --- drawing ----------------------------------------------------------------
 
-TEST_F(FrontEndTest, TheMainWindowShowsEveryTextOnceWithoutMnemonicMarks) {
-    std::string screen;
-    During(50, [&] { screen = terminal->Screen(); });
-    for (const char* text : {"Quelmar", "[Salir]", "[Empezar Trabajo]", "[Detener Trabajo]", "[Calibración]",
-                             "[Prueba]", "[Parar Prueba]", "[Guardar]", "[Cargar]", "[Reset]",
-                             "[Guardar Estadistica]", "[Reempezar]", "Limites (gramos)", "Cantidades", "Peso (Kg)",
-                             "Estadísticas", "Status", "Trabajo", "Peso Patrón (gramos)", "Gramos", "Cuentas",
-                             "Linea 1", "Linea 8", "Totales", "Balanza simulada: trabajando"})
-        EXPECT_NE(screen.find(text), std::string::npos) << text << "\n" << screen;
-    EXPECT_EQ(screen.find('&'), std::string::npos) << screen;
+TEST_F(FrontEndTest, TheMainWindowShowsEveryTextOnceWithoutMnemonicMarksInTheSmallestTerminalAndALargerOne) {
+    for (const int rows : {24, 30}) {
+        SCOPED_TRACE(std::to_string(rows) + " rows");
+        terminal->Resize(rows, 80);
+        std::string screen;
+        During(now + 50, [&] { screen = terminal->Screen(); });
+        for (const char* text : {"Quelmar", "[Salir]", "[Empezar Trabajo]", "[Detener Trabajo]", "[Calibración]",
+                                 "[Prueba]", "[Parar Prueba]", "[Guardar]", "[Cargar]", "[Reset]",
+                                 "[Guardar Estadistica]", "[Reempezar]", "Limites (gramos)", "Cantidades",
+                                 "Peso (Kg)", "Estadísticas", "Status", "Trabajo", "Peso Patrón (gramos)", "Gramos",
+                                 "Cuentas", "Linea 1", "Linea 8", "Totales"})
+            EXPECT_NE(screen.find(text), std::string::npos) << text << "\n" << screen;
+        EXPECT_EQ(screen.find('&'), std::string::npos) << screen;
+        // Below the window: the simulated scale's state and its keys, each
+        // whole on a row of its own, and only keys that act here.
+        const auto row = [&](int fromBottom) {
+            std::size_t begin = screen.size() - 1;
+            for (int i = 0; i <= fromBottom; ++i) begin = screen.rfind('\n', begin - 1);
+            return screen.substr(begin + 1, screen.find('\n', begin + 1) - begin - 1);
+        };
+        EXPECT_EQ(row(2).find(panel.state), 0u) << screen;
+        EXPECT_EQ(row(1).find("F2 peso patrón  F3 pausa  F4 desconectar"), 0u) << screen;
+        EXPECT_EQ(row(0).find(KEY_HELP), 0u) << screen;
+        for (const char* gone : {"Enter", "Esc"}) EXPECT_EQ(screen.find(gone), std::string::npos) << screen;
+    }
+    panel.state = "Balanza simulada: lista";  // both fit one row, spacing kept
+    During(now + 50, [] {});
+    EXPECT_TRUE(terminal->Shows("Balanza simulada: lista   F2 peso patrón  F3 pausa  F4 desconectar"));
 }
 
 TEST_F(FrontEndTest, MnemonicLettersAreUnderlinedDisabledButtonsDimmedAndTheFocusShown) {
@@ -160,13 +180,15 @@ TEST_F(FrontEndTest, TheWindowIsNotDrawnWhileItInitialises) {
 }
 
 TEST_F(FrontEndTest, ATooSmallTerminalAsksForMoreRoomAndIgnoresKeysButTheCloseKey) {
-    terminal->Resize(24, 70);
-    terminal->Key_(Alt('s'));
-    terminal->Key_(CTRL_Q);
-    Run();
-    EXPECT_TRUE(terminal->Shows("al menos 80 x 30"));
-    EXPECT_TRUE(terminal->Shows("ahora 70 x 24"));
-    EXPECT_EQ(events.log, Log({"init", "close"}));
+    for (const auto& [rows, columns, size] : {std::tuple{24, 79, "ahora 79 x 24"}, std::tuple{23, 80, "ahora 80 x 23"}}) {
+        terminal->Resize(rows, columns);
+        terminal->Key_(Alt('s'));
+        terminal->Key_(CTRL_Q);
+        Run();
+        EXPECT_TRUE(terminal->Shows("al menos 80 x 24")) << terminal->Screen();
+        EXPECT_TRUE(terminal->Shows(size)) << terminal->Screen();
+    }
+    EXPECT_EQ(events.log, Log({"init", "close", "init", "close"}));
 }
 
 // --- keys in the main window ------------------------------------------------

@@ -5,6 +5,8 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <utility>
 
 #include "storage/FileSystem.h"
 #include "ui/terminal/FileDialogModel.h"
@@ -87,15 +89,43 @@ std::vector<CellRect> DrawButtonRow(Terminal& t, int row, int col, int width, co
     return hits;
 }
 
+// Frames that may share borders: each cell shows the lines that meet in it,
+// so a box standing on another's bottom edge joins it with ├ ┤ ┬ ┴.
+void DrawJoinedFrames(Terminal& t, const std::vector<CellRect>& frames, int rowOffset) {
+    enum : unsigned { UP = 1, DOWN = 2, LEFT = 4, RIGHT = 8 };
+    std::map<std::pair<int, int>, unsigned> lines;
+    for (const CellRect& r : frames) {
+        if (r.rows < 2 || r.cols < 2) continue;
+        for (int col = r.col; col <= r.Right(); ++col) {
+            const unsigned across = (col > r.col ? LEFT : 0u) | (col < r.Right() ? RIGHT : 0u);
+            lines[{r.row, col}] |= across | (col == r.col || col == r.Right() ? DOWN : 0u);
+            lines[{r.Bottom(), col}] |= across | (col == r.col || col == r.Right() ? UP : 0u);
+        }
+        for (int row = r.row + 1; row < r.Bottom(); ++row) {
+            lines[{row, r.col}] |= UP | DOWN;
+            lines[{row, r.Right()}] |= UP | DOWN;
+        }
+    }
+    static const std::map<unsigned, const char*> glyphs = {
+        {LEFT | RIGHT, "─"}, {UP | DOWN, "│"}, {RIGHT | DOWN, "┌"}, {LEFT | DOWN, "┐"},
+        {UP | RIGHT, "└"}, {UP | LEFT, "┘"}, {UP | DOWN | RIGHT, "├"}, {UP | DOWN | LEFT, "┤"},
+        {LEFT | RIGHT | DOWN, "┬"}, {LEFT | RIGHT | UP, "┴"}, {UP | DOWN | LEFT | RIGHT, "┼"},
+    };
+    for (const auto& [cell, mask] : lines) {
+        const auto glyph = glyphs.find(mask);
+        if (glyph != glyphs.end()) t.Put(cell.first + rowOffset, cell.second, glyph->second, ATTR_NORMAL);
+    }
+}
+
 void FillRect(Terminal& t, const CellRect& r, unsigned attr) {
     const std::string blank(static_cast<std::size_t>(std::max(r.cols, 0)), ' ');
     for (int row = r.row; row <= r.Bottom(); ++row) t.Put(row, r.col, blank, attr);
 }
 
-// A centred box of the given inner size on the screen's first 80 x 30 cells
-// (where the main window is).
+// A centred box of the given inner size over the main window (the screen's
+// first 80 columns).
 CellRect CentredBox(const Terminal& t, int innerRows, int innerCols) {
-    const int screenRows = std::min(t.Rows(), MIN_ROWS), screenCols = std::min(t.Columns(), MIN_COLUMNS);
+    const int screenRows = t.Rows(), screenCols = std::min(t.Columns(), MIN_COLUMNS);
     const int rows = innerRows + 2, cols = innerCols + 2;
     return {std::max(0, (screenRows - rows) / 2), std::max(0, (screenCols - cols) / 2), rows, cols};
 }
@@ -546,7 +576,7 @@ TerminalFrontEnd::TerminalFrontEnd(std::unique_ptr<Terminal> terminal, TerminalO
       options_(std::move(options)),
       pump_(*terminal_, options_.clock),
       template_(MainDialogTemplate()),
-      layout_(ComputeTerminalLayout(template_, MIN_COLUMNS, DIALOG_ROWS)),
+      layout_(ComputeTerminalLayout(template_, MIN_COLUMNS, DialogRows(terminal_->Rows()))),
       tabOrder_(TabOrder(template_)) {
     for (const ControlTemplate& c : template_.controls) {
         Control control;
@@ -870,6 +900,7 @@ void TerminalFrontEnd::DrawTooSmall() {
 void TerminalFrontEnd::Redraw() {
     Terminal& t = *terminal_;
     changed_ = false;
+    if (t.Rows() != drawnRows_) layout_ = ComputeTerminalLayout(template_, MIN_COLUMNS, DialogRows(t.Rows()));
     drawnRows_ = t.Rows();
     drawnColumns_ = t.Columns();
     drawnStatus_ = options_.panel ? options_.panel->StatusLine() : std::string();
@@ -899,26 +930,31 @@ void TerminalFrontEnd::DrawTitleBar() {
 
 void TerminalFrontEnd::DrawBottomLines() {
     Terminal& t = *terminal_;
-    const int row = DIALOG_FIRST_ROW + DIALOG_ROWS;
+    const int last = t.Rows() - 1;
     if (options_.panel) {
-        const std::vector<std::string> lines = WrapText(options_.panel->StatusLine(), t.Columns());
-        for (std::size_t i = 0; i < lines.size() && i < static_cast<std::size_t>(STATUS_ROWS); ++i)
-            t.Put(row + static_cast<int>(i), 0, lines[i], ATTR_BOLD);
+        // The state and the keys each stay whole: on one row when both fit,
+        // else on a row each (the state cut at the edge, never the keys).
+        const std::string line = options_.panel->StatusLine();
+        const std::size_t split = line.find(PANEL_KEYS_SEPARATOR);
+        if (split == std::string::npos || DisplayWidth(line) <= t.Columns()) {
+            t.Put(last - 1, 0, line, ATTR_BOLD);
+        } else {
+            t.Put(last - 2, 0, line.substr(0, split), ATTR_BOLD);
+            t.Put(last - 1, 0, line.substr(split + PANEL_KEYS_SEPARATOR.size()), ATTR_BOLD);
+        }
     }
-    t.Put(row + STATUS_ROWS, 0, "Tab mover  Alt+letra botón  Enter aceptar  Esc cancelar  F10 menú  Ctrl+Q cerrar",
-          ATTR_DIM);
+    t.Put(last, 0, KEY_HELP, ATTR_DIM);
 }
 
 void TerminalFrontEnd::DrawMainWindow() {
     if (!layout_.fits) return;
-    // Group boxes first: the controls inside are drawn over their frames.
-    for (int pass = 0; pass < 2; ++pass) {
-        for (std::size_t i = 0; i < controls_.size(); ++i) {
-            const bool group = controls_[i].source->kind == ControlKind::GroupBox;
-            if (group != (pass == 0)) continue;
-            DrawControl(controls_[i], layout_.cells[i], DIALOG_FIRST_ROW, 0, i == focus_, layers_.empty());
-        }
-    }
+    // Group box frames first, then their titles and the other controls.
+    std::vector<CellRect> frames;
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        if (controls_[i].source->kind == ControlKind::GroupBox) frames.push_back(layout_.cells[i]);
+    DrawJoinedFrames(*terminal_, frames, DIALOG_FIRST_ROW);
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        DrawControl(controls_[i], layout_.cells[i], DIALOG_FIRST_ROW, 0, i == focus_, layers_.empty());
 }
 
 void TerminalFrontEnd::DrawControl(const Control& control, const CellRect& cell, int rowOffset, int colOffset,
@@ -928,8 +964,7 @@ void TerminalFrontEnd::DrawControl(const Control& control, const CellRect& cell,
     const int row = cell.row + rowOffset, col = cell.col + colOffset;
     const unsigned dim = control.enabled ? ATTR_NORMAL : ATTR_DIM;
     switch (c.kind) {
-        case ControlKind::GroupBox: {
-            DrawFrame(t, {row, col, cell.rows, cell.cols}, "", ATTR_NORMAL);
+        case ControlKind::GroupBox: {  // the title; the frame is drawn with the others
             const Mnemonic& m = control.mnemonic;
             PutWithMnemonic(t, row, col + 1, m.display, m.index, ATTR_NORMAL);
             break;
