@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/WindowServices.h"
 
@@ -40,12 +41,15 @@ public:
     virtual platform::ModalResult RunModal(DialogEvents& events) = 0;
 };
 
+constexpr std::string_view PANEL_KEYS_SEPARATOR = "   ";
+
 // Optional panel of the simulated scale that a front-end may show outside
 // the dialog area (terminal status line) and give unused keys to.
 class SimulatorPanel {
 public:
     virtual ~SimulatorPanel() = default;
-    // One line: the simulated scale's state and the keys that act on it.
+    // One line: the simulated scale's state, PANEL_KEYS_SEPARATOR, and the
+    // keys that act on it (a narrow screen shows the two on rows of their own).
     virtual std::string StatusLine() const = 0;
     // A key the dialog did not use; true when the panel acted on it.
     virtual bool HandleKey(int key) = 0;

@@ -246,6 +246,14 @@ bool MainDialog::OnSysCommand(int commandId) {
 void MainDialog::OnAccept() {}
 void MainDialog::OnCancel() {}
 
-void MainDialog::OnClose() { window_.CloseModal(platform::ModalResult::Cancel); }
+void MainDialog::OnClose() {
+    // Work mode's statistics live only in memory: the close box (or its key)
+    // asks before they are lost; outside work mode it closes at once.
+    if (window_.IsControlEnabled(IDC_STOP_WORK) &&
+        window_.ShowMessage(CLOSE_QUESTION, APP_CAPTION, MessageIcon::Exclamation, MessageButtons::OkCancel) !=
+            platform::MessageResult::Ok)
+        return;
+    window_.CloseModal(platform::ModalResult::Cancel);
+}
 
 }  // namespace ui

@@ -20,6 +20,8 @@ constexpr std::string_view PROMPT_WHOLE_NUMBER = "Ingrese un numero entero.";
 constexpr std::string_view PROMPT_RANGE_FORMAT = "Ingrese un numero entre %d y %d.";
 constexpr std::string_view APP_CAPTION = "Quelmar";
 constexpr std::string_view ABOUT_MENU_TEXT = "&Acerca de quelmar...";
+// Asked by the close box while work mode runs.
+constexpr std::string_view CLOSE_QUESTION = "¿Desea salir? Se perderán las estadísticas no guardadas";
 
 // A whole decimal number, optionally signed, that fits 16 bits; surrounding
 // blanks are allowed.

@@ -1,18 +1,16 @@
 #!/usr/bin/env bash
-# Writes what the main window looks like in an 80 x 30 terminal, after the
-# start-up messages, to docs/terminal-main-window.txt (or the file given):
-#   tests/e2e/capture_main_window.sh build/app/quelmar [OUTPUT]
+# Writes what the main window looks like in the smallest terminal it takes,
+# 80 x 24 (or COLUMNSxROWS given), after the start-up messages, to
+# docs/terminal-main-window.txt (or the file given):
+#   tests/e2e/capture_main_window.sh build/app/quelmar [OUTPUT [COLUMNSxROWS]]
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-Q_PROGRAM=${1:?usage: $0 PROGRAM [OUTPUT]}
+Q_PROGRAM=${1:?usage: $0 PROGRAM [OUTPUT [COLUMNSxROWS]]}
 output=${2:-$here/../../docs/terminal-main-window.txt}
+Q_SIZE=${3:-80x24}
 # shellcheck source=harness.sh
 . "$here/harness.sh"
-q_start() {
-    q_tmux new-session -d -s "$Q_SESSION" -x 80 -y 30 \
-        "env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=screen-256color QUELMAR_DRIVE_C=$(printf '%q' "$Q_DRIVE") $(printf '%q' "$Q_PROGRAM") --rate 0; sleep 600"
-}
-q_start
+q_start --rate 0
 q_dismiss_startup
 sleep 0.3
 q_screen >"$output"

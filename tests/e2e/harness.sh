@@ -1,5 +1,5 @@
 # End-to-end harness: runs the terminal program in a tmux session of its own
-# (its own tmux server, 100 x 35 cells, UTF-8), drives it with keys and
+# (its own tmux server, Q_SIZE cells, UTF-8), drives it with keys and
 # reads the screen. Sourced by run.sh; every function fails the test with the
 # screen shown when something does not appear in time.
 #
@@ -8,13 +8,18 @@
 #   q_type TEXT                 type literal text
 #   q_wait TEXT [SECONDS]       wait until TEXT is on the screen (default 10 s)
 #   q_wait_gone TEXT [SECONDS]  wait until TEXT has left the screen
+#   q_within MS TEXT            wait at most MS milliseconds for TEXT
+#   q_within_gone MS TEXT       wait at most MS milliseconds for TEXT to go
 #   q_expect_absent TEXT        fail if TEXT is on the screen now
 #   q_expect_exit [CODE]        wait until the program ended (with CODE)
 #   q_expect_running            fail if the program has ended
 #   q_screen                    print the screen
+#   q_program_pid               the process id of the program
 #   q_dismiss_startup           answer the start-up messages until the main
 #                               window shows
 #   Q_DRIVE                     the folder that stands for C: (empty at start)
+#   Q_SIZE                      the window, COLUMNSxROWS (default 100x35; the
+#                               program's smallest is 80x24)
 #
 # Escape followed at once by a letter is Alt+letter for the program, so send
 # Escape on its own and wait for its effect before the next key.
@@ -27,6 +32,7 @@ Q_DRIVE="$Q_TMP/drive_c"
 Q_SOCKET="$Q_TMP/tmux.socket"
 Q_SESSION="quelmar"
 Q_EXIT_MARK="__QUELMAR_EXIT__="
+Q_SIZE=${Q_SIZE:-100x35}
 mkdir -p "$Q_DRIVE"
 
 q_tmux() { tmux -S "$Q_SOCKET" -f /dev/null "$@"; }
@@ -53,9 +59,15 @@ q_start() {
     for arg in "$Q_PROGRAM" "$@"; do quoted+=" $(printf '%q' "$arg")"; done
     # The exit mark and the pause keep the pane (and the exit code) readable
     # after the program ended.
-    q_tmux new-session -d -s "$Q_SESSION" -x 100 -y 35 \
+    q_tmux new-session -d -s "$Q_SESSION" -x "${Q_SIZE%x*}" -y "${Q_SIZE#*x}" \
         "env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=screen-256color QUELMAR_DRIVE_C=$(printf '%q' "$Q_DRIVE") $quoted; echo; echo $Q_EXIT_MARK\$?; sleep 600" ||
         q_fail "tmux could not start the program"
+}
+
+q_program_pid() {
+    local pane
+    pane=$(q_tmux display-message -p -t "$Q_SESSION" '#{pane_pid}')
+    ps -o pid=,comm= --ppid "$pane" | awk '$2 == "quelmar" { print $1 }'
 }
 
 q_keys() { q_tmux send-keys -t "$Q_SESSION" "$@"; }
@@ -80,6 +92,24 @@ q_wait_gone() {
         sleep 0.1
     done
 }
+
+q_now_ms() { date +%s%3N; }
+
+# Waits at most MS milliseconds until TEXT is (or, with "gone", is no longer)
+# on the screen; fails with the time it took otherwise.
+q_within_() {
+    local limit=$1 text=$2 want=$3 start now
+    start=$(q_now_ms)
+    while :; do
+        if q_screen | grep -qF -- "$text"; then [ "$want" = shown ] && return 0
+        else [ "$want" = gone ] && return 0; fi
+        now=$(q_now_ms)
+        [ $((now - start)) -ge "$limit" ] && q_fail "\"$text\" not $want within $limit ms"
+        sleep 0.05
+    done
+}
+q_within() { q_within_ "$1" "$2" shown; }
+q_within_gone() { q_within_ "$1" "$2" gone; }
 
 q_expect_absent() {
     q_screen | grep -qF -- "$1" && q_fail "\"$1\" is on the screen"

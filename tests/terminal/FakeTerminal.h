@@ -78,7 +78,10 @@ public:
         }
     }
     void SetCursor(int, int, bool) override {}
-    void Flush() override {}
+    void Flush() override { ++flushes; }
+
+    // How many times the program has finished drawing a screen.
+    int flushes = 0;
 
     std::optional<Key> ReadKey(int timeoutMs) override {
         if (!keys_.empty() && (timeoutMs < 0 || keys_.front().at <= clock_ + timeoutMs)) {

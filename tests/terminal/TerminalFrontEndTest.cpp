@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -69,7 +70,8 @@ private:
 
 class FakePanel final : public SimulatorPanel {
 public:
-    std::string StatusLine() const override { return "Balanza simulada: trabajando  F2 pesa patrón"; }
+    std::string StatusLine() const override { return state + "   F2 peso patrón  F3 pausa  F4 desconectar"; }
+    std::string state = "Balanza simulada: Trabajando, 12 piezas, sin peso patrón";
     bool HandleKey(int key) override {
         keys.push_back(key);
         return true;
@@ -118,16 +120,34 @@ protected:
 
 // --- drawing ----------------------------------------------------------------
 
-TEST_F(FrontEndTest, TheMainWindowShowsEveryTextOnceWithoutMnemonicMarks) {
-    std::string screen;
-    During(50, [&] { screen = terminal->Screen(); });
-    for (const char* text : {"Quelmar", "[Salir]", "[Empezar Trabajo]", "[Detener Trabajo]", "[Calibración]",
-                             "[Prueba]", "[Parar Prueba]", "[Guardar]", "[Cargar]", "[Reset]",
-                             "[Guardar Estadistica]", "[Reempezar]", "Limites (gramos)", "Cantidades", "Peso (Kg)",
-                             "Estadísticas", "Status", "Trabajo", "Peso Patrón (gramos)", "Gramos", "Cuentas",
-                             "Linea 1", "Linea 8", "Totales", "Balanza simulada: trabajando"})
-        EXPECT_NE(screen.find(text), std::string::npos) << text << "\n" << screen;
-    EXPECT_EQ(screen.find('&'), std::string::npos) << screen;
+TEST_F(FrontEndTest, TheMainWindowShowsEveryTextOnceWithoutMnemonicMarksInTheSmallestTerminalAndALargerOne) {
+    for (const int rows : {24, 30}) {
+        SCOPED_TRACE(std::to_string(rows) + " rows");
+        terminal->Resize(rows, 80);
+        std::string screen;
+        During(now + 50, [&] { screen = terminal->Screen(); });
+        for (const char* text : {"Quelmar", "[Salir]", "[Empezar Trabajo]", "[Detener Trabajo]", "[Calibración]",
+                                 "[Prueba]", "[Parar Prueba]", "[Guardar]", "[Cargar]", "[Reset]",
+                                 "[Guardar Estadistica]", "[Reempezar]", "Limites (gramos)", "Cantidades",
+                                 "Peso (Kg)", "Estadísticas", "Status", "Trabajo", "Peso Patrón (gramos)", "Gramos",
+                                 "Cuentas", "Linea 1", "Linea 8", "Totales"})
+            EXPECT_NE(screen.find(text), std::string::npos) << text << "\n" << screen;
+        EXPECT_EQ(screen.find('&'), std::string::npos) << screen;
+        // Below the window: the simulated scale's state and its keys, each
+        // whole on a row of its own, and only keys that act here.
+        const auto row = [&](int fromBottom) {
+            std::size_t begin = screen.size() - 1;
+            for (int i = 0; i <= fromBottom; ++i) begin = screen.rfind('\n', begin - 1);
+            return screen.substr(begin + 1, screen.find('\n', begin + 1) - begin - 1);
+        };
+        EXPECT_EQ(row(2).find(panel.state), 0u) << screen;
+        EXPECT_EQ(row(1).find("F2 peso patrón  F3 pausa  F4 desconectar"), 0u) << screen;
+        EXPECT_EQ(row(0).find(KEY_HELP), 0u) << screen;
+        for (const char* gone : {"Enter", "Esc"}) EXPECT_EQ(screen.find(gone), std::string::npos) << screen;
+    }
+    panel.state = "Balanza simulada: lista";  // both fit one row, spacing kept
+    During(now + 50, [] {});
+    EXPECT_TRUE(terminal->Shows("Balanza simulada: lista   F2 peso patrón  F3 pausa  F4 desconectar"));
 }
 
 TEST_F(FrontEndTest, MnemonicLettersAreUnderlinedDisabledButtonsDimmedAndTheFocusShown) {
@@ -160,13 +180,15 @@ TEST_F(FrontEndTest, TheWindowIsNotDrawnWhileItInitialises) {
 }
 
 TEST_F(FrontEndTest, ATooSmallTerminalAsksForMoreRoomAndIgnoresKeysButTheCloseKey) {
-    terminal->Resize(24, 70);
-    terminal->Key_(Alt('s'));
-    terminal->Key_(CTRL_Q);
-    Run();
-    EXPECT_TRUE(terminal->Shows("al menos 80 x 30"));
-    EXPECT_TRUE(terminal->Shows("ahora 70 x 24"));
-    EXPECT_EQ(events.log, Log({"init", "close"}));
+    for (const auto& [rows, columns, size] : {std::tuple{24, 79, "ahora 79 x 24"}, std::tuple{23, 80, "ahora 80 x 23"}}) {
+        terminal->Resize(rows, columns);
+        terminal->Key_(Alt('s'));
+        terminal->Key_(CTRL_Q);
+        Run();
+        EXPECT_TRUE(terminal->Shows("al menos 80 x 24")) << terminal->Screen();
+        EXPECT_TRUE(terminal->Shows(size)) << terminal->Screen();
+    }
+    EXPECT_EQ(events.log, Log({"init", "close", "init", "close"}));
 }
 
 // --- keys in the main window ------------------------------------------------
@@ -235,19 +257,54 @@ TEST_F(FrontEndTest, OnlyTheOperatorsEditsAreReportedAndUnusedKeysGoToTheSimulat
     EXPECT_EQ(panel.keys, (std::vector<int>{'x', KeyCodeF(4)}));
 }
 
-TEST_F(FrontEndTest, AFocusedButtonThatIsDisabledHandsTheFocusOn) {
-    events.onInit = [&] { window->FocusControl(scale::IDC_START_TEST); };
-    events.onCommand = [&](int id) {
-        if (id != scale::IDC_START_TEST) return;
-        window->EnableControl(scale::IDC_STOP_TEST, true);
-        window->EnableControl(scale::IDC_START_TEST, false);
+TEST(FrontEndFocusTest, AButtonThatDisablesItselfHandsTheFocusToTheNextControlWithoutSelectingItsText) {
+    using namespace scale;
+    // Each mode button's own steps, in the order its operation takes them
+    // (a negative id disables), from the mode in which it is pressed.
+    struct Case {
+        const char* button;
+        int pressed;
+        std::vector<int> enabledBefore;
+        std::vector<int> steps;
+        int focusAfter;
     };
-    terminal->Key_(ENTER);
-    terminal->Key_(ENTER);
-    terminal->Key_(ESCAPE);
-    Run();
-    EXPECT_EQ(window->FocusedControl(), scale::IDC_STOP_TEST);
-    EXPECT_EQ(events.log, Log({"init", "command 1040", "command 1041", "cancel"}));
+    const Case cases[] = {
+        {"&Prueba", IDC_START_TEST, {IDC_START_WORK}, {IDC_STOP_TEST, -IDC_START_TEST, -IDC_CALIBRATE, -IDC_START_WORK},
+         IDC_STOP_TEST},
+        {"Parar Prue&ba", IDC_STOP_TEST, {IDC_STOP_TEST, -IDC_START_TEST, -IDC_CALIBRATE},
+         {-IDC_STOP_TEST, IDC_START_TEST, IDC_CALIBRATE, IDC_START_WORK}, IDC_LIMIT_1},
+        {"&Empezar Trabajo", IDC_START_WORK, {IDC_START_WORK},
+         {-IDC_CALIBRATE, -IDC_START_TEST, IDC_STOP_WORK, -IDC_START_WORK, IDC_RESTART}, IDC_STOP_WORK},
+        {"&Detener Trabajo", IDC_STOP_WORK, {IDC_STOP_WORK, IDC_RESTART, -IDC_CALIBRATE, -IDC_START_TEST},
+         {IDC_CALIBRATE, IDC_START_TEST, -IDC_STOP_WORK, IDC_START_WORK, -IDC_RESTART}, IDC_CALIBRATE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        std::int64_t now = 0;
+        auto fake = std::make_unique<FakeTerminal>(30, 80, now);
+        FakeTerminal& terminal = *fake;
+        TerminalOptions options;
+        options.clock = [&now] { return now; };
+        TerminalFrontEnd window(std::move(fake), std::move(options));
+        TerminalFrontEnd* pointer = &window;
+        RecordingEvents events(pointer);
+        const auto apply = [&](const std::vector<int>& steps) {
+            for (const int step : steps) window.EnableControl(std::abs(step), step > 0);
+        };
+        events.onInit = [&] {
+            window.SetControlText(IDC_LIMIT_1, "100");
+            apply(c.enabledBefore);
+            window.FocusControl(c.pressed);
+        };
+        events.onCommand = [&](int) { apply(c.steps); };
+        terminal.Key_(ENTER);
+        terminal.Type("5");  // a digit right after the press
+        terminal.Key_(ESCAPE);
+        window.RunModal(events);
+        EXPECT_EQ(window.FocusedControl(), c.focusAfter);
+        EXPECT_EQ(window.GetControlText(IDC_LIMIT_1), c.focusAfter == IDC_LIMIT_1 ? "1005" : "100")
+            << "the limit is not replaced";
+    }
 }
 
 TEST_F(FrontEndTest, TheSimulatedScaleTakesItsKeysWhileAMessageBoxWaits) {
@@ -359,6 +416,33 @@ TEST_F(FrontEndTest, TicksGoOnWhileAMessageBoxIsOpenAndNeverInsideATick) {
     EXPECT_FALSE(window->IsTimerRunning(scale::TIMER_WORK)) << "ended with the window";
 }
 
+TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
+    // The window refreshes every field on each tick; only a change is drawn.
+    std::vector<int> flushes;
+    std::string state = "Trabajando";
+    events.onInit = [&] {
+        window->SetControlText(scale::IDC_LIMIT_1, "100");
+        window->FocusControl(scale::IDC_LIMIT_1);  // its text selected
+        window->StartTimer(9, 10);
+    };
+    events.onTimer = [&](int) {
+        window->SetControlText(scale::IDC_LIMIT_1, "100");
+        window->SetControlText(scale::IDC_STATE, state);
+        flushes.push_back(terminal->flushes);
+        if (flushes.size() == 8) state = "Esperando sincronismo...";
+        if (flushes.size() >= 10) state = std::to_string(flushes.size());
+    };
+    terminal->KeyAt(15, Key::Special(KEY_CODE_HOME));  // cursor before "100", nothing selected
+    terminal->KeyAt(145, Key::Char('5'));
+    terminal->KeyAt(146, ESCAPE);
+    Run();
+    ASSERT_GE(flushes.size(), 13u);
+    EXPECT_EQ(window->GetControlText(scale::IDC_LIMIT_1), "5100") << "cursor and selection kept";
+    EXPECT_EQ(flushes[8], flushes[2]) << "ticks 3 to 8 wrote the same texts";
+    EXPECT_EQ(flushes[9], flushes[8] + 1) << "the ninth changed the state";
+    EXPECT_EQ(flushes[12], flushes[10] + 2) << "and then on every tick";
+}
+
 // --- the file dialog ----------------------------------------------------------
 
 class FileDialogTest : public FrontEndTest {
@@ -455,18 +539,16 @@ TEST_F(FileDialogTest, SavingANewNameAsksNothingAndEscapeCancels) {
     EXPECT_FALSE(answer.has_value());
 }
 
-TEST_F(FileDialogTest, OpeningAMissingFileSaysSoAndAMissingFolderIsNeverCreated) {
+TEST_F(FileDialogTest, AMissingFileToOpenIsHandedToTheProgramAndAMissingFolderIsNeverCreated) {
     folder = "C:\\nohay\\";
     RunDialog(platform::FileDialogKind::Open, [&] {
         terminal->KeyAt(40, Key::Char('x'));
-        terminal->KeyAt(60, ENTER);    // no such file
-        terminal->KeyAt(100, ENTER);   // OK on the message
-        terminal->KeyAt(140, ESCAPE);  // gives up
+        terminal->KeyAt(60, ENTER);  // no such file: the program will say so
     });
-    EXPECT_FALSE(answer.has_value());
+    EXPECT_EQ(answer, std::optional<std::string>("C:\\nohay\\x.lim"));
     ASSERT_FALSE(screens.empty());
     EXPECT_NE(screens.front().find("(ningún archivo)"), std::string::npos) << screens.front();
-    EXPECT_TRUE(AnyScreenShows("No se encontró el archivo"));
+    EXPECT_FALSE(AnyScreenShows("No se encontró el archivo"));
     EXPECT_FALSE(std::filesystem::exists(root / "nohay"));
 }
 

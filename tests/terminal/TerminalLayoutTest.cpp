@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -20,15 +21,20 @@ std::size_t IndexOfText(const DialogTemplate& d, std::string_view text) {
     return d.controls.size();
 }
 
-class MainLayout : public ::testing::Test {
+// The main window in terminals of 80 columns and the rows given: the
+// smallest one taken (80 x 24, the usual default) and a roomier one.
+class MainLayout : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override { ASSERT_TRUE(layout.fits); }
     const CellRect& Cell(int id) const { return layout.cells[IndexOf(dialog, id)]; }
     const DialogTemplate& dialog = MainDialogTemplate();
-    const TerminalLayout layout = ComputeTerminalLayout(dialog, MIN_COLUMNS, DIALOG_ROWS);
+    const int rows = DialogRows(GetParam());
+    const TerminalLayout layout = ComputeTerminalLayout(dialog, MIN_COLUMNS, rows);
 };
 
-TEST_F(MainLayout, EveryControlIsWhollyVisibleInTheSmallestTerminal) {
+INSTANTIATE_TEST_SUITE_P(TerminalRows, MainLayout, ::testing::Values(MIN_ROWS, 30));
+
+TEST_P(MainLayout, EveryControlIsWhollyVisible) {
     ASSERT_EQ(layout.cells.size(), dialog.controls.size());
     for (std::size_t i = 0; i < layout.cells.size(); ++i) {
         const CellRect& r = layout.cells[i];
@@ -36,30 +42,61 @@ TEST_F(MainLayout, EveryControlIsWhollyVisibleInTheSmallestTerminal) {
         EXPECT_GE(r.row, 0);
         EXPECT_GE(r.col, 0);
         EXPECT_LE(r.Right(), MIN_COLUMNS - 1);
-        EXPECT_LE(r.Bottom(), DIALOG_ROWS - 1);
+        EXPECT_LE(r.Bottom(), rows - 1);
         EXPECT_GE(r.cols, MinimumColumns(dialog.controls[i])) << "buttons with brackets, titles between corners";
     }
-    // The title bar above, the simulator's status and the key help below.
-    EXPECT_LE(DIALOG_FIRST_ROW + layout.rows + STATUS_ROWS + 1, MIN_ROWS);
+    // The title bar above, the simulator's state and keys and the key help
+    // below.
+    EXPECT_LE(DIALOG_FIRST_ROW + layout.rows + BOTTOM_ROWS, GetParam());
 }
 
-TEST_F(MainLayout, NoTwoControlsLabelsOrFramesShareACell) {
-    // A group box paints its frame, any other control its whole rectangle.
-    std::map<std::pair<int, int>, std::size_t> owner;
+TEST_P(MainLayout, NoTwoControlsOrTitlesShareACellAndFramesMeetOnlyFrames) {
+    // A group box paints its frame and its title, any other control its
+    // whole rectangle. Two frames may share border cells (they are drawn
+    // joined) and a title may run along another frame's edge, but neither a
+    // control nor a title covers a corner or a side of a frame.
+    std::map<std::pair<int, int>, std::size_t> painted;  // controls and titles
+    std::map<std::pair<int, int>, std::size_t> sides;    // corners and sides of frames
+    const auto name = [&](std::size_t i) { return "\"" + std::string(dialog.controls[i].text) + "\""; };
     for (std::size_t i = 0; i < dialog.controls.size(); ++i) {
         const CellRect& r = layout.cells[i];
+        if (dialog.controls[i].kind != ControlKind::GroupBox) {
+            for (int row = r.row; row <= r.Bottom(); ++row)
+                for (int col = r.col; col <= r.Right(); ++col) {
+                    const auto [it, inserted] = painted.emplace(std::pair{row, col}, i);
+                    EXPECT_TRUE(inserted) << name(i) << " and " << name(it->second) << " at " << row << ", " << col;
+                }
+            continue;
+        }
+        const int title = DisplayWidth(ParseMnemonic(dialog.controls[i].text).display);
+        for (int col = r.col + 1; col <= r.col + title; ++col) {
+            const auto [it, inserted] = painted.emplace(std::pair{r.row, col}, i);
+            EXPECT_TRUE(inserted) << name(i) << " and " << name(it->second) << " at " << r.row << ", " << col;
+        }
         for (int row = r.row; row <= r.Bottom(); ++row)
-            for (int col = r.col; col <= r.Right(); ++col) {
-                const bool border = row == r.row || row == r.Bottom() || col == r.col || col == r.Right();
-                if (dialog.controls[i].kind == ControlKind::GroupBox && !border) continue;
-                const auto [it, inserted] = owner.emplace(std::pair{row, col}, i);
-                EXPECT_TRUE(inserted) << "\"" << dialog.controls[i].text << "\" and \""
-                                      << dialog.controls[it->second].text << "\" both at " << row << ", " << col;
+            for (const int col : {r.col, r.Right()}) sides.emplace(std::pair{row, col}, i);
+    }
+    for (const auto& [cell, i] : sides) {
+        const auto other = painted.find(cell);
+        EXPECT_TRUE(other == painted.end())
+            << "the frame of " << name(i) << " runs into " << (other == painted.end() ? "" : name(other->second))
+            << " at " << cell.first << ", " << cell.second;
+    }
+    // Nothing else may cross a frame's top or bottom edge either.
+    for (std::size_t i = 0; i < dialog.controls.size(); ++i) {
+        if (dialog.controls[i].kind != ControlKind::GroupBox) continue;
+        const CellRect& r = layout.cells[i];
+        for (int col = r.col; col <= r.Right(); ++col)
+            for (const int row : {r.row, r.Bottom()}) {
+                const auto other = painted.find({row, col});
+                if (other == painted.end() || dialog.controls[other->second].kind == ControlKind::GroupBox) continue;
+                ADD_FAILURE() << name(other->second) << " lies on the frame of " << name(i) << " at " << row << ", "
+                              << col;
             }
     }
 }
 
-TEST_F(MainLayout, GroupBoxesStillFrameWhatTheyFrameInTheTemplate) {
+TEST_P(MainLayout, GroupBoxesStillFrameWhatTheyFrameInTheTemplate) {
     int framed = 0;
     for (std::size_t g = 0; g < dialog.controls.size(); ++g) {
         for (std::size_t c = 0; c < dialog.controls.size(); ++c) {
@@ -77,8 +114,9 @@ TEST_F(MainLayout, GroupBoxesStillFrameWhatTheyFrameInTheTemplate) {
     EXPECT_GT(framed, 40) << "\"Estadísticas\" alone frames dozens of controls";
 }
 
-TEST_F(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumns) {
+TEST_P(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumnsEvenlySpaced) {
     int previousRow = -1;
+    std::set<int> spacings;
     for (int line = 0; line < 9; ++line) {
         const std::string label = line < 8 ? "Linea " + std::to_string(line + 1) : "Totales";
         SCOPED_TRACE(label);
@@ -86,6 +124,7 @@ TEST_F(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumns) {
         const CellRect& count = Cell(scale::IDC_LINE_COUNT_1 + line);
         const CellRect& kilograms = Cell(scale::IDC_LINE_KILOGRAMS_1 + line);
         EXPECT_GT(text.row, previousRow);
+        if (previousRow >= 0) spacings.insert(text.row - previousRow);
         EXPECT_EQ(count.row, text.row);
         EXPECT_EQ(kilograms.row, text.row);
         EXPECT_LT(text.col, count.col);
@@ -97,6 +136,8 @@ TEST_F(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumns) {
         }
         previousRow = text.row;
     }
+    EXPECT_EQ(spacings.size(), 1u) << "lines 1 to 8 and the totals are as far apart as in the template";
+    EXPECT_EQ(*spacings.begin(), GetParam() < 30 ? 1 : 2) << "one row a line where room is short";
 }
 
 TEST(TerminalLayoutTest, TheAboutBoxFitsItsWindowAndTooSmallAnAreaIsReportedNotOverdrawn) {

@@ -276,4 +276,30 @@ TEST_F(MainDialogTest, ATickIsNeverHandledInsideAnother) {
     EXPECT_EQ(scale.QueuedPackets(), 1u);
 }
 
+TEST_F(MainDialogTest, TheCloseBoxAsksFirstWhileWorkCountsAndClosesAtOnceOtherwise) {
+    StartReady();
+    bench.Press(IDC_START_WORK);
+    const std::size_t before = bench.window.messages.size();
+    bench.window.AnswerNext(platform::MessageResult::Cancel);
+    bench.dialog.OnClose();
+    EXPECT_FALSE(bench.window.closed.has_value()) << "answered no: the shift goes on";
+    ASSERT_EQ(bench.window.messages.size(), before + 1);
+    const testing_support::MessageRecord& question = bench.window.messages.back();
+    EXPECT_EQ(question.text, "¿Desea salir? Se perderán las estadísticas no guardadas");
+    EXPECT_EQ(question.caption, "Quelmar");
+    EXPECT_EQ(question.buttons, platform::MessageButtons::OkCancel);
+    EXPECT_TRUE(bench.window.TimerRunning(TIMER_WORK));
+
+    bench.dialog.OnClose();  // answered yes
+    EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);
+
+    ScaleTestBench idle;  // outside work mode nothing is asked
+    idle.AttachScripted();
+    idle.StartUp();
+    const std::size_t startup = idle.window.messages.size();
+    idle.dialog.OnClose();
+    EXPECT_EQ(idle.window.closed, platform::ModalResult::Cancel);
+    EXPECT_EQ(idle.window.messages.size(), startup);
+}
+
 }  // namespace

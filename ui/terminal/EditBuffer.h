@@ -30,6 +30,8 @@ public:
     // the next character typed replaces it.
     void SelectAll();
     bool AllSelected() const { return allSelected_; }
+    // Ends the selection; the cursor stays where it is.
+    void Deselect() { allSelected_ = false; }
 
     enum class Result { NotHandled, Moved, Changed };
     // Applies one key. Changed when the text is different afterwards.

@@ -5,25 +5,26 @@
 
 namespace ui::terminal {
 
-bool EventPump::DeliverDue() {
-    const std::vector<int> due = timers_.TakeDue(clock_());
-    if (due.empty()) return false;
-    if (inTick_ || !handler_) return false;  // dropped: never a tick inside a tick
-    for (const int id : due) {
-        // A handler earlier in this round may have stopped this timer.
-        if (!timers_.IsRunning(id)) continue;
-        inTick_ = true;
-        handler_(id);
-        inTick_ = false;
-    }
-    return true;
+void EventPump::DeliverDue() {
+    const std::optional<int> due = timers_.TakeDue(clock_());
+    if (!due || inTick_ || !handler_) return;  // dropped: never a tick inside a tick
+    inTick_ = true;
+    handler_(*due);
+    inTick_ = false;
+    // A tick can take its whole period and more (an exchange with a scale
+    // that does not answer waits out its time-out): the next one is a
+    // period after this one ended, so the keys get their turn.
+    timers_.Postpone(*due, clock_());
 }
 
 Key EventPump::Next() {
-    if (DeliverDue()) return Key{};
+    // Input is served before timers, as on Windows: the keys typed while a
+    // tick was being handled are all read before the next tick.
+    const std::int64_t now = clock_();
+    const auto deadline = timers_.NextDeadline();
     int timeout = -1;
-    if (const auto deadline = timers_.NextDeadline()) {
-        const std::int64_t wait = std::max<std::int64_t>(0, *deadline - clock_());
+    if (deadline) {
+        const std::int64_t wait = std::max<std::int64_t>(0, *deadline - now);
         timeout = static_cast<int>(std::min<std::int64_t>(wait, std::numeric_limits<int>::max()));
     }
     if (const auto key = terminal_.ReadKey(timeout)) return *key;

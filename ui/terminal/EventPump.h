@@ -4,6 +4,7 @@
 // waits here, so ticks go on while any of them is open. A tick is never
 // delivered inside another tick's handler: ticks that fall due while one is
 // being handled (say, behind a message box the handler opened) are dropped.
+// Keys come first: between any two ticks the keys already typed are read.
 #pragma once
 
 #include <cstdint>
@@ -30,15 +31,16 @@ public:
     void StopAllTimers() { timers_ = TimerScheduler{}; }
     bool IsTimerRunning(int id) const { return timers_.IsRunning(id); }
 
-    // Delivers the ticks that are due, or waits for a key until the next
-    // deadline. Returns the key, or a key of Type::None when the call ended
-    // with ticks or a time-out (the caller redraws and calls again).
+    // Waits for a key until the next deadline (only looks when a timer is
+    // already due), or else delivers the one tick that is due. Returns the
+    // key, or a key of Type::None when the call ended with a tick or a
+    // time-out (the caller redraws and calls again).
     Key Next();
 
     bool InTick() const { return inTick_; }
 
 private:
-    bool DeliverDue();
+    void DeliverDue();
 
     Terminal& terminal_;
     Clock clock_;

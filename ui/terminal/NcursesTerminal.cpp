@@ -1,5 +1,6 @@
 #include "ui/terminal/NcursesTerminal.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -25,12 +26,22 @@ namespace {
 // How long an ESC waits for the key it may prefix (Alt+key).
 constexpr int ALT_PREFIX_MS = 25;
 
+// How long one wait for a key lasts at most, so that an interrupt is seen
+// soon even while no timer runs.
+constexpr int SIGNAL_CHECK_MS = 100;
+
 SCREEN* g_screen = nullptr;
+volatile std::sig_atomic_t g_interrupted = 0;
 
 void RestoreOnSignal(int signal) {
     if (g_screen) endwin();
     std::_Exit(128 + signal);
 }
+
+// An interrupt (Ctrl+C from outside raw mode, or kill -INT) takes the close
+// path as the Ctrl+C key does, instead of ending the program in the middle
+// of a shift.
+void NoteInterrupt(int) { g_interrupted = 1; }
 
 class NcursesTerminal final : public Terminal {
 public:
@@ -46,7 +57,8 @@ public:
         mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED, nullptr);
         mouseinterval(0);
         curs_set(0);
-        for (const int s : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) std::signal(s, RestoreOnSignal);
+        for (const int s : {SIGTERM, SIGHUP, SIGQUIT}) std::signal(s, RestoreOnSignal);
+        std::signal(SIGINT, NoteInterrupt);
     }
 
     ~NcursesTerminal() override {
@@ -93,6 +105,22 @@ public:
     }
 
     std::optional<Key> ReadKey(int timeoutMs) override {
+        int left = timeoutMs;
+        while (true) {
+            if (g_interrupted) {
+                g_interrupted = 0;
+                return Key::Char(CHAR_CTRL_C);
+            }
+            const int slice = left < 0 ? SIGNAL_CHECK_MS : std::min(left, SIGNAL_CHECK_MS);
+            if (const std::optional<Key> key = ReadKeyWithin(slice)) return key;
+            if (left < 0) continue;
+            left -= slice;
+            if (left <= 0 && !g_interrupted) return std::nullopt;
+        }
+    }
+
+private:
+    static std::optional<Key> ReadKeyWithin(int timeoutMs) {
         timeout(timeoutMs);
         wint_t ch = 0;
         const int kind = get_wch(&ch);
@@ -110,7 +138,6 @@ public:
         return Key::Char(static_cast<int>(ch));
     }
 
-private:
     static std::optional<Key> Special(int code) {
         if (code == KEY_MOUSE) {
             MEVENT event{};

@@ -5,6 +5,8 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <utility>
 
 #include "storage/FileSystem.h"
 #include "ui/terminal/FileDialogModel.h"
@@ -87,15 +89,43 @@ std::vector<CellRect> DrawButtonRow(Terminal& t, int row, int col, int width, co
     return hits;
 }
 
+// Frames that may share borders: each cell shows the lines that meet in it,
+// so a box standing on another's bottom edge joins it with ├ ┤ ┬ ┴.
+void DrawJoinedFrames(Terminal& t, const std::vector<CellRect>& frames, int rowOffset) {
+    enum : unsigned { UP = 1, DOWN = 2, LEFT = 4, RIGHT = 8 };
+    std::map<std::pair<int, int>, unsigned> lines;
+    for (const CellRect& r : frames) {
+        if (r.rows < 2 || r.cols < 2) continue;
+        for (int col = r.col; col <= r.Right(); ++col) {
+            const unsigned across = (col > r.col ? LEFT : 0u) | (col < r.Right() ? RIGHT : 0u);
+            lines[{r.row, col}] |= across | (col == r.col || col == r.Right() ? DOWN : 0u);
+            lines[{r.Bottom(), col}] |= across | (col == r.col || col == r.Right() ? UP : 0u);
+        }
+        for (int row = r.row + 1; row < r.Bottom(); ++row) {
+            lines[{row, r.col}] |= UP | DOWN;
+            lines[{row, r.Right()}] |= UP | DOWN;
+        }
+    }
+    static const std::map<unsigned, const char*> glyphs = {
+        {LEFT | RIGHT, "─"}, {UP | DOWN, "│"}, {RIGHT | DOWN, "┌"}, {LEFT | DOWN, "┐"},
+        {UP | RIGHT, "└"}, {UP | LEFT, "┘"}, {UP | DOWN | RIGHT, "├"}, {UP | DOWN | LEFT, "┤"},
+        {LEFT | RIGHT | DOWN, "┬"}, {LEFT | RIGHT | UP, "┴"}, {UP | DOWN | LEFT | RIGHT, "┼"},
+    };
+    for (const auto& [cell, mask] : lines) {
+        const auto glyph = glyphs.find(mask);
+        if (glyph != glyphs.end()) t.Put(cell.first + rowOffset, cell.second, glyph->second, ATTR_NORMAL);
+    }
+}
+
 void FillRect(Terminal& t, const CellRect& r, unsigned attr) {
     const std::string blank(static_cast<std::size_t>(std::max(r.cols, 0)), ' ');
     for (int row = r.row; row <= r.Bottom(); ++row) t.Put(row, r.col, blank, attr);
 }
 
-// A centred box of the given inner size on the screen's first 80 x 30 cells
-// (where the main window is).
+// A centred box of the given inner size over the main window (the screen's
+// first 80 columns).
 CellRect CentredBox(const Terminal& t, int innerRows, int innerCols) {
-    const int screenRows = std::min(t.Rows(), MIN_ROWS), screenCols = std::min(t.Columns(), MIN_COLUMNS);
+    const int screenRows = t.Rows(), screenCols = std::min(t.Columns(), MIN_COLUMNS);
     const int rows = innerRows + 2, cols = innerCols + 2;
     return {std::max(0, (screenRows - rows) / 2), std::max(0, (screenCols - cols) / 2), rows, cols};
 }
@@ -136,8 +166,14 @@ void DrawFrame(Terminal& t, const CellRect& r, std::string_view title, unsigned 
 
 class TerminalFrontEnd::Layer {
 public:
-    explicit Layer(TerminalFrontEnd& owner) : owner_(owner) { owner_.layers_.push_back(this); }
-    virtual ~Layer() { owner_.layers_.pop_back(); }
+    explicit Layer(TerminalFrontEnd& owner) : owner_(owner) {
+        owner_.layers_.push_back(this);
+        owner_.changed_ = true;
+    }
+    virtual ~Layer() {
+        owner_.layers_.pop_back();
+        owner_.changed_ = true;
+    }
     Layer(const Layer&) = delete;
     Layer& operator=(const Layer&) = delete;
     virtual void Draw(Terminal& t) = 0;
@@ -500,14 +536,12 @@ private:
         const std::string native = storage::MapPath(programPath);
         const std::size_t slash = programPath.find_last_of("\\/");
         const std::string fileName = slash == std::string::npos ? programPath : programPath.substr(slash + 1);
+        // A name to open is handed over whether or not the file exists, as
+        // the Windows dialog of this program does: the program reports its
+        // own read failure.
         std::error_code error;
-        const bool exists = std::filesystem::exists(std::filesystem::path(native), error);
-        if (settings_.kind == platform::FileDialogKind::Open && !exists) {
-            owner_.ShowMessage(fileName + "\nNo se encontró el archivo. Compruebe el nombre e inténtelo de nuevo.",
-                               title_, platform::MessageIcon::Exclamation, platform::MessageButtons::Ok);
-            return std::nullopt;
-        }
-        if (settings_.kind == platform::FileDialogKind::Save && exists) {
+        if (settings_.kind == platform::FileDialogKind::Save &&
+            std::filesystem::exists(std::filesystem::path(native), error)) {
             const auto answer = owner_.ShowMessage(fileName + " ya existe. ¿Desea reemplazarlo?", title_,
                                                    platform::MessageIcon::Exclamation,
                                                    platform::MessageButtons::OkCancel);
@@ -542,7 +576,7 @@ TerminalFrontEnd::TerminalFrontEnd(std::unique_ptr<Terminal> terminal, TerminalO
       options_(std::move(options)),
       pump_(*terminal_, options_.clock),
       template_(MainDialogTemplate()),
-      layout_(ComputeTerminalLayout(template_, MIN_COLUMNS, DIALOG_ROWS)),
+      layout_(ComputeTerminalLayout(template_, MIN_COLUMNS, DialogRows(terminal_->Rows()))),
       tabOrder_(TabOrder(template_)) {
     for (const ControlTemplate& c : template_.controls) {
         Control control;
@@ -585,10 +619,13 @@ platform::MessageResult TerminalFrontEnd::ShowMessage(std::string_view text, std
 
 void TerminalFrontEnd::EnableControl(int id, bool enabled) {
     Control* c = Find(id);
-    if (!c) return;
+    if (!c || c->enabled == enabled) return;
     c->enabled = enabled;
-    // A disabled control cannot keep the keyboard; it goes on to the next.
-    if (!enabled && focus_ != NONE && &controls_[focus_] == c) MoveFocus(true);
+    changed_ = true;
+    // A disabled control cannot keep the keyboard; it goes on to the next,
+    // without selecting an edit field's text (a digit typed next must not
+    // replace a limit the operator never chose to edit).
+    if (!enabled && focus_ != NONE && &controls_[focus_] == c) MoveFocus(true, false);
 }
 
 bool TerminalFrontEnd::IsControlEnabled(int id) const {
@@ -600,12 +637,15 @@ void TerminalFrontEnd::StartTimer(int id, unsigned milliseconds) { pump_.StartTi
 void TerminalFrontEnd::StopTimer(int id) { pump_.StopTimer(id); }
 
 void TerminalFrontEnd::SetControlText(int id, std::string_view text) {
+    // The same text again changes nothing: an edit field keeps its cursor
+    // and selection, and the screen is not drawn anew.
     Control* c = Find(id);
-    if (!c) return;
+    if (!c || GetControlText(id) == text) return;
     if (c->source->kind == ControlKind::Edit)
         c->edit.SetText(text);
     else
         c->text = std::string(text);
+    changed_ = true;
 }
 
 std::string TerminalFrontEnd::GetControlText(int id) const {
@@ -664,8 +704,10 @@ platform::ModalResult TerminalFrontEnd::RunModal(DialogEvents& events) {
     shown_ = false;
     result_ = platform::ModalResult::Cancel;
     focus_ = NextTabStop(tabOrder_, NONE, true, [this](std::size_t i) { return Usable(i); });
+    changed_ = true;
     events.InitializeWindow();
     shown_ = true;
+    changed_ = true;
     while (!closed_) {
         if (const std::optional<Key> key = PumpOnce()) HandleMainKey(*key);
     }
@@ -681,10 +723,17 @@ void TerminalFrontEnd::DeliverTick(int id) {
     if (events_ && !closed_) events_->OnTimer(id);
 }
 
+bool TerminalFrontEnd::ScreenChanged() const {
+    return changed_ || terminal_->Rows() != drawnRows_ || terminal_->Columns() != drawnColumns_ ||
+           (options_.panel && options_.panel->StatusLine() != drawnStatus_);
+}
+
 std::optional<Key> TerminalFrontEnd::PumpOnce() {
-    Redraw();
+    if (ScreenChanged()) Redraw();
     const Key key = pump_.Next();
-    if (key.type == Key::Type::None || key.IsSpecial(KEY_CODE_RESIZE)) return std::nullopt;
+    if (key.type == Key::Type::None) return std::nullopt;
+    changed_ = true;  // whatever the key does is drawn before the next wait
+    if (key.IsSpecial(KEY_CODE_RESIZE)) return std::nullopt;
     if (TooSmall()) {
         // Nothing can be seen: only the close key is taken, in the main window.
         if (layers_.empty() && (key.IsChar(CHAR_CTRL_Q) || key.IsChar(CHAR_CTRL_C))) return key;
@@ -700,12 +749,17 @@ bool TerminalFrontEnd::Usable(std::size_t index) const {
 
 void TerminalFrontEnd::SetFocus(std::size_t index, bool selectAll) {
     focus_ = index;
-    if (selectAll && controls_[index].source->kind == ControlKind::Edit) controls_[index].edit.SelectAll();
+    changed_ = true;
+    if (controls_[index].source->kind != ControlKind::Edit) return;
+    if (selectAll)
+        controls_[index].edit.SelectAll();
+    else
+        controls_[index].edit.Deselect();
 }
 
-void TerminalFrontEnd::MoveFocus(bool forward) {
+void TerminalFrontEnd::MoveFocus(bool forward, bool selectAll) {
     const std::size_t next = NextTabStop(tabOrder_, focus_, forward, [this](std::size_t i) { return Usable(i); });
-    if (next != NONE) SetFocus(next, true);
+    if (next != NONE) SetFocus(next, selectAll);
 }
 
 void TerminalFrontEnd::Press(std::size_t index) {
@@ -763,7 +817,7 @@ void TerminalFrontEnd::HandleMainKey(const Key& key) {
         return;
     }
     if (key.IsTab() || key.IsBackTab()) {
-        MoveFocus(key.IsTab());
+        MoveFocus(key.IsTab(), true);
         return;
     }
     if (key.type == Key::Type::Mouse) {
@@ -813,11 +867,11 @@ void TerminalFrontEnd::HandleMainKey(const Key& key) {
         return;
     }
     if (onButton && (key.IsSpecial(KEY_CODE_DOWN) || key.IsSpecial(KEY_CODE_RIGHT))) {
-        MoveFocus(true);
+        MoveFocus(true, true);
         return;
     }
     if (onButton && (key.IsSpecial(KEY_CODE_UP) || key.IsSpecial(KEY_CODE_LEFT))) {
-        MoveFocus(false);
+        MoveFocus(false, true);
         return;
     }
     OfferToPanel(key);
@@ -845,6 +899,11 @@ void TerminalFrontEnd::DrawTooSmall() {
 
 void TerminalFrontEnd::Redraw() {
     Terminal& t = *terminal_;
+    changed_ = false;
+    if (t.Rows() != drawnRows_) layout_ = ComputeTerminalLayout(template_, MIN_COLUMNS, DialogRows(t.Rows()));
+    drawnRows_ = t.Rows();
+    drawnColumns_ = t.Columns();
+    drawnStatus_ = options_.panel ? options_.panel->StatusLine() : std::string();
     t.Clear();
     cursorRow_ = cursorCol_ = -1;
     if (TooSmall()) {
@@ -871,26 +930,31 @@ void TerminalFrontEnd::DrawTitleBar() {
 
 void TerminalFrontEnd::DrawBottomLines() {
     Terminal& t = *terminal_;
-    const int row = DIALOG_FIRST_ROW + DIALOG_ROWS;
+    const int last = t.Rows() - 1;
     if (options_.panel) {
-        const std::vector<std::string> lines = WrapText(options_.panel->StatusLine(), t.Columns());
-        for (std::size_t i = 0; i < lines.size() && i < static_cast<std::size_t>(STATUS_ROWS); ++i)
-            t.Put(row + static_cast<int>(i), 0, lines[i], ATTR_BOLD);
+        // The state and the keys each stay whole: on one row when both fit,
+        // else on a row each (the state cut at the edge, never the keys).
+        const std::string line = options_.panel->StatusLine();
+        const std::size_t split = line.find(PANEL_KEYS_SEPARATOR);
+        if (split == std::string::npos || DisplayWidth(line) <= t.Columns()) {
+            t.Put(last - 1, 0, line, ATTR_BOLD);
+        } else {
+            t.Put(last - 2, 0, line.substr(0, split), ATTR_BOLD);
+            t.Put(last - 1, 0, line.substr(split + PANEL_KEYS_SEPARATOR.size()), ATTR_BOLD);
+        }
     }
-    t.Put(row + STATUS_ROWS, 0, "Tab mover  Alt+letra botón  Enter aceptar  Esc cancelar  F10 menú  Ctrl+Q cerrar",
-          ATTR_DIM);
+    t.Put(last, 0, KEY_HELP, ATTR_DIM);
 }
 
 void TerminalFrontEnd::DrawMainWindow() {
     if (!layout_.fits) return;
-    // Group boxes first: the controls inside are drawn over their frames.
-    for (int pass = 0; pass < 2; ++pass) {
-        for (std::size_t i = 0; i < controls_.size(); ++i) {
-            const bool group = controls_[i].source->kind == ControlKind::GroupBox;
-            if (group != (pass == 0)) continue;
-            DrawControl(controls_[i], layout_.cells[i], DIALOG_FIRST_ROW, 0, i == focus_, layers_.empty());
-        }
-    }
+    // Group box frames first, then their titles and the other controls.
+    std::vector<CellRect> frames;
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        if (controls_[i].source->kind == ControlKind::GroupBox) frames.push_back(layout_.cells[i]);
+    DrawJoinedFrames(*terminal_, frames, DIALOG_FIRST_ROW);
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        DrawControl(controls_[i], layout_.cells[i], DIALOG_FIRST_ROW, 0, i == focus_, layers_.empty());
 }
 
 void TerminalFrontEnd::DrawControl(const Control& control, const CellRect& cell, int rowOffset, int colOffset,
@@ -900,8 +964,7 @@ void TerminalFrontEnd::DrawControl(const Control& control, const CellRect& cell,
     const int row = cell.row + rowOffset, col = cell.col + colOffset;
     const unsigned dim = control.enabled ? ATTR_NORMAL : ATTR_DIM;
     switch (c.kind) {
-        case ControlKind::GroupBox: {
-            DrawFrame(t, {row, col, cell.rows, cell.cols}, "", ATTR_NORMAL);
+        case ControlKind::GroupBox: {  // the title; the frame is drawn with the others
             const Mnemonic& m = control.mnemonic;
             PutWithMnemonic(t, row, col + 1, m.display, m.index, ATTR_NORMAL);
             break;

@@ -20,14 +20,20 @@
 
 namespace ui::terminal {
 
-// The smallest terminal the main window is drawn in.
+// The smallest terminal the main window is drawn in (the usual default
+// size of a terminal).
 constexpr int MIN_COLUMNS = 80;
-constexpr int MIN_ROWS = 30;
-// Rows of the screen outside the dialog: the title bar above it, the
-// simulator's status (two rows, its text wrapped) and the key help below it.
+constexpr int MIN_ROWS = 24;
+// Rows of the screen outside the dialog: the title bar above it; below it
+// the simulator's state, its keys, and the key help, on the last rows.
 constexpr int DIALOG_FIRST_ROW = 1;
-constexpr int STATUS_ROWS = 2;
-constexpr int DIALOG_ROWS = MIN_ROWS - DIALOG_FIRST_ROW - STATUS_ROWS - 1;
+constexpr int BOTTOM_ROWS = 3;
+// The rows the dialog may take in a terminal of `terminalRows` rows; a
+// taller terminal gets a roomier layout.
+constexpr int DialogRows(int terminalRows) { return terminalRows - DIALOG_FIRST_ROW - BOTTOM_ROWS; }
+constexpr int DIALOG_ROWS = DialogRows(MIN_ROWS);
+// The help line of the main window: only keys that act there.
+constexpr const char* KEY_HELP = "Tab mover  Alt+letra botón  F10 menú  Ctrl+Q cerrar";
 
 struct TerminalOptions {
     std::string applicationName = "quelmar";  // caption of boxes without one
@@ -92,6 +98,8 @@ private:
     class FileLayer;
 
     std::optional<Key> PumpOnce();
+    // Something on the screen differs from what was last drawn.
+    bool ScreenChanged() const;
     void Redraw();
     bool TooSmall() const;
     void DrawTooSmall();
@@ -104,7 +112,7 @@ private:
     void HandleMainKey(const Key& key);
     bool HandleMnemonic(int letter);
     void Press(std::size_t index);
-    void MoveFocus(bool forward);
+    void MoveFocus(bool forward, bool selectAll);
     void SetFocus(std::size_t index, bool selectAll);
     bool Usable(std::size_t index) const;
     void RunSystemMenu();
@@ -130,7 +138,11 @@ private:
     platform::ModalResult result_ = platform::ModalResult::Cancel;
     int cursorRow_ = -1;
     int cursorCol_ = -1;
-
+    // What the last drawing showed, to draw again only when it changed.
+    bool changed_ = true;
+    int drawnRows_ = 0;
+    int drawnColumns_ = 0;
+    std::string drawnStatus_;
 };
 
 // Puts a text with its mnemonic letter (character index `mnemonic`, or npos)

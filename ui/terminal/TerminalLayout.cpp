@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace ui::terminal {
 namespace {
@@ -83,13 +84,40 @@ bool SolveAxis(const AxisProblem& p, double scale, int limit, std::vector<Interv
 }
 
 // Tries the natural scale first, then smaller ones until everything fits.
-bool SolveAxisToFit(const AxisProblem& p, int dialogUnits, int limit, std::vector<Interval>& out) {
+// With a pitch (the template's usual distance between rows of controls),
+// the scales that give each pitch a whole number of cells come first, so
+// that rows equally far apart in the template stay equally far apart.
+bool SolveAxisToFit(const AxisProblem& p, int dialogUnits, int limit, int pitch, std::vector<Interval>& out) {
     const double largest = static_cast<double>(limit) / std::max(dialogUnits, 1);
+    if (pitch > 0)
+        for (int cells = static_cast<int>(std::ceil(largest * pitch)); cells >= 1; --cells)
+            if (SolveAxis(p, static_cast<double>(cells) / pitch, limit, out)) return true;
     for (int step = 0; step <= 200; ++step) {
         const double scale = largest * (200 - step) / 200.0;
         if (SolveAxis(p, scale, limit, out)) return true;
     }
     return false;
+}
+
+// The distance between consecutive controls of one column (same left edge)
+// that the template uses most: the pitch of its tables; 0 when none recurs.
+int RowPitch(const DialogTemplate& dialog) {
+    std::map<int, std::vector<int>> columns;  // left edge -> tops
+    for (const ControlTemplate& c : dialog.controls)
+        if (!IsGroup(c)) columns[c.rect.x].push_back(c.rect.y);
+    std::map<int, int> uses;
+    for (auto& [x, tops] : columns) {
+        std::sort(tops.begin(), tops.end());
+        for (std::size_t i = 1; i < tops.size(); ++i)
+            if (tops[i] != tops[i - 1]) ++uses[tops[i] - tops[i - 1]];
+    }
+    int pitch = 0, most = 1;
+    for (const auto& [gap, count] : uses)
+        if (count > most) {
+            pitch = gap;
+            most = count;
+        }
+    return pitch;
 }
 
 int Lo(std::size_t i) { return static_cast<int>(2 * i); }
@@ -170,7 +198,7 @@ TerminalLayout ComputeTerminalLayout(const DialogTemplate& dialog, int maxColumn
         }
     }
     std::vector<Interval> columns;
-    if (!SolveAxisToFit(across, dialog.cx, maxColumns, columns)) return layout;
+    if (!SolveAxisToFit(across, dialog.cx, maxColumns, 0, columns)) return layout;
 
     // Down: every control takes one row, a group box one row for each
     // border. Elements whose cells share a column are stacked in the
@@ -202,11 +230,13 @@ TerminalLayout ComputeTerminalLayout(const DialogTemplate& dialog, int maxColumn
                          columns[b].hi - columns[b].lo + 1))
                 continue;
             const bool aFirst = ra.y + ra.cy <= rb.y || ra.y < rb.y || (ra.y == rb.y && a < b);
-            if (aFirst) down.relations.push_back({Lo(b), Hi(a), 1});
+            // Two group boxes one above the other may share a border row.
+            const int gap = IsGroup(controls[a]) && IsGroup(controls[b]) ? 0 : 1;
+            if (aFirst) down.relations.push_back({Lo(b), Hi(a), gap});
         }
     }
     std::vector<Interval> rows;
-    if (!SolveAxisToFit(down, dialog.cy, maxRows, rows)) return layout;
+    if (!SolveAxisToFit(down, dialog.cy, maxRows, RowPitch(dialog), rows)) return layout;
 
     layout.cells.resize(n);
     for (std::size_t i = 0; i < n; ++i) {

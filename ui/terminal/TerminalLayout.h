@@ -3,7 +3,9 @@
 // every control takes one whole row, texts need their full width and group
 // boxes need a row for each border. The layout keeps the template's
 // arrangement (what is left of, above or inside what) and its proportions as
-// far as the space allows, and pushes apart whatever would collide.
+// far as the space allows, and pushes apart whatever would collide. Where
+// room is short, a group box may start on the bottom border of the one above
+// it (the two frames then share that row).
 #pragma once
 
 #include <cstddef>

@@ -20,15 +20,22 @@ std::optional<TimerScheduler::Milliseconds> TimerScheduler::NextDeadline() const
     return next;
 }
 
-std::vector<int> TimerScheduler::TakeDue(Milliseconds now) {
-    std::vector<int> due;
-    for (auto& [id, timer] : timers_) {
-        if (timer.deadline <= now) {
-            due.push_back(id);
-            timer.deadline = now + timer.period;
-        }
+std::optional<int> TimerScheduler::TakeDue(Milliseconds now) {
+    Timer* earliest = nullptr;
+    int id = 0;
+    for (auto& [timerId, timer] : timers_) {
+        if (timer.deadline > now || (earliest && earliest->deadline <= timer.deadline)) continue;
+        earliest = &timer;
+        id = timerId;
     }
-    return due;
+    if (!earliest) return std::nullopt;
+    earliest->deadline = now + earliest->period;
+    return id;
+}
+
+void TimerScheduler::Postpone(int id, Milliseconds now) {
+    const auto it = timers_.find(id);
+    if (it != timers_.end()) it->second.deadline = now + it->second.period;
 }
 
 }  // namespace ui::terminal

@@ -2,13 +2,13 @@
 // clock that the caller reads (the steady clock in the program, a hand-moved
 // one in tests). A timer that fell due any number of times while nobody
 // looked is due once; its next deadline is then a whole period from the
-// moment it was taken, so late ticks never pile up.
+// moment it was taken (or, with Postpone, from the end of its tick), so late
+// ticks never pile up.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <vector>
 
 namespace ui::terminal {
 
@@ -25,9 +25,15 @@ public:
     // The earliest deadline of the running timers.
     std::optional<Milliseconds> NextDeadline() const;
 
-    // The ids of the timers due at `now`, each once, in id order; each of
-    // them is rescheduled one period after `now`.
-    std::vector<int> TakeDue(Milliseconds now);
+    // The timer due at `now` that has waited longest (the lower id first on
+    // a tie), once however late it is; it is rescheduled one period after
+    // `now`. Nothing when no timer is due.
+    std::optional<int> TakeDue(Milliseconds now);
+
+    // Puts a running timer's next deadline a whole period after `now`: a
+    // tick that took longer than its period is not followed at once by the
+    // next one.
+    void Postpone(int id, Milliseconds now);
 
 private:
     struct Timer {

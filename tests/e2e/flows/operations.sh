@@ -172,3 +172,59 @@ flow_limits_are_saved_sent_and_loaded() {
     [ "$bytes" = "00 00 00 40 64 00 96 00 c8 00 fa 00 2c 01 5e 01 90 01 20 03" ] ||
         q_fail "loading rewrote the calibration file: $bytes"
 }
+
+flow_first_start_calibrates_into_work_mode() {
+    # No calibration file: the program starts unconfigured, and calibrating
+    # is enough to start work.
+    mkdir -p "$Q_DRIVE/velsor"
+    q_start --rate 10 --seed 5
+    q_dismiss_startup
+    q_keys M-e                       # "&Empezar Trabajo" is still disabled
+    sleep 0.5
+    q_wait_state -
+    q_keys M-c
+    q_wait "Despeje la balanza,se tomara el cero"
+    q_keys Enter
+    q_wait "Ponga el peso patron sobre la balanza"
+    q_keys F2
+    q_wait "peso patrón puesto"
+    q_keys Enter
+    q_wait "Calibracion OK!"
+    q_keys Enter
+    q_wait_gone "Calibracion OK!"
+    [ -f "$Q_DRIVE/velsor/usb.ini" ] || q_fail "no calibration file"
+    q_keys F2                        # the reference weight comes off
+    q_wait "sin peso patrón"
+    q_keys M-e
+    q_wait_state "Trabajando"
+    q_wait_total 3
+    q_keys M-d
+    q_wait_state -
+}
+
+flow_paused_scale_still_answers_the_keys() {
+    # A scale that stops answering in work mode: every tick waits out its
+    # time-out, and the keys must still be served between the ticks.
+    q_store_calibration
+    q_start --rate 10 --seed 3
+    q_dismiss_startup
+    q_keys M-e
+    q_wait_state "Trabajando"
+    q_keys F3                        # the scale pauses
+    q_wait "en pausa"
+    sleep 1
+    q_keys F10
+    q_within 1000 "Acerca de quelmar..."
+    q_keys Escape
+    q_within_gone 1000 "Acerca de quelmar..."
+    q_keys M-d                       # "&Detener Trabajo"
+    q_within 1000 "[Empezar Trabajo]"
+    q_wait_state -
+    q_keys M-e                       # work again, on a scale still paused
+    sleep 1
+    local start
+    start=$(q_now_ms)
+    q_keys M-s                       # "&Salir"
+    q_expect_exit 0 5
+    [ $(($(q_now_ms) - start)) -le 1500 ] || q_fail "Salir took $(($(q_now_ms) - start)) ms"
+}

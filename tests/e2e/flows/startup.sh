@@ -67,3 +67,33 @@ flow_no_scale() {
     q_keys Enter
     q_expect_exit 0
 }
+
+flow_close_keys_ask_first_during_work() {
+    q_store_calibration
+    q_start --rate 10 --seed 9
+    q_dismiss_startup
+    q_keys M-e
+    q_wait_state "Trabajando"
+    q_keys C-c
+    q_wait "¿Desea salir? Se perderán las estadísticas no guardadas"
+    q_keys Escape                    # no: the shift goes on
+    q_wait_gone "¿Desea salir?"
+    q_expect_running
+    # An interrupt from outside takes the same way.
+    kill -INT "$(q_program_pid)"
+    q_wait "¿Desea salir?"
+    q_keys Escape
+    q_wait_gone "¿Desea salir?"
+    q_keys C-q
+    q_wait "¿Desea salir?"
+    q_keys Enter
+    q_expect_exit 0
+}
+
+flow_close_key_outside_work_closes_at_once() {
+    q_store_calibration
+    q_start
+    q_dismiss_startup
+    q_keys C-c
+    q_expect_exit 0
+}
