@@ -124,6 +124,9 @@ TEST_F(UsbPipeTest, ASecondTransferOnABusyBufferIsRefusedWithTheReasonAndTheFirs
         EXPECT_TRUE(buffer.Outstanding());
     }
     EXPECT_EQ(kernel.PendingRequestCount(), 1u);
+    // A wait is for the transfer the buffer carries.
+    EXPECT_EQ(readPipe.WaitForCompletion(buffer, 10), USB_STATUS_TIMEOUT);
+    EXPECT_EQ(buffer.completionStatus, USB_STATUS_PENDING);
     EXPECT_EQ(readPipe.WaitForCompletion(buffer, 100), USB_STATUS_SUCCESS);
     EXPECT_EQ(NowMs(), 50);
     EXPECT_FALSE(buffer.Outstanding());
