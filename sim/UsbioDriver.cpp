@@ -64,6 +64,7 @@ std::uintptr_t UsbioDriver::OpenHandle() {
 
 void UsbioDriver::CloseHandle(std::uintptr_t context) {
     std::erase_if(transfers_, [context](const Transfer& t) { return t.context == context; });
+    if (auto it = handles_.find(context); it != handles_.end()) closeLog_.push_back(it->second.endpoint);
     handles_.erase(context);
 }
 
@@ -104,18 +105,18 @@ SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle)
 
     switch (request.code) {
         case IOCTL_GET_DRIVER_INFO: {
-            if (request.outputSize < 12) return Failed(DRIVER_OUTPUT_BUFFER_TOO_SMALL);
-            std::memset(request.output, 0, 12);
+            if (request.outputSize < DRIVER_INFO_BYTES) return Failed(DRIVER_OUTPUT_BUFFER_TOO_SMALL);
+            std::memset(request.output, 0, DRIVER_INFO_BYTES);
             const std::uint16_t version = model_->DriverInterfaceVersion();
             request.output[0] = static_cast<std::uint8_t>(version & 0xFF);
             request.output[1] = static_cast<std::uint8_t>(version >> 8);
             request.output[2] = 0x02;  // driver version 2.41, build 1
             request.output[3] = 0x29;
             request.output[4] = 0x01;
-            return Done(12);
+            return Done(DRIVER_INFO_BYTES);
         }
         case IOCTL_GET_DESCRIPTOR: {
-            if (request.inputSize < 8) return Failed(DRIVER_INVALID_PARAMETER);
+            if (request.inputSize != DESCRIPTOR_REQUEST_BYTES) return Failed(DRIVER_INVALID_PARAMETER);
             const std::uint8_t type = request.input[4];
             std::vector<std::uint8_t> descriptor;
             if (type == 1) {
@@ -134,14 +135,13 @@ SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle)
             return Done(bytes);
         }
         case IOCTL_SET_CONFIGURATION: {
-            if (request.inputSize < 4) return Failed(DRIVER_INVALID_PARAMETER);
+            if (request.inputSize != CONFIGURATION_REQUEST_BYTES) return Failed(DRIVER_INVALID_PARAMETER);
             const std::uint16_t index = Le16(request.input);
-            std::uint16_t count = Le16(request.input + 2);
+            const std::uint16_t count = Le16(request.input + 2);
             InterfaceSetting settings[32];
-            if (count > 32) count = 32;
+            if (count > 32) return Failed(DRIVER_INVALID_PARAMETER);
             for (std::uint16_t i = 0; i < count; ++i) {
                 const std::size_t at = 4 + 8u * i;
-                if (at + 8 > request.inputSize) return Failed(DRIVER_INVALID_PARAMETER);
                 settings[i].interfaceNumber = Le16(request.input + at);
                 settings[i].alternateSetting = Le16(request.input + at + 2);
                 settings[i].maximumTransferSize = Le32(request.input + at + 4);
@@ -151,7 +151,7 @@ SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle)
             return Failed(status);
         }
         case IOCTL_BIND_PIPE: {
-            if (request.inputSize < 1) return Failed(DRIVER_INVALID_PARAMETER);
+            if (request.inputSize != BIND_REQUEST_BYTES) return Failed(DRIVER_INVALID_PARAMETER);
             if (!configured_) return Failed(DRIVER_NOT_CONFIGURED);
             if (handle.bound) return Failed(DRIVER_PIPE_ALREADY_BOUND);
             const std::uint8_t endpoint = request.input[0];

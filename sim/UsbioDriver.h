@@ -31,6 +31,13 @@ constexpr std::uint32_t IOCTL_SET_CONFIGURATION = 0x80942024;
 constexpr std::uint32_t IOCTL_GET_DRIVER_INFO = 0x8094206C;
 constexpr std::uint32_t IOCTL_BIND_PIPE = 0x80942078;
 
+// The sizes of the records the driver reads; any other size is refused with
+// DRIVER_INVALID_PARAMETER, as the driver checks them before looking inside.
+constexpr std::uint32_t DESCRIPTOR_REQUEST_BYTES = 8;
+constexpr std::uint32_t CONFIGURATION_REQUEST_BYTES = 260;
+constexpr std::uint32_t BIND_REQUEST_BYTES = 1;
+constexpr std::uint32_t DRIVER_INFO_BYTES = 12;
+
 // A control request as the driver received it (tests read these back).
 struct ControlRecord {
     std::uint32_t code = 0;
@@ -65,6 +72,9 @@ public:
     const std::vector<ControlRecord>& RequestLog() const { return requestLog_; }
     void ClearRequestLog() { requestLog_.clear(); }
     bool Configured() const { return configured_; }
+    // The endpoint each handle was bound to, in the order the handles were
+    // closed (0: a handle that was never bound).
+    const std::vector<std::uint8_t>& CloseLog() const { return closeLog_; }
 
     // EmulatedDevice
     std::string HardwareId() const override;
@@ -110,6 +120,7 @@ private:
     std::map<std::uint32_t, std::uint32_t> failures_;
     std::vector<ControlRecord> controlLog_;
     std::vector<ControlRecord> requestLog_;
+    std::vector<std::uint8_t> closeLog_;
 };
 
 }  // namespace sim

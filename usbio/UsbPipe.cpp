@@ -14,18 +14,23 @@ UsbStatus UsbPipe::Bind(int index, std::uint8_t endpointAddress, platform::HDEVI
     return IoControl(IOCTL_USBIO_BIND_PIPE, record, sizeof record, nullptr, 0);
 }
 
+namespace {
+
+// A start refused before the platform saw it: the reason is in the buffer.
+bool Refuse(UsbBuffer& buffer, UsbStatus status) {
+    buffer.completionStatus = status;
+    return false;
+}
+
+}  // namespace
+
 bool UsbPipe::Start(UsbBuffer& buffer, bool read) {
     // The platform owns an outstanding transfer's record and memory: a second
-    // transfer on the same buffer would corrupt both.
-    if (buffer.Outstanding()) return false;
-    if (!buffer.Valid()) {
-        buffer.completionStatus = USB_STATUS_NO_MEMORY;
-        return false;
-    }
-    if (buffer.requestedBytes > buffer.capacity) {
-        buffer.completionStatus = USB_STATUS_INVALID_PARAMETER;
-        return false;
-    }
+    // transfer on the same buffer would corrupt both. The earlier transfer
+    // stays outstanding, and a wait goes on waiting for it.
+    if (buffer.Outstanding()) return Refuse(buffer, USB_STATUS_BUFFER_BUSY);
+    if (!buffer.Valid()) return Refuse(buffer, USB_STATUS_NO_MEMORY);
+    if (buffer.requestedBytes > buffer.capacity) return Refuse(buffer, USB_STATUS_INVALID_PARAMETER);
     buffer.transferredBytes = 0;
     platform::DWORD transferred = 0;
     const platform::BOOL done =
@@ -37,7 +42,8 @@ bool UsbPipe::Start(UsbBuffer& buffer, bool read) {
         return true;
     }
     buffer.completionStatus = Sys().GetLastError();
-    return buffer.completionStatus == USB_STATUS_PENDING;
+    buffer.outstanding_ = buffer.completionStatus == USB_STATUS_PENDING;
+    return buffer.outstanding_;
 }
 
 bool UsbPipe::Read(UsbBuffer& buffer) { return Start(buffer, true); }
@@ -45,8 +51,10 @@ bool UsbPipe::Read(UsbBuffer& buffer) { return Start(buffer, true); }
 bool UsbPipe::Write(UsbBuffer& buffer) { return Start(buffer, false); }
 
 UsbStatus UsbPipe::WaitForCompletion(UsbBuffer& buffer, std::uint32_t milliseconds) {
-    if (buffer.completionStatus == USB_STATUS_SUCCESS) return USB_STATUS_SUCCESS;
-    if (buffer.completionStatus != USB_STATUS_PENDING) return buffer.completionStatus;
+    // Nothing outstanding: the outcome of the start, success or its failure.
+    if (!buffer.Outstanding()) return buffer.completionStatus;
+    // The transfer the buffer carries, also after a refused start on it.
+    buffer.completionStatus = USB_STATUS_PENDING;
     if (Sys().WaitForSingleObject(buffer.overlapped.hEvent, milliseconds) == platform::WAIT_TIMEOUT)
         return USB_STATUS_TIMEOUT;
     platform::DWORD transferred = 0;
@@ -56,9 +64,10 @@ UsbStatus UsbPipe::WaitForCompletion(UsbBuffer& buffer, std::uint32_t millisecon
         const platform::DWORD error = Sys().GetLastError();
         // Still running although the wait ended: keep it outstanding rather
         // than hand the buffer back while the platform owns it.
-        buffer.completionStatus = error == platform::ERROR_IO_INCOMPLETE ? USB_STATUS_PENDING : error;
         if (error == platform::ERROR_IO_INCOMPLETE) return USB_STATUS_TIMEOUT;
+        buffer.completionStatus = error;
     }
+    buffer.outstanding_ = false;
     buffer.transferredBytes = transferred;
     return buffer.completionStatus;
 }

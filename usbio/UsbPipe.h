@@ -37,8 +37,9 @@ public:
     // Start one transfer of the buffer's requestedBytes. True when it
     // completed at once or is now outstanding; false when it failed at once.
     // The outcome is in the buffer. A buffer carries one transfer at a time:
-    // while its transfer is outstanding a new one is refused and the
-    // outstanding one is left as it is.
+    // while its transfer is outstanding a new one is refused with
+    // USB_STATUS_BUFFER_BUSY in the buffer, and the outstanding one is left
+    // as it is (a wait still waits for it).
     bool Read(UsbBuffer& buffer);
     bool Write(UsbBuffer& buffer);
 

@@ -10,6 +10,9 @@ namespace {
 // What an OVERLAPPED record's Internal field holds while its request runs.
 constexpr ULONG_PTR STATUS_PENDING = 0x103;
 
+// SP_DEVICE_INTERFACE_DATA.Flags of an interface whose device is present.
+constexpr DWORD SPINT_ACTIVE = 1;
+
 thread_local DWORD lastError = 0;
 
 std::uintptr_t Key(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
@@ -46,7 +49,9 @@ EmulatedKernel::EmulatedKernel(Clock& clock) : clock_(clock) {
 EmulatedKernel::~EmulatedKernel() {
     std::unique_lock lock(mutex_);
     // Whatever is still outstanding is cancelled as the system would when
-    // the handles are closed at process end.
+    // the handles are closed at process end. Its owners may be gone by now:
+    // nothing is written into their records any more.
+    for (Pending& p : pending_) p.overlapped = nullptr;
     while (!pending_.empty()) {
         Pending request = pending_.back();
         request.device->Cancel(request.id, *this, clock_.Now());
@@ -70,6 +75,11 @@ void EmulatedKernel::DetachDevice(int instance) {
     std::unique_lock lock(mutex_);
     for (Instance& i : instances_)
         if (i.number == instance) i.present = false;
+}
+
+void EmulatedKernel::SetCancelDelay(Micros delay) {
+    std::unique_lock lock(mutex_);
+    cancelDelay_ = delay;
 }
 
 void EmulatedKernel::SetFaultHook(FaultHook hook) {
@@ -111,6 +121,18 @@ std::size_t EmulatedKernel::ListCount() const {
 std::size_t EmulatedKernel::PendingRequestCount() const {
     std::unique_lock lock(mutex_);
     return pending_.size();
+}
+
+std::size_t EmulatedKernel::ManualResetEventCount() const {
+    std::unique_lock lock(mutex_);
+    return static_cast<std::size_t>(std::count_if(objects_.begin(), objects_.end(), [](const auto& entry) {
+        return entry.second.kind == Object::Kind::Event && entry.second.manualReset;
+    }));
+}
+
+std::size_t EmulatedKernel::AbandonedRequestCount() const {
+    std::unique_lock lock(mutex_);
+    return abandoned_;
 }
 
 bool EmulatedKernel::Faulted(const char* call) {
@@ -179,7 +201,7 @@ BOOL EmulatedKernel::SetupDiEnumDeviceInterfaces(HDEVINFO list, SP_DEVINFO_DATA*
         if (!(instance->device->InterfaceClass() == *interfaceClass)) continue;
         if (seen++ != memberIndex) continue;
         interfaceData->InterfaceClassGuid = *interfaceClass;
-        interfaceData->Flags = 1;  // active
+        interfaceData->Flags = instance->present ? SPINT_ACTIVE : 0;
         interfaceData->Reserved = static_cast<ULONG_PTR>(number) + 1;
         return TRUE_;
     }
@@ -238,7 +260,8 @@ BOOL EmulatedKernel::SetupDiDestroyDeviceInfoList(HDEVINFO list) {
 
 // ---- handles and events -----------------------------------------------------
 
-HANDLE EmulatedKernel::CreateFileA(LPCSTR name, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD, HANDLE) {
+HANDLE EmulatedKernel::CreateFileA(LPCSTR name, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD flags,
+                                   HANDLE) {
     std::unique_lock lock(mutex_);
     if (Faulted("CreateFileA")) return INVALID_HANDLE_VALUE;
     if (name == nullptr) {
@@ -259,6 +282,8 @@ HANDLE EmulatedKernel::CreateFileA(LPCSTR name, DWORD, DWORD, SECURITY_ATTRIBUTE
     file.kind = Object::Kind::File;
     file.device = target->device;
     file.context = target->device->OpenHandle();
+    file.access = access;
+    file.overlappedIo = (flags & FILE_FLAG_OVERLAPPED) != 0;
     return AddObject(std::move(file));
 }
 
@@ -274,12 +299,25 @@ BOOL EmulatedKernel::CloseHandle(HANDLE handle) {
         SetError(ERROR_INVALID_HANDLE);
         return FALSE_;
     }
+    const std::uintptr_t key = Key(handle);
     if (it->second.kind == Object::Kind::File) {
         // Closing a handle cancels what is still outstanding on it.
-        const std::uintptr_t key = Key(handle);
-        CancelWhere([key](const Pending& p) { return p.handle == key; });
+        CancelWhere([key](const Pending& p) { return p.handle == key; }, true);
         it = objects_.find(key);
         it->second.device->CloseHandle(it->second.context);
+    } else {
+        // The event of a request still outstanding: its owner is releasing
+        // the request's record. Stop the request while its memory is still
+        // there, and write nothing more into the record.
+        bool any = false;
+        for (Pending& p : pending_) {
+            if (p.event != handle || p.overlapped == nullptr) continue;
+            p.overlapped = nullptr;
+            ++abandoned_;
+            any = true;
+        }
+        if (any) CancelWhere([handle](const Pending& p) { return p.event == handle; }, true);
+        it = objects_.find(key);
     }
     objects_.erase(it);
     wake_.notify_all();
@@ -314,38 +352,29 @@ BOOL EmulatedKernel::Submit(HANDLE handle, const IoRequest& request, DWORD* byte
         SetError(ERROR_INVALID_HANDLE);
         return FALSE_;
     }
+    const DWORD needed = request.kind == IoRequest::Kind::Read    ? GENERIC_READ
+                         : request.kind == IoRequest::Kind::Write ? GENERIC_WRITE
+                                                                  : 0;
+    if ((file->access & needed) != needed) {
+        SetError(ERROR_ACCESS_DENIED);
+        return FALSE_;
+    }
     IoRequest routed = request;
     routed.handleContext = file->context;
     std::shared_ptr<EmulatedDevice> device = file->device;
+    const bool overlappedIo = file->overlappedIo;
 
     RunDueLocked();
     const RequestId id = nextRequest_++;
-    if (overlapped == nullptr) {
-        // A synchronous request on an overlapped handle: the system waits
-        // for it on the caller's behalf.
-        OVERLAPPED local{};
-        local.Internal = STATUS_PENDING;
-        pending_.push_back(Pending{id, Key(handle), &local, std::this_thread::get_id(), device});
-        const SubmitResult result = device->Submit(id, routed, *this, clock_.Now());
-        if (!result.pending) Complete(id, result.status, result.bytes);
-        if (!WaitLocked(lock, [&] { return local.Internal != STATUS_PENDING; }, std::nullopt)) {
-            std::erase_if(pending_, [&](const Pending& p) { return p.id == id; });
-            SetError(ERROR_OPERATION_ABORTED);
-            return FALSE_;
-        }
-        if (bytes != nullptr) *bytes = static_cast<DWORD>(local.InternalHigh);
-        if (local.Internal != 0) {
-            SetError(static_cast<DWORD>(local.Internal));
-            return FALSE_;
-        }
-        return TRUE_;
-    }
+    const Pending pending{id, Key(handle), overlapped, nullptr, std::this_thread::get_id(), device, std::nullopt};
+    if (overlapped == nullptr || !overlappedIo) return WaitSynchronously(lock, pending, routed, bytes, overlapped);
 
     // The system resets the record's event when an overlapped request starts.
     if (Object* event = Find(overlapped->hEvent, Object::Kind::Event)) event->signaled = false;
     overlapped->Internal = STATUS_PENDING;
     overlapped->InternalHigh = 0;
-    pending_.push_back(Pending{id, Key(handle), overlapped, std::this_thread::get_id(), device});
+    pending_.push_back(pending);
+    pending_.back().event = overlapped->hEvent;
     const SubmitResult result = device->Submit(id, routed, *this, clock_.Now());
     if (result.pending) {
         SetError(ERROR_IO_PENDING);
@@ -360,15 +389,54 @@ BOOL EmulatedKernel::Submit(HANDLE handle, const IoRequest& request, DWORD* byte
     return TRUE_;
 }
 
+BOOL EmulatedKernel::WaitSynchronously(std::unique_lock<std::mutex>& lock, Pending request, const IoRequest& routed,
+                                       DWORD* bytes, OVERLAPPED* overlapped) {
+    // A request without a record, or on a handle opened for synchronous I/O:
+    // the system waits for it on the caller's behalf, without a time limit,
+    // and only then returns. A record given on such a handle receives the
+    // result, and its event is signalled, as the request ends.
+    OVERLAPPED local{};
+    local.Internal = STATUS_PENDING;
+    request.overlapped = &local;
+    if (overlapped != nullptr) {
+        if (Object* event = Find(overlapped->hEvent, Object::Kind::Event)) event->signaled = false;
+    }
+    const RequestId id = request.id;
+    pending_.push_back(request);
+    const SubmitResult result = request.device->Submit(id, routed, *this, clock_.Now());
+    if (!result.pending) Complete(id, result.status, result.bytes);
+    if (!WaitLocked(lock, [&] { return local.Internal != STATUS_PENDING; }, std::nullopt)) {
+        // Nothing will ever end it (virtual clock): where the system would
+        // block for ever the call fails instead of hanging the test.
+        std::erase_if(pending_, [&](const Pending& p) { return p.id == id; });
+        SetError(ERROR_OPERATION_ABORTED);
+        return FALSE_;
+    }
+    if (overlapped != nullptr) {
+        overlapped->Internal = local.Internal;
+        overlapped->InternalHigh = local.InternalHigh;
+        if (overlapped->hEvent != nullptr) SignalEvent(overlapped->hEvent);
+    }
+    if (bytes != nullptr) *bytes = static_cast<DWORD>(local.InternalHigh);
+    if (local.Internal != 0) {
+        SetError(static_cast<DWORD>(local.Internal));
+        return FALSE_;
+    }
+    return TRUE_;
+}
+
 void EmulatedKernel::Complete(RequestId id, DWORD status, DWORD bytes) {
     auto it = std::find_if(pending_.begin(), pending_.end(), [id](const Pending& p) { return p.id == id; });
     if (it == pending_.end()) return;  // completed twice: the first one counts
     OVERLAPPED* overlapped = it->overlapped;
+    const HANDLE event = it->event;
     *it = pending_.back();
     pending_.pop_back();
-    overlapped->InternalHigh = bytes;
-    overlapped->Internal = status;
-    if (overlapped->hEvent != nullptr) SignalEvent(overlapped->hEvent);
+    if (overlapped != nullptr) {
+        overlapped->InternalHigh = bytes;
+        overlapped->Internal = status;
+        if (event != nullptr) SignalEvent(event);
+    }
     wake_.notify_all();
 }
 
@@ -483,6 +551,14 @@ void EmulatedKernel::RunDueLocked() {
     // A device may complete requests here; copy the list, since a device
     // could in principle be detached meanwhile.
     for (std::size_t i = 0; i < instances_.size(); ++i) instances_[i].device->Advance(*this, now);
+    // Cancellations that have reached the driver by now, one at a time:
+    // each one completes (and removes) its request.
+    for (;;) {
+        auto due = std::find_if(pending_.begin(), pending_.end(),
+                                [now](const Pending& p) { return p.cancelAt && *p.cancelAt <= now; });
+        if (due == pending_.end()) return;
+        DeliverCancel(*due);
+    }
 }
 
 std::optional<Micros> EmulatedKernel::NextDeviceEvent() {
@@ -492,24 +568,41 @@ std::optional<Micros> EmulatedKernel::NextDeviceEvent() {
         const std::optional<Micros> t = i.device->NextEventTime(now);
         if (t && (!next || *t < *next)) next = t;
     }
+    for (const Pending& p : pending_)
+        if (p.cancelAt && (!next || *p.cancelAt < *next)) next = std::max(*p.cancelAt, now);
     return next;
 }
 
 template <typename Match>
-bool EmulatedKernel::CancelWhere(Match match) {
+bool EmulatedKernel::CancelWhere(Match match, bool atOnce) {
+    if (!atOnce && cancelDelay_ > 0) {
+        // On its way: a request already being cancelled keeps its time.
+        bool found = false;
+        for (Pending& p : pending_) {
+            if (!match(p)) continue;
+            found = true;
+            if (!p.cancelAt) p.cancelAt = clock_.Now() + cancelDelay_;
+        }
+        return found;
+    }
     bool found = false;
-    // Cancel one at a time: each Cancel completes (and removes) its request.
+    // Cancel one at a time: each cancellation completes (and removes) its
+    // request.
     for (;;) {
         auto it = std::find_if(pending_.begin(), pending_.end(), match);
         if (it == pending_.end()) return found;
         found = true;
-        const RequestId id = it->id;
-        std::shared_ptr<EmulatedDevice> device = it->device;
-        device->Cancel(id, *this, clock_.Now());
-        // A driver must complete what it is asked to cancel; if it did not,
-        // complete it here so that nobody waits for ever.
-        Complete(id, ERROR_OPERATION_ABORTED, 0);
+        DeliverCancel(*it);
     }
+}
+
+void EmulatedKernel::DeliverCancel(const Pending& request) {
+    const RequestId id = request.id;
+    std::shared_ptr<EmulatedDevice> device = request.device;
+    device->Cancel(id, *this, clock_.Now());
+    // A driver must complete what it is asked to cancel; if it did not,
+    // complete it here so that nobody waits for ever.
+    Complete(id, ERROR_OPERATION_ABORTED, 0);
 }
 
 BOOL EmulatedKernel::CancelIo(HANDLE handle) {
@@ -521,7 +614,7 @@ BOOL EmulatedKernel::CancelIo(HANDLE handle) {
     }
     const std::uintptr_t key = Key(handle);
     const std::thread::id self = std::this_thread::get_id();
-    CancelWhere([key, self](const Pending& p) { return p.handle == key && p.thread == self; });
+    CancelWhere([key, self](const Pending& p) { return p.handle == key && p.thread == self; }, false);
     return TRUE_;
 }
 
@@ -535,7 +628,7 @@ BOOL EmulatedKernel::CancelIoEx(HANDLE handle, OVERLAPPED* overlapped) {
     const std::uintptr_t key = Key(handle);
     const bool found = CancelWhere([key, overlapped](const Pending& p) {
         return p.handle == key && (overlapped == nullptr || p.overlapped == overlapped);
-    });
+    }, false);
     if (!found) {
         SetError(ERROR_NOT_FOUND);
         return FALSE_;

@@ -3,6 +3,14 @@
 // once, stay pending or fail, GetOverlappedResult with and without waiting,
 // CancelIo / CancelIoEx, a per-thread last error, device-interface lists and
 // the driver's device names, with emulated driver instances behind them.
+//
+// It is as strict as Windows where a mistake of the caller would only show
+// on the real system: a handle opened without FILE_FLAG_OVERLAPPED does its
+// I/O synchronously (the call returns when the request has ended, so no
+// time-out of the caller can ever run out), reads and writes need the
+// handle's read or write access, a list made without DIGCF_PRESENT also
+// holds devices that are not plugged in, and a cancellation may take its
+// time to end the request.
 #pragma once
 
 #include <condition_variable>
@@ -26,6 +34,10 @@ namespace platform::emulated {
 constexpr GUID DRIVER_INTERFACE_CLASS = {0x325DDF96, 0x938C, 0x11D3, {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
 
 using RequestId = std::uint64_t;
+
+// The system's answer to a read or write on a handle opened without that
+// access.
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
 
 struct IoRequest {
     enum class Kind { Control, Read, Write } kind = Kind::Control;
@@ -90,6 +102,13 @@ public:
     using FaultHook = std::function<DWORD(const char* call)>;
     void SetFaultHook(FaultHook hook);
 
+    // From now on a cancellation asked for with CancelIo or CancelIoEx
+    // reaches the driver only `delay` later on the clock: the request stays
+    // outstanding meanwhile and may still end by itself. Closing a handle
+    // still cancels at once: the driver aborts its pipes before the close
+    // returns.
+    void SetCancelDelay(Micros delay);
+
     Clock& GetClock() { return clock_; }
     // Lets a device's own schedule run up to the clock's present (tests that
     // move the virtual clock by hand).
@@ -101,6 +120,13 @@ public:
     std::size_t DeviceHandleCount() const;
     std::size_t ListCount() const;
     std::size_t PendingRequestCount() const;
+    std::size_t ManualResetEventCount() const;
+    // Requests whose OVERLAPPED event was closed while they were still
+    // outstanding: the caller released the record (and with it, as a rule,
+    // the data area) of a transfer the system still owned. On Windows the
+    // end of the request would write into freed memory; here the request is
+    // cancelled at once and nothing more is written into its record.
+    std::size_t AbandonedRequestCount() const;
 
     // SystemCalls
     HDEVINFO SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR enumerator, HWND parent, DWORD flags) override;
@@ -139,15 +165,19 @@ private:
         // File
         std::shared_ptr<EmulatedDevice> device;
         std::uintptr_t context = 0;
+        DWORD access = 0;
+        bool overlappedIo = false;  // opened with FILE_FLAG_OVERLAPPED
         // List: the instances present when it was made, in order.
         std::vector<int> instances;
     };
     struct Pending {
         RequestId id;
         std::uintptr_t handle;
-        OVERLAPPED* overlapped;
+        OVERLAPPED* overlapped;  // null once the caller has abandoned it
+        HANDLE event;            // the record's event as it was at the start
         std::thread::id thread;
         std::shared_ptr<EmulatedDevice> device;
+        std::optional<Micros> cancelAt;  // a cancellation on its way to the driver
     };
 
     void Complete(RequestId id, DWORD status, DWORD bytes) override;
@@ -163,8 +193,13 @@ private:
     // Waits until the predicate holds or the deadline passes; false on time-out.
     template <typename Ready>
     bool WaitLocked(std::unique_lock<std::mutex>& lock, Ready ready, std::optional<Micros> deadline);
+    // Marks the matching requests for cancellation, delivered after the
+    // cancellation delay unless `atOnce`. True when any matched.
     template <typename Match>
-    bool CancelWhere(Match match);
+    bool CancelWhere(Match match, bool atOnce);
+    void DeliverCancel(const Pending& request);
+    BOOL WaitSynchronously(std::unique_lock<std::mutex>& lock, Pending request, const IoRequest& routed,
+                           DWORD* bytes, OVERLAPPED* overlapped);
     const Instance* FindInstance(int number) const;
 
     Clock& clock_;
@@ -176,6 +211,8 @@ private:
     std::uintptr_t nextHandle_ = 0x100;
     RequestId nextRequest_ = 1;
     FaultHook faultHook_;
+    Micros cancelDelay_ = 0;
+    std::size_t abandoned_ = 0;
 };
 
 }  // namespace platform::emulated

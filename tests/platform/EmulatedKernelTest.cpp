@@ -52,10 +52,14 @@ protected:
     EmulatedKernel kernel{clock};
     std::shared_ptr<ManualDevice> device = std::make_shared<ManualDevice>();
 
-    HANDLE OpenDevice() {
-        kernel.AttachDevice(device);
-        return kernel.CreateFileA("\\\\.\\USBIO_Device0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE OpenDevice(DWORD access = GENERIC_READ | GENERIC_WRITE, DWORD flags = FILE_FLAG_OVERLAPPED) {
+        if (device->opened == 0) kernel.AttachDevice(device);
+        return kernel.CreateFileA("\\\\.\\USBIO_Device0", access, 0, nullptr, OPEN_EXISTING, flags, nullptr);
+    }
+    OVERLAPPED Record() {
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
+        return overlapped;
     }
 };
 
@@ -73,6 +77,7 @@ TEST_F(KernelTest, EventsAndTimedWaitsOnTheVirtualClock) {
     // unbounded wait fails instead of hanging the test.
     EXPECT_EQ(kernel.WaitForSingleObject(autoReset, INFINITE), WAIT_FAILED);
     EXPECT_EQ(kernel.EventCount(), 2u);
+    EXPECT_EQ(kernel.ManualResetEventCount(), 1u);
     EXPECT_TRUE(kernel.CloseHandle(autoReset));
     EXPECT_TRUE(kernel.CloseHandle(manual));
     EXPECT_EQ(kernel.HandleCount(), 0u);
@@ -107,6 +112,99 @@ TEST_F(KernelTest, PendingRequestCompletesAtTheDevicesTimeAndSignalsItsEvent) {
     EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &count, TRUE_));
     EXPECT_EQ(clock.Now(), 290'000);
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT) << "the wait took the event's signal";
+}
+
+TEST_F(KernelTest, AHandleOpenedWithoutOverlappedIoEndsEveryRequestBeforeTheCallReturns) {
+    HANDLE file = OpenDevice(GENERIC_READ | GENERIC_WRITE, 0);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    OVERLAPPED overlapped = Record();
+    std::uint8_t data[8];
+    DWORD count = 0;
+    device->dueAt = 250'000;
+    // No ERROR_IO_PENDING: the call itself waits, so no time-out of the
+    // caller's could ever run out.
+    EXPECT_TRUE(kernel.ReadFile(file, data, sizeof data, &count, &overlapped));
+    EXPECT_EQ(clock.Now(), 250'000);
+    EXPECT_EQ(count, 5u);
+    EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0) << "the record's event is signalled";
+    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
+    device->dueAt = 300'000;
+    EXPECT_TRUE(kernel.DeviceIoControl(file, 0x8094206C, nullptr, 0, data, 8, &count, &overlapped));
+    EXPECT_EQ(clock.Now(), 300'000);
+    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
+}
+
+TEST_F(KernelTest, ReadsAndWritesNeedTheHandlesAccess) {
+    OVERLAPPED overlapped = Record();
+    std::uint8_t data[8] = {};
+    struct Case {
+        DWORD access;
+        bool readable, writable;
+    };
+    for (const Case& c : {Case{GENERIC_READ, true, false}, Case{GENERIC_WRITE, false, true}, Case{0, false, false}}) {
+        SCOPED_TRACE(c.access);
+        HANDLE file = OpenDevice(c.access);
+        EXPECT_EQ(kernel.ReadFile(file, data, 8, nullptr, &overlapped) ? 0 : kernel.GetLastError(),
+                  c.readable ? ERROR_IO_PENDING : ERROR_ACCESS_DENIED);
+        EXPECT_EQ(kernel.WriteFile(file, data, 8, nullptr, &overlapped) ? 0 : kernel.GetLastError(),
+                  c.writable ? ERROR_IO_PENDING : ERROR_ACCESS_DENIED);
+        // The driver's requests need no particular access.
+        EXPECT_FALSE(kernel.DeviceIoControl(file, 0x8094206C, nullptr, 0, data, 8, nullptr, &overlapped));
+        EXPECT_EQ(kernel.GetLastError(), ERROR_IO_PENDING);
+        kernel.CloseHandle(file);
+    }
+    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
+}
+
+TEST_F(KernelTest, ASlowCancellationLeavesTheRequestOutstandingUntilItReachesTheDriver) {
+    HANDLE file = OpenDevice();
+    kernel.SetCancelDelay(30'000);
+    OVERLAPPED overlapped = Record();
+    std::uint8_t data[8];
+    DWORD count = 0;
+    ASSERT_FALSE(kernel.ReadFile(file, data, 8, nullptr, &overlapped));
+    EXPECT_TRUE(kernel.CancelIoEx(file, &overlapped));
+    EXPECT_FALSE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_IO_INCOMPLETE);
+    EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 20), WAIT_TIMEOUT);
+    EXPECT_TRUE(kernel.CancelIoEx(file, &overlapped)) << "still there; asking again changes nothing";
+    EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 100), WAIT_OBJECT_0);
+    EXPECT_EQ(clock.Now(), 30'000);
+    EXPECT_FALSE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
+    EXPECT_EQ(kernel.GetLastError(), ERROR_OPERATION_ABORTED);
+
+    // A request that ends by itself before the cancellation arrives succeeds.
+    ASSERT_FALSE(kernel.ReadFile(file, data, 8, nullptr, &overlapped));
+    device->dueAt = clock.Now() + 10'000;
+    EXPECT_TRUE(kernel.CancelIo(file));
+    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &count, TRUE_));
+    EXPECT_EQ(count, 5u);
+    EXPECT_EQ(clock.Now(), 40'000);
+
+    // Closing the handle cancels at once.
+    ASSERT_FALSE(kernel.ReadFile(file, data, 8, nullptr, &overlapped));
+    kernel.CancelIo(file);
+    kernel.CloseHandle(file);
+    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
+    EXPECT_EQ(clock.Now(), 40'000);
+}
+
+TEST_F(KernelTest, ClosingTheEventOfAnOutstandingRequestIsCaughtAndNothingIsWrittenAfterwards) {
+    HANDLE file = OpenDevice();
+    kernel.SetCancelDelay(30'000);
+    OVERLAPPED overlapped = Record();
+    std::uint8_t data[8];
+    ASSERT_FALSE(kernel.ReadFile(file, data, 8, nullptr, &overlapped));
+    kernel.CancelIoEx(file, &overlapped);
+    // The owner releases the record before the cancellation has ended it.
+    kernel.CloseHandle(overlapped.hEvent);
+    EXPECT_EQ(kernel.AbandonedRequestCount(), 1u);
+    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
+    overlapped.Internal = 0xDEAD;
+    clock.Advance(100'000);
+    kernel.RunDue();
+    EXPECT_EQ(overlapped.Internal, 0xDEADu);
+    EXPECT_TRUE(device->pending.empty()) << "the driver was told to drop it";
 }
 
 TEST_F(KernelTest, CancelIoExCancelsOnlyTheNamedTransfer) {
@@ -195,6 +293,21 @@ TEST_F(KernelTest, DeviceListsAndNames) {
     kernel.CloseHandle(byPath);
     EXPECT_TRUE(kernel.SetupDiDestroyDeviceInfoList(list));
     EXPECT_EQ(kernel.HandleCount(), 0u);
+
+    // A new list has only the present device, unless made without
+    // DIGCF_PRESENT: then the absent one is there too, not active.
+    for (const DWORD flags : {DIGCF_PRESENT | DIGCF_DEVICEINTERFACE, DIGCF_DEVICEINTERFACE}) {
+        SCOPED_TRACE(flags);
+        list = kernel.SetupDiGetClassDevsA(&DRIVER_INTERFACE_CLASS, nullptr, nullptr, flags);
+        const bool all = (flags & DIGCF_PRESENT) == 0;
+        EXPECT_TRUE(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, &DRIVER_INTERFACE_CLASS, 0, &data));
+        EXPECT_EQ(data.Flags, 1u);
+        EXPECT_EQ(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, &DRIVER_INTERFACE_CLASS, 1, &data), all);
+        if (all) {
+            EXPECT_EQ(data.Flags, 0u);
+        }
+        kernel.SetupDiDestroyDeviceInfoList(list);
+    }
 }
 
 }  // namespace

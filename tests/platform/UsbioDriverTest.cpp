@@ -71,6 +71,32 @@ TEST_F(DriverTest, ReportsTheModelsDescriptorAndRefusesTooSmallAnArea) {
               (std::array<int, 4>{0x70, 0x0C, 0x01, 0}));
 }
 
+TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSize) {
+    struct Case {
+        const char* name;
+        DWORD code;
+        DWORD inputSize;   // the record's own size
+        DWORD outputSize;  // the area the request needs
+    };
+    std::uint8_t input[300] = {};
+    input[0] = 0x81;  // the endpoint, for the bind
+    input[4] = 1;     // the device descriptor, for the descriptor request
+    std::uint8_t output[64] = {};
+    for (const Case& c : {Case{"SetConfiguration", sim::IOCTL_SET_CONFIGURATION, 260, 0},
+                          Case{"GetDescriptor", sim::IOCTL_GET_DESCRIPTOR, 8, 18},
+                          Case{"Bind", sim::IOCTL_BIND_PIPE, 1, 0}}) {
+        SCOPED_TRACE(c.name);
+        HANDLE h = Open();
+        ASSERT_EQ(Configure(Open()), 0u);
+        for (const DWORD size : {c.inputSize - 1, c.inputSize + 1, DWORD{0}})
+            EXPECT_EQ(Control(h, c.code, input, size, output, c.outputSize), sim::DRIVER_INVALID_PARAMETER) << size;
+        EXPECT_EQ(Control(h, c.code, input, c.inputSize, output, c.outputSize), 0u);
+    }
+    // The driver's information needs its whole 12 bytes.
+    EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, output, 11), sim::DRIVER_OUTPUT_BUFFER_TOO_SMALL);
+    EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, output, 12), 0u);
+}
+
 TEST_F(DriverTest, BindNeedsAConfigurationAnEndpointAndAFreeHandle) {
     HANDLE h = Open();
     EXPECT_EQ(Bind(h, 0x81), sim::DRIVER_NOT_CONFIGURED);

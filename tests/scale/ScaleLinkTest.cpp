@@ -4,7 +4,11 @@
 // failed step, as the operator sees it, is in tests/ui/MainDialogTest.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include "tests/support/ScaleTestBench.h"
 
@@ -12,6 +16,8 @@ using namespace scale;
 using testing_support::ScaleTestBench;
 
 namespace {
+
+constexpr platform::emulated::Micros MS = 1000;
 
 class ScaleLinkTest : public ::testing::Test {
 protected:
@@ -95,6 +101,25 @@ TEST_F(ScaleLinkTest, CloseReleasesEverythingAndMayRunTwice) {
     EXPECT_FALSE(link.ReadWeight().has_value());
     EXPECT_FALSE(link.ReadStatus());
     EXPECT_FALSE(link.SendRestart());
+}
+
+TEST_F(ScaleLinkTest, ExitClosesTheReadPipeTheWritePipeAndTheDeviceInThisOrderAndThenTheList) {
+    ConnectScripted();
+    std::vector<std::string> calls;
+    bench.kernel.SetFaultHook([&](const char* call) -> platform::DWORD {
+        calls.emplace_back(call);
+        return 0;
+    });
+    const std::vector<std::uint8_t> before = bench.Driver(0).CloseLog();
+    link.Close();
+    bench.kernel.SetFaultHook(nullptr);
+    const std::vector<std::uint8_t>& after = bench.Driver(0).CloseLog();
+    ASSERT_GE(after.size(), before.size());
+    // The endpoint each handle was bound to; the device's handle has none.
+    EXPECT_EQ(std::vector<std::uint8_t>(after.begin() + static_cast<std::ptrdiff_t>(before.size()), after.end()),
+              (std::vector<std::uint8_t>{0x81, 0x02, 0}));
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), "SetupDiDestroyDeviceInfoList");
 }
 
 TEST_F(ScaleLinkTest, TheDeviceListDoesNotOutliveTheLink) {
@@ -200,6 +225,120 @@ TEST_F(ScaleLinkTest, UnpluggedScaleFailsEveryExchange) {
     EXPECT_FALSE(link.ReadWeight().has_value());
     EXPECT_FALSE(link.ReadStatus());
     EXPECT_FALSE(link.SendLimits({}, LIMITS_AFTER_LOAD_TIMEOUT_MS));
+}
+
+// ---- time-outs at their bound
+
+// Saves or loads eight limits through the window, as the operator does;
+// true when the scale took them.
+bool TookTheLimits(const ScaleTestBench& bench) {
+    const std::vector<std::string> texts = bench.window.MessageTexts();
+    return !texts.empty() && texts.front() == "Nuevos Limites guardados y enviados";
+}
+
+bool SaveLimitsThroughTheWindow(ScaleTestBench& bench) {
+    for (const int id : LIMIT_FIELD_IDS) bench.Type(id, "10");
+    bench.window.messages.clear();
+    bench.window.ChooseNext(std::string("C:\\velsor\\turno.lim"));
+    bench.Press(IDC_SAVE_LIMITS);
+    return TookTheLimits(bench);
+}
+
+bool LoadLimitsThroughTheWindow(ScaleTestBench& bench) {
+    bench.files.SetFile("C:\\velsor\\turno.lim", std::vector<std::uint8_t>(16, 0));
+    bench.window.messages.clear();
+    bench.window.ChooseNext(std::string("C:\\velsor\\turno.lim"));
+    bench.Press(IDC_LOAD_LIMITS);
+    return TookTheLimits(bench);
+}
+
+TEST(ScaleLinkTimeOuts, EachWaitEndsExactlyAtItsBound) {
+    struct Case {
+        const char* name;
+        platform::emulated::Micros boundMs;
+        bool heldBackIsTheRead;  // else the write's completion is held back
+        std::function<bool(ScaleTestBench&)> exchange;
+    };
+    const auto readWeight = [](ScaleTestBench& b) { return b.link.ReadWeight().has_value(); };
+    const Case cases[] = {
+        {"ReadWeight, its write", 200, false, readWeight},
+        {"ReadWeight, its read", 200, true, readWeight},
+        {"ReadStatus", 100, true, [](ScaleTestBench& b) { return b.link.ReadStatus(); }},
+        {"SendRestart", 100, false, [](ScaleTestBench& b) { return b.link.SendRestart(); }},
+        {"limits after saving", 200, false, SaveLimitsThroughTheWindow},
+        {"limits after loading", 300, false, LoadLimitsThroughTheWindow},
+    };
+    // The awaited end comes 1 ms before the bound, 1 ms after it, or never.
+    for (const Case& c : cases) {
+        for (const std::optional<platform::emulated::Micros> endsAtMs :
+             {std::optional(c.boundMs - 1), std::optional(c.boundMs + 1), std::optional<platform::emulated::Micros>()}) {
+            SCOPED_TRACE(std::string(c.name) + ", ends at " + (endsAtMs ? std::to_string(*endsAtMs) : "never"));
+            auto bench = std::make_unique<ScaleTestBench>();
+            sim::ScriptedDevice& scale = bench->AttachScripted();
+            bench->StoreCalibration(2.0f, {});
+            bench->StartUp();
+            ASSERT_GE(bench->link.ScaleIndex(), 0);
+            const auto start = bench->clock.Now();
+            if (c.heldBackIsTheRead) {
+                if (endsAtMs) scale.QueuePacket({2, 9, 0, 1, 0, 0, 0, 0}, start + *endsAtMs * MS);
+            } else {
+                scale.QueuePacket({2, 9, 0, 1, 0, 0, 0, 0});
+                if (endsAtMs)
+                    scale.SetWriteMode(sim::ScriptedDevice::WriteMode::Delay, 0, *endsAtMs * MS);
+                else
+                    scale.SetWriteMode(sim::ScriptedDevice::WriteMode::Never);
+            }
+            const bool inTime = endsAtMs && *endsAtMs < c.boundMs;
+            EXPECT_EQ(c.exchange(*bench), inTime);
+            EXPECT_EQ(bench->clock.Now() - start, (inTime ? *endsAtMs : c.boundMs) * MS);
+            EXPECT_EQ(bench->kernel.PendingRequestCount(), 0u);
+        }
+    }
+}
+
+// ---- cancellations slower than the link's wait for them
+
+TEST_F(ScaleLinkTest, ATransferStillOutstandingAfterItsCancellationFailsAndTheNextExchangeWaitsForIt) {
+    sim::ScriptedDevice& scale = ConnectScripted();
+    const platform::emulated::Micros wait = CANCEL_WAIT_MS * MS;
+    // Each cancellation outlasts the link's wait by half of it.
+    bench.kernel.SetCancelDelay(wait + wait / 2);
+
+    auto start = bench.clock.Now();
+    EXPECT_FALSE(link.ReadStatus());
+    EXPECT_EQ(bench.clock.Now() - start, 100 * MS + wait);
+    EXPECT_TRUE(bench.statusBuffer.Outstanding()) << "still the system's";
+    // The next read goes out only once the left-over one has ended.
+    start = bench.clock.Now();
+    scale.QueuePacket({2, 61, 0, 0x08, 0, 0, 0, 0}, start + wait / 2 + 10 * MS);
+    EXPECT_TRUE(link.ReadStatus());
+    EXPECT_EQ(link.StatusPacket()[1], 61);
+    EXPECT_EQ(bench.clock.Now() - start, wait / 2 + 10 * MS);
+
+    // The same on the command buffer.
+    scale.SetWriteMode(sim::ScriptedDevice::WriteMode::Never);
+    EXPECT_FALSE(link.SendRestart());
+    EXPECT_TRUE(bench.commandBuffer.Outstanding());
+    scale.SetWriteMode(sim::ScriptedDevice::WriteMode::Complete);
+    start = bench.clock.Now();
+    EXPECT_TRUE(link.SendRestart());
+    EXPECT_EQ(bench.clock.Now() - start, wait / 2);
+    EXPECT_EQ(scale.Writes().size(), 2u);
+
+    // A left-over that outlasts the next wait as well fails that exchange
+    // too, without starting another transfer on the buffer.
+    bench.kernel.SetCancelDelay(2 * wait + wait / 2);
+    EXPECT_FALSE(link.ReadStatus());
+    start = bench.clock.Now();
+    EXPECT_FALSE(link.ReadStatus());
+    EXPECT_EQ(bench.clock.Now() - start, wait);
+    EXPECT_EQ(bench.kernel.PendingRequestCount(), 1u);
+    scale.QueuePacket({2, 62, 0, 0x08, 0, 0, 0, 0}, bench.clock.Now() + wait);
+    EXPECT_TRUE(link.ReadStatus());
+    EXPECT_EQ(link.StatusPacket()[1], 62);
+
+    EXPECT_EQ(bench.kernel.PendingRequestCount(), 0u);
+    EXPECT_EQ(bench.kernel.AbandonedRequestCount(), 0u);
 }
 
 }  // namespace

@@ -22,10 +22,12 @@ protected:
         OpenLink(device, readPipe, writePipe);
         baseEvents = kernel.EventCount();
     }
-    // Nothing may be left pending, nor the call's own buffer's event.
+    // Nothing may be left pending, nor the call's own buffer's event, and
+    // the call's buffer was never released while its transfer ran.
     void ExpectNothingLeft() {
         EXPECT_EQ(kernel.PendingRequestCount(), 0u);
         EXPECT_EQ(kernel.EventCount(), baseEvents);
+        EXPECT_EQ(kernel.AbandonedRequestCount(), 0u);
     }
     sim::ScriptedDevice* scale = nullptr;
     UsbDevice device;
@@ -52,6 +54,11 @@ TEST_F(SyncTransferTest, ReadsReturnWhatCameInTimeOrTimeOutWithNothingMoved) {
         // The data arrive while the time-out cancels the read: a success.
         {"won the race with the cancellation", [&] { scale->SetPacketOnCancel({9, 8, 7, 6, 5}); }, 100,
          USB_STATUS_SUCCESS, {9, 8, 7, 6, 5}, 100},
+        // A cancellation that takes 30 ms: the call returns only once the
+        // transfer has ended, whatever came meanwhile.
+        {"slow cancellation", [&] { kernel.SetCancelDelay(30 * MS); }, 100, USB_STATUS_TIMEOUT, {}, 130},
+        {"came during a slow cancellation", [&] { scale->QueuePacket({4, 4}, clock.Now() + 110 * MS); }, 100,
+         USB_STATUS_SUCCESS, {4, 4}, 110},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

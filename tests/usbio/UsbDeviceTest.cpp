@@ -80,6 +80,17 @@ TEST_F(UsbDeviceTest, RefusedOpensLeaveTheObjectClosed) {
     EXPECT_NE(std::string(device.DevicePath()).find("pid_0001"), std::string::npos);
 }
 
+TEST_F(UsbDeviceTest, AListHoldsOnlyTheDevicesPresentWhenItWasMade) {
+    kernel.DetachDevice(0);
+    platform::HDEVINFO present = UsbDevice::CreateDeviceList(&DRIVER_CLASS);
+    ASSERT_NE(present, nullptr);
+    ASSERT_EQ(device.Open(0, present, &DRIVER_CLASS), USB_STATUS_SUCCESS);
+    EXPECT_EQ(ProductOf(device), 0x0001);
+    device.Close();
+    EXPECT_EQ(device.Open(1, present, &DRIVER_CLASS), USB_STATUS_NO_SUCH_INSTANCE);
+    UsbDevice::DestroyDeviceList(present);
+}
+
 TEST_F(UsbDeviceTest, OpenOnAnOpenObjectKeepsTheEarlierInstance) {
     ASSERT_EQ(device.Open(0, nullptr, nullptr), USB_STATUS_SUCCESS);
     EXPECT_EQ(device.Open(1, nullptr, nullptr), USB_STATUS_SUCCESS);
@@ -152,9 +163,11 @@ TEST_F(UsbDeviceTest, CloseTwiceAndDestructionReleaseEveryHandleAndEvent) {
         UsbBuffer buffer(8);
         OpenLink(linked, readPipe, writePipe);
         ASSERT_EQ(device.Open(0, list, &DRIVER_CLASS), USB_STATUS_SUCCESS);
-        // Four device handles, their four events and the buffer's.
+        // Four device handles, their four events and the buffer's, every
+        // one of them auto-reset.
         EXPECT_EQ(kernel.DeviceHandleCount(), 4u);
         EXPECT_EQ(kernel.EventCount(), 5u);
+        EXPECT_EQ(kernel.ManualResetEventCount(), 0u);
         device.Close();
         device.Close();
         EXPECT_FALSE(device.IsOpen());

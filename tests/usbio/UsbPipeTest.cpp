@@ -72,6 +72,8 @@ TEST_F(UsbPipeTest, AReadStillOutstandingAtTheTimeOutCompletesOnALaterWait) {
     EXPECT_EQ(NowMs(), 150);
     EXPECT_EQ(buffer.transferredBytes, 8u);
     EXPECT_TRUE(HoldsPacket(buffer));
+    // An auto-reset event: the wait took its signal.
+    EXPECT_EQ(kernel.WaitForSingleObject(buffer.overlapped.hEvent, 0), platform::WAIT_TIMEOUT);
 }
 
 TEST_F(UsbPipeTest, AReadOnAClosedPipeFailsAtOnceAndTheWaitReturnsTheError) {
@@ -111,14 +113,23 @@ TEST_F(UsbPipeTest, MoreThanTheCapacityIsRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(scale->QueuedPackets(), 1u);
 }
 
-TEST_F(UsbPipeTest, ASecondTransferOnABusyBufferIsRefusedAndTheFirstStillCompletes) {
+TEST_F(UsbPipeTest, ASecondTransferOnABusyBufferIsRefusedWithTheReasonAndTheFirstStillCompletes) {
     scale->QueuePacket(PACKET, 50 * MS);
     ASSERT_TRUE(readPipe.Read(buffer));
-    EXPECT_FALSE(readPipe.Read(buffer));
-    EXPECT_FALSE(writePipe.Write(buffer));
-    EXPECT_EQ(buffer.completionStatus, USB_STATUS_PENDING);
+    EXPECT_EQ(readPipe.WaitForCompletion(buffer, 10), USB_STATUS_TIMEOUT);
+    for (const bool read : {true, false}) {
+        SCOPED_TRACE(read ? "read" : "write");
+        EXPECT_FALSE(read ? readPipe.Read(buffer) : writePipe.Write(buffer));
+        EXPECT_EQ(buffer.completionStatus, USB_STATUS_BUFFER_BUSY);
+        EXPECT_TRUE(buffer.Outstanding());
+    }
     EXPECT_EQ(kernel.PendingRequestCount(), 1u);
+    // A wait is for the transfer the buffer carries.
+    EXPECT_EQ(readPipe.WaitForCompletion(buffer, 10), USB_STATUS_TIMEOUT);
+    EXPECT_EQ(buffer.completionStatus, USB_STATUS_PENDING);
     EXPECT_EQ(readPipe.WaitForCompletion(buffer, 100), USB_STATUS_SUCCESS);
+    EXPECT_EQ(NowMs(), 50);
+    EXPECT_FALSE(buffer.Outstanding());
     EXPECT_TRUE(HoldsPacket(buffer));
 }
 
@@ -169,6 +180,7 @@ TEST_F(UsbioTest, BuffersOwnZeroedMemoryOrNoneAndReleaseTheirEvents) {
         EXPECT_EQ(over.capacity, 12u);
         EXPECT_FALSE(over.ownsMemory);
         EXPECT_EQ(kernel.EventCount(), 3u);
+        EXPECT_EQ(kernel.ManualResetEventCount(), 0u);
     }
     EXPECT_EQ(kernel.EventCount(), 0u);
 }

@@ -1,0 +1,245 @@
+#!/usr/bin/env bash
+# Mutation check: makes one small change to the code at a time (a mistake a
+# reviewer could slip in) and shows that the tests notice it.
+#
+#   scripts/mutate.sh              every mutation in the table below
+#   scripts/mutate.sh cancel usbio only those whose name contains one of the
+#                                  words (a grep -E pattern each)
+#   scripts/mutate.sh --list       the names, files and test programs
+#
+# The unchanged code is built and its tests run first; they must pass. Then
+# each mutation replaces one fragment of one line (it must occur exactly once
+# in its file), the listed test programs are rebuilt and run, and the file is
+# restored. A mutation is CAUGHT when a test program fails (or runs past
+# MUTATE_TIMEOUT seconds, default 120), SURVIVED when every one passes. The
+# script ends non-zero when a mutation survived, did not build, or its
+# fragment was not found once: the table then needs a look.
+#
+# It works on a scratch copy of the tree, build-mutate/src (the files git
+# knows, kept in step with the worktree on every run), built in
+# build-mutate/build, so the worktree is never touched and each run rebuilds
+# only what a mutation changes. Logs of the failing programs are in
+# build-mutate/logs. MUTATE_JOBS sets the build's parallel jobs (default 2).
+#
+# Adding a mutation: one `mutation` line in the table,
+#   mutation <name> <file> <exact fragment> <replacement> <test program>...
+# where a test program is a test target's name, optionally with a GoogleTest
+# filter after a colon (usbio_tests:UsbPipeTest.*).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+NAMES=() FILES=() FROMS=() TOS=() TESTS=()
+mutation() {
+    NAMES+=("$1") FILES+=("$2") FROMS+=("$3") TOS+=("$4")
+    shift 4
+    TESTS+=("$*")
+}
+
+# ---- the mutations
+
+# usbio: the device, its list, its records and events.
+mutation usbio-open-without-overlapped-io usbio/UsbDevice.cpp \
+    'platform::FILE_FLAG_OVERLAPPED, nullptr);' '0, nullptr);' usbio_tests scale_link_tests
+mutation usbio-list-with-absent-devices usbio/UsbDevice.cpp \
+    'platform::DIGCF_PRESENT | platform::DIGCF_DEVICEINTERFACE);' 'platform::DIGCF_DEVICEINTERFACE);' usbio_tests
+mutation usbio-configuration-record-cut usbio/UsbDevice.cpp \
+    'record.data(), static_cast<std::uint32_t>(record.size()), nullptr,' \
+    'record.data(), static_cast<std::uint32_t>(record.size()) - 8, nullptr,' usbio_tests scale_link_tests
+mutation usbio-device-event-manual-reset usbio/UsbDevice.cpp \
+    'overlapped_.hEvent = Sys().CreateEventA(nullptr, platform::FALSE_,' \
+    'overlapped_.hEvent = Sys().CreateEventA(nullptr, platform::TRUE_,' usbio_tests
+# usbio: buffers and pipes.
+mutation usbio-buffer-event-manual-reset usbio/UsbBuffer.cpp \
+    'CreateEventA(nullptr, platform::FALSE_, platform::FALSE_, nullptr)' \
+    'CreateEventA(nullptr, platform::TRUE_, platform::FALSE_, nullptr)' usbio_tests
+mutation usbio-busy-refusal-says-pending usbio/UsbPipe.cpp \
+    'if (buffer.Outstanding()) return Refuse(buffer, USB_STATUS_BUFFER_BUSY);' \
+    'if (buffer.Outstanding()) return false;' usbio_tests
+mutation usbio-busy-buffer-not-refused usbio/UsbPipe.cpp \
+    'if (buffer.Outstanding()) return Refuse(buffer, USB_STATUS_BUFFER_BUSY);' \
+    'if (false) return Refuse(buffer, USB_STATUS_BUFFER_BUSY);' usbio_tests
+mutation usbio-wait-keeps-the-refusal usbio/UsbPipe.cpp \
+    '    buffer.completionStatus = USB_STATUS_PENDING;' '' usbio_tests
+mutation usbio-sync-cancel-not-awaited usbio/UsbPipe.cpp \
+    'WaitForCompletion(buffer, platform::INFINITE) == USB_STATUS_SUCCESS' \
+    'WaitForCompletion(buffer, 0) == USB_STATUS_SUCCESS' usbio_tests
+# usbio: status texts.
+mutation usbio-status-text-changed usbio/StatusText.cpp \
+    '"Too much ISO packets. Adjust registry parameter."' '"Too many ISO packets. Adjust registry parameter."' \
+    usbio_tests
+mutation usbio-status-code-changed usbio/StatusText.cpp \
+    '{0xE0001013, "Pipe not found."},' '{0xE0001031, "Pipe not found."},' usbio_tests
+
+# scale: the link's time-outs, cancellations and close order.
+mutation scale-read-weight-read-timeout scale/ScaleLink.cpp \
+    'if (!Exchange(readPipe_, statusBuffer_, true, READ_WEIGHT_TIMEOUT_MS)) return std::nullopt;' \
+    'if (!Exchange(readPipe_, statusBuffer_, true, READ_WEIGHT_TIMEOUT_MS + 1)) return std::nullopt;' \
+    scale_link_tests
+mutation scale-read-weight-timeout-value scale/ScaleLink.h \
+    'READ_WEIGHT_TIMEOUT_MS = 200;' 'READ_WEIGHT_TIMEOUT_MS = 201;' scale_link_tests
+mutation scale-restart-timeout-value scale/ScaleLink.h \
+    'RESTART_TIMEOUT_MS = 100;' 'RESTART_TIMEOUT_MS = 101;' scale_link_tests
+mutation scale-save-limits-timeout-value scale/ScaleLink.h \
+    'LIMITS_AFTER_SAVE_TIMEOUT_MS = 200;' 'LIMITS_AFTER_SAVE_TIMEOUT_MS = 199;' scale_link_tests
+mutation scale-load-limits-timeout-value scale/ScaleLink.h \
+    'LIMITS_AFTER_LOAD_TIMEOUT_MS = 300;' 'LIMITS_AFTER_LOAD_TIMEOUT_MS = 301;' scale_link_tests
+mutation scale-save-limits-with-load-timeout scale/LineLimits.cpp \
+    'SendAndReport(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);' 'SendAndReport(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);' \
+    scale_link_tests
+mutation scale-cancel-not-awaited scale/ScaleLink.cpp \
+    'status = pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS);' 'status = pipe.WaitForCompletion(buffer, 0);' \
+    scale_link_tests
+mutation scale-left-over-transfer-ignored scale/ScaleLink.cpp \
+    'if (buffer.Outstanding()) {' 'if (false) {' scale_link_tests
+mutation scale-close-write-pipe-first scale/ScaleLink.cpp \
+    'readPipe_.Close();' 'writePipe_.Close(); readPipe_.Close();' scale_link_tests
+mutation scale-close-device-first scale/ScaleLink.cpp \
+    'readPipe_.Close();' 'device_.Close(); readPipe_.Close();' scale_link_tests
+
+# ---- running them
+
+if [ "${1:-}" = "--list" ]; then
+    for i in "${!NAMES[@]}"; do printf '%-40s %-24s %s\n' "${NAMES[$i]}" "${FILES[$i]}" "${TESTS[$i]}"; done
+    exit 0
+fi
+
+selected=()
+for i in "${!NAMES[@]}"; do
+    if [ $# -eq 0 ]; then
+        selected+=("$i")
+        continue
+    fi
+    for word in "$@"; do
+        if grep -qE -- "$word" <<<"${NAMES[$i]}"; then
+            selected+=("$i")
+            break
+        fi
+    done
+done
+if [ ${#selected[@]} -eq 0 ]; then
+    echo "no mutation matches: $*" >&2
+    exit 2
+fi
+
+work="$QUELMAR_ROOT/build-mutate"
+src="$work/src"
+build="$work/build"
+logs="$work/logs"
+applied="$work/applied"  # the file a mutation is in, while it is
+jobs="${MUTATE_JOBS:-2}"
+limit="${MUTATE_TIMEOUT:-120}"
+mkdir -p "$src" "$logs"
+
+# The scratch copy: every file git knows (also new ones not yet committed),
+# copied only where it differs, with its own time, so the build stays
+# incremental.
+(cd "$QUELMAR_ROOT" && git ls-files --cached --others --exclude-standard -z) |
+    while IFS= read -r -d '' file; do
+        [ -f "$QUELMAR_ROOT/$file" ] || continue
+        if ! cmp -s "$QUELMAR_ROOT/$file" "$src/$file"; then
+            mkdir -p "$(dirname "$src/$file")"
+            cp -p "$QUELMAR_ROOT/$file" "$src/$file"
+        fi
+    done
+# A run that was killed while a mutation was in place: the copy above put the
+# original back with its old time; make it newer than what the mutant built.
+if [ -f "$applied" ]; then
+    touch "$src/$(cat "$applied")"
+    rm -f "$applied"
+fi
+
+restore() {
+    if [ -f "$applied" ]; then
+        # A fresh time, so that the next build compiles the original again.
+        cp "$QUELMAR_ROOT/$(cat "$applied")" "$src/$(cat "$applied")"
+        rm -f "$applied"
+    fi
+}
+trap restore EXIT
+trap 'restore; exit 130' INT TERM
+
+generator=()
+command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
+cmake -S "$src" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DQUELMAR_BENCHMARKS=OFF >/dev/null
+
+# The test programs a set of mutations needs (target names, filters dropped).
+targets_of() {
+    local i spec
+    for i in "$@"; do
+        for spec in ${TESTS[$i]}; do echo "${spec%%:*}"; done
+    done | sort -u
+}
+
+build_targets() { cmake --build "$build" -j "$jobs" --target "$@" >"$logs/build.log" 2>&1; }
+
+# Runs one test program (target[:filter]); 0 when it passes.
+run_test() {
+    local spec="$1" log="$2"
+    local target="${spec%%:*}" filter="*"
+    [ "$spec" != "$target" ] && filter="${spec#*:}"
+    local program
+    program="$(find "$build/tests" -type f -name "$target" -perm -u+x | head -n 1)"
+    if [ -z "$program" ]; then
+        echo "no test program $target in $build/tests" >"$log"
+        return 1
+    fi
+    timeout "$limit" "$program" --gtest_brief=1 --gtest_filter="$filter" >"$log" 2>&1
+}
+
+mapfile -t needed < <(targets_of "${selected[@]}")
+echo "== Unchanged code: ${needed[*]}"
+if ! build_targets "${needed[@]}"; then
+    echo "the unchanged code does not build (see $logs/build.log)" >&2
+    exit 2
+fi
+for target in "${needed[@]}"; do
+    if ! run_test "$target" "$logs/baseline-$target.log"; then
+        echo "the unchanged code fails $target (see $logs/baseline-$target.log)" >&2
+        exit 2
+    fi
+done
+
+caught=0 survived=0 broken=0
+for i in "${selected[@]}"; do
+    name="${NAMES[$i]}" file="${FILES[$i]}" from="${FROMS[$i]}" to="${TOS[$i]}"
+    path="$src/$file"
+    content="$(cat -- "$path" 2>/dev/null; printf x)"
+    content="${content%x}"
+    after="${content#*"$from"}"
+    if [ ! -f "$path" ] || [[ "$from" == *$'\n'* ]] || [ "$after" = "$content" ] || [[ "$after" == *"$from"* ]]; then
+        printf '%-9s %s (%s: the fragment is not there exactly once)\n' "MISSING" "$name" "$file"
+        broken=$((broken + 1))
+        continue
+    fi
+    echo "$file" >"$applied"
+    printf '%s' "${content%%"$from"*}$to$after" >"$path"
+
+    mapfile -t targets < <(targets_of "$i")
+    verdict="SURVIVED" detail=""
+    if ! build_targets "${targets[@]}"; then
+        verdict="NOBUILD" detail="see $logs/$name.build.log"
+        cp "$logs/build.log" "$logs/$name.build.log"
+    else
+        for spec in ${TESTS[$i]}; do
+            log="$logs/$name.${spec%%:*}.log"
+            if run_test "$spec" "$log"; then
+                rm -f "$log"
+            else
+                verdict="CAUGHT"
+                first="$(grep -m 1 -oE '\[  FAILED  \] [^ ]+' "$log" | sed 's/.*\] //' || true)"
+                detail+="${detail:+, }${spec%%:*}${first:+ ($first)}"
+                [ -z "$first" ] && detail+=" (no test failed: crash or time-out, see $log)"
+            fi
+        done
+    fi
+    restore
+    printf '%-9s %s%s\n' "$verdict" "$name" "${detail:+: $detail}"
+    case "$verdict" in
+        CAUGHT) caught=$((caught + 1)) ;;
+        SURVIVED) survived=$((survived + 1)) ;;
+        *) broken=$((broken + 1)) ;;
+    esac
+done
+
+echo "== ${#selected[@]} mutations: $caught caught, $survived survived, $broken not applied or not built"
+[ "$survived" -eq 0 ] && [ "$broken" -eq 0 ]
