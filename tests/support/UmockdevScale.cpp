@@ -283,16 +283,21 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
                                          [&](const Urb& entry) { return entry.urb == argument; });
             if (it == node.pending.end()) return fail(EINVAL);
             usbdevfs_urb* urb = it->urb;
-            // A packet the model hands over now completes the read before the
-            // cancellation takes hold: the URB has already ended.
+            // A packet the model hands over now arrives while the URB is
+            // being unlinked: the URB ends as unlinked, with the packet's
+            // bytes, as a host controller reports it.
             model.OnCancel(urb->endpoint, now);
             Service(node, now);
-            if (std::find(node.ended.begin(), node.ended.end(), urb) != node.ended.end()) return fail(EINVAL);
-            node.pending.erase(std::find_if(node.pending.begin(), node.pending.end(),
-                                            [&](const Urb& entry) { return entry.urb == urb; }));
-            urb->status = -ENOENT;
-            urb->actual_length = 0;
-            node.ended.push_back(urb);
+            const auto ended = std::find(node.ended.begin(), node.ended.end(), urb);
+            if (ended != node.ended.end()) {
+                urb->status = -ECONNRESET;
+            } else {
+                node.pending.erase(std::find_if(node.pending.begin(), node.pending.end(),
+                                                [&](const Urb& entry) { return entry.urb == urb; }));
+                urb->status = -ENOENT;
+                urb->actual_length = 0;
+                node.ended.push_back(urb);
+            }
             Service(node, now);
             return true;
         }
