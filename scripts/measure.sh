@@ -11,7 +11,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 work_seconds="${WORK_SECONDS:-180}"
 idle_seconds="${IDLE_SECONDS:-60}"
 runs="${STARTUP_RUNS:-7}"
-ensure_packages cmake make g++ libncurses-dev tmux
+ensure_packages cmake make g++ libncurses-dev tmux pkg-config libusb-1.0-0-dev
 build="${QUELMAR_MEASURE_BUILD:-$QUELMAR_ROOT/build-bench}"
 cmake -S "$QUELMAR_ROOT" -B "$build" >/dev/null
 cmake --build "$build" --target quelmar -j "$(build_jobs)" >/dev/null

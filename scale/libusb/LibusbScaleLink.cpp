@@ -194,6 +194,12 @@ bool LibusbScaleLink::SendLimits(const std::array<std::uint8_t, 8>& counts, std:
     return SendCommand(CMD_SET_LIMITS, timeoutMs);
 }
 
+std::string_view LibusbScaleLink::OpenFailureMessage() const {
+    if (!accessRefused_) return {};
+    return "No se pudo abrir el dispositivo: el sistema no da permiso de acceso a la balanza USB. "
+           "Instale la regla udev packaging/udev/60-quelmar.rules (ver docs/linux-usb.md) y vuelva a conectarla.";
+}
+
 void LibusbScaleLink::Close() {
     if (handle_ != nullptr) {
         for (Direction* direction : {&read_, &write_}) {

@@ -14,6 +14,9 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
+
+#include "scale/ScaleConnection.h"
 
 struct libusb_context;
 struct libusb_device;
@@ -22,7 +25,7 @@ struct libusb_transfer;
 
 namespace scale {
 
-class LibusbScaleLink {
+class LibusbScaleLink final : public ScaleConnection {
 public:
     // How long a cancelled transfer is given to end before the exchange
     // counts as failed.
@@ -35,26 +38,28 @@ public:
 
     // 0 found; 1 libusb could not list the devices; 2 devices present but
     // none is the scale; 3 no USB device at all.
-    std::uint8_t FindScale();
+    std::uint8_t FindScale() override;
     // 0 ready; 1 the device could not be opened; 2 its configuration or
     // interface 0 could not be taken; 3 endpoint 0x81 missing; 4 endpoint
     // 0x02 missing.
-    std::uint8_t ConfigureScale();
+    std::uint8_t ConfigureScale() override;
 
-    std::optional<std::uint8_t> ReadWeight();
-    bool ReadStatus();
-    bool SendRestart();
-    bool SendLimits(const std::array<std::uint8_t, 8>& counts, std::uint32_t timeoutMs);
+    std::optional<std::uint8_t> ReadWeight() override;
+    bool ReadStatus() override;
+    bool SendRestart() override;
+    bool SendLimits(const std::array<std::uint8_t, 8>& counts, std::uint32_t timeoutMs) override;
 
     // Releases the interface, closes the device and forgets it. Safe to call
     // again.
-    void Close();
+    void Close() override;
 
-    const std::uint8_t* StatusPacket() const { return status_.data(); }
+    const std::uint8_t* StatusPacket() const override { return status_.data(); }
     const std::uint8_t* CommandPacket() const { return command_.data(); }
     // The last failed open was refused for lack of permission on the device
     // node (the udev rule is missing).
     bool AccessRefused() const { return accessRefused_; }
+    // Says so, naming the udev rule that grants the access.
+    std::string_view OpenFailureMessage() const override;
 
 private:
     struct Direction {

@@ -12,7 +12,10 @@
 #include "scale/libusb/LibusbScaleLink.h"
 #include "sim/ScriptedDevice.h"
 #include "sim/SimulatedScale.h"
+#include "storage/MemoryFileSystem.h"
+#include "tests/support/FakeWindowServices.h"
 #include "tests/support/UmockdevScale.h"
+#include "ui/quelmarDlg.h"
 
 using namespace scale;
 using testing_support::FakeUsbDevice;
@@ -103,6 +106,44 @@ TEST(LibusbConnectTest, EveryResultOfTheConnectSequence) {
         link.Close();
         link.Close();
         EXPECT_FALSE(link.ReadStatus());
+    }
+}
+
+// What the operator is told at start-up when the window runs on this link.
+TEST(LibusbConnectTest, WindowReportsEachOutcome) {
+    struct Row {
+        const char* name;
+        std::vector<FakeUsbDevice> devices;
+        const char* message;
+    };
+    FakeUsbDevice locked = Device(Scripted());
+    locked.nodeLocked = true;
+    FakeUsbDevice noRead = Device(Scripted());
+    noRead.endpoints = {0, 0x02};
+    Row rows[] = {
+        {"no device", {}, "No hay dispositivos USB conectados!"},
+        {"no permission",
+         {locked},
+         "No se pudo abrir el dispositivo: el sistema no da permiso de acceso a la balanza USB. Instale la regla "
+         "udev packaging/udev/60-quelmar.rules (ver docs/linux-usb.md) y vuelva a conectarla."},
+        {"no endpoint 0x81", {noRead}, "No se pudo bindear el pipe 0x81"},
+        {"ready", {Device(Scripted())}, "Dispositivo Encontrado y Configurado!"},
+    };
+    for (Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        UmockdevBus bus;
+        for (FakeUsbDevice& device : row.devices) bus.Plug(std::move(device));
+        LibusbScaleLink link;
+        testing_support::FakeWindowServices window;
+        storage::MemoryFileSystem files;
+        scale::ProgramValues program;
+        ui::MainDialog dialog(window, link, files, program);
+        {
+            testing_support::WithoutFileOverride asUser;
+            dialog.InitializeWindow();
+        }
+        ASSERT_FALSE(window.MessageTexts().empty());
+        EXPECT_EQ(window.MessageTexts().front(), row.message);
     }
 }
 
