@@ -1,10 +1,14 @@
-// The program on POSIX systems: the terminal front-end on the simulated
-// scale (the emulated driver is the only one there is).
+// The program on POSIX systems: the terminal front-end, on the real scale
+// through libusb where it is built (Linux) and attached, otherwise on the
+// simulated scale behind the emulated driver.
 #include <cstdio>
 
 #include "app/TerminalLocale.h"
 #include "app/quelmar.h"
 #include "ui/terminal/TerminalFrontEndFactory.h"
+#ifdef QUELMAR_HAVE_LIBUSB
+#include "scale/libusb/LibusbScaleLink.h"
+#endif
 
 int main(int argc, char** argv) {
     const app::LocaleSetup locale = app::SetUpTerminalLocale();
@@ -12,5 +16,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", locale.message.c_str());
         return 1;
     }
-    return app::RunQuelmar(argc, argv, &ui::terminal::MakeTerminalFrontEnd, true);
+#ifdef QUELMAR_HAVE_LIBUSB
+    const app::UsbLinkFactory makeUsbLink = [] { return std::make_unique<scale::LibusbScaleLink>(); };
+#else
+    const app::UsbLinkFactory makeUsbLink;
+#endif
+    return app::RunQuelmar(argc, argv, &ui::terminal::MakeTerminalFrontEnd, true, makeUsbLink);
 }

@@ -22,13 +22,18 @@ namespace {
 
 struct Options {
     bool simulate = false;
+    // --usb or --simulate given: no looking for the real scale first.
+    bool roadChosen = false;
     bool noScale = false;
     sim::SimulatedScaleOptions scale;
 };
 
 const char USAGE[] =
     "Uso: quelmar [opciones]\n"
-    "  --simulate        usa la balanza simulada en lugar del driver USB\n"
+    "  --usb             usa la balanza real conectada por USB\n"
+    "  --simulate        usa la balanza simulada\n"
+    "                    Sin ninguna de las dos: en Linux, la balanza USB si esta\n"
+    "                    conectada y si no la simulada; en Windows, el driver USB.\n"
     "  --no-scale        driver simulado sin ninguna balanza conectada\n"
     "  --seed N          semilla de la balanza simulada\n"
     "  --rate N          piezas por segundo de la balanza simulada (0 = ninguna)\n"
@@ -50,10 +55,12 @@ bool ParseOptions(int argc, char** argv, bool simulateByDefault, Options& option
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         auto value = [&]() -> std::optional<double> { return i + 1 < argc ? Number(argv[++i]) : std::nullopt; };
-        if (std::strcmp(arg, "--simulate") == 0) {
-            options.simulate = true;
+        if (std::strcmp(arg, "--simulate") == 0 || std::strcmp(arg, "--usb") == 0) {
+            options.simulate = arg[2] == 's';
+            options.roadChosen = true;
         } else if (std::strcmp(arg, "--no-scale") == 0) {
             options.simulate = true;
+            options.roadChosen = true;
             options.noScale = true;
         } else if (std::strcmp(arg, "--reference-on") == 0) {
             options.scale.referenceOn = true;
@@ -150,7 +157,8 @@ struct ProgramObjects {
 
 const char* UsageText() { return USAGE; }
 
-int RunQuelmar(int argc, char** argv, const FrontEndFactory& makeFrontEnd, bool simulateByDefault) {
+int RunQuelmar(int argc, char** argv, const FrontEndFactory& makeFrontEnd, bool simulateByDefault,
+               const UsbLinkFactory& makeUsbLink) {
     Options options;
     bool help = false;
     if (!ParseOptions(argc, argv, simulateByDefault, options, help)) {
@@ -162,6 +170,19 @@ int RunQuelmar(int argc, char** argv, const FrontEndFactory& makeFrontEnd, bool 
         return 0;
     }
 
+    // The real scale over libusb: when asked for, or by default when one is
+    // attached.
+    std::unique_ptr<scale::ScaleConnection> usbLink;
+    if (makeUsbLink && (!options.roadChosen || !options.simulate)) {
+        usbLink = makeUsbLink();
+        if (!options.roadChosen && usbLink->FindScale() != scale::FIND_OK) {
+            usbLink.reset();
+            std::fputs("quelmar: no hay ninguna balanza USB conectada; se usa la balanza simulada "
+                       "(--usb para usar solo la real).\n",
+                       stderr);
+        }
+        options.simulate = usbLink == nullptr;
+    }
     std::optional<SimulatedDriver> simulated;
     if (options.simulate) simulated.emplace(options);
 
@@ -173,7 +194,8 @@ int RunQuelmar(int argc, char** argv, const FrontEndFactory& makeFrontEnd, bool 
         scale::ProgramValues program;
         std::unique_ptr<ui::FrontEnd> frontEnd = makeFrontEnd(simulated ? simulated->Panel() : nullptr);
         if (!frontEnd) return 1;
-        ui::MainDialog dialog(*frontEnd, link, storage::RealFileSystem(), program);
+        scale::ScaleConnection& connection = usbLink ? *usbLink : static_cast<scale::ScaleConnection&>(link);
+        ui::MainDialog dialog(*frontEnd, connection, storage::RealFileSystem(), program);
         result = objects.application.InitInstance(*frontEnd, dialog);
     }
     return result;

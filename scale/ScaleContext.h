@@ -5,6 +5,7 @@
 
 #include "platform/WindowServices.h"
 #include "scale/DialogValues.h"
+#include "scale/ScaleConnection.h"
 #include "scale/ScaleLink.h"
 #include "storage/FileSystem.h"
 
@@ -30,7 +31,7 @@ struct ScaleContext {
     FieldExchange& fields;
     DialogValues& values;
     ProgramValues& program;
-    ScaleLink& link;
+    ScaleConnection& link;
     storage::FileSystem& files;
 };
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "scale/Protocol.h"
+#include "scale/ScaleConnection.h"
 #include "usbio/UsbBuffer.h"
 #include "usbio/UsbDevice.h"
 #include "usbio/UsbPipe.h"
@@ -43,7 +44,7 @@ constexpr std::uint8_t CONFIGURE_CONFIGURATION_FAILED = 2;
 constexpr std::uint8_t CONFIGURE_READ_PIPE_FAILED = 3;
 constexpr std::uint8_t CONFIGURE_WRITE_PIPE_FAILED = 4;
 
-class ScaleLink {
+class ScaleLink final : public ScaleConnection {
 public:
     ScaleLink(usbio::UsbDevice& device, usbio::UsbPipe& readPipe, usbio::UsbPipe& writePipe,
               usbio::UsbBuffer& statusBuffer, usbio::UsbBuffer& commandBuffer);
@@ -53,25 +54,25 @@ public:
     ScaleLink(const ScaleLink&) = delete;
     ScaleLink& operator=(const ScaleLink&) = delete;
 
-    std::uint8_t FindScale();
-    std::uint8_t ConfigureScale();
+    std::uint8_t FindScale() override;
+    std::uint8_t ConfigureScale() override;
 
     // CMD_READ_WEIGHT and its reply: the raw count, or nothing when the scale
     // did not answer.
-    std::optional<std::uint8_t> ReadWeight();
+    std::optional<std::uint8_t> ReadWeight() override;
     // One status packet within 100 ms, left in the status buffer.
-    bool ReadStatus();
+    bool ReadStatus() override;
     // CMD_RESTART; false when it could not be sent.
-    bool SendRestart();
+    bool SendRestart() override;
     // CMD_SET_LIMITS with the eight limit counts, line 1 first.
-    bool SendLimits(const LimitCounts& counts, std::uint32_t timeoutMs);
+    bool SendLimits(const LimitCounts& counts, std::uint32_t timeoutMs) override;
 
     // Takes the link down: read pipe, write pipe, device, then the device
     // list. Safe to call again.
-    void Close();
+    void Close() override;
 
     // The last packet from the scale, as it lies in the status buffer.
-    const std::uint8_t* StatusPacket() const { return statusBuffer_.Data(); }
+    const std::uint8_t* StatusPacket() const override { return statusBuffer_.Data(); }
     const std::uint8_t* CommandPacket() const { return commandBuffer_.Data(); }
     int ScaleIndex() const { return scaleIndex_; }
     platform::HDEVINFO DeviceList() const { return deviceList_; }

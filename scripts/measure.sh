@@ -12,7 +12,7 @@ use_test_locale
 work_seconds="${WORK_SECONDS:-180}"
 idle_seconds="${IDLE_SECONDS:-60}"
 runs="${STARTUP_RUNS:-7}"
-ensure_packages cmake make g++ libncurses-dev tmux python3
+ensure_packages cmake make g++ libncurses-dev tmux python3 pkg-config libusb-1.0-0-dev
 build="${QUELMAR_MEASURE_BUILD:-$QUELMAR_ROOT/build-bench}"
 cmake -S "$QUELMAR_ROOT" -B "$build" >/dev/null
 cmake --build "$build" --target quelmar -j "$(build_jobs)" >/dev/null

@@ -55,7 +55,7 @@ std::optional<std::int16_t> ParseWholeNumber(std::string_view text) {
     return static_cast<std::int16_t>(value);
 }
 
-MainDialog::MainDialog(platform::WindowServices& window, ScaleLink& link, storage::FileSystem& files,
+MainDialog::MainDialog(platform::WindowServices& window, ScaleConnection& link, storage::FileSystem& files,
                        ProgramValues& program)
     : window_(window), link_(link), context_{window, *this, values_, program, link, files} {}
 
@@ -170,7 +170,8 @@ void MainDialog::InitializeWindow() {
         case CONFIGURE_OK:
             break;
         case CONFIGURE_OPEN_FAILED:
-            ReportConnectFailure("No se pudo abrir el dispositivo");
+            ReportConnectFailure(link_.OpenFailureMessage().empty() ? "No se pudo abrir el dispositivo"
+                                                                    : link_.OpenFailureMessage());
             return;
         case CONFIGURE_CONFIGURATION_FAILED:
             ReportConnectFailure("No se pudo configurar el dispositivo");

@@ -29,7 +29,7 @@ std::optional<std::int16_t> ParseWholeNumber(std::string_view text);
 
 class MainDialog final : public DialogEvents, public scale::FieldExchange {
 public:
-    MainDialog(platform::WindowServices& window, scale::ScaleLink& link, storage::FileSystem& files,
+    MainDialog(platform::WindowServices& window, scale::ScaleConnection& link, storage::FileSystem& files,
                scale::ProgramValues& program);
     MainDialog(const MainDialog&) = delete;
     MainDialog& operator=(const MainDialog&) = delete;
@@ -63,7 +63,7 @@ private:
     bool ReportConnectFailure(std::string_view message);
 
     platform::WindowServices& window_;
-    scale::ScaleLink& link_;
+    scale::ScaleConnection& link_;
     scale::DialogValues values_;
     scale::ScaleContext context_;
     // The window's own writes and reads raise no edit notifications.

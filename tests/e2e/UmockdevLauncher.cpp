@@ -1,0 +1,36 @@
+// The terminal program on the libusb road, for the end-to-end flows: a
+// umockdev bus with the simulated scale plugged in (as 0c70:0000, through
+// usbfs requests answered in this process), then the program's own start
+// with --usb. Takes the program's options; --seed and --rate also set up the
+// scale on the bus.
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "app/quelmar.h"
+#include "scale/libusb/LibusbScaleLink.h"
+#include "sim/SimulatedScale.h"
+#include "tests/support/UmockdevScale.h"
+#include "ui/terminal/TerminalFrontEndFactory.h"
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    sim::SimulatedScaleOptions options;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--seed") == 0) options.seed = std::strtoull(argv[i + 1], nullptr, 10);
+        if (std::strcmp(argv[i], "--rate") == 0) options.itemsPerSecond = std::strtod(argv[i + 1], nullptr);
+    }
+    testing_support::UmockdevBus bus;
+    testing_support::FakeUsbDevice device;
+    device.model = std::make_shared<sim::SimulatedScale>(options);
+    bus.Plug(device);
+
+    std::vector<char*> arguments(argv, argv + argc);
+    char usb[] = "--usb";
+    arguments.insert(arguments.begin() + 1, usb);
+    arguments.push_back(nullptr);
+    const app::UsbLinkFactory makeUsbLink = [] { return std::make_unique<scale::LibusbScaleLink>(); };
+    return app::RunQuelmar(argc + 1, arguments.data(), &ui::terminal::MakeTerminalFrontEnd, true, makeUsbLink);
+}

@@ -1,0 +1,114 @@
+// A USB bus made with umockdev for the libusb road: each device is a device
+// model (the simulated scale or a scripted device) whose usbfs requests
+// (claims, configuration, URB submission, reaping and discarding) are
+// answered in this process through umockdev's ioctl hook. The device node is
+// a FIFO that the bus keeps full while nothing can be reaped and empties when
+// a URB has ended, so libusb's poll sleeps until there is something to reap
+// instead of spinning.
+//
+// libusb waits for real here, so the models run on the real (monotonic)
+// clock, in microseconds since the bus was built. Devices must be plugged in
+// before libusb lists them for the first time.
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/DeviceModel.h"
+
+struct _UMockdevTestbed;
+struct _UMockdevIoctlBase;
+struct _UMockdevIoctlClient;
+
+namespace testing_support {
+
+struct FakeUsbDevice {
+    std::shared_ptr<sim::DeviceModel> model;
+    // Endpoints of interface 0 in the configuration descriptor (0: none).
+    std::array<std::uint8_t, 2> endpoints{0x81, 0x02};
+    // 2 bulk, 3 interrupt.
+    std::uint8_t transferType = 3;
+    // Configuration 1 is already active, as the kernel leaves a device with
+    // one configuration; false leaves it unconfigured.
+    bool configured = true;
+    // The errno a set-configuration request gets (0 accepts it).
+    int setConfigurationErrno = 0;
+    // The device node grants nobody access (no udev rule).
+    bool nodeLocked = false;
+};
+
+class UmockdevBus {
+public:
+    UmockdevBus();
+    ~UmockdevBus();
+    UmockdevBus(const UmockdevBus&) = delete;
+    UmockdevBus& operator=(const UmockdevBus&) = delete;
+
+    // Adds the device as /dev/bus/usb/001/NNN, numbered from 2 in the order
+    // of plugging.
+    void Plug(FakeUsbDevice device);
+
+    // The models' clock.
+    sim::Time Now() const;
+
+    // Holds the models still while a test changes or reads one, and lets the
+    // bus look again at what fell due when it ends.
+    class ModelAccess {
+    public:
+        explicit ModelAccess(UmockdevBus& bus) : bus_(bus), lock_(bus.mutex_) {}
+        ~ModelAccess();
+        ModelAccess(const ModelAccess&) = delete;
+        ModelAccess& operator=(const ModelAccess&) = delete;
+
+    private:
+        UmockdevBus& bus_;
+        std::unique_lock<std::mutex> lock_;
+    };
+
+    // What the devices were asked, for the tests.
+    int SetConfigurationRequests(std::size_t device) const;
+    int Discards(std::size_t device) const;
+    std::uint64_t Submissions(std::size_t device) const;
+
+private:
+    struct Urb;
+    struct Node;
+
+    static int HandleIoctl(_UMockdevIoctlBase* handler, _UMockdevIoctlClient* client, void* self);
+    bool Answer(Node& node, unsigned long request, void* argument, int& result, int& error);
+    // Ends whatever can end now; true when a URB is waiting to be reaped.
+    void Service(Node& node, sim::Time now);
+    void SetReadable(Node& node, bool readable);
+    void Run();
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    _UMockdevTestbed* testbed_ = nullptr;
+    _UMockdevIoctlBase* handler_ = nullptr;
+    std::vector<std::unique_ptr<Node>> nodes_;
+    std::thread waker_;
+    std::int64_t start_ = 0;
+};
+
+// Takes away, for the calling thread and its life, the capability that lets
+// root open any file: so that a locked device node refuses root as well.
+class WithoutFileOverride {
+public:
+    WithoutFileOverride();
+    ~WithoutFileOverride();
+    WithoutFileOverride(const WithoutFileOverride&) = delete;
+    WithoutFileOverride& operator=(const WithoutFileOverride&) = delete;
+
+private:
+    bool dropped_ = false;
+    std::uint32_t saved_[2] = {};
+};
+
+}  // namespace testing_support
