@@ -144,6 +144,11 @@ void Measure(benchmark::State& state, bool replies, Exchange exchange) {
 void BM_Libusb_ReadStatus_Packet(benchmark::State& state) {
     Measure(state, true, [](scale::LibusbScaleLink& link) { return link.ReadStatus(); });
 }
+// No packet: the 100 ms wait, the cancellation and its end. CPU against
+// wall time shows whether libusb sleeps in poll or spins.
+void BM_Libusb_ReadStatus_TimeOut(benchmark::State& state) {
+    Measure(state, false, [](scale::LibusbScaleLink& link) { return !link.ReadStatus(); });
+}
 void BM_Libusb_ReadWeight(benchmark::State& state) {
     Measure(state, true, [](scale::LibusbScaleLink& link) { return link.ReadWeight().has_value(); });
 }
@@ -169,6 +174,9 @@ BENCHMARK(BM_Floor_UmockdevIoctl)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Libusb_ReadStatus_Packet)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Libusb_ReadStatus_Packet)->Name("BM_Libusb_ReadStatus_Packet_Process")->MeasureProcessCPUTime()
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Libusb_ReadStatus_TimeOut)->Iterations(10)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Libusb_ReadStatus_TimeOut)->Name("BM_Libusb_ReadStatus_TimeOut_Process")->MeasureProcessCPUTime()
+    ->Iterations(10)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Libusb_ReadWeight)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Libusb_SendRestart)->Unit(benchmark::kMicrosecond);
 

@@ -15,8 +15,16 @@ runs="${STARTUP_RUNS:-7}"
 ensure_packages cmake make g++ libncurses-dev tmux python3 pkg-config libusb-1.0-0-dev
 build="${QUELMAR_MEASURE_BUILD:-$QUELMAR_ROOT/build-bench}"
 cmake -S "$QUELMAR_ROOT" -B "$build" >/dev/null
-cmake --build "$build" --target quelmar -j "$(build_jobs)" >/dev/null
-program="$build/app/quelmar"
+# QUELMAR_MEASURE_ROAD=libusb: the same figures on the libusb road, the
+# program against the simulated scale on a umockdev bus (tests/e2e).
+target=quelmar program="$build/app/quelmar" output=figures.txt
+described="POSIX terminal build, simulated scale, real clock"
+if [ "${QUELMAR_MEASURE_ROAD:-}" = libusb ]; then
+    ensure_packages umockdev libumockdev-dev libgtest-dev libgmock-dev googletest
+    target=quelmar_umockdev program="$build/tests/e2e/quelmar_umockdev" output=figures-libusb.txt
+    described="libusb road: libusb-1.0 against the simulated scale on a umockdev bus in the same process"
+fi
+cmake --build "$build" --target "$target" -j "$(build_jobs)" >/dev/null
 
 drive="$(mktemp -d)"
 trap 'tm kill-session -t quelmar-measure 2>/dev/null || true; rm -rf "$drive"' EXIT
@@ -102,7 +110,7 @@ tm kill-session -t "$session"
 mkdir -p "$QUELMAR_ROOT/results"
 {
     echo "Quelmar whole-program figures ($(date -u +%Y-%m-%dT%H:%MZ), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg))"
-    echo "Program: $program (POSIX terminal build, simulated scale, real clock), in tmux 100x40"
+    echo "Program: $program ($described), in tmux 100x40"
     echo
     echo "start-up to the main window and its first message drawn: ${startup} ms (median of $runs; target <= 150 ms)"
     echo "  floor, same method (tmux starting a shell that prints a line): ${floor} ms"
@@ -114,4 +122,4 @@ mkdir -p "$QUELMAR_ROOT/results"
     echo "CPU per minute, Ready with no timer (baseline): ${ready_cpu_ms} ms"
     echo "screen at the end of the work period: ${total_line}"
     echo "CPU figures have the resolution of /proc's clock ticks (1/${ticks} s)."
-} | tee "$QUELMAR_ROOT/results/figures.txt"
+} | tee "$QUELMAR_ROOT/results/$output"

@@ -219,6 +219,38 @@ TEST_F(LibusbExchangeTest, PacketArrivingWithTheCancellationIsUsed) {
     EXPECT_EQ(bus.Discards(0), 1);
 }
 
+// A cancelled read that the controller gives back late: the exchange fails
+// after its bound, and the transfer is not submitted again until it ended.
+TEST(LibusbSlowCancelTest, TransferStaysOutOfUseUntilItEnds) {
+    auto scale = Scripted();
+    FakeUsbDevice device = Device(scale);
+    device.discardDelay = 300'000;
+    UmockdevBus bus;
+    bus.Plug(device);
+    LibusbScaleLink link;
+    ASSERT_EQ(link.FindScale(), FIND_OK);
+    ASSERT_EQ(link.ConfigureScale(), CONFIGURE_OK);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(link.ReadStatus());
+    const double firstMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(firstMs, READ_STATUS_TIMEOUT_MS + LibusbScaleLink::CANCEL_WAIT_MS + 250);
+    {
+        UmockdevBus::ModelAccess hold(bus);
+        scale->QueuePacket({2, 33, 0, 0x02, 0, 0, 0, 0});
+    }
+    // Each later exchange waits at most the cancellation bound for the old
+    // transfer; the packet is read only once it has ended.
+    int failures = 0;
+    while (!link.ReadStatus() && failures < 20) {
+        ++failures;
+        EXPECT_EQ(bus.Submissions(0), 1u);
+    }
+    EXPECT_GE(failures, 1);
+    EXPECT_LT(failures, 20);
+    EXPECT_EQ(bus.Submissions(0), 2u);
+    EXPECT_EQ(link.StatusPacket()[1], 33);
+}
+
 TEST_F(LibusbExchangeTest, ShortPacketsAreRefused) {
     Queue({2, 60, 0, 0x02, 0, 0, 0, 0});
     ASSERT_TRUE(link.ReadStatus());

@@ -64,6 +64,7 @@ std::vector<std::uint8_t> Descriptors(const FakeUsbDevice& device) {
 struct UmockdevBus::Urb {
     usbdevfs_urb* urb = nullptr;
     std::optional<sim::Time> completeAt;  // a pending write that ends by itself
+    std::optional<sim::Time> unlinkedAt;  // discarded: ends as unlinked then
 };
 
 struct UmockdevBus::Node {
@@ -172,6 +173,8 @@ void UmockdevBus::Service(Node& node, sim::Time now) {
         if (model.Unplugged()) {
             urb->status = -ESHUTDOWN;
             urb->actual_length = 0;
+        } else if (it->unlinkedAt) {
+            done = *it->unlinkedAt <= now;
         } else if ((urb->endpoint & 0x80) != 0 && model.TakePacket(urb->endpoint, now, packet)) {
             const std::uint32_t size = std::min<std::uint32_t>(packet.size, static_cast<std::uint32_t>(urb->buffer_length));
             std::memcpy(urb->buffer, packet.bytes.data(), size);
@@ -260,7 +263,7 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
         case USBDEVFS_SUBMITURB: {
             auto* urb = static_cast<usbdevfs_urb*>(argument);
             ++node.submissions;
-            Urb entry{urb, std::nullopt};
+            Urb entry{urb, std::nullopt, std::nullopt};
             if ((urb->endpoint & 0x80) == 0) {
                 const sim::TransferOutcome outcome = model.Write(urb->endpoint, static_cast<std::uint8_t*>(urb->buffer),
                                                                  static_cast<std::uint32_t>(urb->buffer_length), now);
@@ -292,11 +295,12 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
             if (ended != node.ended.end()) {
                 urb->status = -ECONNRESET;
             } else {
-                node.pending.erase(std::find_if(node.pending.begin(), node.pending.end(),
-                                                [&](const Urb& entry) { return entry.urb == urb; }));
+                const auto entry = std::find_if(node.pending.begin(), node.pending.end(),
+                                                [&](const Urb& candidate) { return candidate.urb == urb; });
+                if (entry->unlinkedAt) return fail(EINVAL);  // already being unlinked
                 urb->status = -ENOENT;
                 urb->actual_length = 0;
-                node.ended.push_back(urb);
+                entry->unlinkedAt = now + node.spec.discardDelay;
             }
             Service(node, now);
             return true;
@@ -314,9 +318,9 @@ void UmockdevBus::Run() {
         for (const std::unique_ptr<Node>& node : nodes_) {
             Service(*node, now);
             for (const Urb& entry : node->pending) {
-                std::optional<sim::Time> due = (entry.urb->endpoint & 0x80) != 0
-                                                   ? node->spec.model->NextEventTime(now)
-                                                   : entry.completeAt;
+                std::optional<sim::Time> due = entry.unlinkedAt                    ? entry.unlinkedAt
+                                               : (entry.urb->endpoint & 0x80) != 0 ? node->spec.model->NextEventTime(now)
+                                                                                   : entry.completeAt;
                 if (due && (!next || *due < *next)) next = due;
             }
         }

@@ -41,6 +41,9 @@ struct FakeUsbDevice {
     int setConfigurationErrno = 0;
     // The device node grants nobody access (no udev rule).
     bool nodeLocked = false;
+    // How long a discarded URB takes to end (microseconds): a host
+    // controller that is slow to give a cancelled transfer back.
+    sim::Time discardDelay = 0;
 };
 
 class UmockdevBus {
