@@ -164,9 +164,9 @@ cmake -S "$src" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DQUELMAR
 
 # The test programs a set of mutations needs (target names, filters dropped).
 targets_of() {
-    local i spec
+    local i job
     for i in "$@"; do
-        for spec in ${TESTS[$i]}; do echo "${spec%%:*}"; done
+        for job in ${TESTS[$i]}; do echo "${job%%:*}"; done
     done | sort -u
 }
 
@@ -174,9 +174,9 @@ build_targets() { cmake --build "$build" -j "$jobs" --target "$@" >"$logs/build.
 
 # Runs one test program (target[:filter]); 0 when it passes.
 run_test() {
-    local spec="$1" log="$2"
-    local target="${spec%%:*}" filter="*"
-    [ "$spec" != "$target" ] && filter="${spec#*:}"
+    local job="$1" log="$2"
+    local target="${job%%:*}" filter="*"
+    [ "$job" != "$target" ] && filter="${job#*:}"
     local program
     program="$(find "$build/tests" -type f -name "$target" -perm -u+x | head -n 1)"
     if [ -z "$program" ]; then
@@ -220,14 +220,14 @@ for i in "${selected[@]}"; do
         verdict="NOBUILD" detail="see $logs/$name.build.log"
         cp "$logs/build.log" "$logs/$name.build.log"
     else
-        for spec in ${TESTS[$i]}; do
-            log="$logs/$name.${spec%%:*}.log"
-            if run_test "$spec" "$log"; then
+        for job in ${TESTS[$i]}; do
+            log="$logs/$name.${job%%:*}.log"
+            if run_test "$job" "$log"; then
                 rm -f "$log"
             else
                 verdict="CAUGHT"
                 first="$(grep -m 1 -oE '\[  FAILED  \] [^ ]+' "$log" | sed 's/.*\] //' || true)"
-                detail+="${detail:+, }${spec%%:*}${first:+ ($first)}"
+                detail+="${detail:+, }${job%%:*}${first:+ ($first)}"
                 [ -z "$first" ] && detail+=" (no test failed: crash or time-out, see $log)"
             fi
         done

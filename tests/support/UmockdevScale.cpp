@@ -68,7 +68,7 @@ struct UmockdevBus::Urb {
 };
 
 struct UmockdevBus::Node {
-    FakeUsbDevice spec;
+    FakeUsbDevice setup;
     std::string devnode;
     std::string syspath;
     int fifo = -1;
@@ -131,7 +131,7 @@ void UmockdevBus::Plug(FakeUsbDevice device) {
     mkfifo(path.c_str(), device.nodeLocked ? 0 : 0660);
     node->fifo = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     fcntl(node->fifo, F_SETPIPE_SZ, PIPE_FILL);
-    node->spec = std::move(device);
+    node->setup = std::move(device);
     std::lock_guard<std::mutex> lock(mutex_);
     SetReadable(*node, false);
     nodes_.push_back(std::move(node));
@@ -165,7 +165,7 @@ void UmockdevBus::SetReadable(Node& node, bool readable) {
 }
 
 void UmockdevBus::Service(Node& node, sim::Time now) {
-    sim::DeviceModel& model = *node.spec.model;
+    sim::DeviceModel& model = *node.setup.model;
     for (auto it = node.pending.begin(); it != node.pending.end();) {
         usbdevfs_urb* urb = it->urb;
         sim::Packet packet;
@@ -220,7 +220,7 @@ int UmockdevBus::HandleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, 
 }
 
 bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int& result, int& error) {
-    sim::DeviceModel& model = *node.spec.model;
+    sim::DeviceModel& model = *node.setup.model;
     const sim::Time now = Now();
     auto fail = [&](int code) {
         result = -1;
@@ -245,7 +245,7 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
             return fail(ENODATA);
         case USBDEVFS_SETCONFIGURATION:
             ++node.setConfigurationRequests;
-            if (node.spec.setConfigurationErrno != 0) return fail(node.spec.setConfigurationErrno);
+            if (node.setup.setConfigurationErrno != 0) return fail(node.setup.setConfigurationErrno);
             umockdev_testbed_set_attribute(testbed_, node.syspath.c_str(), "bConfigurationValue", "1");
             return true;
         case USBDEVFS_CLAIMINTERFACE:
@@ -300,7 +300,7 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
                 if (entry->unlinkedAt) return fail(EINVAL);  // already being unlinked
                 urb->status = -ENOENT;
                 urb->actual_length = 0;
-                entry->unlinkedAt = now + node.spec.discardDelay;
+                entry->unlinkedAt = now + node.setup.discardDelay;
             }
             Service(node, now);
             return true;
@@ -319,7 +319,7 @@ void UmockdevBus::Run() {
             Service(*node, now);
             for (const Urb& entry : node->pending) {
                 std::optional<sim::Time> due = entry.unlinkedAt                    ? entry.unlinkedAt
-                                               : (entry.urb->endpoint & 0x80) != 0 ? node->spec.model->NextEventTime(now)
+                                               : (entry.urb->endpoint & 0x80) != 0 ? node->setup.model->NextEventTime(now)
                                                                                    : entry.completeAt;
                 if (due && (!next || *due < *next)) next = due;
             }
