@@ -16,17 +16,17 @@ cmake -S "$QUELMAR_ROOT" -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/nu
 cmake --build "$native" -j "$(build_jobs)"
 ctest --test-dir "$native" --output-on-failure -j "$(build_jobs)"
 
-if [ -x "$QUELMAR_ROOT/scripts/test-sanitizers.sh" ]; then
-    echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-    "$QUELMAR_ROOT/scripts/test-sanitizers.sh"
-fi
-if [ -x "$QUELMAR_ROOT/scripts/fuzz.sh" ]; then
-    echo "== Fuzzing (short runs)"
-    "$QUELMAR_ROOT/scripts/fuzz.sh" --short
-fi
-if [ -x "$QUELMAR_ROOT/scripts/test-windows.sh" ]; then
-    echo "== Windows build and tests under Wine"
-    "$QUELMAR_ROOT/scripts/test-windows.sh"
-fi
+# Every stage is part of the test command: a missing one fails the run
+# rather than being skipped.
+run_stage() {
+    local title="$1" script="$QUELMAR_ROOT/scripts/$2"
+    shift 2
+    [ -x "$script" ] || { echo "Falta la etapa $script" >&2; exit 1; }
+    echo "== $title"
+    "$script" "$@"
+}
+run_stage "AddressSanitizer + UndefinedBehaviorSanitizer" test-sanitizers.sh
+run_stage "Fuzzing (short runs)" fuzz.sh --short
+run_stage "Windows build and tests under Wine" test-windows.sh
 
 echo "== Every test passed in $(( $(date +%s) - started )) s"
