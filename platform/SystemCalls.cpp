@@ -15,8 +15,6 @@ SystemCalls& Sys() {
     return *current;
 }
 
-void SetSys(SystemCalls* calls) { current = calls; }
-
 ScopedSys::ScopedSys(SystemCalls& calls) : previous_(current) { current = &calls; }
 
 ScopedSys::~ScopedSys() { current = previous_; }

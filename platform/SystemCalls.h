@@ -143,7 +143,6 @@ public:
 // The implementation in force for the process. Set once at start-up (or by a
 // test) before any device object is used.
 SystemCalls& Sys();
-void SetSys(SystemCalls* calls);
 
 // Installs an implementation for the lifetime of the object and restores the
 // previous one afterwards (tests).

@@ -30,8 +30,6 @@ TEST(FileDialogModelTest, NamesGetTheDefaultExtensionAndTheFolderAndComeBackInTh
     EXPECT_EQ(ResolveTypedName("C:\\velsor", " a.lim "), "C:\\velsor\\a.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "c:\\otra\\b.lim"), "c:\\otra\\b.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "/tmp/b.lim"), "/tmp/b.lim");
-    EXPECT_EQ(ToProgramPath("/home/u/drive_c/velsor/a.lim", "/home/u/drive_c/"), "C:\\velsor\\a.lim");
-    EXPECT_EQ(ToProgramPath("/home/u/drive_cx/a.lim", "/home/u/drive_c"), "/home/u/drive_cx/a.lim");
 }
 
 TEST(FileDialogModelTest, TheListingHoldsTheMatchingFilesSortedAndNothingForAMissingFolder) {

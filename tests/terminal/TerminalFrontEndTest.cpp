@@ -88,7 +88,6 @@ protected:
         options.applicationName = "quelmar";
         options.panel = &panel;
         options.clock = [this] { return now; };
-        options.driveRoot = "/nonexistent";
         owned = std::make_unique<TerminalFrontEnd>(std::move(fake), std::move(options));
         window = owned.get();
         window->AppendSystemMenuItem(scale::SYSMENU_ABOUT_ID, "&Acerca de quelmar...");

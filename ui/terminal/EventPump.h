@@ -37,8 +37,6 @@ public:
     // time-out (the caller redraws and calls again).
     Key Next();
 
-    bool InTick() const { return inTick_; }
-
 private:
     void DeliverDue();
 

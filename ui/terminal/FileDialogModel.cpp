@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "storage/FileSystem.h"
 #include "ui/terminal/TerminalLayout.h"
 
 namespace ui::terminal {
@@ -81,30 +82,13 @@ std::string WithDefaultExtension(std::string_view name, std::string_view default
     return result;
 }
 
-bool IsDriveCPath(std::string_view path) {
-    return path.size() >= 3 && (path[0] == 'C' || path[0] == 'c') && path[1] == ':' &&
-           (path[2] == '\\' || path[2] == '/');
-}
-
 std::string ResolveTypedName(std::string_view folder, std::string_view typed) {
     typed = Trim(typed);
-    if (IsDriveCPath(typed) || (!typed.empty() && typed.front() == '/')) return std::string(typed);
+    if (storage::IsDriveCPath(typed) || (!typed.empty() && typed.front() == '/')) return std::string(typed);
     std::string path(folder);
     if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
     path += typed;
     return path;
-}
-
-std::string ToProgramPath(std::string_view nativePath, std::string_view driveRoot) {
-    std::string root(driveRoot);
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    if (root.empty() || nativePath.size() <= root.size() + 1 || nativePath.substr(0, root.size()) != root ||
-        (root != "/" && nativePath[root.size()] != '/'))
-        return std::string(nativePath);
-    std::string_view rest = nativePath.substr(root == "/" ? 1 : root.size() + 1);
-    std::string result = "C:\\";
-    for (const char c : rest) result += c == '/' ? '\\' : c;
-    return result;
 }
 
 std::vector<std::string> WrapText(std::string_view text, int width) {

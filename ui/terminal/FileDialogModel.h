@@ -22,17 +22,10 @@ std::vector<std::string> ListFolder(const std::string& nativeFolder, std::string
 // component has none.
 std::string WithDefaultExtension(std::string_view name, std::string_view defaultExtension);
 
-// True for "C:\...", "c:/..." and the like.
-bool IsDriveCPath(std::string_view path);
-
 // The path the operator's typed name stands for, in the program's form:
 // relative names go into `folder` (itself in the program's form, with or
 // without a final backslash); absolute ones ("C:\x.lim", "/tmp/x.lim") stay.
 std::string ResolveTypedName(std::string_view folder, std::string_view typed);
-
-// A native path under the folder that stands for C: (driveRoot) in the
-// program's form "C:\...", any other native path unchanged.
-std::string ToProgramPath(std::string_view nativePath, std::string_view driveRoot);
 
 // Splits a text into lines of at most `width` cells, at spaces where it can
 // and at the line breaks it holds.

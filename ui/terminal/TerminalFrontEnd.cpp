@@ -547,7 +547,7 @@ private:
                                                    platform::MessageButtons::OkCancel);
             if (answer != platform::MessageResult::Ok) return std::nullopt;
         }
-        if (IsDriveCPath(programPath)) {
+        if (storage::IsDriveCPath(programPath)) {
             std::string result = programPath;
             std::replace(result.begin(), result.end(), '/', '\\');
             return result;

@@ -39,8 +39,6 @@ struct TerminalOptions {
     std::string applicationName = "quelmar";  // caption of boxes without one
     SimulatorPanel* panel = nullptr;
     EventPump::Clock clock;                   // milliseconds, monotonic
-    // The folder that stands for C: (for the file dialog's paths).
-    std::string driveRoot;
 };
 
 class TerminalFrontEnd final : public FrontEnd {

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <string>
 
-#include "storage/FileSystem.h"
 #include "ui/terminal/NcursesTerminal.h"
 #include "ui/terminal/TerminalFrontEnd.h"
 
@@ -33,7 +32,6 @@ std::unique_ptr<ui::FrontEnd> MakeTerminalFrontEnd(ui::SimulatorPanel* panel) {
                    std::chrono::steady_clock::now().time_since_epoch())
             .count();
     };
-    options.driveRoot = storage::DriveCRoot();
     return std::make_unique<TerminalFrontEnd>(std::move(terminal), std::move(options));
 }
 
