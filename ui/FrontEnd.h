@@ -47,6 +47,8 @@ public:
     virtual ~SimulatorPanel() = default;
     // One line: the simulated scale's state and the keys that act on it.
     virtual std::string StatusLine() const = 0;
+    // The state alone, for a front-end that gives the keys buttons of its own.
+    virtual std::string StateText() const { return StatusLine(); }
     // A key the dialog did not use; true when the panel acted on it.
     virtual bool HandleKey(int key) = 0;
 };
