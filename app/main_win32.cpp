@@ -1,7 +1,8 @@
 // quelmar.exe: the program's entry on Windows. The command line arrives as
 // UTF-16 and is handed to the shared start-up as UTF-8 arguments; the
 // front-end is the Win32 window. Without --simulate the program talks to
-// the real USB driver.
+// the real USB driver; with it, the simulated scale's tool window is shown
+// beside the main window.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -30,8 +31,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
-    const app::FrontEndFactory makeFrontEnd = [](ui::SimulatorPanel*) -> std::unique_ptr<ui::FrontEnd> {
-        return std::make_unique<ui::win32::Win32FrontEnd>();
+    // On the simulated scale the window gets the simulator's tool window.
+    const app::FrontEndFactory makeFrontEnd = [](ui::SimulatorPanel* panel) -> std::unique_ptr<ui::FrontEnd> {
+        auto frontEnd = std::make_unique<ui::win32::Win32FrontEnd>();
+        frontEnd->SetSimulatorPanel(panel);
+        return frontEnd;
     };
     return app::RunQuelmar(static_cast<int>(arguments.size()), argv.data(), makeFrontEnd,
                            /*simulateByDefault=*/false);

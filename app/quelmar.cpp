@@ -92,9 +92,8 @@ class ScalePanel final : public ui::SimulatorPanel {
 public:
     ScalePanel(sim::SimulatedScale& scale, platform::emulated::Clock& clock) : scale_(scale), clock_(clock) {}
 
-    std::string StatusLine() const override {
-        return scale_.Describe(clock_.Now()) + "   F2 peso patrón  F3 pausa  F4 desconectar";
-    }
+    std::string StatusLine() const override { return StateText() + "   F2 peso patrón  F3 pausa  F4 desconectar"; }
+    std::string StateText() const override { return scale_.Describe(clock_.Now()); }
 
     bool HandleKey(int key) override {
         const sim::Time now = clock_.Now();

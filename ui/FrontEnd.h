@@ -51,6 +51,8 @@ public:
     // One line: the simulated scale's state, PANEL_KEYS_SEPARATOR, and the
     // keys that act on it (a narrow screen shows the two on rows of their own).
     virtual std::string StatusLine() const = 0;
+    // The state alone, for a front-end that gives the keys buttons of its own.
+    virtual std::string StateText() const { return StatusLine(); }
     // A key the dialog did not use; true when the panel acted on it.
     virtual bool HandleKey(int key) = 0;
 };

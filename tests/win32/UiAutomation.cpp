@@ -30,6 +30,32 @@ LRESULT CALLBACK WindowWatcher::Hook(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(self ? self->hook_ : nullptr, code, wParam, lParam);
 }
 
+TextWriteCounter* TextWriteCounter::current_ = nullptr;
+
+TextWriteCounter::TextWriteCounter() {
+    current_ = this;
+    hook_ = ::SetWindowsHookExW(WH_CALLWNDPROC, Hook, nullptr, ::GetCurrentThreadId());
+}
+
+TextWriteCounter::~TextWriteCounter() {
+    if (hook_) ::UnhookWindowsHookEx(hook_);
+    current_ = nullptr;
+}
+
+LRESULT CALLBACK TextWriteCounter::Hook(int code, WPARAM wParam, LPARAM lParam) {
+    TextWriteCounter* self = current_;
+    if (self != nullptr && code == HC_ACTION) {
+        // Seen before the window handles it: the window still shows its old text.
+        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (message->message == WM_SETTEXT && message->lParam != 0) {
+            ++self->writes_;
+            if (WindowText(message->hwnd) == reinterpret_cast<const wchar_t*>(message->lParam))
+                ++self->unchangedWrites_;
+        }
+    }
+    return ::CallNextHookEx(self ? self->hook_ : nullptr, code, wParam, lParam);
+}
+
 std::wstring WindowText(HWND window) {
     const int length = ::GetWindowTextLengthW(window);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');

@@ -40,6 +40,29 @@ private:
     static WindowWatcher* current_;
 };
 
+// Counts the WM_SETTEXT messages sent to the calling thread's windows while
+// it exists: all of them, and those that would leave the text as it was
+// (the flicker of a box rewritten with its own figure).
+class TextWriteCounter {
+public:
+    TextWriteCounter();
+    ~TextWriteCounter();
+    TextWriteCounter(const TextWriteCounter&) = delete;
+    TextWriteCounter& operator=(const TextWriteCounter&) = delete;
+
+    int Writes() const { return writes_; }
+    int UnchangedWrites() const { return unchangedWrites_; }
+    void Reset() { writes_ = unchangedWrites_ = 0; }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+
+    HHOOK hook_ = nullptr;
+    int writes_ = 0;
+    int unchangedWrites_ = 0;
+    static TextWriteCounter* current_;
+};
+
 enum class BoxIcon { None, Stop, Exclamation, Information, Question, Other };
 
 // What a message box shows, read from the live box.

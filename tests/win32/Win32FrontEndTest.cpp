@@ -19,6 +19,7 @@
 
 #include "scale/ControlIds.h"
 #include "ui/DialogLayout.h"
+#include "ui/win32/SimulatorWindow.h"
 #include "ui/win32/TextConversion.h"
 
 namespace {
@@ -35,6 +36,7 @@ using ui::win32::Win32FrontEnd;
 class ScriptedEvents final : public ui::DialogEvents {
 public:
     std::function<void()> onInitialize;
+    std::function<void(int)> onCommand;
     std::function<void(int)> onTimer;
     std::function<bool(int)> onSysCommand;
     std::function<void()> onClose;
@@ -48,7 +50,10 @@ public:
     void InitializeWindow() override {
         if (onInitialize) onInitialize();
     }
-    void OnCommand(int id) override { log.push_back("command " + std::to_string(id)); }
+    void OnCommand(int id) override {
+        log.push_back("command " + std::to_string(id));
+        if (onCommand) onCommand(id);
+    }
     void OnEditChange(int id) override { log.push_back("change " + std::to_string(id)); }
     void OnTimer(int id) override {
         deepestTimer = std::max(deepestTimer, ++timerDepth);
@@ -139,6 +144,7 @@ TEST_F(Win32FrontEndTest, MainWindowIsTemplate102WithTheAppIcon) {
         EXPECT_TRUE(exStyle & WS_EX_DLGMODALFRAME);
         EXPECT_TRUE(exStyle & WS_EX_APPWINDOW) << "shown in the task bar";
         EXPECT_EQ(::GetWindow(window, GW_OWNER), nullptr);
+        EXPECT_EQ(frontEnd_.SimulatorWindowHandle(), nullptr) << "no simulator panel, no tool window";
 
         RECT client;
         ::GetClientRect(window, &client);
@@ -284,6 +290,80 @@ TEST_F(Win32FrontEndTest, ControlTextsKeepTheirAccentsAndControlsAreEnabledLive)
         frontEnd_.EnableControl(scale::IDC_CALIBRATE, false);
         EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_CALIBRATE)));
         EXPECT_FALSE(frontEnd_.IsControlEnabled(4242));
+        Close(ModalResult::Cancel);
+    });
+}
+
+TEST_F(Win32FrontEndTest, ControlTextsAreWrittenOnlyWhenTheyChange) {
+    RunWindow([this] {
+        frontEnd_.SetControlText(scale::LIMIT_FIELD_IDS[0], "250");
+        ::SendMessageW(Item(scale::LIMIT_FIELD_IDS[0]), EM_SETSEL, 1, 1);
+        TextWriteCounter counter;
+        // What a tick's field exchange does: every bound text again, one changed.
+        for (int tick = 0; tick < 5; ++tick) {
+            frontEnd_.SetControlText(scale::IDC_TOTAL_COUNT, tick < 3 ? "0" : "12");
+            frontEnd_.SetControlText(scale::IDC_STATE, "Trabajando");
+            frontEnd_.SetControlText(scale::LIMIT_FIELD_IDS[0], "250");
+        }
+        EXPECT_EQ(counter.Writes(), 2) << "\"12\" once and \"Trabajando\" once";
+        EXPECT_EQ(counter.UnchangedWrites(), 0);
+        EXPECT_EQ(frontEnd_.GetControlText(scale::IDC_TOTAL_COUNT), "12");
+        EXPECT_EQ(frontEnd_.GetControlText(scale::IDC_STATE), "Trabajando");
+        EXPECT_EQ(events_.Count("change 1008"), 1) << "only the first write of the field";
+        DWORD start = 0, end = 0;
+        ::SendMessageW(Item(scale::LIMIT_FIELD_IDS[0]), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                       reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 1u) << "the operator's caret stays where it was";
+        frontEnd_.SetControlText(scale::IDC_STATE, "");
+        EXPECT_EQ(counter.Writes(), 3) << "emptying a text is a change too";
+        Close(ModalResult::Cancel);
+    });
+}
+
+// A mode button that disables itself when pressed hands the focus on to the
+// next enabled tab stop, so that Tab and Space go on working.
+TEST_F(Win32FrontEndTest, AButtonThatDisablesItselfHandsTheFocusOn) {
+    struct Row {
+        int pressed;
+        std::vector<int> enabledByIt;
+        int focusAfter;
+    };
+    const std::vector<Row> rows = {
+        {scale::IDC_START_TEST, {scale::IDC_STOP_TEST}, scale::IDC_STOP_TEST},
+        {scale::IDC_START_WORK, {scale::IDC_STOP_WORK, scale::IDC_RESTART}, scale::IDC_STOP_WORK},
+        {scale::IDC_STOP_WORK, {scale::IDC_CALIBRATE, scale::IDC_START_TEST}, scale::IDC_CALIBRATE},
+        // The next enabled control is the first limit field.
+        {scale::IDC_STOP_TEST, {scale::IDC_START_TEST, scale::IDC_CALIBRATE}, scale::LIMIT_FIELD_IDS[0]},
+    };
+    HWND focusWhenPressed = nullptr;
+    const Row* current = nullptr;
+    events_.onCommand = [&](int id) {
+        focusWhenPressed = ::GetFocus();
+        for (int other : current->enabledByIt) frontEnd_.EnableControl(other, true);
+        frontEnd_.EnableControl(id, false);
+    };
+    RunWindow([&] {
+        frontEnd_.SetControlText(scale::LIMIT_FIELD_IDS[0], "250");
+        for (const Row& row : rows) {
+            SCOPED_TRACE("pressed " + std::to_string(row.pressed));
+            current = &row;
+            for (int id : {scale::IDC_START_WORK, scale::IDC_STOP_WORK, scale::IDC_CALIBRATE, scale::IDC_START_TEST,
+                           scale::IDC_STOP_TEST, scale::IDC_RESTART})
+                frontEnd_.EnableControl(id, id == row.pressed);
+            focusWhenPressed = nullptr;
+            ::SendMessageW(Item(row.pressed), BM_CLICK, 0, 0);
+            EXPECT_EQ(focusWhenPressed, Item(row.pressed)) << "clicking gave the button the focus";
+            EXPECT_FALSE(::IsWindowEnabled(Item(row.pressed)));
+            EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), row.focusAfter);
+        }
+        DWORD start = 0, end = 0;
+        ::SendMessageW(Item(scale::LIMIT_FIELD_IDS[0]), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                       reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, end) << "the field reached this way has no selection";
+        // A control disabled while another has the focus leaves it there.
+        frontEnd_.FocusControl(scale::IDC_EXIT);
+        frontEnd_.EnableControl(scale::IDC_CALIBRATE, false);
+        EXPECT_EQ(::GetFocus(), Item(scale::IDC_EXIT));
         Close(ModalResult::Cancel);
     });
 }
@@ -491,6 +571,85 @@ TEST_F(Win32FrontEndTest, ATickIsNeverHandledInsideAnother) {
         });
     });
     EXPECT_EQ(events_.deepestTimer, 1);
+}
+
+// --- the simulated scale's tool window ---------------------------------------
+
+// Stands in for the simulated scale: its state follows the keys it is given.
+class FakePanel final : public ui::SimulatorPanel {
+public:
+    std::string StatusLine() const override { return StateText() + "   F2 peso patrón"; }
+    std::string StateText() const override {
+        if (unplugged) return "Balanza simulada: desconectada";
+        return std::string("Balanza simulada: Trabajando") +
+               (referenceOn ? ", peso patrón puesto" : ", sin peso patrón") + (paused ? ", en pausa" : "");
+    }
+    bool HandleKey(int key) override {
+        keys.push_back(key);
+        if (key == ui::PANEL_KEY_F2) referenceOn = !referenceOn;
+        if (key == ui::PANEL_KEY_F3) paused = !paused;
+        if (key == ui::PANEL_KEY_F4) unplugged = true;
+        return true;
+    }
+    std::vector<int> keys;
+    bool referenceOn = false, paused = false, unplugged = false;
+};
+
+TEST_F(Win32FrontEndTest, SimulatorToolWindowStandsBesideTheWindowAndWorksWhileABoxIsOpen) {
+    FakePanel panel;
+    frontEnd_.SetSimulatorPanel(&panel);
+    const auto tool = [this] { return static_cast<HWND>(frontEnd_.SimulatorWindowHandle()); };
+    const auto toolItem = [&](int id) { return ::GetDlgItem(tool(), id); };
+    const auto stateShown = [&] { return WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)); };
+    bool boxSeen = false;
+    watcher_.SetHandler([&](HWND box) {
+        if (!IsMessageBox(box)) return;
+        boxSeen = true;
+        Later([&, box] {
+            // What a calibration's "put the reference weight on" box allows.
+            EXPECT_FALSE(::IsWindowEnabled(Window())) << "the box is modal to the main window";
+            EXPECT_TRUE(::IsWindowEnabled(tool()));
+            EXPECT_NE(::GetWindow(tool(), GW_OWNER), box);
+            for (int id : {ui::win32::IDC_SIMULATOR_REFERENCE, ui::win32::IDC_SIMULATOR_PAUSE,
+                           ui::win32::IDC_SIMULATOR_UNPLUG}) {
+                ASSERT_TRUE(::IsWindowEnabled(toolItem(id))) << id;
+                ::SendMessageW(toolItem(id), BM_CLICK, 0, 0);
+                if (id == ui::win32::IDC_SIMULATOR_REFERENCE) {
+                    EXPECT_EQ(stateShown(), L"Balanza simulada: Trabajando, peso patr\u00f3n puesto")
+                        << "refreshed at once";
+                }
+            }
+            EXPECT_EQ(stateShown(), L"Balanza simulada: desconectada");
+            EXPECT_FALSE(::IsWindowEnabled(toolItem(ui::win32::IDC_SIMULATOR_UNPLUG))) << "no plugging in again";
+            EXPECT_TRUE(::IsWindowEnabled(toolItem(ui::win32::IDC_SIMULATOR_REFERENCE)));
+            Answer(box, IDOK);
+        });
+    });
+    RunWindow([&] {
+        ASSERT_NE(tool(), nullptr);
+        EXPECT_TRUE(::IsWindowVisible(tool()));
+        EXPECT_EQ(WindowText(tool()), L"Balanza simulada");
+        EXPECT_EQ(::GetWindow(tool(), GW_OWNER), Window());
+        EXPECT_TRUE(::GetWindowLongW(tool(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+        EXPECT_EQ(::GetActiveWindow(), Window()) << "showing it took nothing from the main window";
+        EXPECT_EQ(stateShown(), L"Balanza simulada: Trabajando, sin peso patr\u00f3n");
+        std::vector<std::wstring> buttons;
+        for (int id : {ui::win32::IDC_SIMULATOR_REFERENCE, ui::win32::IDC_SIMULATOR_PAUSE,
+                       ui::win32::IDC_SIMULATOR_UNPLUG})
+            buttons.push_back(WindowText(toolItem(id)));
+        EXPECT_EQ(buttons, (std::vector<std::wstring>{L"Peso patr\u00f3n", L"Pausa", L"Desconectar"}));
+        RECT main, beside;
+        ::GetWindowRect(Window(), &main);
+        ::GetWindowRect(tool(), &beside);
+        EXPECT_GT(beside.left, main.right - 1) << "beside the main window, not over it";
+        EXPECT_EQ(beside.top, main.top);
+        frontEnd_.ShowMessage("Ponga el peso patron sobre la balanza", "Calibracion de Balanza",
+                              MessageIcon::Exclamation, MessageButtons::OkCancel);
+        Close(ModalResult::Cancel);
+    });
+    EXPECT_TRUE(boxSeen);
+    EXPECT_EQ(panel.keys, (std::vector<int>{ui::PANEL_KEY_F2, ui::PANEL_KEY_F3, ui::PANEL_KEY_F4}));
+    EXPECT_EQ(frontEnd_.SimulatorWindowHandle(), nullptr) << "gone with the main window";
 }
 
 // --- file dialogs -------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "UiAutomation.h"
+#include "ui/win32/SimulatorWindow.h"
 #include "ui/win32/TextConversion.h"
 #include "ui/win32/Win32FrontEnd.h"
 
@@ -82,7 +83,8 @@ protected:
         });
         const int result = app::RunQuelmar(
             static_cast<int>(arguments.size()), argv.data(),
-            [this](ui::SimulatorPanel*) -> std::unique_ptr<ui::FrontEnd> {
+            [this](ui::SimulatorPanel* panel) -> std::unique_ptr<ui::FrontEnd> {
+                frontEnd_.SetSimulatorPanel(panel);  // as quelmar.exe does
                 return std::make_unique<LentFrontEnd>(frontEnd_);
             },
             /*simulateByDefault=*/false);
@@ -106,6 +108,7 @@ protected:
     }
 
     HWND Window() const { return static_cast<HWND>(frontEnd_.WindowHandle()); }
+    HWND Tool() const { return static_cast<HWND>(frontEnd_.SimulatorWindowHandle()); }
     HWND Item(int id) const { return ::GetDlgItem(Window(), id); }
     std::wstring Text(int id) const { return WindowText(Item(id)); }
 
@@ -196,6 +199,97 @@ TEST_F(Win32ProgramTest, EnterAndEscapeDoNothingAndTheCloseBoxEnds) {
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDCANCEL) << "ended by the close box, not by the exit steps";
+}
+
+// Test mode refreshes every bound text at each tick; texts that did not
+// change are not written again (a rewritten box is seen blank for a moment).
+TEST_F(Win32ProgramTest, TicksWithUnchangedReadingsWriteNoTextAgain) {
+    std::unique_ptr<TextWriteCounter> counter;
+    RunProgram({"--simulate", "--paused"}, [&] {
+        ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_START_TEST)));  // "Despeje la balanza" is answered
+        Later([&] {
+            ASSERT_TRUE(::IsWindowEnabled(Item(scale::IDC_STOP_TEST))) << "in test mode";
+            counter = std::make_unique<TextWriteCounter>();
+            for (int tick = 0; tick < 5; ++tick) ::PostMessageW(Window(), WM_TIMER, scale::TIMER_TEST, 0);
+            Later([&] {
+                EXPECT_EQ(counter->UnchangedWrites(), 0) << "of " << counter->Writes() << " writes";
+                EXPECT_FALSE(Text(scale::IDC_COUNTS).empty());
+                counter.reset();
+                PressExit();
+            });
+        });
+    });
+    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDOK);
+}
+
+// A first start on the simulated scale, with no calibration file: the
+// operator calibrates with the tool window's reference weight and can work.
+class Win32FirstStartTest : public Win32ProgramTest {
+protected:
+    void SetUp() override {
+        ::CreateDirectoryW(L"C:\\velsor", nullptr);
+        ::DeleteFileW(CALIBRATION_FILE);
+    }
+    void TearDown() override {
+        Win32ProgramTest::TearDown();
+        ::DeleteFileW(CALIBRATION_FILE);
+        ::RemoveDirectoryW(L"C:\\velsor");
+    }
+    static constexpr const wchar_t* CALIBRATION_FILE = L"C:\\velsor\\usb.ini";
+};
+
+TEST_F(Win32FirstStartTest, CalibratingWithTheToolWindowsReferenceWeightReachesWorkMode) {
+    bool toolUsableAtThePrompt = false;
+    onMessageBox_ = [&](HWND box, const MessageBoxView& view) {
+        const bool calibrationEnds = boxes_.size() > 4;
+        if (view.text != L"Ponga el peso patron sobre la balanza") {
+            Answer(box, IDOK);
+            if (!calibrationEnds) return;
+            Later([this, ok = view.text == L"Calibracion OK!"] {  // once the calibration has ended
+                if (ok && ClickIfEnabled(Item(scale::IDC_START_WORK))) {
+                    Later([this] {
+                        EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_STOP_WORK))) << "in work mode";
+                        EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_START_WORK)));
+                        PressExit();
+                    });
+                } else {
+                    PressExit();
+                }
+            });
+            return;
+        }
+        // The box waits for the weight: the operator puts it on from the
+        // tool window, which the box does not disable.
+        Later([&, box] {
+            if (Tool() == nullptr) {
+                ADD_FAILURE() << "no simulator tool window";
+                Answer(box, IDOK);
+                return;
+            }
+            toolUsableAtThePrompt = !::IsWindowEnabled(Window()) && ::IsWindowEnabled(Tool());
+            const HWND reference = ::GetDlgItem(Tool(), ui::win32::IDC_SIMULATOR_REFERENCE);
+            EXPECT_TRUE(ClickIfEnabled(reference));
+            Later([&, box] {
+                EXPECT_NE(WindowText(::GetDlgItem(Tool(), ui::win32::IDC_SIMULATOR_STATE)).find(L"peso patr\u00f3n puesto"),
+                          std::wstring::npos);
+                Answer(box, IDOK);
+            });
+        });
+    };
+    const int result = RunProgram({"--simulate", "--paused"}, [this] {
+        ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_CALIBRATE)));
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(toolUsableAtThePrompt);
+    std::vector<std::wstring> texts;
+    for (const MessageBoxView& box : boxes_) texts.push_back(box.text);
+    EXPECT_EQ(texts, (std::vector<std::wstring>{FOUND, NO_CALIBRATION, L"Despeje la balanza,se tomara el cero",
+                                                L"Ponga el peso patron sobre la balanza", L"Calibracion OK!"}));
+    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDOK) << "ended by \"&Salir\" from work mode";
+    const HANDLE file = ::CreateFileW(CALIBRATION_FILE, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the calibration was stored";
+    EXPECT_EQ(::GetFileSize(file, nullptr), 20u);
+    ::CloseHandle(file);
 }
 
 }  // namespace

@@ -101,8 +101,11 @@ WindowStyles DialogWindowStyles(const DialogTemplate& dialog) {
 }
 
 std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog) {
+    return BuildDialogTemplate(dialog, DialogWindowStyles(dialog));
+}
+
+std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog, const WindowStyles& styles) {
     TemplateWriter out;
-    const WindowStyles styles = DialogWindowStyles(dialog);
     out.Dword(styles.style);
     out.Dword(styles.exStyle);
     out.Word(static_cast<std::uint16_t>(dialog.controls.size()));

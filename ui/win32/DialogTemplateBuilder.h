@@ -24,5 +24,8 @@ WindowStyles DialogWindowStyles(const DialogTemplate& dialog);
 // aligned for DLGTEMPLATE. The controls appear in table order, which makes
 // the table order the tab order.
 std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog);
+// The same with window styles of the caller's own for the dialog itself
+// (a tool window rather than a modal dialog).
+std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog, const WindowStyles& styles);
 
 }  // namespace ui::win32

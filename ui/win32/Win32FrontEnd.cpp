@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "ui/DialogLayout.h"
+#include "ui/win32/ControlHelpers.h"
 #include "ui/win32/DialogTemplateBuilder.h"
+#include "ui/win32/SimulatorWindow.h"
 #include "ui/win32/TextConversion.h"
 
 namespace ui::win32 {
@@ -95,6 +97,7 @@ Win32FrontEnd::~Win32FrontEnd() {
 
 platform::ModalResult Win32FrontEnd::RunModal(DialogEvents& events) {
     events_ = &events;
+    ended_ = false;
     inTimer_ = false;
     droppedTicks_ = 0;
     lastMainResult_ = RunTemplate(MainDialogTemplate(), nullptr, DialogProcedures::Main,
@@ -114,6 +117,7 @@ std::intptr_t Win32FrontEnd::HandleMessage(unsigned message, std::uintptr_t wPar
             focusSetDuringInit_ = false;
             events_->InitializeWindow();
             initializing_ = false;
+            if (panel_ != nullptr && !ended_) simulator_ = std::make_unique<SimulatorWindow>(*panel_, window);
             // TRUE lets the dialog manager focus the first tab stop ("&Salir")
             // unless the window's logic has already put the focus elsewhere.
             return focusSetDuringInit_ ? FALSE : TRUE;
@@ -173,10 +177,16 @@ std::intptr_t Win32FrontEnd::HandleMessage(unsigned message, std::uintptr_t wPar
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(largeIcon_);
 
+        case WM_DESTROY:
+            simulator_.reset();
+            return FALSE;
+
         default:
             return FALSE;
     }
 }
+
+void* Win32FrontEnd::SimulatorWindowHandle() const { return simulator_ ? simulator_->Handle() : nullptr; }
 
 void* Win32FrontEnd::Control(int id) const { return window_ ? ::GetDlgItem(Hwnd(window_), id) : nullptr; }
 
@@ -214,7 +224,7 @@ platform::MessageResult Win32FrontEnd::ShowMessage(std::string_view text, std::s
 }
 
 void Win32FrontEnd::EnableControl(int id, bool enabled) {
-    if (void* control = Control(id)) ::EnableWindow(Hwnd(control), enabled ? TRUE : FALSE);
+    if (void* control = Control(id)) EnableDialogControl(Hwnd(window_), Hwnd(control), enabled);
 }
 
 bool Win32FrontEnd::IsControlEnabled(int id) const {
@@ -231,18 +241,12 @@ void Win32FrontEnd::StopTimer(int id) {
 }
 
 void Win32FrontEnd::SetControlText(int id, std::string_view text) {
-    if (void* control = Control(id)) ::SetWindowTextW(Hwnd(control), Utf8ToUtf16(text).c_str());
+    if (void* control = Control(id)) SetTextIfChanged(Hwnd(control), Utf8ToUtf16(text));
 }
 
 std::string Win32FrontEnd::GetControlText(int id) const {
     void* control = Control(id);
-    if (control == nullptr) return {};
-    const int length = ::GetWindowTextLengthW(Hwnd(control));
-    if (length <= 0) return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(Hwnd(control), text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return Utf16ToUtf8(text);
+    return control == nullptr ? std::string() : Utf16ToUtf8(WindowTextOf(Hwnd(control)));
 }
 
 void Win32FrontEnd::FocusControl(int id) {
@@ -257,7 +261,9 @@ void Win32FrontEnd::FocusControl(int id) {
 }
 
 void Win32FrontEnd::CloseModal(platform::ModalResult result) {
-    if (window_) ::EndDialog(Hwnd(window_), result == platform::ModalResult::Ok ? IDOK : IDCANCEL);
+    if (window_ == nullptr) return;
+    ended_ = true;
+    ::EndDialog(Hwnd(window_), result == platform::ModalResult::Ok ? IDOK : IDCANCEL);
 }
 
 void Win32FrontEnd::AppendSystemMenuItem(int commandId, std::string_view text) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,12 +17,18 @@
 
 namespace ui::win32 {
 
+class SimulatorWindow;
+
 class Win32FrontEnd final : public ui::FrontEnd {
 public:
     Win32FrontEnd();
     ~Win32FrontEnd() override;
     Win32FrontEnd(const Win32FrontEnd&) = delete;
     Win32FrontEnd& operator=(const Win32FrontEnd&) = delete;
+
+    // With a panel (the program runs on the simulated scale), RunModal shows
+    // the simulator's tool window beside the main window. Set before RunModal.
+    void SetSimulatorPanel(SimulatorPanel* panel) { panel_ = panel; }
 
     platform::ModalResult RunModal(DialogEvents& events) override;
 
@@ -42,6 +49,9 @@ public:
 
     // The main window while RunModal runs (an HWND), null otherwise.
     void* WindowHandle() const { return window_; }
+    // The simulator's tool window while the main window runs with a panel
+    // (an HWND), null otherwise.
+    void* SimulatorWindowHandle() const;
     // What DialogBoxIndirectParamW returned for the last main window and the
     // last About box: -1 when the window could not be created at all.
     std::intptr_t LastDialogBoxResult() const { return lastMainResult_; }
@@ -63,6 +73,9 @@ private:
 
     void* window_ = nullptr;
     DialogEvents* events_ = nullptr;
+    SimulatorPanel* panel_ = nullptr;
+    std::unique_ptr<SimulatorWindow> simulator_;
+    bool ended_ = false;
     void* largeIcon_ = nullptr;
     void* smallIcon_ = nullptr;
     bool initializing_ = false;

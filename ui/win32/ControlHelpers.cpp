@@ -1,0 +1,33 @@
+#include "ui/win32/ControlHelpers.h"
+
+namespace ui::win32 {
+
+std::wstring WindowTextOf(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    if (length <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+void SetTextIfChanged(HWND control, const std::wstring& text) {
+    if (WindowTextOf(control) != text) ::SetWindowTextW(control, text.c_str());
+}
+
+void EnableDialogControl(HWND dialog, HWND control, bool enabled) {
+    const bool hadFocus = !enabled && ::GetFocus() == control;
+    ::EnableWindow(control, enabled ? TRUE : FALSE);
+    if (!hadFocus) return;
+    const HWND next = ::GetNextDlgTabItem(dialog, control, FALSE);
+    if (next == nullptr || next == control || !::IsWindowEnabled(next)) return;
+    // WM_NEXTDLGCTL keeps the dialog manager's focus and default button
+    // right; it also selects an edit field's whole text, undone here.
+    ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+    if (::SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+        const LPARAM end = ::GetWindowTextLengthW(next);
+        ::SendMessageW(next, EM_SETSEL, static_cast<WPARAM>(end), end);
+    }
+}
+
+}  // namespace ui::win32

@@ -1,0 +1,132 @@
+#include "ui/win32/SimulatorWindow.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "ui/DialogLayout.h"
+#include "ui/win32/DialogTemplateBuilder.h"
+#include "ui/win32/TextConversion.h"
+
+namespace ui::win32 {
+namespace {
+
+// The state line moves with the items the scale produces: it is looked at
+// four times a second, and written only when it changed.
+constexpr UINT_PTR REFRESH_TIMER = 1;
+constexpr UINT REFRESH_MILLISECONDS = 250;
+
+constexpr unsigned BUTTON = STYLE_TABSTOP;
+
+constexpr std::array SIMULATOR_CONTROLS = {
+    ControlTemplate{IDC_SIMULATOR_REFERENCE, ControlKind::PushButton, "Peso patrón", {7, 52, 100, 14}, BUTTON},
+    ControlTemplate{IDC_SIMULATOR_PAUSE, ControlKind::PushButton, "Pausa", {7, 70, 100, 14}, BUTTON},
+    ControlTemplate{IDC_SIMULATOR_UNPLUG, ControlKind::PushButton, "Desconectar", {7, 88, 100, 14}, BUTTON},
+    ControlTemplate{IDC_SIMULATOR_STATE, ControlKind::Static, "", {7, 7, 100, 40},
+                    STYLE_NO_PREFIX | STYLE_CLIENT_EDGE},
+};
+
+const DialogTemplate SIMULATOR_DIALOG{0, "Balanza simulada", 114, 109, "MS Sans Serif", 8, false, false,
+                                      SIMULATOR_CONTROLS};
+
+// A tool window with a caption and no close box: it lives as long as the
+// main window. Hidden until it has been placed.
+constexpr WindowStyles SIMULATOR_STYLES{DS_SETFONT | DS_3DLOOK | DS_MODALFRAME | WS_POPUP | WS_CAPTION,
+                                        WS_EX_TOOLWINDOW};
+
+}  // namespace
+
+SimulatorWindow::SimulatorWindow(SimulatorPanel& panel, HWND owner) : panel_(panel) {
+    const std::vector<std::uint16_t> bytes = BuildDialogTemplate(SIMULATOR_DIALOG, SIMULATOR_STYLES);
+    window_ = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr),
+                                           reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner, Procedure,
+                                           reinterpret_cast<LPARAM>(this));
+    if (window_ == nullptr) return;
+    Refresh();
+    PlaceBeside(owner);
+    ::SetTimer(window_, REFRESH_TIMER, REFRESH_MILLISECONDS, nullptr);
+    ::ShowWindow(window_, SW_SHOWNOACTIVATE);
+}
+
+SimulatorWindow::~SimulatorWindow() {
+    if (window_ != nullptr && ::IsWindow(window_)) ::DestroyWindow(window_);
+}
+
+INT_PTR CALLBACK SimulatorWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+        return FALSE;  // no focus: the main window keeps it
+    }
+    auto* self = reinterpret_cast<SimulatorWindow*>(::GetWindowLongPtrW(window, DWLP_USER));
+    if (self == nullptr) return FALSE;
+    switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED && lParam != 0) self->OnButton(LOWORD(wParam));
+            return TRUE;  // Enter and Escape (IDOK, IDCANCEL) do not close it
+        case WM_TIMER:
+            if (wParam == REFRESH_TIMER) self->Refresh();
+            return TRUE;
+        case WM_CLOSE:
+            return TRUE;
+        case WM_NCDESTROY:
+            self->window_ = nullptr;
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+void SimulatorWindow::OnButton(int id) {
+    switch (id) {
+        case IDC_SIMULATOR_REFERENCE:
+            panel_.HandleKey(PANEL_KEY_F2);
+            break;
+        case IDC_SIMULATOR_PAUSE:
+            panel_.HandleKey(PANEL_KEY_F3);
+            break;
+        case IDC_SIMULATOR_UNPLUG:
+            // The simulated scale cannot be plugged in again.
+            panel_.HandleKey(PANEL_KEY_F4);
+            EnableDialogControl(window_, ::GetDlgItem(window_, IDC_SIMULATOR_UNPLUG), false);
+            break;
+        default:
+            return;
+    }
+    Refresh();
+}
+
+void SimulatorWindow::Refresh() {
+    if (window_ != nullptr)
+        SetTextIfChanged(::GetDlgItem(window_, IDC_SIMULATOR_STATE), Utf8ToUtf16(panel_.StateText()));
+}
+
+void SimulatorWindow::PlaceBeside(HWND owner) {
+    RECT main, own;
+    ::GetWindowRect(owner, &main);
+    ::GetWindowRect(window_, &own);
+    const int width = own.right - own.left;
+    const int height = own.bottom - own.top;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    RECT gapRect{0, 0, 4, 4};
+    ::MapDialogRect(window_, &gapRect);
+    const int gap = gapRect.right;
+
+    // To the right of the main window; where the screen ends first, the main
+    // window moves left as far as it can, and only then do they overlap.
+    int x = main.right + gap;
+    const int shift = std::min(x + width - static_cast<int>(work.right), static_cast<int>(main.left - work.left));
+    if (shift > 0) {
+        ::SetWindowPos(owner, nullptr, main.left - shift, main.top, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        x -= shift;
+    }
+    x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - width));
+    const int y = std::max(static_cast<int>(work.top), std::min(static_cast<int>(main.top),
+                                                                static_cast<int>(work.bottom) - height));
+    ::SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace ui::win32
