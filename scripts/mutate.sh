@@ -21,7 +21,8 @@
 # only what a mutation changes. Logs of the failing programs are in
 # build-mutate/logs. MUTATE_JOBS sets the build's parallel jobs (default 2).
 #
-# Adding a mutation: one `mutation` line in the table,
+# Adding a mutation: one `mutation` line in its layer's table,
+# scripts/mutations/<layer>.sh:
 #   mutation <name> <file> <exact fragment> <replacement> <test program>...
 # where a test program is a test target's name, optionally with a GoogleTest
 # filter after a colon (usbio_tests:UsbPipeTest.*).
@@ -35,66 +36,12 @@ mutation() {
     TESTS+=("$*")
 }
 
-# ---- the mutations
+# ---- the mutations: one table per layer, scripts/mutations/*.sh
 
-# usbio: the device, its list, its records and events.
-mutation usbio-open-without-overlapped-io usbio/UsbDevice.cpp \
-    'platform::FILE_FLAG_OVERLAPPED, nullptr);' '0, nullptr);' usbio_tests scale_link_tests
-mutation usbio-list-with-absent-devices usbio/UsbDevice.cpp \
-    'platform::DIGCF_PRESENT | platform::DIGCF_DEVICEINTERFACE);' 'platform::DIGCF_DEVICEINTERFACE);' usbio_tests
-mutation usbio-configuration-record-cut usbio/UsbDevice.cpp \
-    'record.data(), static_cast<std::uint32_t>(record.size()), nullptr,' \
-    'record.data(), static_cast<std::uint32_t>(record.size()) - 8, nullptr,' usbio_tests scale_link_tests
-mutation usbio-device-event-manual-reset usbio/UsbDevice.cpp \
-    'overlapped_.hEvent = Sys().CreateEventA(nullptr, platform::FALSE_,' \
-    'overlapped_.hEvent = Sys().CreateEventA(nullptr, platform::TRUE_,' usbio_tests
-# usbio: buffers and pipes.
-mutation usbio-buffer-event-manual-reset usbio/UsbBuffer.cpp \
-    'CreateEventA(nullptr, platform::FALSE_, platform::FALSE_, nullptr)' \
-    'CreateEventA(nullptr, platform::TRUE_, platform::FALSE_, nullptr)' usbio_tests
-mutation usbio-busy-refusal-says-pending usbio/UsbPipe.cpp \
-    'if (buffer.Outstanding()) return Refuse(buffer, USB_STATUS_BUFFER_BUSY);' \
-    'if (buffer.Outstanding()) return false;' usbio_tests
-mutation usbio-busy-buffer-not-refused usbio/UsbPipe.cpp \
-    'if (buffer.Outstanding()) return Refuse(buffer, USB_STATUS_BUFFER_BUSY);' \
-    'if (false) return Refuse(buffer, USB_STATUS_BUFFER_BUSY);' usbio_tests
-mutation usbio-wait-keeps-the-refusal usbio/UsbPipe.cpp \
-    '    buffer.completionStatus = USB_STATUS_PENDING;' '' usbio_tests
-mutation usbio-sync-cancel-not-awaited usbio/UsbPipe.cpp \
-    'WaitForCompletion(buffer, platform::INFINITE) == USB_STATUS_SUCCESS' \
-    'WaitForCompletion(buffer, 0) == USB_STATUS_SUCCESS' usbio_tests
-# usbio: status texts.
-mutation usbio-status-text-changed usbio/StatusText.cpp \
-    '"Too much ISO packets. Adjust registry parameter."' '"Too many ISO packets. Adjust registry parameter."' \
-    usbio_tests
-mutation usbio-status-code-changed usbio/StatusText.cpp \
-    '{0xE0001013, "Pipe not found."},' '{0xE0001031, "Pipe not found."},' usbio_tests
-
-# scale: the link's time-outs, cancellations and close order.
-mutation scale-read-weight-read-timeout scale/ScaleLink.cpp \
-    'if (!Exchange(readPipe_, statusBuffer_, true, READ_WEIGHT_TIMEOUT_MS)) return std::nullopt;' \
-    'if (!Exchange(readPipe_, statusBuffer_, true, READ_WEIGHT_TIMEOUT_MS + 1)) return std::nullopt;' \
-    scale_link_tests
-mutation scale-read-weight-timeout-value scale/ScaleLink.h \
-    'READ_WEIGHT_TIMEOUT_MS = 200;' 'READ_WEIGHT_TIMEOUT_MS = 201;' scale_link_tests
-mutation scale-restart-timeout-value scale/ScaleLink.h \
-    'RESTART_TIMEOUT_MS = 100;' 'RESTART_TIMEOUT_MS = 101;' scale_link_tests
-mutation scale-save-limits-timeout-value scale/ScaleLink.h \
-    'LIMITS_AFTER_SAVE_TIMEOUT_MS = 200;' 'LIMITS_AFTER_SAVE_TIMEOUT_MS = 199;' scale_link_tests
-mutation scale-load-limits-timeout-value scale/ScaleLink.h \
-    'LIMITS_AFTER_LOAD_TIMEOUT_MS = 300;' 'LIMITS_AFTER_LOAD_TIMEOUT_MS = 301;' scale_link_tests
-mutation scale-save-limits-with-load-timeout scale/LineLimits.cpp \
-    'SendIfCalibrated(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);' 'SendIfCalibrated(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);' \
-    scale_link_tests
-mutation scale-cancel-not-awaited scale/ScaleLink.cpp \
-    'status = pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS);' 'status = pipe.WaitForCompletion(buffer, 0);' \
-    scale_link_tests
-mutation scale-left-over-transfer-ignored scale/ScaleLink.cpp \
-    'if (buffer.Outstanding()) {' 'if (false) {' scale_link_tests
-mutation scale-close-write-pipe-first scale/ScaleLink.cpp \
-    'readPipe_.Close();' 'writePipe_.Close(); readPipe_.Close();' scale_link_tests
-mutation scale-close-device-first scale/ScaleLink.cpp \
-    'readPipe_.Close();' 'device_.Close(); readPipe_.Close();' scale_link_tests
+for table in "$(dirname "${BASH_SOURCE[0]}")"/mutations/*.sh; do
+    # shellcheck source=/dev/null
+    source "$table"
+done
 
 # ---- running them
 

@@ -1,0 +1,34 @@
+# Mutations of the usbio layer: one `mutation` line each (see scripts/mutate.sh).
+
+# usbio: the device, its list, its records and events.
+mutation usbio-open-without-overlapped-io usbio/UsbDevice.cpp \
+    'platform::FILE_FLAG_OVERLAPPED, nullptr);' '0, nullptr);' usbio_tests scale_link_tests
+mutation usbio-list-with-absent-devices usbio/UsbDevice.cpp \
+    'platform::DIGCF_PRESENT | platform::DIGCF_DEVICEINTERFACE);' 'platform::DIGCF_DEVICEINTERFACE);' usbio_tests
+mutation usbio-configuration-record-cut usbio/UsbDevice.cpp \
+    'record.data(), static_cast<std::uint32_t>(record.size()), nullptr,' \
+    'record.data(), static_cast<std::uint32_t>(record.size()) - 8, nullptr,' usbio_tests scale_link_tests
+mutation usbio-device-event-manual-reset usbio/UsbDevice.cpp \
+    'overlapped_.hEvent = Sys().CreateEventA(nullptr, platform::FALSE_,' \
+    'overlapped_.hEvent = Sys().CreateEventA(nullptr, platform::TRUE_,' usbio_tests
+# usbio: buffers and pipes.
+mutation usbio-buffer-event-manual-reset usbio/UsbBuffer.cpp \
+    'CreateEventA(nullptr, platform::FALSE_, platform::FALSE_, nullptr)' \
+    'CreateEventA(nullptr, platform::TRUE_, platform::FALSE_, nullptr)' usbio_tests
+mutation usbio-busy-refusal-says-pending usbio/UsbPipe.cpp \
+    'if (buffer.Outstanding()) return Refuse(buffer, USB_STATUS_BUFFER_BUSY);' \
+    'if (buffer.Outstanding()) return false;' usbio_tests
+mutation usbio-busy-buffer-not-refused usbio/UsbPipe.cpp \
+    'if (buffer.Outstanding()) return Refuse(buffer, USB_STATUS_BUFFER_BUSY);' \
+    'if (false) return Refuse(buffer, USB_STATUS_BUFFER_BUSY);' usbio_tests
+mutation usbio-wait-keeps-the-refusal usbio/UsbPipe.cpp \
+    '    buffer.completionStatus = USB_STATUS_PENDING;' '' usbio_tests
+mutation usbio-sync-cancel-not-awaited usbio/UsbPipe.cpp \
+    'WaitForCompletion(buffer, platform::INFINITE) == USB_STATUS_SUCCESS' \
+    'WaitForCompletion(buffer, 0) == USB_STATUS_SUCCESS' usbio_tests
+# usbio: status texts.
+mutation usbio-status-text-changed usbio/StatusText.cpp \
+    '"Too much ISO packets. Adjust registry parameter."' '"Too many ISO packets. Adjust registry parameter."' \
+    usbio_tests
+mutation usbio-status-code-changed usbio/StatusText.cpp \
+    '{0xE0001013, "Pipe not found."},' '{0xE0001031, "Pipe not found."},' usbio_tests
