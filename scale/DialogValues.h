@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "scale/Statistics.h"
 
 namespace scale {

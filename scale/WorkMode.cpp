@@ -4,7 +4,7 @@
 // to zero only through the reset.
 #include "scale/WorkMode.h"
 
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "storage/StatisticsReport.h"
 
 namespace scale {
@@ -12,23 +12,23 @@ namespace scale {
 namespace {
 
 void SetButtons(platform::WindowServices& window, bool working) {
-    window.EnableControl(IDC_CALIBRATE, !working);
-    window.EnableControl(IDC_START_TEST, !working);
-    window.EnableControl(IDC_STOP_WORK, working);
-    window.EnableControl(IDC_START_WORK, !working);
-    window.EnableControl(IDC_RESTART, working);
+    window.EnableControl(platform::IDC_CALIBRATE, !working);
+    window.EnableControl(platform::IDC_START_TEST, !working);
+    window.EnableControl(platform::IDC_STOP_WORK, working);
+    window.EnableControl(platform::IDC_START_WORK, !working);
+    window.EnableControl(platform::IDC_RESTART, working);
 }
 
 }  // namespace
 
 void StartWork(ScaleContext& context) {
-    context.window.StartTimer(TIMER_WORK, TIMER_PERIOD_MS);
+    context.window.StartTimer(platform::TIMER_WORK, platform::TIMER_PERIOD_MS);
     SetButtons(context.window, true);
 }
 
 void StopWork(ScaleContext& context) {
     context.values.stateText.clear();
-    context.window.StopTimer(TIMER_WORK);
+    context.window.StopTimer(platform::TIMER_WORK);
     SetButtons(context.window, false);
     context.fields.ShowFields();
 }

@@ -28,7 +28,7 @@ private:
 
 int LineOfLimitField(int id) {
     for (int line = 1; line <= LINE_COUNT; ++line)
-        if (LIMIT_FIELD_IDS[static_cast<std::size_t>(line - 1)] == id) return line;
+        if (platform::LIMIT_FIELD_IDS[static_cast<std::size_t>(line - 1)] == id) return line;
     return 0;
 }
 
@@ -83,29 +83,29 @@ bool MainDialog::CheckRange(int id, std::int16_t value, std::int16_t low, std::i
 
 bool MainDialog::ReadFields() {
     FlagScope scope(exchanging_);
-    values_.countsText = window_.GetControlText(IDC_COUNTS);
-    values_.gramsText = window_.GetControlText(IDC_GRAMS);
-    values_.stateText = window_.GetControlText(IDC_STATE);
+    values_.countsText = window_.GetControlText(platform::IDC_COUNTS);
+    values_.gramsText = window_.GetControlText(platform::IDC_GRAMS);
+    values_.stateText = window_.GetControlText(platform::IDC_STATE);
 
-    if (!ReadNumber(IDC_REFERENCE_WEIGHT, values_.referenceWeight)) return false;
+    if (!ReadNumber(platform::IDC_REFERENCE_WEIGHT, values_.referenceWeight)) return false;
     exchangedReference_ = values_.referenceWeight;
-    if (!CheckRange(IDC_REFERENCE_WEIGHT, values_.referenceWeight, REFERENCE_WEIGHT_MIN, REFERENCE_WEIGHT_MAX))
+    if (!CheckRange(platform::IDC_REFERENCE_WEIGHT, values_.referenceWeight, REFERENCE_WEIGHT_MIN, REFERENCE_WEIGHT_MAX))
         return false;
 
     for (std::size_t i = 0; i < LINE_COUNT; ++i) {
-        if (!ReadNumber(LIMIT_FIELD_IDS[i], values_.lineLimits[i])) return false;
+        if (!ReadNumber(platform::LIMIT_FIELD_IDS[i], values_.lineLimits[i])) return false;
         exchangedLimits_[i] = values_.lineLimits[i];
     }
     for (std::size_t i = 0; i < LINE_COUNT; ++i)
-        if (!CheckRange(LIMIT_FIELD_IDS[i], values_.lineLimits[i], LINE_LIMIT_MIN, LINE_LIMIT_MAX)) return false;
+        if (!CheckRange(platform::LIMIT_FIELD_IDS[i], values_.lineLimits[i], LINE_LIMIT_MIN, LINE_LIMIT_MAX)) return false;
 
     LineStatistics& s = values_.statistics;
     for (std::size_t i = 0; i < LINE_COUNT; ++i) {
-        s.lineCountText[i] = window_.GetControlText(IDC_LINE_COUNT_1 + static_cast<int>(i));
-        s.lineKilogramsText[i] = window_.GetControlText(IDC_LINE_KILOGRAMS_1 + static_cast<int>(i));
+        s.lineCountText[i] = window_.GetControlText(platform::IDC_LINE_COUNT_1 + static_cast<int>(i));
+        s.lineKilogramsText[i] = window_.GetControlText(platform::IDC_LINE_KILOGRAMS_1 + static_cast<int>(i));
     }
-    s.totalCountText = window_.GetControlText(IDC_TOTAL_COUNT);
-    s.totalKilogramsText = window_.GetControlText(IDC_TOTAL_KILOGRAMS);
+    s.totalCountText = window_.GetControlText(platform::IDC_TOTAL_COUNT);
+    s.totalKilogramsText = window_.GetControlText(platform::IDC_TOTAL_KILOGRAMS);
     return true;
 }
 
@@ -119,19 +119,19 @@ void MainDialog::WriteNumber(int id, std::int16_t value, std::optional<std::int1
 
 void MainDialog::ShowFields() {
     FlagScope scope(exchanging_);
-    window_.SetControlText(IDC_COUNTS, values_.countsText);
-    window_.SetControlText(IDC_GRAMS, values_.gramsText);
-    window_.SetControlText(IDC_STATE, values_.stateText);
-    WriteNumber(IDC_REFERENCE_WEIGHT, values_.referenceWeight, exchangedReference_);
+    window_.SetControlText(platform::IDC_COUNTS, values_.countsText);
+    window_.SetControlText(platform::IDC_GRAMS, values_.gramsText);
+    window_.SetControlText(platform::IDC_STATE, values_.stateText);
+    WriteNumber(platform::IDC_REFERENCE_WEIGHT, values_.referenceWeight, exchangedReference_);
     for (std::size_t i = 0; i < LINE_COUNT; ++i)
-        WriteNumber(LIMIT_FIELD_IDS[i], values_.lineLimits[i], exchangedLimits_[i]);
+        WriteNumber(platform::LIMIT_FIELD_IDS[i], values_.lineLimits[i], exchangedLimits_[i]);
     const LineStatistics& s = values_.statistics;
     for (std::size_t i = 0; i < LINE_COUNT; ++i) {
-        window_.SetControlText(IDC_LINE_COUNT_1 + static_cast<int>(i), s.lineCountText[i]);
-        window_.SetControlText(IDC_LINE_KILOGRAMS_1 + static_cast<int>(i), s.lineKilogramsText[i]);
+        window_.SetControlText(platform::IDC_LINE_COUNT_1 + static_cast<int>(i), s.lineCountText[i]);
+        window_.SetControlText(platform::IDC_LINE_KILOGRAMS_1 + static_cast<int>(i), s.lineKilogramsText[i]);
     }
-    window_.SetControlText(IDC_TOTAL_COUNT, s.totalCountText);
-    window_.SetControlText(IDC_TOTAL_KILOGRAMS, s.totalKilogramsText);
+    window_.SetControlText(platform::IDC_TOTAL_COUNT, s.totalCountText);
+    window_.SetControlText(platform::IDC_TOTAL_KILOGRAMS, s.totalKilogramsText);
 }
 
 void MainDialog::ShowLoadedValues() {
@@ -151,7 +151,7 @@ bool MainDialog::ReportConnectFailure(std::string_view message) {
 
 void MainDialog::InitializeWindow() {
     ShowFields();
-    window_.AppendSystemMenuItem(SYSMENU_ABOUT_ID, ABOUT_MENU_TEXT);
+    window_.AppendSystemMenuItem(platform::SYSMENU_ABOUT_ID, ABOUT_MENU_TEXT);
 
     switch (link_.FindScale()) {
         case FIND_OK:
@@ -186,7 +186,7 @@ void MainDialog::InitializeWindow() {
     window_.ShowMessage("Dispositivo Encontrado y Configurado!", APP_CAPTION, MessageIcon::Information,
                         MessageButtons::Ok);
     ChooseStartingMode(context_);
-    window_.FocusControl(IDC_EXIT);
+    window_.FocusControl(platform::IDC_EXIT);
 }
 
 void MainDialog::Exit() {
@@ -203,17 +203,17 @@ void MainDialog::OnCommand(int id) {
     // A disabled button cannot be pressed, whatever a platform may deliver.
     if (!window_.IsControlEnabled(id)) return;
     switch (id) {
-        case IDC_EXIT: Exit(); break;
-        case IDC_CALIBRATE: Calibrate(context_); break;
-        case IDC_START_TEST: StartTest(context_); break;
-        case IDC_STOP_TEST: StopTest(context_); break;
-        case IDC_START_WORK: StartWork(context_); break;
-        case IDC_STOP_WORK: StopWork(context_); break;
-        case IDC_SAVE_LIMITS: SaveLimits(context_); break;
-        case IDC_LOAD_LIMITS: LoadLimits(context_); break;
-        case IDC_SAVE_STATISTICS: SaveStatistics(context_); break;
-        case IDC_RESTART: Restart(context_); break;
-        case IDC_RESET: ConfirmReset(context_); break;
+        case platform::IDC_EXIT: Exit(); break;
+        case platform::IDC_CALIBRATE: Calibrate(context_); break;
+        case platform::IDC_START_TEST: StartTest(context_); break;
+        case platform::IDC_STOP_TEST: StopTest(context_); break;
+        case platform::IDC_START_WORK: StartWork(context_); break;
+        case platform::IDC_STOP_WORK: StopWork(context_); break;
+        case platform::IDC_SAVE_LIMITS: SaveLimits(context_); break;
+        case platform::IDC_LOAD_LIMITS: LoadLimits(context_); break;
+        case platform::IDC_SAVE_STATISTICS: SaveStatistics(context_); break;
+        case platform::IDC_RESTART: Restart(context_); break;
+        case platform::IDC_RESET: ConfirmReset(context_); break;
         default: break;
     }
 }
@@ -228,16 +228,16 @@ void MainDialog::OnTimer(int id) {
     // its own message loop).
     if (inTick_) return;
     FlagScope scope(inTick_);
-    if (id == TIMER_TEST) {
+    if (id == platform::TIMER_TEST) {
         ShowTestReading(context_);
-    } else if (id == TIMER_WORK) {
+    } else if (id == platform::TIMER_WORK) {
         ProcessStatus(context_);
         ShowFields();
     }
 }
 
 bool MainDialog::OnSysCommand(int commandId) {
-    if ((commandId & 0xFFF0) != SYSMENU_ABOUT_ID) return false;
+    if ((commandId & 0xFFF0) != platform::SYSMENU_ABOUT_ID) return false;
     window_.RunAboutBox();
     return true;
 }
@@ -250,7 +250,7 @@ void MainDialog::OnCancel() {}
 void MainDialog::OnClose() {
     // Work mode's statistics live only in memory: the close box (or its key)
     // asks before they are lost; outside work mode it closes at once.
-    if (window_.IsControlEnabled(IDC_STOP_WORK) &&
+    if (window_.IsControlEnabled(platform::IDC_STOP_WORK) &&
         window_.ShowMessage(CLOSE_QUESTION, APP_CAPTION, MessageIcon::Exclamation, MessageButtons::OkCancel) !=
             platform::MessageResult::Ok)
         return;

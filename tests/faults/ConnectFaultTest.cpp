@@ -10,7 +10,7 @@
 
 #include "platform/DriverInterface.h"
 #include "platform/emulated/EmulatedKernel.h"
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "scale/ScaleLink.h"
 #include "sim/SimulatedScale.h"
 #include "sim/UsbioDriver.h"
@@ -199,7 +199,7 @@ TEST_F(ConnectFaultTest, EachFailedCallGivesItsStepsMessageAndResultAndLeavesNot
                 EXPECT_EQ(p.link.DeviceList(), nullptr);
             } else {
                 EXPECT_FALSE(p.window.closed.has_value());
-                p.dialog.OnCommand(scale::IDC_EXIT);
+                p.dialog.OnCommand(platform::IDC_EXIT);
                 EXPECT_EQ(p.window.closed, platform::ModalResult::Ok);
             }
         }

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/emulated/EmulatedKernel.h"
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "scale/ScaleLink.h"
 #include "sim/SimulatedScale.h"
 #include "sim/UsbioDriver.h"
@@ -152,21 +152,21 @@ INSTANTIATE_TEST_SUITE_P(
     Actions, FileFaultTest,
     ::testing::Values(
         Action{"StartUp", [](Rig&) {}, true},
-        Action{"Calibrate", [](Rig& rig) { rig.dialog.OnCommand(scale::IDC_CALIBRATE); }},
+        Action{"Calibrate", [](Rig& rig) { rig.dialog.OnCommand(platform::IDC_CALIBRATE); }},
         Action{"SaveLimits",
                [](Rig& rig) {
                    rig.window.ChooseNext(LIMITS_FILE);
-                   rig.dialog.OnCommand(scale::IDC_SAVE_LIMITS);
+                   rig.dialog.OnCommand(platform::IDC_SAVE_LIMITS);
                }},
         Action{"LoadLimits",
                [](Rig& rig) {
                    rig.window.ChooseNext(LIMITS_FILE);
-                   rig.dialog.OnCommand(scale::IDC_LOAD_LIMITS);
+                   rig.dialog.OnCommand(platform::IDC_LOAD_LIMITS);
                }},
         Action{"SaveStatistics",
                [](Rig& rig) {
                    rig.window.ChooseNext(REPORT_FILE);
-                   rig.dialog.OnCommand(scale::IDC_SAVE_STATISTICS);
+                   rig.dialog.OnCommand(platform::IDC_SAVE_STATISTICS);
                }}),
     [](const ::testing::TestParamInfo<Action>& info) { return info.param.name; });
 
@@ -179,9 +179,9 @@ TEST(FileFaults, FailedLimitsReadKeepsTheLimitsInForce) {
     rig.dialog.InitializeWindow();
     memory.FailNextReads(1);
     rig.window.ChooseNext(LIMITS_FILE);
-    rig.dialog.OnCommand(scale::IDC_LOAD_LIMITS);
+    rig.dialog.OnCommand(platform::IDC_LOAD_LIMITS);
     EXPECT_EQ(rig.dialog.Values().lineLimits, (std::array<std::int16_t, 8>{0, 100, 150, 200, 250, 300, 350, 400}));
-    EXPECT_EQ(rig.window.texts[scale::IDC_LIMIT_1 + 0], "0");
+    EXPECT_EQ(rig.window.texts[platform::IDC_LIMIT_1 + 0], "0");
     EXPECT_FALSE(rig.scale->LimitsReceived());
 }
 
@@ -231,7 +231,7 @@ TEST_F(RealFileFaults, MissingFolderIsReportedAtStartUpAndByCalibrationAndNeverC
     Rig rig(storage::RealFileSystem());
     rig.dialog.InitializeWindow();
     EXPECT_EQ(rig.window.MessageTexts().back(), MISSING_CALIBRATION);
-    rig.dialog.OnCommand(scale::IDC_CALIBRATE);
+    rig.dialog.OnCommand(platform::IDC_CALIBRATE);
     const auto messages = rig.window.MessageTexts();
     EXPECT_NE(std::find(messages.begin(), messages.end(), CALIBRATION_NOT_SAVED), messages.end())
         << ::testing::PrintToString(messages);
@@ -240,7 +240,7 @@ TEST_F(RealFileFaults, MissingFolderIsReportedAtStartUpAndByCalibrationAndNeverC
     EXPECT_FALSE(std::filesystem::exists(Velsor()));
 
     rig.window.ChooseNext(REPORT_FILE);
-    rig.dialog.OnCommand(scale::IDC_SAVE_STATISTICS);
+    rig.dialog.OnCommand(platform::IDC_SAVE_STATISTICS);
     EXPECT_EQ(rig.window.MessageTexts().back(), REPORT_NOT_SAVED);
     EXPECT_FALSE(std::filesystem::exists(Velsor()));
 }
@@ -253,9 +253,9 @@ TEST_F(RealFileFaults, ReadOnlyCalibrationFileIsReportedAndKept) {
 
     Rig rig(storage::RealFileSystem());
     rig.dialog.InitializeWindow();
-    ASSERT_TRUE(rig.window.IsControlEnabled(scale::IDC_SAVE_LIMITS));
+    ASSERT_TRUE(rig.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
     rig.window.ChooseNext(LIMITS_FILE);
-    rig.dialog.OnCommand(scale::IDC_SAVE_LIMITS);
+    rig.dialog.OnCommand(platform::IDC_SAVE_LIMITS);
     EXPECT_EQ(rig.window.MessageTexts().back(), CALIBRATION_NOT_SAVED);
     EXPECT_EQ(Read(Velsor() / "usb.ini"), before);
     // The limits file and the scale got the limits before that.

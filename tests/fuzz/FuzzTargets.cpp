@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "scale/WorkMode.h"
 #include "storage/CalibrationFile.h"
 #include "storage/LimitsFile.h"
@@ -118,8 +118,8 @@ int FieldsTarget(const std::uint8_t* data, std::size_t size) {
         at = end + 1;
     }
     testing_support::ScaleTestBench bench;
-    bench.window.Type(scale::IDC_REFERENCE_WEIGHT, texts[0]);
-    for (std::size_t line = 0; line < 8; ++line) bench.window.Type(scale::LIMIT_FIELD_IDS[line], texts[line + 1]);
+    bench.window.Type(platform::IDC_REFERENCE_WEIGHT, texts[0]);
+    for (std::size_t line = 0; line < 8; ++line) bench.window.Type(platform::LIMIT_FIELD_IDS[line], texts[line + 1]);
     scale::DialogValues& values = bench.dialog.Values();
     const bool accepted = bench.dialog.ReadFields();
 
@@ -145,7 +145,7 @@ int FieldsTarget(const std::uint8_t* data, std::size_t size) {
     }
     // Values and fields agree again after the refresh.
     bench.dialog.ShowFields();
-    if (accepted) FUZZ_CHECK(ui::ParseWholeNumber(bench.window.texts[scale::IDC_REFERENCE_WEIGHT]) == values.referenceWeight);
+    if (accepted) FUZZ_CHECK(ui::ParseWholeNumber(bench.window.texts[platform::IDC_REFERENCE_WEIGHT]) == values.referenceWeight);
     return 0;
 }
 
@@ -155,7 +155,7 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
     bench.StoreCalibration(2.0f, {});
     bench.StartUp();
     FUZZ_CHECK(bench.link.ScaleIndex() == 0);
-    bench.Press(scale::IDC_START_WORK);
+    bench.Press(platform::IDC_START_WORK);
     float factor = 2.0f;
     // The first byte picks a factor, so weights of every size are summed.
     if (size > 0) {
@@ -179,7 +179,7 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
     std::array<double, 8> kilograms{};
     std::string state;
     for (const auto& packet : packets) {
-        bench.Tick(scale::TIMER_WORK);
+        bench.Tick(platform::TIMER_WORK);
         // What the tick should have made of the packet.
         if (packet.size() >= 4 && packet[0] <= 2) {
             state = packet[0] == 0 ? "Esperando sincronismo..." : packet[0] == 1 ? "Tomando Taras" : "Trabajando";
@@ -190,7 +190,7 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
             }
         }
         FUZZ_CHECK(bench.dialog.Values().stateText == state);
-        FUZZ_CHECK(bench.window.texts[scale::IDC_STATE] == state);
+        FUZZ_CHECK(bench.window.texts[platform::IDC_STATE] == state);
     }
     std::uint32_t total = 0;
     double totalKilograms = 0.0;
@@ -201,7 +201,7 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
         FUZZ_CHECK(std::fabs(s.lineKilograms[line] - kilograms[line]) < 1e-9);
         FUZZ_CHECK(s.lineCountText[line] == (counts[line] == 0 ? "0" : std::to_string(counts[line])));
         FUZZ_CHECK(s.lineKilogramsText[line] == (counts[line] == 0 ? "0" : Format2(s.lineKilograms[line])));
-        FUZZ_CHECK(bench.window.texts[scale::IDC_LINE_COUNT_1 + static_cast<int>(line)] == s.lineCountText[line]);
+        FUZZ_CHECK(bench.window.texts[platform::IDC_LINE_COUNT_1 + static_cast<int>(line)] == s.lineCountText[line]);
     }
     FUZZ_CHECK(s.totalCount == total);
     FUZZ_CHECK(s.totalCountText == (total == 0 ? "0" : std::to_string(total)));

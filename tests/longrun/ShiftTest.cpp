@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/ScaleTestBench.h"
 
@@ -76,8 +76,8 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemExactlyAndStayFlat) {
     bench.StoreCalibration(FACTOR, {150, 170, 182, 190, 200, 210, 230, 800});
     bench.StartUp();
     ASSERT_TRUE(bench.link.SendLimits({75, 85, 91, 95, 100, 105, 115, 255}, 200));
-    bench.Press(scale::IDC_START_WORK);
-    ASSERT_TRUE(bench.window.TimerRunning(scale::TIMER_WORK));
+    bench.Press(platform::IDC_START_WORK);
+    ASSERT_TRUE(bench.window.TimerRunning(platform::TIMER_WORK));
 
     // A tick that waited is followed by the next one at the next period.
     const sim::Time start = bench.clock.Now();
@@ -85,7 +85,7 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemExactlyAndStayFlat) {
         while (bench.clock.Now() - start < end) {
             const sim::Time now = bench.clock.Now();
             bench.clock.Advance((now / PERIOD + 1) * PERIOD - now);
-            bench.dialog.OnTimer(scale::TIMER_WORK);
+            bench.dialog.OnTimer(platform::TIMER_WORK);
         }
     };
     runUntil(WARM_UP);
@@ -112,19 +112,19 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemExactlyAndStayFlat) {
         EXPECT_EQ(statistics.lineCount[line], scale->LineDelivered()[line]);
         EXPECT_EQ(statistics.lineCount[line], recorder->items[line]);
         EXPECT_GT(statistics.lineCount[line], 1000u) << "the limits should spread the items";
-        EXPECT_EQ(bench.window.texts[scale::IDC_LINE_COUNT_1 + static_cast<int>(line)],
+        EXPECT_EQ(bench.window.texts[platform::IDC_LINE_COUNT_1 + static_cast<int>(line)],
                   std::to_string(recorder->items[line]));
         // Whole grams, exactly: counts x 2.0 g.
         const double expected = static_cast<double>(recorder->weightCounts[line]) * FACTOR / 1000.0;
         EXPECT_NEAR(statistics.lineKilograms[line], expected, 1e-6);
-        EXPECT_NEAR(Number(bench.window.texts[scale::IDC_LINE_KILOGRAMS_1 + static_cast<int>(line)]), expected,
+        EXPECT_NEAR(Number(bench.window.texts[platform::IDC_LINE_KILOGRAMS_1 + static_cast<int>(line)]), expected,
                     0.005 + 1e-9);
         items += recorder->items[line];
         kilograms += expected;
     }
     EXPECT_EQ(statistics.totalCount, items);
     EXPECT_NEAR(statistics.totalKilograms, kilograms, 1e-6);
-    EXPECT_NEAR(Number(bench.window.texts[scale::IDC_TOTAL_KILOGRAMS]), kilograms, 0.005 + 1e-9);
+    EXPECT_NEAR(Number(bench.window.texts[platform::IDC_TOTAL_KILOGRAMS]), kilograms, 0.005 + 1e-9);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "scale/WorkMode.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/ScaleTestBench.h"
@@ -41,29 +41,29 @@ protected:
 };
 
 TEST_F(SteadyStateAllocationTest, WorkTicksWithAnItemOrATimedOutReadAllocateNothing) {
-    bench.Press(scale::IDC_START_WORK);
+    bench.Press(platform::IDC_START_WORK);
     // Sync and tares take 2.5 s; then items flow and every text has been
     // formatted at least once.
-    EXPECT_EQ(Ticks(scale::TIMER_WORK, 2600, 2000), 0u);
+    EXPECT_EQ(Ticks(platform::TIMER_WORK, 2600, 2000), 0u);
     EXPECT_GE(Total(), 2200u) << "items were read, counted and shown";
-    EXPECT_EQ(bench.window.texts[scale::IDC_TOTAL_COUNT], std::to_string(Total()));
+    EXPECT_EQ(bench.window.texts[platform::IDC_TOTAL_COUNT], std::to_string(Total()));
 
     scale_->SetPaused(true, bench.clock.Now());
     const std::uint32_t before = Total();
     const sim::Time start = bench.clock.Now();
-    EXPECT_EQ(Ticks(scale::TIMER_WORK, 520, 500), 0u);
+    EXPECT_EQ(Ticks(platform::TIMER_WORK, 520, 500), 0u);
     EXPECT_LE(Total() - before, 20u) << "only what was queued before the pause";
     EXPECT_GE(bench.clock.Now() - start, 500 * 200'000) << "each tick waited out its read";
     EXPECT_EQ(bench.kernel.PendingRequestCount(), 0u);
 }
 
 TEST_F(SteadyStateAllocationTest, TestModeTickAllocatesNothing) {
-    bench.Press(scale::IDC_START_TEST);
-    for (int i = 0; i < 50; ++i) bench.Tick(scale::TIMER_TEST);
+    bench.Press(platform::IDC_START_TEST);
+    for (int i = 0; i < 50; ++i) bench.Tick(platform::TIMER_TEST);
     scale_->SetReferenceOn(true, bench.clock.Now());
-    EXPECT_EQ(Ticks(scale::TIMER_TEST, 1005, 1000), 0u);
+    EXPECT_EQ(Ticks(platform::TIMER_TEST, 1005, 1000), 0u);
     // The reference weight (95 counts) over the empty platter reads 190 g.
-    EXPECT_EQ(bench.window.texts[scale::IDC_GRAMS], "190");
+    EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "190");
 }
 
 // Every exchange the link has, on its success and its failure path, after

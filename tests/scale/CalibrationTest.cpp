@@ -32,7 +32,7 @@ protected:
     // The six mode buttons: start work, stop work, calibrate, start test, stop test, restart.
     std::vector<bool> ModeButtons() {
         std::vector<bool> states;
-        for (int id : {IDC_START_WORK, IDC_STOP_WORK, IDC_CALIBRATE, IDC_START_TEST, IDC_STOP_TEST, IDC_RESTART})
+        for (int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE, platform::IDC_START_TEST, platform::IDC_STOP_TEST, platform::IDC_RESTART})
             states.push_back(bench.window.IsControlEnabled(id));
         return states;
     }
@@ -55,10 +55,10 @@ TEST_F(CalibrationTest, StartWithAReadableFileIsReady) {
     Start(true);
     EXPECT_TRUE(bench.window.messages.empty());
     EXPECT_EQ(ModeButtons(), READY);
-    EXPECT_TRUE(bench.window.IsControlEnabled(IDC_SAVE_LIMITS));
+    EXPECT_TRUE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
     EXPECT_EQ(bench.program.calibrationFactor, 2.5f);
     const char* shown[] = {"0", "100", "150", "200", "250", "300", "350", "400"};
-    for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(bench.window.texts[LIMIT_FIELD_IDS[i]], shown[i]);
+    for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(bench.window.texts[platform::LIMIT_FIELD_IDS[i]], shown[i]);
 }
 
 TEST_F(CalibrationTest, StartWithoutAFileOrWithADamagedOneWarnsAndStaysUnconfigured) {
@@ -78,14 +78,14 @@ TEST_F(CalibrationTest, StartWithoutAFileOrWithADamagedOneWarnsAndStaysUnconfigu
         EXPECT_EQ(b.window.messages[1].text, warning);
         EXPECT_EQ(b.window.messages[1].caption, "Configuración");
         EXPECT_EQ(b.window.messages[1].icon, MessageIcon::Stop);
-        EXPECT_FALSE(b.window.IsControlEnabled(IDC_START_WORK));
-        EXPECT_FALSE(b.window.IsControlEnabled(IDC_SAVE_LIMITS));
+        EXPECT_FALSE(b.window.IsControlEnabled(platform::IDC_START_WORK));
+        EXPECT_FALSE(b.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
         EXPECT_EQ(b.program.calibrationFactor, 0.0f);
-        EXPECT_EQ(b.window.texts[LIMIT_FIELD_IDS[0]], "0");
+        EXPECT_EQ(b.window.texts[platform::LIMIT_FIELD_IDS[0]], "0");
         // A calibration cancelled at its first question still leaves it for Ready.
         b.window.AnswerNext(MessageResult::Cancel);
-        b.Press(IDC_CALIBRATE);
-        EXPECT_TRUE(b.window.IsControlEnabled(IDC_START_WORK));
+        b.Press(platform::IDC_CALIBRATE);
+        EXPECT_TRUE(b.window.IsControlEnabled(platform::IDC_START_WORK));
     }
 }
 
@@ -93,10 +93,10 @@ TEST_F(CalibrationTest, StartWithoutAFileOrWithADamagedOneWarnsAndStaysUnconfigu
 
 TEST_F(CalibrationTest, CalibrationOf190GramsWithReadings12And107GivesTwo) {
     Start(false);
-    bench.window.Type(LIMIT_FIELD_IDS[1], "100");
-    bench.window.Type(LIMIT_FIELD_IDS[2], "150");
+    bench.window.Type(platform::LIMIT_FIELD_IDS[1], "100");
+    bench.window.Type(platform::LIMIT_FIELD_IDS[2], "150");
     Readings({12, 107});
-    bench.Press(IDC_CALIBRATE);
+    bench.Press(platform::IDC_CALIBRATE);
     EXPECT_EQ(bench.window.messages, (std::vector<MessageRecord>{
                                          {std::string(CLEAR_SCALE), CALIBRATION, MessageIcon::Exclamation,
                                           MessageButtons::OkCancel},
@@ -110,9 +110,9 @@ TEST_F(CalibrationTest, CalibrationOf190GramsWithReadings12And107GivesTwo) {
     EXPECT_EQ(ModeButtons(), READY);
 
     // 600 g over 255 counts: worked out in double precision, stored as a float.
-    bench.window.Type(IDC_REFERENCE_WEIGHT, "600");
+    bench.window.Type(platform::IDC_REFERENCE_WEIGHT, "600");
     Readings({0, 255});
-    bench.Press(IDC_CALIBRATE);
+    bench.Press(platform::IDC_CALIBRATE);
     const float factor = static_cast<float>(600.0 / 255.0);
     EXPECT_EQ(bench.program.calibrationFactor, factor);
     const auto file = CalibrationFile();
@@ -127,17 +127,17 @@ TEST_F(CalibrationTest, CancelAtEitherPromptLeavesTheFileByteForByte) {
     // "&Empezar Trabajo" is off while the calibration asks, and on again after it.
     std::vector<bool> startWorkWhileAsked;
     bench.window.whileMessageOpen = [&](const MessageRecord&) {
-        startWorkWhileAsked.push_back(bench.window.IsControlEnabled(IDC_START_WORK));
+        startWorkWhileAsked.push_back(bench.window.IsControlEnabled(platform::IDC_START_WORK));
     };
     bench.window.AnswerNext(MessageResult::Cancel);
-    bench.Press(IDC_CALIBRATE);
+    bench.Press(platform::IDC_CALIBRATE);
     EXPECT_EQ(bench.window.messages.back(), cancelled);
     EXPECT_TRUE(scale.Writes().empty()) << "no reading was taken";
 
     Readings({33});
     bench.window.AnswerNext(MessageResult::Ok);
     bench.window.AnswerNext(MessageResult::Cancel);
-    bench.Press(IDC_CALIBRATE);
+    bench.Press(platform::IDC_CALIBRATE);
     EXPECT_EQ(bench.window.messages.back(), cancelled);
     EXPECT_EQ(startWorkWhileAsked, std::vector<bool>(5, false));
     EXPECT_EQ(ModeButtons(), READY);
@@ -148,17 +148,17 @@ TEST_F(CalibrationTest, CancelAtEitherPromptLeavesTheFileByteForByte) {
 
 TEST_F(CalibrationTest, CalibrateStopsBothTimersThenARefusedReferenceWeightStopsBeforeAnyPrompt) {
     Start(true);
-    bench.window.StartTimer(TIMER_TEST, 100);
-    bench.window.StartTimer(TIMER_WORK, 100);
+    bench.window.StartTimer(platform::TIMER_TEST, 100);
+    bench.window.StartTimer(platform::TIMER_WORK, 100);
     for (const char* weight : {"149", "601", "100"}) {
         bench.window.messages.clear();
-        bench.window.Type(IDC_REFERENCE_WEIGHT, weight);
-        bench.Press(IDC_CALIBRATE);
+        bench.window.Type(platform::IDC_REFERENCE_WEIGHT, weight);
+        bench.Press(platform::IDC_CALIBRATE);
         ASSERT_EQ(bench.window.MessageTexts(), std::vector<std::string>{"Ingrese un numero entre 150 y 600."});
         EXPECT_EQ(ModeButtons(), READY);
     }
-    EXPECT_FALSE(bench.window.TimerRunning(TIMER_TEST));
-    EXPECT_FALSE(bench.window.TimerRunning(TIMER_WORK));
+    EXPECT_FALSE(bench.window.TimerRunning(platform::TIMER_TEST));
+    EXPECT_FALSE(bench.window.TimerRunning(platform::TIMER_WORK));
     EXPECT_TRUE(scale.Writes().empty());
 }
 
@@ -167,7 +167,7 @@ TEST_F(CalibrationTest, ReadingsThatCannotMakeAFactorAreNeverStored) {
     const auto before = CalibrationFile();
     for (int second : {40, 35}) {  // equal readings (infinite factor), a lower one (negative factor)
         Readings({40, second});
-        bench.Press(IDC_CALIBRATE);
+        bench.Press(platform::IDC_CALIBRATE);
         EXPECT_EQ(bench.window.MessageTexts().back(), "Lectura invalida, repita la calibracion") << second;
         EXPECT_EQ(bench.window.messages.back().icon, MessageIcon::Stop);
         EXPECT_EQ(bench.program.calibrationFactor, 2.5f);
@@ -179,14 +179,14 @@ TEST_F(CalibrationTest, ReadingsThatCannotMakeAFactorAreNeverStored) {
 TEST_F(CalibrationTest, AFailedReadingIsNeverUsed) {
     Start(true);
     const auto before = CalibrationFile();
-    bench.Press(IDC_CALIBRATE);  // no answer to the zero reading
+    bench.Press(platform::IDC_CALIBRATE);  // no answer to the zero reading
     ASSERT_EQ(bench.window.messages.size(), 2u);
     EXPECT_EQ(bench.window.messages[1].text, "No se pudo leer la balanza");
     EXPECT_EQ(bench.window.messages[1].caption, "Calibracion de Balanza");
     EXPECT_EQ(bench.window.messages[1].icon, MessageIcon::Stop);
     bench.window.messages.clear();
     Readings({12});  // and none to the reference reading
-    bench.Press(IDC_CALIBRATE);
+    bench.Press(platform::IDC_CALIBRATE);
     ASSERT_EQ(bench.window.messages.size(), 3u);
     EXPECT_EQ(bench.window.messages[2].text, "No se pudo leer la balanza");
     EXPECT_EQ(bench.program.calibrationFactor, 2.5f);
@@ -199,7 +199,7 @@ TEST_F(CalibrationTest, CalibrationFileThatCannotBeWrittenIsReportedAndTheFactor
     const auto before = CalibrationFile();
     bench.files.FailNextWrites(1);
     Readings({12, 107});
-    bench.Press(IDC_CALIBRATE);
+    bench.Press(platform::IDC_CALIBRATE);
     const auto texts = bench.window.MessageTexts();
     EXPECT_EQ(texts.back(), "No se pudo guardar el archivo de configuracion");
     EXPECT_EQ(bench.window.messages.back().caption, "Calibracion de Balanza");
@@ -213,10 +213,10 @@ TEST_F(CalibrationTest, CalibrationFileThatCannotBeWrittenIsReportedAndTheFactor
 TEST_F(CalibrationTest, TestModeShowsNetGramsAndRawCounts) {
     Start(true);  // factor 2.5
     Readings({12});
-    bench.Press(IDC_START_TEST);
+    bench.Press(platform::IDC_START_TEST);
     EXPECT_EQ(bench.window.messages[0], (MessageRecord{std::string(CLEAR_SCALE), "Prueba de Balanza",
                                                        MessageIcon::Exclamation, MessageButtons::Ok}));
-    EXPECT_EQ(bench.window.timers[TIMER_TEST], 100u);
+    EXPECT_EQ(bench.window.timers[platform::TIMER_TEST], 100u);
     EXPECT_EQ(ModeButtons(), (std::vector<bool>{false, false, false, false, true, false}));
 
     const std::pair<std::optional<int>, const char*> ticks[] = {
@@ -226,37 +226,37 @@ TEST_F(CalibrationTest, TestModeShowsNetGramsAndRawCounts) {
     };
     for (const auto& [reading, grams] : ticks) {
         if (reading) Readings({*reading});
-        bench.Tick(TIMER_TEST);
-        EXPECT_EQ(bench.window.texts[IDC_GRAMS], grams);
-        EXPECT_EQ(bench.window.texts[IDC_COUNTS], reading ? std::to_string(*reading) : "");
+        bench.Tick(platform::TIMER_TEST);
+        EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], grams);
+        EXPECT_EQ(bench.window.texts[platform::IDC_COUNTS], reading ? std::to_string(*reading) : "");
     }
     EXPECT_EQ(bench.window.messages.size(), 1u);
     bench.program.calibrationFactor = 0.1f;
     Readings({11});  // -0.1 g
-    bench.Tick(TIMER_TEST);
-    EXPECT_EQ(bench.window.texts[IDC_GRAMS], "0") << "never -0";
+    bench.Tick(platform::TIMER_TEST);
+    EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "0") << "never -0";
 
-    bench.Press(IDC_STOP_TEST);
-    EXPECT_FALSE(bench.window.TimerRunning(TIMER_TEST));
-    EXPECT_EQ(bench.window.texts[IDC_GRAMS], "0");
-    EXPECT_EQ(bench.window.texts[IDC_COUNTS], "0");
+    bench.Press(platform::IDC_STOP_TEST);
+    EXPECT_FALSE(bench.window.TimerRunning(platform::TIMER_TEST));
+    EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "0");
+    EXPECT_EQ(bench.window.texts[platform::IDC_COUNTS], "0");
     EXPECT_EQ(ModeButtons(), READY);
 }
 
 TEST_F(CalibrationTest, TestModeNeedsAZeroReading) {
     Start(false);
     bench.program.zeroCount = 7;
-    bench.Press(IDC_START_TEST);
+    bench.Press(platform::IDC_START_TEST);
     ASSERT_EQ(bench.window.messages.size(), 2u);
     EXPECT_EQ(bench.window.messages[1].text, "No se pudo leer la balanza");
     EXPECT_EQ(bench.window.messages[1].caption, "Prueba de Balanza");
     EXPECT_EQ(bench.program.zeroCount, 7);
-    EXPECT_FALSE(bench.window.TimerRunning(TIMER_TEST));
+    EXPECT_FALSE(bench.window.TimerRunning(platform::TIMER_TEST));
     EXPECT_EQ(ModeButtons(), UNCONFIGURED);
     // With a zero, a test and its stop leave Unconfigured for Ready.
     Readings({12});
-    bench.Press(IDC_START_TEST);
-    bench.Press(IDC_STOP_TEST);
+    bench.Press(platform::IDC_START_TEST);
+    bench.Press(platform::IDC_STOP_TEST);
     EXPECT_EQ(ModeButtons(), READY);
 }
 

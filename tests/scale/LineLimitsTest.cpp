@@ -52,15 +52,15 @@ protected:
     void Start(std::optional<float> factor = 2.0f) {
         if (factor) bench.StoreCalibration(*factor, STORED_LIMITS);
         bench.StartUp();
-        ASSERT_EQ(bench.window.IsControlEnabled(scale::IDC_SAVE_LIMITS), factor.has_value());
+        ASSERT_EQ(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS), factor.has_value());
         bench.window.messages.clear();
     }
 
     void TypeLine(int line, const std::string& text) {
-        bench.Type(scale::LIMIT_FIELD_IDS[static_cast<std::size_t>(line - 1)], text);
+        bench.Type(platform::LIMIT_FIELD_IDS[static_cast<std::size_t>(line - 1)], text);
     }
     std::string FieldText(int line) const {
-        return bench.window.GetControlText(scale::LIMIT_FIELD_IDS[static_cast<std::size_t>(line - 1)]);
+        return bench.window.GetControlText(platform::LIMIT_FIELD_IDS[static_cast<std::size_t>(line - 1)]);
     }
 
     // Types the limits and saves them to `path` (nullopt: the dialog is cancelled).
@@ -68,11 +68,11 @@ protected:
         for (int line = 1; line <= 8; ++line) TypeLine(line, std::to_string(limits[static_cast<std::size_t>(line - 1)]));
         bench.window.messages.clear();
         bench.window.ChooseNext(path ? std::optional<std::string>(*path) : std::nullopt);
-        bench.Press(scale::IDC_SAVE_LIMITS);
+        bench.Press(platform::IDC_SAVE_LIMITS);
     }
     void LoadFrom(std::optional<std::string_view> path) {
         bench.window.ChooseNext(path ? std::optional<std::string>(*path) : std::nullopt);
-        bench.Press(scale::IDC_LOAD_LIMITS);
+        bench.Press(platform::IDC_LOAD_LIMITS);
     }
 
     // The only message shown since the last clear.
@@ -102,24 +102,24 @@ using LimitGate = LineLimitsTest;
 TEST_F(LimitGate, OpensOnlyWhenEveryFieldWasEdited) {
     Start(std::nullopt);
     for (int line = 1; line <= 7; ++line) TypeLine(line, "100");
-    EXPECT_FALSE(bench.window.IsControlEnabled(scale::IDC_SAVE_LIMITS));
+    EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
     // The last field's first edit opens the gate and only then takes the
     // window in: a refused value is reported with "&Guardar" already on.
     std::vector<bool> saveEnabledWhileAsked;
     bench.window.whileMessageOpen = [&](const MessageRecord&) {
-        saveEnabledWhileAsked.push_back(bench.window.IsControlEnabled(scale::IDC_SAVE_LIMITS));
+        saveEnabledWhileAsked.push_back(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
     };
     TypeLine(8, "900");
     EXPECT_EQ(saveEnabledWhileAsked, std::vector<bool>{true});
     EXPECT_EQ(bench.program.limitEditMask, 0xFF);
-    EXPECT_TRUE(bench.window.IsControlEnabled(scale::IDC_SAVE_LIMITS));
+    EXPECT_TRUE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
 }
 
 TEST_F(LimitGate, OneFieldEditedEightTimesEnablesNothing) {
     Start(std::nullopt);
     for (int keystroke = 0; keystroke < 8; ++keystroke) TypeLine(5, std::to_string(keystroke));
-    EXPECT_FALSE(bench.window.IsControlEnabled(scale::IDC_SAVE_LIMITS));
+    EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
     EXPECT_EQ(bench.program.limitEditMask, 0x10);
 }
 
@@ -143,7 +143,7 @@ TEST_F(LimitGate, LoadingAFileLeavesTheMaskAlone) {
     LoadFrom(PATH);
     EXPECT_EQ(FieldText(8), "400");
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
-    EXPECT_FALSE(bench.window.IsControlEnabled(scale::IDC_SAVE_LIMITS));
+    EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
 }
 
 // ---- checks before anything is stored
@@ -181,7 +181,7 @@ TEST_F(SaveChecks, RefusedFieldStopsWithTheExchangePromptOnly) {
     TypeLine(2, "900");  // one field edited: the gate does not take it in
     ASSERT_TRUE(bench.window.messages.empty());
     bench.window.ChooseNext(std::string(PATH));
-    bench.Press(scale::IDC_SAVE_LIMITS);
+    bench.Press(platform::IDC_SAVE_LIMITS);
     ExpectOnlyMessage("Ingrese un numero entre 0 y 800.", "Quelmar", MessageIcon::Exclamation);
     EXPECT_TRUE(bench.window.fileDialogs.empty());
     EXPECT_TRUE(device.Writes().empty());
@@ -344,11 +344,11 @@ TEST_F(LimitsFiles, LoadedLimitsReplaceWhatTheOperatorHadTypedEvenWhereTheValueI
 
 TEST_F(LimitsFiles, LoadingLimitsKeepsTheReferenceWeightTheOperatorIsTyping) {
     Start();
-    bench.Type(scale::IDC_REFERENCE_WEIGHT, "250");
+    bench.Type(platform::IDC_REFERENCE_WEIGHT, "250");
     bench.files.SetFile(PATH, EXAMPLE_FILE);
     LoadFrom(PATH);
     EXPECT_EQ(FieldText(2), "100");
-    EXPECT_EQ(bench.window.GetControlText(scale::IDC_REFERENCE_WEIGHT), "250");
+    EXPECT_EQ(bench.window.GetControlText(platform::IDC_REFERENCE_WEIGHT), "250");
 }
 
 TEST_F(LimitsFiles, FallingAndOutOfRangeFileIsLoadedAndSentClamped) {

@@ -237,10 +237,10 @@ bool TookTheLimits(const ScaleTestBench& bench) {
 }
 
 bool SaveLimitsThroughTheWindow(ScaleTestBench& bench) {
-    for (const int id : LIMIT_FIELD_IDS) bench.Type(id, "10");
+    for (const int id : platform::LIMIT_FIELD_IDS) bench.Type(id, "10");
     bench.window.messages.clear();
     bench.window.ChooseNext(std::string("C:\\velsor\\turno.lim"));
-    bench.Press(IDC_SAVE_LIMITS);
+    bench.Press(platform::IDC_SAVE_LIMITS);
     return TookTheLimits(bench);
 }
 
@@ -248,7 +248,7 @@ bool LoadLimitsThroughTheWindow(ScaleTestBench& bench) {
     bench.files.SetFile("C:\\velsor\\turno.lim", std::vector<std::uint8_t>(16, 0));
     bench.window.messages.clear();
     bench.window.ChooseNext(std::string("C:\\velsor\\turno.lim"));
-    bench.Press(IDC_LOAD_LIMITS);
+    bench.Press(platform::IDC_LOAD_LIMITS);
     return TookTheLimits(bench);
 }
 

@@ -38,12 +38,12 @@ protected:
         bench.StoreCalibration(1.0f, {});  // one gram per count
         bench.StartUp();
         bench.window.messages.clear();
-        bench.Press(scale::IDC_START_WORK);
+        bench.Press(platform::IDC_START_WORK);
     }
 
     void Deliver(std::uint8_t lineByte, std::uint8_t weight) {
         device.QueuePacket({2, weight, 0, lineByte, 0, 0, 0, 0}, bench.clock.Now());
-        bench.Tick(scale::TIMER_WORK);
+        bench.Tick(platform::TIMER_WORK);
     }
 
     // Three items of 0.38 kg in all on line 1 and one of 0.12 kg on line 4;
@@ -57,7 +57,7 @@ protected:
 
     void Save(std::optional<std::string> path = REPORT_PATH) {
         bench.window.ChooseNext(std::move(path));
-        bench.Press(scale::IDC_SAVE_STATISTICS);
+        bench.Press(platform::IDC_SAVE_STATISTICS);
     }
 
     std::optional<std::vector<std::uint8_t>> Report() const { return bench.files.File(REPORT_PATH); }
@@ -74,12 +74,12 @@ TEST_F(StatisticsReportOperationTest, SampleShiftReplacesAnEarlierReportByteForB
     EXPECT_EQ(bench.window.fileDialogs[0].settings.defaultExtension, ".est");
     EXPECT_EQ(Report(), SAMPLE_REPORT);
     EXPECT_TRUE(bench.window.messages.empty());
-    EXPECT_TRUE(bench.window.TimerRunning(scale::TIMER_WORK)) << "saving leaves work mode running";
+    EXPECT_TRUE(bench.window.TimerRunning(platform::TIMER_WORK)) << "saving leaves work mode running";
 }
 
 TEST_F(StatisticsReportOperationTest, ReportAfterAResetOnTheFirstOfMarch) {
     RunSampleShift();
-    bench.Press(scale::IDC_RESET);  // confirmed
+    bench.Press(platform::IDC_RESET);  // confirmed
     bench.window.now = {2026, 3, 1, 9, 5, 7, 0};
     Save();
     std::string expected = "Archivo de Estad\xEDsticas\r\nDomingo 01/03/2026  09:05:07\r\n\r\n";
@@ -89,7 +89,7 @@ TEST_F(StatisticsReportOperationTest, ReportAfterAResetOnTheFirstOfMarch) {
 
 TEST_F(StatisticsReportOperationTest, RefusedFieldIsPromptedFirstAndTheReportKeepsThePressTime) {
     RunSampleShift();
-    bench.window.Type(scale::IDC_LIMIT_1, "900");
+    bench.window.Type(platform::IDC_LIMIT_1, "900");
     std::size_t dialogsWhilePrompt = 99;
     bench.window.whileMessageOpen = [&](const testing_support::MessageRecord&) {
         dialogsWhilePrompt = bench.window.fileDialogs.size();

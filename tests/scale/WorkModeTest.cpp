@@ -25,18 +25,18 @@ protected:
         bench.StoreCalibration(2.0f, {});
         bench.StartUp();
         bench.window.messages.clear();
-        bench.Press(scale::IDC_START_WORK);
+        bench.Press(platform::IDC_START_WORK);
     }
 
     // The scale has the packet ready; the next tick takes it.
     void Deliver(std::uint8_t lineByte, std::uint8_t weight, std::uint8_t state = 2) {
         device.QueuePacket({state, weight, 0, lineByte, 0, 0, 0, 0}, bench.clock.Now());
-        bench.Tick(scale::TIMER_WORK);
+        bench.Tick(platform::TIMER_WORK);
     }
 
     std::string Shown(int id) const { return bench.window.GetControlText(id); }
-    std::string CountShown(int line) const { return Shown(scale::IDC_LINE_COUNT_1 + line - 1); }
-    std::string KilogramsShown(int line) const { return Shown(scale::IDC_LINE_KILOGRAMS_1 + line - 1); }
+    std::string CountShown(int line) const { return Shown(platform::IDC_LINE_COUNT_1 + line - 1); }
+    std::string KilogramsShown(int line) const { return Shown(platform::IDC_LINE_KILOGRAMS_1 + line - 1); }
     const scale::LineStatistics& Statistics() { return bench.dialog.Values().statistics; }
 
     // Every statistic zero and every one of the eighteen boxes "0".
@@ -45,20 +45,20 @@ protected:
             EXPECT_EQ(CountShown(line), "0") << "line " << line;
             EXPECT_EQ(KilogramsShown(line), "0") << "line " << line;
         }
-        EXPECT_EQ(Shown(scale::IDC_TOTAL_COUNT), "0");
-        EXPECT_EQ(Shown(scale::IDC_TOTAL_KILOGRAMS), "0");
+        EXPECT_EQ(Shown(platform::IDC_TOTAL_COUNT), "0");
+        EXPECT_EQ(Shown(platform::IDC_TOTAL_KILOGRAMS), "0");
         EXPECT_EQ(Statistics().totalCount, 0u);
         EXPECT_EQ(Statistics().totalKilograms, 0.0);
     }
 
     void ExpectModeButtons(bool working) {
-        EXPECT_EQ(bench.window.IsControlEnabled(scale::IDC_START_WORK), !working);
-        EXPECT_EQ(bench.window.IsControlEnabled(scale::IDC_STOP_WORK), working);
-        EXPECT_EQ(bench.window.IsControlEnabled(scale::IDC_CALIBRATE), !working);
-        EXPECT_EQ(bench.window.IsControlEnabled(scale::IDC_START_TEST), !working);
-        EXPECT_FALSE(bench.window.IsControlEnabled(scale::IDC_STOP_TEST));
-        EXPECT_EQ(bench.window.IsControlEnabled(scale::IDC_RESTART), working);
-        EXPECT_EQ(bench.window.TimerRunning(scale::TIMER_WORK), working);
+        EXPECT_EQ(bench.window.IsControlEnabled(platform::IDC_START_WORK), !working);
+        EXPECT_EQ(bench.window.IsControlEnabled(platform::IDC_STOP_WORK), working);
+        EXPECT_EQ(bench.window.IsControlEnabled(platform::IDC_CALIBRATE), !working);
+        EXPECT_EQ(bench.window.IsControlEnabled(platform::IDC_START_TEST), !working);
+        EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_STOP_TEST));
+        EXPECT_EQ(bench.window.IsControlEnabled(platform::IDC_RESTART), working);
+        EXPECT_EQ(bench.window.TimerRunning(platform::TIMER_WORK), working);
     }
 
     ScaleTestBench bench;
@@ -68,17 +68,17 @@ protected:
 TEST_F(WorkModeTest, StateByteShowsTheScaleCycleInWords) {
     // The weight and line bytes of a packet outside state 2 mean nothing.
     Deliver(0x01, 95, 0);
-    EXPECT_EQ(Shown(scale::IDC_STATE), "Esperando sincronismo...");
+    EXPECT_EQ(Shown(platform::IDC_STATE), "Esperando sincronismo...");
     Deliver(0x01, 95, 1);
-    EXPECT_EQ(Shown(scale::IDC_STATE), "Tomando Taras");
+    EXPECT_EQ(Shown(platform::IDC_STATE), "Tomando Taras");
     Deliver(0x01, 95, 5);
-    EXPECT_EQ(Shown(scale::IDC_STATE), "Tomando Taras") << "an unknown state leaves the words as they were";
+    EXPECT_EQ(Shown(platform::IDC_STATE), "Tomando Taras") << "an unknown state leaves the words as they were";
     ExpectNothingCounted();
     Deliver(0x01, 95, 2);
-    EXPECT_EQ(Shown(scale::IDC_STATE), "Trabajando");
+    EXPECT_EQ(Shown(platform::IDC_STATE), "Trabajando");
     Deliver(0x01, 95, 5);
-    EXPECT_EQ(Shown(scale::IDC_STATE), "Trabajando");
-    EXPECT_EQ(Shown(scale::IDC_TOTAL_COUNT), "1") << "an unknown state counts nothing";
+    EXPECT_EQ(Shown(platform::IDC_STATE), "Trabajando");
+    EXPECT_EQ(Shown(platform::IDC_TOTAL_COUNT), "1") << "an unknown state counts nothing";
 }
 
 TEST_F(WorkModeTest, EachSingleLineBitCountsOnItsOwnLineOnly) {
@@ -90,15 +90,15 @@ TEST_F(WorkModeTest, EachSingleLineBitCountsOnItsOwnLineOnly) {
             EXPECT_EQ(CountShown(other), other <= line ? "1" : "0") << "line " << other;
             EXPECT_EQ(KilogramsShown(other), other <= line ? kilograms[other - 1] : "0") << "line " << other;
         }
-        EXPECT_EQ(Shown(scale::IDC_TOTAL_COUNT), std::to_string(line));
+        EXPECT_EQ(Shown(platform::IDC_TOTAL_COUNT), std::to_string(line));
     }
-    EXPECT_EQ(Shown(scale::IDC_TOTAL_KILOGRAMS), "0.72");
+    EXPECT_EQ(Shown(platform::IDC_TOTAL_KILOGRAMS), "0.72");
 }
 
 TEST_F(WorkModeTest, LineByteWithoutExactlyOneBitCountsNothing) {
     for (const std::uint8_t lineByte : {0x00, 0x03, 0x81, 0xFF}) {
         Deliver(lineByte, 95);
-        EXPECT_EQ(Shown(scale::IDC_STATE), "Trabajando") << int{lineByte};
+        EXPECT_EQ(Shown(platform::IDC_STATE), "Trabajando") << int{lineByte};
     }
     ExpectNothingCounted();
 }
@@ -109,8 +109,8 @@ TEST_F(WorkModeTest, KilogramsFromCountsAndFactor) {
     EXPECT_EQ(KilogramsShown(1), "1.90");
     Deliver(0x02, 255);  // the heaviest item the byte can carry
     EXPECT_EQ(KilogramsShown(2), "0.51");
-    EXPECT_EQ(Shown(scale::IDC_TOTAL_COUNT), "11");
-    EXPECT_EQ(Shown(scale::IDC_TOTAL_KILOGRAMS), "2.41");
+    EXPECT_EQ(Shown(platform::IDC_TOTAL_COUNT), "11");
+    EXPECT_EQ(Shown(platform::IDC_TOTAL_KILOGRAMS), "2.41");
 }
 
 TEST_F(WorkModeTest, ItemTouchesOnlyItsLineAndTheTotals) {
@@ -124,7 +124,7 @@ TEST_F(WorkModeTest, ItemTouchesOnlyItsLineAndTheTotals) {
     EXPECT_EQ(CountShown(5), "x");
     EXPECT_EQ(KilogramsShown(7), "0");
     EXPECT_EQ(KilogramsShown(1), "0.38");
-    EXPECT_EQ(Shown(scale::IDC_TOTAL_KILOGRAMS), "0.38");
+    EXPECT_EQ(Shown(platform::IDC_TOTAL_KILOGRAMS), "0.38");
 }
 
 TEST(WorkModeKilograms, AShiftOfItemsIsSummedWithoutDrift) {
@@ -150,11 +150,11 @@ TEST(WorkModeKilograms, TextsReadExactlyAsPrintfWouldWriteThemAtTies) {
 
 TEST_F(WorkModeTest, FailedReadChangesNothingButRefreshesTheWindow) {
     Deliver(0x01, 95);
-    bench.window.texts[scale::IDC_TOTAL_COUNT] = "stale";
-    bench.window.texts[scale::IDC_STATE] = "stale";
-    bench.Tick(scale::TIMER_WORK);  // nothing comes within the 100 ms wait
-    EXPECT_EQ(Shown(scale::IDC_TOTAL_COUNT), "1");
-    EXPECT_EQ(Shown(scale::IDC_STATE), "Trabajando");
+    bench.window.texts[platform::IDC_TOTAL_COUNT] = "stale";
+    bench.window.texts[platform::IDC_STATE] = "stale";
+    bench.Tick(platform::TIMER_WORK);  // nothing comes within the 100 ms wait
+    EXPECT_EQ(Shown(platform::IDC_TOTAL_COUNT), "1");
+    EXPECT_EQ(Shown(platform::IDC_STATE), "Trabajando");
     EXPECT_EQ(KilogramsShown(1), "0.19");
     EXPECT_EQ(Statistics().totalCount, 1u);
     EXPECT_TRUE(bench.window.messages.empty()) << "a quiet scale is not an error";
@@ -162,26 +162,26 @@ TEST_F(WorkModeTest, FailedReadChangesNothingButRefreshesTheWindow) {
 
 TEST_F(WorkModeTest, StopKeepsTheStatisticsAndStartGoesOnCounting) {
     ExpectModeButtons(true);
-    EXPECT_EQ(bench.window.timers.at(scale::TIMER_WORK), 100u);
+    EXPECT_EQ(bench.window.timers.at(platform::TIMER_WORK), 100u);
     Deliver(0x01, 95);
     Deliver(0x01, 95);
-    bench.Press(scale::IDC_STOP_WORK);
+    bench.Press(platform::IDC_STOP_WORK);
     ExpectModeButtons(false);
-    EXPECT_EQ(Shown(scale::IDC_STATE), "") << "the state box empties at once";
+    EXPECT_EQ(Shown(platform::IDC_STATE), "") << "the state box empties at once";
     EXPECT_EQ(CountShown(1), "2");
-    bench.Press(scale::IDC_START_WORK);
+    bench.Press(platform::IDC_START_WORK);
     ExpectModeButtons(true);
     Deliver(0x01, 95);
     EXPECT_EQ(CountShown(1), "3");
     EXPECT_EQ(KilogramsShown(1), "0.57");
-    EXPECT_EQ(Shown(scale::IDC_TOTAL_COUNT), "3");
+    EXPECT_EQ(Shown(platform::IDC_TOTAL_COUNT), "3");
 }
 
 TEST_F(WorkModeTest, ResetAsksFirstAndCancelChangesNothing) {
     Deliver(0x01, 95);
     Deliver(0x80, 200);
     bench.window.AnswerNext(MessageResult::Cancel);
-    bench.Press(scale::IDC_RESET);
+    bench.Press(platform::IDC_RESET);
     ASSERT_EQ(bench.window.messages.size(), 1u);
     EXPECT_EQ(bench.window.messages[0].text, "Se borraran los datos , quiere continuar?");
     EXPECT_EQ(bench.window.messages[0].caption, "Reset de Estadísticas");
@@ -189,7 +189,7 @@ TEST_F(WorkModeTest, ResetAsksFirstAndCancelChangesNothing) {
     EXPECT_EQ(bench.window.messages[0].buttons, platform::MessageButtons::OkCancel);
     EXPECT_EQ(CountShown(1), "1");
     EXPECT_EQ(KilogramsShown(8), "0.40");
-    EXPECT_EQ(Shown(scale::IDC_TOTAL_KILOGRAMS), "0.59");
+    EXPECT_EQ(Shown(platform::IDC_TOTAL_KILOGRAMS), "0.59");
     EXPECT_EQ(Statistics().totalCount, 2u);
 }
 
@@ -201,13 +201,13 @@ TEST_F(WorkModeTest, ResetDuringWorkErasesWhatCameBehindItsBoxAndCountsAfresh) {
     bench.window.whileMessageOpen = [&](const testing_support::MessageRecord&) {
         Deliver(0x08, 50);
         Deliver(0x08, 50);
-        shownBehindBox = Shown(scale::IDC_TOTAL_COUNT);
+        shownBehindBox = Shown(platform::IDC_TOTAL_COUNT);
     };
-    bench.Press(scale::IDC_RESET);  // answered OK
+    bench.Press(platform::IDC_RESET);  // answered OK
     bench.window.whileMessageOpen = nullptr;
     EXPECT_EQ(shownBehindBox, "4") << "counting goes on while the question is open";
     ExpectNothingCounted();
-    EXPECT_EQ(Shown(scale::IDC_STATE), "Trabajando");
+    EXPECT_EQ(Shown(platform::IDC_STATE), "Trabajando");
     EXPECT_EQ(device.Writes().size(), writesBefore) << "a reset sends nothing to the scale";
     ExpectModeButtons(true);
 
@@ -215,26 +215,26 @@ TEST_F(WorkModeTest, ResetDuringWorkErasesWhatCameBehindItsBoxAndCountsAfresh) {
     EXPECT_EQ(CountShown(5), "1");
     EXPECT_EQ(KilogramsShown(5), "0.19");
     EXPECT_EQ(KilogramsShown(4), "0") << "a line with nothing since the reset reads 0, not 0.00";
-    EXPECT_EQ(Shown(scale::IDC_TOTAL_COUNT), "1");
-    EXPECT_EQ(Shown(scale::IDC_TOTAL_KILOGRAMS), "0.19");
+    EXPECT_EQ(Shown(platform::IDC_TOTAL_COUNT), "1");
+    EXPECT_EQ(Shown(platform::IDC_TOTAL_KILOGRAMS), "0.19");
 }
 
 TEST_F(WorkModeTest, RestartSendsItsCommandAndReportsAFailure) {
     Deliver(0x01, 95);
     const std::size_t writesBefore = device.Writes().size();
-    bench.Press(scale::IDC_RESTART);
+    bench.Press(platform::IDC_RESTART);
     ASSERT_EQ(device.Writes().size(), writesBefore + 1);
     EXPECT_EQ(device.Writes().back()[0], 3);
     EXPECT_TRUE(bench.window.messages.empty());
 
     device.SetWriteMode(sim::ScriptedDevice::WriteMode::Never);
-    bench.Press(scale::IDC_RESTART);
+    bench.Press(platform::IDC_RESTART);
     ASSERT_EQ(bench.window.messages.size(), 1u);
     EXPECT_EQ(bench.window.messages[0].text, "No pudo enviarse el comando");
     EXPECT_EQ(bench.window.messages[0].caption, "Reempezar");
     EXPECT_EQ(bench.window.messages[0].icon, MessageIcon::Stop);
     EXPECT_EQ(CountShown(1), "1");
-    EXPECT_EQ(Shown(scale::IDC_STATE), "Trabajando");
+    EXPECT_EQ(Shown(platform::IDC_STATE), "Trabajando");
     ExpectModeButtons(true);
 }
 

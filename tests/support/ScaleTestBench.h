@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/emulated/EmulatedKernel.h"
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "scale/ScaleLink.h"
 #include "sim/ScriptedDevice.h"
 #include "sim/SimulatedScale.h"

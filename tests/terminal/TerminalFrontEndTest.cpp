@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "FakeTerminal.h"
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 
 namespace ui::terminal {
 namespace {
@@ -52,7 +52,7 @@ public:
     }
     bool OnSysCommand(int id) override {
         log.push_back("syscommand " + std::to_string(id));
-        if ((id & 0xFFF0) != scale::SYSMENU_ABOUT_ID) return false;
+        if ((id & 0xFFF0) != platform::SYSMENU_ABOUT_ID) return false;
         window_->RunAboutBox();
         return true;
     }
@@ -90,7 +90,7 @@ protected:
         options.clock = [this] { return now; };
         owned = std::make_unique<TerminalFrontEnd>(std::move(fake), std::move(options));
         window = owned.get();
-        window->AppendSystemMenuItem(scale::SYSMENU_ABOUT_ID, "&Acerca de quelmar...");
+        window->AppendSystemMenuItem(platform::SYSMENU_ABOUT_ID, "&Acerca de quelmar...");
     }
 
     platform::ModalResult Run() { return window->RunModal(events); }
@@ -203,8 +203,8 @@ TEST_F(FrontEndTest, TabFollowsTheTabOrderSkippingDisabledButtons) {
     Run();
     // The two work buttons are disabled; from "&Salir" back round to the
     // reference weight, then the disabled "Reempe&zar" is skipped too.
-    EXPECT_EQ(focus, (std::vector<int>{scale::IDC_CALIBRATE, scale::IDC_START_TEST, scale::IDC_CALIBRATE,
-                                       scale::IDC_EXIT, scale::IDC_REFERENCE_WEIGHT, scale::IDC_SAVE_STATISTICS}));
+    EXPECT_EQ(focus, (std::vector<int>{platform::IDC_CALIBRATE, platform::IDC_START_TEST, platform::IDC_CALIBRATE,
+                                       platform::IDC_EXIT, platform::IDC_REFERENCE_WEIGHT, platform::IDC_SAVE_STATISTICS}));
 }
 
 TEST_F(FrontEndTest, ButtonsArePressedByMnemonicEnterSpaceAndClickButNotWhenDisabled) {
@@ -214,10 +214,10 @@ TEST_F(FrontEndTest, ButtonsArePressedByMnemonicEnterSpaceAndClickButNotWhenDisa
     terminal->Key_(ENTER);           // on the focused "&Prueba"
     terminal->Key_(Key::Char(' '));
     const CellRect& cell = window->Layout().cells[static_cast<std::size_t>(
-        FindControl(MainDialogTemplate(), scale::IDC_LOAD_LIMITS) - MainDialogTemplate().controls.data())];
+        FindControl(MainDialogTemplate(), platform::IDC_LOAD_LIMITS) - MainDialogTemplate().controls.data())];
     terminal->Key_(Key::Click(cell.row + DIALOG_FIRST_ROW, cell.col + cell.cols / 2));  // "C&argar"
     events.onCommand = [&](int id) {
-        if (id == scale::IDC_LOAD_LIMITS) window->EnableControl(scale::IDC_START_WORK, true);
+        if (id == platform::IDC_LOAD_LIMITS) window->EnableControl(platform::IDC_START_WORK, true);
     };
     terminal->Key_(Alt('e'));
     terminal->Key_(ESCAPE);
@@ -240,8 +240,8 @@ TEST_F(FrontEndTest, EnterAcceptsEscapeCancelsCtrlQClosesAndF10OpensTheSystemMen
 
 TEST_F(FrontEndTest, OnlyTheOperatorsEditsAreReportedAndUnusedKeysGoToTheSimulatedScale) {
     events.onInit = [&] {
-        window->SetControlText(scale::IDC_REFERENCE_WEIGHT, "190");
-        window->SetControlText(scale::IDC_LIMIT_1, "0");
+        window->SetControlText(platform::IDC_REFERENCE_WEIGHT, "190");
+        window->SetControlText(platform::IDC_LIMIT_1, "0");
     };
     terminal->Key_(BACK_TAB);  // into 1050, its text selected
     terminal->Type("1x0");     // "x" is not taken
@@ -252,12 +252,11 @@ TEST_F(FrontEndTest, OnlyTheOperatorsEditsAreReportedAndUnusedKeysGoToTheSimulat
     terminal->Key_(ESCAPE);
     Run();
     EXPECT_EQ(events.log, Log({"init", "edit 1050 1", "edit 1050 10", "edit 1050 0", "cancel"}));
-    EXPECT_EQ(window->GetControlText(scale::IDC_REFERENCE_WEIGHT), "0");
+    EXPECT_EQ(window->GetControlText(platform::IDC_REFERENCE_WEIGHT), "0");
     EXPECT_EQ(panel.keys, (std::vector<int>{'x', KeyCodeF(4)}));
 }
 
 TEST(FrontEndFocusTest, AButtonThatDisablesItselfHandsTheFocusToTheNextControlWithoutSelectingItsText) {
-    using namespace scale;
     // Each mode button's own steps, in the order its operation takes them
     // (a negative id disables), from the mode in which it is pressed.
     struct Case {
@@ -268,14 +267,14 @@ TEST(FrontEndFocusTest, AButtonThatDisablesItselfHandsTheFocusToTheNextControlWi
         int focusAfter;
     };
     const Case cases[] = {
-        {"&Prueba", IDC_START_TEST, {IDC_START_WORK}, {IDC_STOP_TEST, -IDC_START_TEST, -IDC_CALIBRATE, -IDC_START_WORK},
-         IDC_STOP_TEST},
-        {"Parar Prue&ba", IDC_STOP_TEST, {IDC_STOP_TEST, -IDC_START_TEST, -IDC_CALIBRATE},
-         {-IDC_STOP_TEST, IDC_START_TEST, IDC_CALIBRATE, IDC_START_WORK}, IDC_LIMIT_1},
-        {"&Empezar Trabajo", IDC_START_WORK, {IDC_START_WORK},
-         {-IDC_CALIBRATE, -IDC_START_TEST, IDC_STOP_WORK, -IDC_START_WORK, IDC_RESTART}, IDC_STOP_WORK},
-        {"&Detener Trabajo", IDC_STOP_WORK, {IDC_STOP_WORK, IDC_RESTART, -IDC_CALIBRATE, -IDC_START_TEST},
-         {IDC_CALIBRATE, IDC_START_TEST, -IDC_STOP_WORK, IDC_START_WORK, -IDC_RESTART}, IDC_CALIBRATE},
+        {"&Prueba", platform::IDC_START_TEST, {platform::IDC_START_WORK}, {platform::IDC_STOP_TEST, -platform::IDC_START_TEST, -platform::IDC_CALIBRATE, -platform::IDC_START_WORK},
+         platform::IDC_STOP_TEST},
+        {"Parar Prue&ba", platform::IDC_STOP_TEST, {platform::IDC_STOP_TEST, -platform::IDC_START_TEST, -platform::IDC_CALIBRATE},
+         {-platform::IDC_STOP_TEST, platform::IDC_START_TEST, platform::IDC_CALIBRATE, platform::IDC_START_WORK}, platform::IDC_LIMIT_1},
+        {"&Empezar Trabajo", platform::IDC_START_WORK, {platform::IDC_START_WORK},
+         {-platform::IDC_CALIBRATE, -platform::IDC_START_TEST, platform::IDC_STOP_WORK, -platform::IDC_START_WORK, platform::IDC_RESTART}, platform::IDC_STOP_WORK},
+        {"&Detener Trabajo", platform::IDC_STOP_WORK, {platform::IDC_STOP_WORK, platform::IDC_RESTART, -platform::IDC_CALIBRATE, -platform::IDC_START_TEST},
+         {platform::IDC_CALIBRATE, platform::IDC_START_TEST, -platform::IDC_STOP_WORK, platform::IDC_START_WORK, -platform::IDC_RESTART}, platform::IDC_CALIBRATE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
@@ -291,7 +290,7 @@ TEST(FrontEndFocusTest, AButtonThatDisablesItselfHandsTheFocusToTheNextControlWi
             for (const int step : steps) window.EnableControl(std::abs(step), step > 0);
         };
         events.onInit = [&] {
-            window.SetControlText(IDC_LIMIT_1, "100");
+            window.SetControlText(platform::IDC_LIMIT_1, "100");
             apply(c.enabledBefore);
             window.FocusControl(c.pressed);
         };
@@ -301,7 +300,7 @@ TEST(FrontEndFocusTest, AButtonThatDisablesItselfHandsTheFocusToTheNextControlWi
         terminal.Key_(ESCAPE);
         window.RunModal(events);
         EXPECT_EQ(window.FocusedControl(), c.focusAfter);
-        EXPECT_EQ(window.GetControlText(IDC_LIMIT_1), c.focusAfter == IDC_LIMIT_1 ? "1005" : "100")
+        EXPECT_EQ(window.GetControlText(platform::IDC_LIMIT_1), c.focusAfter == platform::IDC_LIMIT_1 ? "1005" : "100")
             << "the limit is not replaced";
     }
 }
@@ -385,8 +384,8 @@ TEST_F(FrontEndTest, TicksGoOnWhileAMessageBoxIsOpenAndNeverInsideATick) {
     int depth = 0, deepest = 0;
     std::vector<std::int64_t> ticks;
     events.onCommand = [&](int id) {
-        if (id == scale::IDC_START_WORK) window->StartTimer(scale::TIMER_WORK, 100);
-        if (id == scale::IDC_RESET)
+        if (id == platform::IDC_START_WORK) window->StartTimer(platform::TIMER_WORK, 100);
+        if (id == platform::IDC_RESET)
             window->ShowMessage("¿Desea borrar?", "Reset", MessageIcon::Exclamation, MessageButtons::OkCancel);
     };
     events.onTimer = [&](int) {
@@ -397,7 +396,7 @@ TEST_F(FrontEndTest, TicksGoOnWhileAMessageBoxIsOpenAndNeverInsideATick) {
             window->ShowMessage("No pudo enviarse el comando", "Quelmar", MessageIcon::Stop, MessageButtons::Ok);
         --depth;
     };
-    window->EnableControl(scale::IDC_START_WORK, true);
+    window->EnableControl(platform::IDC_START_WORK, true);
     terminal->KeyAt(0, Alt('e'));     // work starts: ticks every 100 ms
     terminal->KeyAt(1500, ENTER);     // answers the tick's box, open since 500
     terminal->KeyAt(2050, Alt('r'));  // the reset's confirmation...
@@ -412,7 +411,7 @@ TEST_F(FrontEndTest, TicksGoOnWhileAMessageBoxIsOpenAndNeverInsideATick) {
     EXPECT_EQ(between(501, 1500), 0);    // inside a tick: dropped
     EXPECT_EQ(between(2050, 3050), 10);  // behind the confirmation: delivered
     EXPECT_EQ(between(3060, 1 << 30), 0);
-    EXPECT_FALSE(window->IsTimerRunning(scale::TIMER_WORK)) << "ended with the window";
+    EXPECT_FALSE(window->IsTimerRunning(platform::TIMER_WORK)) << "ended with the window";
 }
 
 TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
@@ -420,13 +419,13 @@ TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
     std::vector<int> flushes;
     std::string state = "Trabajando";
     events.onInit = [&] {
-        window->SetControlText(scale::IDC_LIMIT_1, "100");
-        window->FocusControl(scale::IDC_LIMIT_1);  // its text selected
+        window->SetControlText(platform::IDC_LIMIT_1, "100");
+        window->FocusControl(platform::IDC_LIMIT_1);  // its text selected
         window->StartTimer(9, 10);
     };
     events.onTimer = [&](int) {
-        window->SetControlText(scale::IDC_LIMIT_1, "100");
-        window->SetControlText(scale::IDC_STATE, state);
+        window->SetControlText(platform::IDC_LIMIT_1, "100");
+        window->SetControlText(platform::IDC_STATE, state);
         flushes.push_back(terminal->flushes);
         if (flushes.size() == 8) state = "Esperando sincronismo...";
         if (flushes.size() >= 10) state = std::to_string(flushes.size());
@@ -436,7 +435,7 @@ TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
     terminal->KeyAt(146, ESCAPE);
     Run();
     ASSERT_GE(flushes.size(), 13u);
-    EXPECT_EQ(window->GetControlText(scale::IDC_LIMIT_1), "5100") << "cursor and selection kept";
+    EXPECT_EQ(window->GetControlText(platform::IDC_LIMIT_1), "5100") << "cursor and selection kept";
     EXPECT_EQ(flushes[8], flushes[2]) << "ticks 3 to 8 wrote the same texts";
     EXPECT_EQ(flushes[9], flushes[8] + 1) << "the ninth changed the state";
     EXPECT_EQ(flushes[12], flushes[10] + 2) << "and then on every tick";

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "ui/terminal/TerminalFrontEnd.h"
 
 namespace ui::terminal {
@@ -121,8 +121,8 @@ TEST_P(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumnsEve
         const std::string label = line < 8 ? "Linea " + std::to_string(line + 1) : "Totales";
         SCOPED_TRACE(label);
         const CellRect& text = layout.cells[IndexOfText(dialog, label)];
-        const CellRect& count = Cell(scale::IDC_LINE_COUNT_1 + line);
-        const CellRect& kilograms = Cell(scale::IDC_LINE_KILOGRAMS_1 + line);
+        const CellRect& count = Cell(platform::IDC_LINE_COUNT_1 + line);
+        const CellRect& kilograms = Cell(platform::IDC_LINE_KILOGRAMS_1 + line);
         EXPECT_GT(text.row, previousRow);
         if (previousRow >= 0) spacings.insert(text.row - previousRow);
         EXPECT_EQ(count.row, text.row);
@@ -130,9 +130,9 @@ TEST_P(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumnsEve
         EXPECT_LT(text.col, count.col);
         EXPECT_LT(count.col, kilograms.col);
         if (line < 8) {
-            EXPECT_EQ(Cell(scale::LIMIT_FIELD_IDS[line]).row, text.row);
-            EXPECT_LT(kilograms.col, Cell(scale::LIMIT_FIELD_IDS[line]).col);
-            EXPECT_LT(Cell(scale::LIMIT_FIELD_IDS[line]).col, Cell(scale::IDC_EXIT).col);
+            EXPECT_EQ(Cell(platform::LIMIT_FIELD_IDS[line]).row, text.row);
+            EXPECT_LT(kilograms.col, Cell(platform::LIMIT_FIELD_IDS[line]).col);
+            EXPECT_LT(Cell(platform::LIMIT_FIELD_IDS[line]).col, Cell(platform::IDC_EXIT).col);
         }
         previousRow = text.row;
     }
@@ -146,7 +146,7 @@ TEST(TerminalLayoutTest, TheAboutBoxFitsItsWindowAndTooSmallAnAreaIsReportedNotO
     ASSERT_TRUE(layout.fits);
     const CellRect& text = layout.cells[IndexOfText(about, "Quelmar Versión 1.0")];
     EXPECT_GE(text.cols, DisplayWidth("Quelmar Versión 1.0"));
-    EXPECT_LT(text.Right(), layout.cells[IndexOf(about, scale::IDC_ABOUT_OK)].col);
+    EXPECT_LT(text.Right(), layout.cells[IndexOf(about, platform::IDC_ABOUT_OK)].col);
 
     EXPECT_FALSE(ComputeTerminalLayout(MainDialogTemplate(), 60, DIALOG_ROWS).fits);
     EXPECT_FALSE(ComputeTerminalLayout(MainDialogTemplate(), MIN_COLUMNS, 12).fits);
@@ -170,7 +170,7 @@ TEST(TerminalLayoutTest, TabOrderIsTheTablesOrderOfTabStopsAndSkipsUnusableStops
 
 TEST(TerminalLayoutTest, WidthsCountCharactersNotBytesNorTheMnemonicMark) {
     EXPECT_EQ(DisplayWidth("Peso Patrón (gramos)"), 20);
-    EXPECT_EQ(MinimumColumns(*FindControl(MainDialogTemplate(), scale::IDC_CALIBRATE)), 13) << "[Calibración]";
+    EXPECT_EQ(MinimumColumns(*FindControl(MainDialogTemplate(), platform::IDC_CALIBRATE)), 13) << "[Calibración]";
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "ui/DialogLayout.h"
 
 using namespace ui;

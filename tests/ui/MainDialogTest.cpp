@@ -80,32 +80,32 @@ TEST_F(MainDialogTest, ScalePresentShowsFoundAndConfiguredAndTheInitialFields) {
     EXPECT_EQ(bench.window.messages[0].caption, "Quelmar");
     EXPECT_EQ(bench.window.messages[0].icon, MessageIcon::Information);
     EXPECT_FALSE(bench.window.closed.has_value());
-    EXPECT_EQ(bench.window.texts[IDC_REFERENCE_WEIGHT], "190");
-    for (int id : LIMIT_FIELD_IDS) EXPECT_EQ(bench.window.texts[id], "0");
-    for (int id = IDC_LINE_COUNT_1; id <= IDC_TOTAL_KILOGRAMS; ++id) EXPECT_EQ(bench.window.texts[id], "0");
-    for (int id : {IDC_GRAMS, IDC_COUNTS, IDC_STATE}) EXPECT_EQ(bench.window.texts[id], "");
+    EXPECT_EQ(bench.window.texts[platform::IDC_REFERENCE_WEIGHT], "190");
+    for (int id : platform::LIMIT_FIELD_IDS) EXPECT_EQ(bench.window.texts[id], "0");
+    for (int id = platform::IDC_LINE_COUNT_1; id <= platform::IDC_TOTAL_KILOGRAMS; ++id) EXPECT_EQ(bench.window.texts[id], "0");
+    for (int id : {platform::IDC_GRAMS, platform::IDC_COUNTS, platform::IDC_STATE}) EXPECT_EQ(bench.window.texts[id], "");
     EXPECT_EQ(bench.window.systemMenu, (std::vector<std::pair<int, std::string>>{{16, "&Acerca de quelmar..."}}));
     ASSERT_FALSE(bench.window.focused.empty());
-    EXPECT_EQ(bench.window.focused.back(), IDC_EXIT);
+    EXPECT_EQ(bench.window.focused.back(), platform::IDC_EXIT);
 }
 
 // ---- exit
 
 TEST_F(MainDialogTest, ExitValidatesThenClosesTheLinkAndTheWindow) {
     StartReady();
-    bench.Type(IDC_REFERENCE_WEIGHT, "601");
-    bench.Press(IDC_EXIT);
+    bench.Type(platform::IDC_REFERENCE_WEIGHT, "601");
+    bench.Press(platform::IDC_EXIT);
     // Refused: the window, the link and the counting go on.
     EXPECT_FALSE(bench.window.closed.has_value());
     EXPECT_EQ(bench.window.messages.back().text, "Ingrese un numero entre 150 y 600.");
     ASSERT_FALSE(bench.window.focused.empty());
-    EXPECT_EQ(bench.window.focused.back(), IDC_REFERENCE_WEIGHT);
+    EXPECT_EQ(bench.window.focused.back(), platform::IDC_REFERENCE_WEIGHT);
     EXPECT_TRUE(bench.readPipe.IsOpen());
     EXPECT_TRUE(bench.writePipe.IsOpen());
     EXPECT_TRUE(bench.device.IsOpen());
 
-    bench.Type(IDC_REFERENCE_WEIGHT, "600");
-    bench.Press(IDC_EXIT);
+    bench.Type(platform::IDC_REFERENCE_WEIGHT, "600");
+    bench.Press(platform::IDC_EXIT);
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Ok);
     EXPECT_FALSE(bench.readPipe.IsOpen());
     EXPECT_FALSE(bench.writePipe.IsOpen());
@@ -115,7 +115,7 @@ TEST_F(MainDialogTest, ExitValidatesThenClosesTheLinkAndTheWindow) {
 
 TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxEndsWithoutValidating) {
     StartReady();
-    bench.Type(IDC_REFERENCE_WEIGHT, "abc");
+    bench.Type(platform::IDC_REFERENCE_WEIGHT, "abc");
     const std::size_t messages = bench.window.messages.size();
     bench.dialog.OnAccept();
     bench.dialog.OnCancel();
@@ -129,17 +129,17 @@ TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxEndsWithoutValidating) 
 
 TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
     StartReady();
-    const int limit = LIMIT_FIELD_IDS[7];
+    const int limit = platform::LIMIT_FIELD_IDS[7];
     const char* const whole = "Ingrese un numero entero.";
     const struct {
         int field;
         const char* text;
         const char* prompt;  // nullptr: accepted
     } cases[] = {
-        {IDC_REFERENCE_WEIGHT, "149", "Ingrese un numero entre 150 y 600."},
-        {IDC_REFERENCE_WEIGHT, "601", "Ingrese un numero entre 150 y 600."},
-        {IDC_REFERENCE_WEIGHT, "150", nullptr},
-        {IDC_REFERENCE_WEIGHT, "600", nullptr},
+        {platform::IDC_REFERENCE_WEIGHT, "149", "Ingrese un numero entre 150 y 600."},
+        {platform::IDC_REFERENCE_WEIGHT, "601", "Ingrese un numero entre 150 y 600."},
+        {platform::IDC_REFERENCE_WEIGHT, "150", nullptr},
+        {platform::IDC_REFERENCE_WEIGHT, "600", nullptr},
         {limit, "-1", "Ingrese un numero entre 0 y 800."},
         {limit, "801", "Ingrese un numero entre 0 y 800."},
         {limit, "40000", whole},
@@ -150,7 +150,7 @@ TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("\"") + c.text + "\"");
-        bench.window.Type(IDC_REFERENCE_WEIGHT, "190");
+        bench.window.Type(platform::IDC_REFERENCE_WEIGHT, "190");
         bench.window.Type(limit, "400");
         bench.window.Type(c.field, c.text);
         bench.window.messages.clear();
@@ -177,34 +177,34 @@ TEST(ParseWholeNumber, SixteenBitRange) {
 
 TEST_F(MainDialogTest, ValuesStoredBeforeAFailureKeepTheirNewContent) {
     StartReady();
-    bench.window.Type(LIMIT_FIELD_IDS[0], "10");
-    bench.window.Type(LIMIT_FIELD_IDS[1], "20");
-    bench.window.Type(LIMIT_FIELD_IDS[2], "x");
-    bench.window.Type(LIMIT_FIELD_IDS[3], "40");
+    bench.window.Type(platform::LIMIT_FIELD_IDS[0], "10");
+    bench.window.Type(platform::LIMIT_FIELD_IDS[1], "20");
+    bench.window.Type(platform::LIMIT_FIELD_IDS[2], "x");
+    bench.window.Type(platform::LIMIT_FIELD_IDS[3], "40");
     EXPECT_FALSE(bench.dialog.ReadFields());
     const auto& limits = bench.dialog.Values().lineLimits;
     EXPECT_EQ((std::array<int, 4>{limits[0], limits[1], limits[2], limits[3]}),
               (std::array<int, 4>{10, 20, 150, 200}));  // the third unparsable, the fourth never reached
     // Out of range is stored first, then refused, and all eight are parsed
     // before any is range-checked.
-    bench.window.Type(LIMIT_FIELD_IDS[2], "900");
-    bench.window.Type(LIMIT_FIELD_IDS[7], "1000");
+    bench.window.Type(platform::LIMIT_FIELD_IDS[2], "900");
+    bench.window.Type(platform::LIMIT_FIELD_IDS[7], "1000");
     EXPECT_FALSE(bench.dialog.ReadFields());
     EXPECT_EQ(limits[2], 900);
     EXPECT_EQ(limits[7], 1000);
     ASSERT_FALSE(bench.window.focused.empty());
-    EXPECT_EQ(bench.window.focused.back(), LIMIT_FIELD_IDS[2]);
+    EXPECT_EQ(bench.window.focused.back(), platform::LIMIT_FIELD_IDS[2]);
 }
 
 TEST_F(MainDialogTest, ShowFieldsNeverOverwritesWhatTheOperatorIsTyping) {
     StartReady();
-    bench.window.Type(LIMIT_FIELD_IDS[4], "2");  // half-typed "250"
-    bench.window.Type(IDC_REFERENCE_WEIGHT, "1");
+    bench.window.Type(platform::LIMIT_FIELD_IDS[4], "2");  // half-typed "250"
+    bench.window.Type(platform::IDC_REFERENCE_WEIGHT, "1");
     bench.dialog.Values().lineLimits[5] = 333;  // changed by the program: shown
     bench.dialog.ShowFields();
-    EXPECT_EQ(bench.window.texts[LIMIT_FIELD_IDS[4]], "2");
-    EXPECT_EQ(bench.window.texts[IDC_REFERENCE_WEIGHT], "1");
-    EXPECT_EQ(bench.window.texts[LIMIT_FIELD_IDS[5]], "333");
+    EXPECT_EQ(bench.window.texts[platform::LIMIT_FIELD_IDS[4]], "2");
+    EXPECT_EQ(bench.window.texts[platform::IDC_REFERENCE_WEIGHT], "1");
+    EXPECT_EQ(bench.window.texts[platform::LIMIT_FIELD_IDS[5]], "333");
 }
 
 TEST_F(MainDialogTest, TheWindowsOwnWritesRaiseNoEdits) {
@@ -217,9 +217,9 @@ TEST_F(MainDialogTest, TheWindowsOwnWritesRaiseNoEdits) {
         for (auto& limit : bench.dialog.Values().lineLimits) limit = static_cast<std::int16_t>(limit + 1);
         bench.dialog.ShowFields();
     }
-    EXPECT_EQ(bench.window.texts[LIMIT_FIELD_IDS[0]], "2");
+    EXPECT_EQ(bench.window.texts[platform::LIMIT_FIELD_IDS[0]], "2");
     EXPECT_EQ(bench.program.limitEditMask, 0);
-    for (int id : LIMIT_FIELD_IDS) bench.Type(id, "5");
+    for (int id : platform::LIMIT_FIELD_IDS) bench.Type(id, "5");
     EXPECT_EQ(bench.program.limitEditMask, 0xFF);
 }
 
@@ -228,11 +228,11 @@ TEST_F(MainDialogTest, TheWindowsOwnWritesRaiseNoEdits) {
 TEST_F(MainDialogTest, DisabledButtonsCannotBePressed) {
     bench.AttachScripted();
     bench.StartUp();  // Unconfigured: "&Empezar Trabajo" disabled
-    bench.Press(IDC_START_WORK);
-    bench.Press(IDC_STOP_TEST);
-    EXPECT_FALSE(bench.window.TimerRunning(TIMER_WORK));
-    EXPECT_TRUE(bench.window.IsControlEnabled(IDC_START_TEST));
-    EXPECT_FALSE(bench.window.IsControlEnabled(IDC_START_WORK));
+    bench.Press(platform::IDC_START_WORK);
+    bench.Press(platform::IDC_STOP_TEST);
+    EXPECT_FALSE(bench.window.TimerRunning(platform::TIMER_WORK));
+    EXPECT_TRUE(bench.window.IsControlEnabled(platform::IDC_START_TEST));
+    EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_START_WORK));
 }
 
 TEST_F(MainDialogTest, TimerDispatchAndTheAboutItem) {
@@ -245,12 +245,12 @@ TEST_F(MainDialogTest, TimerDispatchAndTheAboutItem) {
     EXPECT_EQ(scale.QueuedPackets(), 1u) << "no exchange for a foreign timer";
     EXPECT_TRUE(scale.Writes().empty());
     EXPECT_EQ(bench.window.setTextCalls, writesBefore) << "no refresh either";
-    bench.dialog.OnTimer(TIMER_WORK);
+    bench.dialog.OnTimer(platform::TIMER_WORK);
     EXPECT_EQ(scale.QueuedPackets(), 0u);
-    EXPECT_EQ(bench.window.texts[IDC_STATE], "Tomando Taras");
+    EXPECT_EQ(bench.window.texts[platform::IDC_STATE], "Tomando Taras");
     scale.QueuePacket({0, 42});
-    bench.dialog.OnTimer(TIMER_TEST);
-    EXPECT_EQ(bench.window.texts[IDC_COUNTS], "42");
+    bench.dialog.OnTimer(platform::TIMER_TEST);
+    EXPECT_EQ(bench.window.texts[platform::IDC_COUNTS], "42");
 
     EXPECT_TRUE(bench.dialog.OnSysCommand(16));
     EXPECT_TRUE(bench.dialog.OnSysCommand(16 | 0x3));  // low bits are ignored
@@ -260,16 +260,16 @@ TEST_F(MainDialogTest, TimerDispatchAndTheAboutItem) {
 
 TEST_F(MainDialogTest, ATickIsNeverHandledInsideAnother) {
     sim::ScriptedDevice& scale = StartReady();
-    bench.Press(IDC_START_WORK);
+    bench.Press(platform::IDC_START_WORK);
     scale.QueuePacket({2, 95, 0, 1});
     scale.QueuePacket({2, 95, 0, 1});
     // Something inside the tick's refresh delivers another tick: dropped.
     int nested = 0;
     bench.window.afterSetText = [&](int) {
         ++nested;
-        bench.dialog.OnTimer(TIMER_WORK);
+        bench.dialog.OnTimer(platform::TIMER_WORK);
     };
-    bench.dialog.OnTimer(TIMER_WORK);
+    bench.dialog.OnTimer(platform::TIMER_WORK);
     bench.window.afterSetText = nullptr;
     EXPECT_GT(nested, 0);
     EXPECT_EQ(bench.dialog.Values().statistics.totalCount, 1u);
@@ -278,7 +278,7 @@ TEST_F(MainDialogTest, ATickIsNeverHandledInsideAnother) {
 
 TEST_F(MainDialogTest, TheCloseBoxAsksFirstWhileWorkCountsAndClosesAtOnceOtherwise) {
     StartReady();
-    bench.Press(IDC_START_WORK);
+    bench.Press(platform::IDC_START_WORK);
     const std::size_t before = bench.window.messages.size();
     bench.window.AnswerNext(platform::MessageResult::Cancel);
     bench.dialog.OnClose();
@@ -288,7 +288,7 @@ TEST_F(MainDialogTest, TheCloseBoxAsksFirstWhileWorkCountsAndClosesAtOnceOtherwi
     EXPECT_EQ(question.text, "¿Desea salir? Se perderán las estadísticas no guardadas");
     EXPECT_EQ(question.caption, "Quelmar");
     EXPECT_EQ(question.buttons, platform::MessageButtons::OkCancel);
-    EXPECT_TRUE(bench.window.TimerRunning(TIMER_WORK));
+    EXPECT_TRUE(bench.window.TimerRunning(platform::TIMER_WORK));
 
     bench.dialog.OnClose();  // answered yes
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 #include "ui/DialogLayout.h"
 #include "ui/win32/SimulatorWindow.h"
 #include "ui/win32/TextConversion.h"
@@ -237,15 +237,15 @@ TEST_F(Win32FrontEndTest, TabOrderIsTheTableOrderAndSkipsDisabledButtons) {
         // From "&Salir" round the tab stops and back to it.
         const auto walk = [this](std::size_t count) {
             std::vector<int> order;
-            HWND at = Item(scale::IDC_EXIT);
+            HWND at = Item(platform::IDC_EXIT);
             for (std::size_t i = 0; i <= count && at; ++i, at = ::GetNextDlgTabItem(Window(), at, FALSE))
                 order.push_back(::GetDlgCtrlID(at));
             return order;
         };
-        enabledTabStops.push_back(scale::IDC_EXIT);
+        enabledTabStops.push_back(platform::IDC_EXIT);
         EXPECT_EQ(walk(enabledTabStops.size() - 1), enabledTabStops);
         for (int id : tabStops) frontEnd_.EnableControl(id, true);
-        tabStops.push_back(scale::IDC_EXIT);
+        tabStops.push_back(platform::IDC_EXIT);
         EXPECT_EQ(walk(tabStops.size() - 1), tabStops);
         Close(ModalResult::Cancel);
     });
@@ -255,13 +255,13 @@ TEST_F(Win32FrontEndTest, TabOrderIsTheTableOrderAndSkipsDisabledButtons) {
 
 TEST_F(Win32FrontEndTest, FocusSetInInitialisationIsKeptSelectsTheFieldAndNoButtonIsTheDefault) {
     events_.onInitialize = [this] {
-        frontEnd_.SetControlText(scale::LIMIT_FIELD_IDS[2], "100");
-        frontEnd_.FocusControl(scale::LIMIT_FIELD_IDS[2]);
+        frontEnd_.SetControlText(platform::LIMIT_FIELD_IDS[2], "100");
+        frontEnd_.FocusControl(platform::LIMIT_FIELD_IDS[2]);
     };
     RunWindow([this] {
-        EXPECT_EQ(::GetFocus(), Item(scale::LIMIT_FIELD_IDS[2]));
+        EXPECT_EQ(::GetFocus(), Item(platform::LIMIT_FIELD_IDS[2]));
         DWORD start = 99, end = 99;
-        ::SendMessageW(Item(scale::LIMIT_FIELD_IDS[2]), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+        ::SendMessageW(Item(platform::LIMIT_FIELD_IDS[2]), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                        reinterpret_cast<LPARAM>(&end));
         EXPECT_EQ(start, 0u);
         EXPECT_EQ(end, 3u);
@@ -277,18 +277,18 @@ TEST_F(Win32FrontEndTest, FocusSetInInitialisationIsKeptSelectsTheFieldAndNoButt
 
 TEST_F(Win32FrontEndTest, ControlTextsKeepTheirAccentsAndControlsAreEnabledLive) {
     RunWindow([this] {
-        frontEnd_.SetControlText(scale::IDC_STATE, "Configuración ñÑ ü €");
-        EXPECT_EQ(WindowText(Item(scale::IDC_STATE)), L"Configuraci\u00f3n \u00f1\u00d1 \u00fc \u20ac");
-        EXPECT_EQ(frontEnd_.GetControlText(scale::IDC_STATE), "Configuración ñÑ ü €");
-        ::SetWindowTextW(Item(scale::IDC_REFERENCE_WEIGHT), L"Peso Patr\u00f3n");
-        EXPECT_EQ(frontEnd_.GetControlText(scale::IDC_REFERENCE_WEIGHT), "Peso Patrón");
+        frontEnd_.SetControlText(platform::IDC_STATE, "Configuración ñÑ ü €");
+        EXPECT_EQ(WindowText(Item(platform::IDC_STATE)), L"Configuraci\u00f3n \u00f1\u00d1 \u00fc \u20ac");
+        EXPECT_EQ(frontEnd_.GetControlText(platform::IDC_STATE), "Configuración ñÑ ü €");
+        ::SetWindowTextW(Item(platform::IDC_REFERENCE_WEIGHT), L"Peso Patr\u00f3n");
+        EXPECT_EQ(frontEnd_.GetControlText(platform::IDC_REFERENCE_WEIGHT), "Peso Patrón");
         EXPECT_EQ(frontEnd_.GetControlText(4242), "") << "no such control";
 
-        EXPECT_FALSE(frontEnd_.IsControlEnabled(scale::IDC_START_WORK));
-        frontEnd_.EnableControl(scale::IDC_START_WORK, true);
-        EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_START_WORK)));
-        frontEnd_.EnableControl(scale::IDC_CALIBRATE, false);
-        EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_CALIBRATE)));
+        EXPECT_FALSE(frontEnd_.IsControlEnabled(platform::IDC_START_WORK));
+        frontEnd_.EnableControl(platform::IDC_START_WORK, true);
+        EXPECT_TRUE(::IsWindowEnabled(Item(platform::IDC_START_WORK)));
+        frontEnd_.EnableControl(platform::IDC_CALIBRATE, false);
+        EXPECT_FALSE(::IsWindowEnabled(Item(platform::IDC_CALIBRATE)));
         EXPECT_FALSE(frontEnd_.IsControlEnabled(4242));
         Close(ModalResult::Cancel);
     });
@@ -296,25 +296,25 @@ TEST_F(Win32FrontEndTest, ControlTextsKeepTheirAccentsAndControlsAreEnabledLive)
 
 TEST_F(Win32FrontEndTest, ControlTextsAreWrittenOnlyWhenTheyChange) {
     RunWindow([this] {
-        frontEnd_.SetControlText(scale::LIMIT_FIELD_IDS[0], "250");
-        ::SendMessageW(Item(scale::LIMIT_FIELD_IDS[0]), EM_SETSEL, 1, 1);
+        frontEnd_.SetControlText(platform::LIMIT_FIELD_IDS[0], "250");
+        ::SendMessageW(Item(platform::LIMIT_FIELD_IDS[0]), EM_SETSEL, 1, 1);
         TextWriteCounter counter;
         // What a tick's field exchange does: every bound text again, one changed.
         for (int tick = 0; tick < 5; ++tick) {
-            frontEnd_.SetControlText(scale::IDC_TOTAL_COUNT, tick < 3 ? "0" : "12");
-            frontEnd_.SetControlText(scale::IDC_STATE, "Trabajando");
-            frontEnd_.SetControlText(scale::LIMIT_FIELD_IDS[0], "250");
+            frontEnd_.SetControlText(platform::IDC_TOTAL_COUNT, tick < 3 ? "0" : "12");
+            frontEnd_.SetControlText(platform::IDC_STATE, "Trabajando");
+            frontEnd_.SetControlText(platform::LIMIT_FIELD_IDS[0], "250");
         }
         EXPECT_EQ(counter.Writes(), 2) << "\"12\" once and \"Trabajando\" once";
         EXPECT_EQ(counter.UnchangedWrites(), 0);
-        EXPECT_EQ(frontEnd_.GetControlText(scale::IDC_TOTAL_COUNT), "12");
-        EXPECT_EQ(frontEnd_.GetControlText(scale::IDC_STATE), "Trabajando");
+        EXPECT_EQ(frontEnd_.GetControlText(platform::IDC_TOTAL_COUNT), "12");
+        EXPECT_EQ(frontEnd_.GetControlText(platform::IDC_STATE), "Trabajando");
         EXPECT_EQ(events_.Count("change 1008"), 1) << "only the first write of the field";
         DWORD start = 0, end = 0;
-        ::SendMessageW(Item(scale::LIMIT_FIELD_IDS[0]), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+        ::SendMessageW(Item(platform::LIMIT_FIELD_IDS[0]), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                        reinterpret_cast<LPARAM>(&end));
         EXPECT_EQ(start, 1u) << "the operator's caret stays where it was";
-        frontEnd_.SetControlText(scale::IDC_STATE, "");
+        frontEnd_.SetControlText(platform::IDC_STATE, "");
         EXPECT_EQ(counter.Writes(), 3) << "emptying a text is a change too";
         Close(ModalResult::Cancel);
     });
@@ -329,11 +329,11 @@ TEST_F(Win32FrontEndTest, AButtonThatDisablesItselfHandsTheFocusOn) {
         int focusAfter;
     };
     const std::vector<Row> rows = {
-        {scale::IDC_START_TEST, {scale::IDC_STOP_TEST}, scale::IDC_STOP_TEST},
-        {scale::IDC_START_WORK, {scale::IDC_STOP_WORK, scale::IDC_RESTART}, scale::IDC_STOP_WORK},
-        {scale::IDC_STOP_WORK, {scale::IDC_CALIBRATE, scale::IDC_START_TEST}, scale::IDC_CALIBRATE},
+        {platform::IDC_START_TEST, {platform::IDC_STOP_TEST}, platform::IDC_STOP_TEST},
+        {platform::IDC_START_WORK, {platform::IDC_STOP_WORK, platform::IDC_RESTART}, platform::IDC_STOP_WORK},
+        {platform::IDC_STOP_WORK, {platform::IDC_CALIBRATE, platform::IDC_START_TEST}, platform::IDC_CALIBRATE},
         // The next enabled control is the first limit field.
-        {scale::IDC_STOP_TEST, {scale::IDC_START_TEST, scale::IDC_CALIBRATE}, scale::LIMIT_FIELD_IDS[0]},
+        {platform::IDC_STOP_TEST, {platform::IDC_START_TEST, platform::IDC_CALIBRATE}, platform::LIMIT_FIELD_IDS[0]},
     };
     HWND focusWhenPressed = nullptr;
     const Row* current = nullptr;
@@ -343,12 +343,12 @@ TEST_F(Win32FrontEndTest, AButtonThatDisablesItselfHandsTheFocusOn) {
         frontEnd_.EnableControl(id, false);
     };
     RunWindow([&] {
-        frontEnd_.SetControlText(scale::LIMIT_FIELD_IDS[0], "250");
+        frontEnd_.SetControlText(platform::LIMIT_FIELD_IDS[0], "250");
         for (const Row& row : rows) {
             SCOPED_TRACE("pressed " + std::to_string(row.pressed));
             current = &row;
-            for (int id : {scale::IDC_START_WORK, scale::IDC_STOP_WORK, scale::IDC_CALIBRATE, scale::IDC_START_TEST,
-                           scale::IDC_STOP_TEST, scale::IDC_RESTART})
+            for (int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE, platform::IDC_START_TEST,
+                           platform::IDC_STOP_TEST, platform::IDC_RESTART})
                 frontEnd_.EnableControl(id, id == row.pressed);
             focusWhenPressed = nullptr;
             ::SendMessageW(Item(row.pressed), BM_CLICK, 0, 0);
@@ -357,13 +357,13 @@ TEST_F(Win32FrontEndTest, AButtonThatDisablesItselfHandsTheFocusOn) {
             EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), row.focusAfter);
         }
         DWORD start = 0, end = 0;
-        ::SendMessageW(Item(scale::LIMIT_FIELD_IDS[0]), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+        ::SendMessageW(Item(platform::LIMIT_FIELD_IDS[0]), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                        reinterpret_cast<LPARAM>(&end));
         EXPECT_EQ(start, end) << "the field reached this way has no selection";
         // A control disabled while another has the focus leaves it there.
-        frontEnd_.FocusControl(scale::IDC_EXIT);
-        frontEnd_.EnableControl(scale::IDC_CALIBRATE, false);
-        EXPECT_EQ(::GetFocus(), Item(scale::IDC_EXIT));
+        frontEnd_.FocusControl(platform::IDC_EXIT);
+        frontEnd_.EnableControl(platform::IDC_CALIBRATE, false);
+        EXPECT_EQ(::GetFocus(), Item(platform::IDC_EXIT));
         Close(ModalResult::Cancel);
     });
 }
@@ -421,14 +421,14 @@ TEST_F(Win32FrontEndTest, LocalTimeIsTheSystemClock) {
 TEST_F(Win32FrontEndTest, ButtonClicksAndEditChangesReachTheLogic) {
     ScriptEndsLater();
     RunWindow([this] {
-        ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_START_TEST)));
-        EXPECT_FALSE(ClickIfEnabled(Item(scale::IDC_STOP_TEST))) << "disabled at start";
-        ::SendMessageW(Item(scale::LIMIT_FIELD_IDS[1]), WM_CHAR, L'5', 0);
+        ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_START_TEST)));
+        EXPECT_FALSE(ClickIfEnabled(Item(platform::IDC_STOP_TEST))) << "disabled at start";
+        ::SendMessageW(Item(platform::LIMIT_FIELD_IDS[1]), WM_CHAR, L'5', 0);
         Later([this] {
             EXPECT_TRUE(events_.Logged("command 1040"));
             EXPECT_FALSE(events_.Logged("command 1041"));
             EXPECT_EQ(events_.Count("change 1010"), 1);
-            EXPECT_EQ(frontEnd_.GetControlText(scale::LIMIT_FIELD_IDS[1]), "5");
+            EXPECT_EQ(frontEnd_.GetControlText(platform::LIMIT_FIELD_IDS[1]), "5");
             Close(ModalResult::Cancel);
         });
     });
@@ -437,15 +437,15 @@ TEST_F(Win32FrontEndTest, ButtonClicksAndEditChangesReachTheLogic) {
 TEST_F(Win32FrontEndTest, EnterAndEscapeGoToTheLogicAndDoNotEndTheWindow) {
     ScriptEndsLater();
     RunWindow([this] {
-        frontEnd_.FocusControl(scale::LIMIT_FIELD_IDS[0]);
-        ::PostMessageW(Item(scale::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_RETURN, 0);
-        ::PostMessageW(Item(scale::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_ESCAPE, 0);
+        frontEnd_.FocusControl(platform::LIMIT_FIELD_IDS[0]);
+        ::PostMessageW(Item(platform::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_RETURN, 0);
+        ::PostMessageW(Item(platform::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_ESCAPE, 0);
         Later([this] {
             EXPECT_EQ(events_.log, (std::vector<std::string>{"accept", "cancel"}));
             EXPECT_TRUE(::IsWindowVisible(Window())) << "the logic decides, and this one did nothing";
             // Enter on a push button presses that button instead.
-            frontEnd_.FocusControl(scale::IDC_START_TEST);
-            ::PostMessageW(Item(scale::IDC_START_TEST), WM_KEYDOWN, VK_RETURN, 0);
+            frontEnd_.FocusControl(platform::IDC_START_TEST);
+            ::PostMessageW(Item(platform::IDC_START_TEST), WM_KEYDOWN, VK_RETURN, 0);
             Later([this] {
                 EXPECT_EQ(events_.log, (std::vector<std::string>{"accept", "cancel", "command 1040"}));
                 Close(ModalResult::Cancel);
@@ -488,9 +488,9 @@ TEST_F(Win32FrontEndTest, SystemMenuEndsWithTheAboutItemAndOpensTheAboutBox) {
         ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
         EXPECT_TRUE(ClickIfEnabled(ok));
     });
-    events_.onInitialize = [this] { frontEnd_.AppendSystemMenuItem(scale::SYSMENU_ABOUT_ID, "&Acerca de quelmar..."); };
+    events_.onInitialize = [this] { frontEnd_.AppendSystemMenuItem(platform::SYSMENU_ABOUT_ID, "&Acerca de quelmar..."); };
     events_.onSysCommand = [this](int id) {
-        if (id != scale::SYSMENU_ABOUT_ID) return false;
+        if (id != platform::SYSMENU_ABOUT_ID) return false;
         frontEnd_.RunAboutBox();
         return true;
     };
@@ -506,9 +506,9 @@ TEST_F(Win32FrontEndTest, SystemMenuEndsWithTheAboutItemAndOpensTheAboutBox) {
         wchar_t item[64] = {};
         ::GetMenuStringW(menu, static_cast<UINT>(count - 1), item, 64, MF_BYPOSITION);
         EXPECT_STREQ(item, L"&Acerca de quelmar...");
-        EXPECT_EQ(::GetMenuItemID(menu, count - 1), static_cast<UINT>(scale::SYSMENU_ABOUT_ID));
+        EXPECT_EQ(::GetMenuItemID(menu, count - 1), static_cast<UINT>(platform::SYSMENU_ABOUT_ID));
         // The low four bits of a system command are the system's own.
-        ::SendMessageW(Window(), WM_SYSCOMMAND, scale::SYSMENU_ABOUT_ID | 0x3, 0);
+        ::SendMessageW(Window(), WM_SYSCOMMAND, platform::SYSMENU_ABOUT_ID | 0x3, 0);
         Close(ModalResult::Cancel);
     });
     ASSERT_NE(about, nullptr) << "no About box appeared";
@@ -532,15 +532,15 @@ TEST_F(Win32FrontEndTest, TimerTicksKeepComingWhileAMessageBoxIsOpen) {
         if (IsMessageBox(window)) box = window;  // left open: the ticks answer it
     });
     events_.onTimer = [&](int id) {
-        if (id == scale::TIMER_WORK && box != nullptr && ++ticksDuringBox == 3) Answer(box, IDOK);
+        if (id == platform::TIMER_WORK && box != nullptr && ++ticksDuringBox == 3) Answer(box, IDOK);
     };
     RunWindow([&] {
-        frontEnd_.StartTimer(scale::TIMER_WORK, 10);
+        frontEnd_.StartTimer(platform::TIMER_WORK, 10);
         EXPECT_EQ(frontEnd_.ShowMessage("¿Desea resetear las estadísticas?", "Quelmar", MessageIcon::Exclamation,
                                         MessageButtons::OkCancel),
                   MessageResult::Ok);
-        frontEnd_.StopTimer(scale::TIMER_WORK);
-        frontEnd_.StopTimer(scale::TIMER_TEST);  // not running: nothing happens
+        frontEnd_.StopTimer(platform::TIMER_WORK);
+        frontEnd_.StopTimer(platform::TIMER_TEST);  // not running: nothing happens
         Close(ModalResult::Cancel);
     });
     EXPECT_GE(ticksDuringBox, 3);
@@ -558,12 +558,12 @@ TEST_F(Win32FrontEndTest, ATickIsNeverHandledInsideAnother) {
     };
     ScriptEndsLater();
     RunWindow([&] {
-        ::PostMessageW(Window(), WM_TIMER, scale::TIMER_TEST, 0);
+        ::PostMessageW(Window(), WM_TIMER, platform::TIMER_TEST, 0);
         Later([&] {
             EXPECT_EQ(boxes_.size(), 1u) << "the first tick's box ran";
             EXPECT_EQ(handled, 1);
             EXPECT_EQ(frontEnd_.DroppedTimerTicks(), 1u);
-            ::PostMessageW(Window(), WM_TIMER, scale::TIMER_TEST, 0);  // handled again once it is over
+            ::PostMessageW(Window(), WM_TIMER, platform::TIMER_TEST, 0);  // handled again once it is over
             Later([&] {
                 EXPECT_EQ(handled, 2);
                 Close(ModalResult::Cancel);

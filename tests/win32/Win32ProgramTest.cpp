@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "scale/ControlIds.h"
+#include "platform/ControlIds.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ protected:
     std::wstring Text(int id) const { return WindowText(Item(id)); }
 
     // Presses "&Salir", which no mode disables.
-    void PressExit() { ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_EXIT))); }
+    void PressExit() { ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_EXIT))); }
 
     Win32FrontEnd frontEnd_;
     bool mainWindowShown_ = false;
@@ -139,13 +139,13 @@ TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
 
 TEST_F(Win32ProgramTest, SimulatedScaleStartsUnconfiguredAndExitEndsTheProgram) {
     const int result = RunProgram({"--simulate", "--paused"}, [this] {
-        EXPECT_EQ(Text(scale::IDC_REFERENCE_WEIGHT), L"190");
-        for (int id : scale::LIMIT_FIELD_IDS) EXPECT_EQ(Text(id), L"0") << id;
-        EXPECT_EQ(Text(scale::IDC_TOTAL_COUNT), L"0");
-        EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_START_WORK)));
-        EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_SAVE_LIMITS)));
-        EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_CALIBRATE)));
-        EXPECT_EQ(::GetFocus(), Item(scale::IDC_EXIT));
+        EXPECT_EQ(Text(platform::IDC_REFERENCE_WEIGHT), L"190");
+        for (int id : platform::LIMIT_FIELD_IDS) EXPECT_EQ(Text(id), L"0") << id;
+        EXPECT_EQ(Text(platform::IDC_TOTAL_COUNT), L"0");
+        EXPECT_FALSE(::IsWindowEnabled(Item(platform::IDC_START_WORK)));
+        EXPECT_FALSE(::IsWindowEnabled(Item(platform::IDC_SAVE_LIMITS)));
+        EXPECT_TRUE(::IsWindowEnabled(Item(platform::IDC_CALIBRATE)));
+        EXPECT_EQ(::GetFocus(), Item(platform::IDC_EXIT));
         PressExit();
     });
     EXPECT_EQ(result, 0);
@@ -163,21 +163,21 @@ TEST_F(Win32ProgramTest, SimulatedScaleStartsUnconfiguredAndExitEndsTheProgram) 
 
 TEST_F(Win32ProgramTest, RefusedReferenceWeightPromptsAndFocusesTheField) {
     RunProgram({"--simulate", "--paused"}, [this] {
-        ::SetWindowTextW(Item(scale::IDC_REFERENCE_WEIGHT), L"100");
-        ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_CALIBRATE)));
+        ::SetWindowTextW(Item(platform::IDC_REFERENCE_WEIGHT), L"100");
+        ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_CALIBRATE)));
         Later([this] {
             ASSERT_EQ(boxes_.size(), 3u) << "the range prompt";
             EXPECT_NE(boxes_[2].text.find(L"150"), std::wstring::npos) << ui::win32::Utf16ToUtf8(boxes_[2].text);
             EXPECT_NE(boxes_[2].text.find(L"600"), std::wstring::npos);
             EXPECT_TRUE(::IsWindowVisible(Window()));
-            EXPECT_EQ(::GetFocus(), Item(scale::IDC_REFERENCE_WEIGHT));
-            EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_START_WORK))) << "no button changed";
+            EXPECT_EQ(::GetFocus(), Item(platform::IDC_REFERENCE_WEIGHT));
+            EXPECT_FALSE(::IsWindowEnabled(Item(platform::IDC_START_WORK))) << "no button changed";
             // "&Salir" validates too: refused again, the window stays.
-            ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_EXIT)));
+            ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_EXIT)));
             Later([this] {
                 EXPECT_EQ(boxes_.size(), 4u);
                 EXPECT_TRUE(::IsWindowVisible(Window()));
-                ::SetWindowTextW(Item(scale::IDC_REFERENCE_WEIGHT), L"600");
+                ::SetWindowTextW(Item(platform::IDC_REFERENCE_WEIGHT), L"600");
                 PressExit();
             });
         });
@@ -188,9 +188,9 @@ TEST_F(Win32ProgramTest, RefusedReferenceWeightPromptsAndFocusesTheField) {
 
 TEST_F(Win32ProgramTest, EnterAndEscapeDoNothingAndTheCloseBoxEnds) {
     const int result = RunProgram({"--simulate", "--paused"}, [this] {
-        ::SetFocus(Item(scale::LIMIT_FIELD_IDS[0]));
-        ::PostMessageW(Item(scale::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_RETURN, 0);
-        ::PostMessageW(Item(scale::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_ESCAPE, 0);
+        ::SetFocus(Item(platform::LIMIT_FIELD_IDS[0]));
+        ::PostMessageW(Item(platform::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_RETURN, 0);
+        ::PostMessageW(Item(platform::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_ESCAPE, 0);
         Later([this] {
             EXPECT_TRUE(::IsWindowVisible(Window())) << "Enter and Escape do not end the program";
             EXPECT_EQ(boxes_.size(), 2u) << "and show nothing";
@@ -206,14 +206,14 @@ TEST_F(Win32ProgramTest, EnterAndEscapeDoNothingAndTheCloseBoxEnds) {
 TEST_F(Win32ProgramTest, TicksWithUnchangedReadingsWriteNoTextAgain) {
     std::unique_ptr<TextWriteCounter> counter;
     RunProgram({"--simulate", "--paused"}, [&] {
-        ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_START_TEST)));  // "Despeje la balanza" is answered
+        ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_START_TEST)));  // "Despeje la balanza" is answered
         Later([&] {
-            ASSERT_TRUE(::IsWindowEnabled(Item(scale::IDC_STOP_TEST))) << "in test mode";
+            ASSERT_TRUE(::IsWindowEnabled(Item(platform::IDC_STOP_TEST))) << "in test mode";
             counter = std::make_unique<TextWriteCounter>();
-            for (int tick = 0; tick < 5; ++tick) ::PostMessageW(Window(), WM_TIMER, scale::TIMER_TEST, 0);
+            for (int tick = 0; tick < 5; ++tick) ::PostMessageW(Window(), WM_TIMER, platform::TIMER_TEST, 0);
             Later([&] {
                 EXPECT_EQ(counter->UnchangedWrites(), 0) << "of " << counter->Writes() << " writes";
-                EXPECT_FALSE(Text(scale::IDC_COUNTS).empty());
+                EXPECT_FALSE(Text(platform::IDC_COUNTS).empty());
                 counter.reset();
                 PressExit();
             });
@@ -246,10 +246,10 @@ TEST_F(Win32FirstStartTest, CalibratingWithTheToolWindowsReferenceWeightReachesW
             Answer(box, IDOK);
             if (!calibrationEnds) return;
             Later([this, ok = view.text == L"Calibracion OK!"] {  // once the calibration has ended
-                if (ok && ClickIfEnabled(Item(scale::IDC_START_WORK))) {
+                if (ok && ClickIfEnabled(Item(platform::IDC_START_WORK))) {
                     Later([this] {
-                        EXPECT_TRUE(::IsWindowEnabled(Item(scale::IDC_STOP_WORK))) << "in work mode";
-                        EXPECT_FALSE(::IsWindowEnabled(Item(scale::IDC_START_WORK)));
+                        EXPECT_TRUE(::IsWindowEnabled(Item(platform::IDC_STOP_WORK))) << "in work mode";
+                        EXPECT_FALSE(::IsWindowEnabled(Item(platform::IDC_START_WORK)));
                         PressExit();
                     });
                 } else {
@@ -277,7 +277,7 @@ TEST_F(Win32FirstStartTest, CalibratingWithTheToolWindowsReferenceWeightReachesW
         });
     };
     const int result = RunProgram({"--simulate", "--paused"}, [this] {
-        ASSERT_TRUE(ClickIfEnabled(Item(scale::IDC_CALIBRATE)));
+        ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_CALIBRATE)));
     });
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(toolUsableAtThePrompt);

@@ -4,7 +4,7 @@
 
 #include <array>
 
-namespace scale {
+namespace platform {
 
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDS_ABOUTBOX = 101;
@@ -45,4 +45,4 @@ constexpr int TIMER_TEST = 1;
 constexpr int TIMER_WORK = 3;
 constexpr unsigned TIMER_PERIOD_MS = 100;
 
-}  // namespace scale
+}  // namespace platform
