@@ -26,7 +26,7 @@
 
 #include "scale/ScaleLink.h"
 #include "scale/libusb/LibusbScaleLink.h"
-#include "sim/ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 #include "tests/support/UmockdevScale.h"
 
 extern "C" void* __libc_malloc(std::size_t);

@@ -1,7 +1,7 @@
 // Faults the fuzzing runs found in the test doubles themselves.
 #include <gtest/gtest.h>
 
-#include "sim/ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "scale/ScaleLink.h"
 #include "scale/libusb/LibusbScaleLink.h"
-#include "sim/ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 #include "sim/SimulatedScale.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/FakeWindowServices.h"

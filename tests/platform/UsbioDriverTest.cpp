@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/emulated/EmulatedKernel.h"
-#include "sim/ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 #include "sim/UsbioDriver.h"
 
 using namespace platform;

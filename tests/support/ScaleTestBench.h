@@ -8,7 +8,7 @@
 #include "platform/emulated/EmulatedKernel.h"
 #include "platform/ControlIds.h"
 #include "scale/ScaleLink.h"
-#include "sim/ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 #include "sim/SimulatedScale.h"
 #include "sim/UsbioDriver.h"
 #include "storage/CalibrationFile.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/emulated/EmulatedKernel.h"
-#include "sim/ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 #include "sim/UsbioDriver.h"
 #include "usbio/UsbBuffer.h"
 #include "usbio/UsbDevice.h"

@@ -1,4 +1,4 @@
-#include "sim/ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 
 #include <algorithm>
 #include <cstring>
