@@ -43,7 +43,6 @@ public:
     bool IsVirtual() const override { return true; }
     // Moves time forward by hand (tests).
     void Advance(Micros delta) { now_ += delta; }
-    void Set(Micros now) { now_ = now; }
 
 private:
     Micros now_ = 0;
