@@ -12,7 +12,7 @@ mutation sim-driver-cancel-loses-race sim/UsbioDriver.cpp \
 # sim: the simulated scale's protocol.
 mutation sim-weight-reply-queued-last sim/SimulatedScale.cpp \
     'PushFront(MakeStatusPacket(sim_.state, PlatterCount(), 0), -1);' \
-    'PushBack(MakeStatusPacket(sim_.state, PlatterCount(), 0), -1);' SimulatedScaleTest
+    'static_cast<void>(PushBack(MakeStatusPacket(sim_.state, PlatterCount(), 0), -1));' SimulatedScaleTest
 mutation sim-limit-is-exclusive sim/SimulatedScale.cpp \
     'if (limits[static_cast<std::size_t>(line)] >= weight) return line;' \
     'if (limits[static_cast<std::size_t>(line)] > weight) return line;' SimulatedScaleTest
