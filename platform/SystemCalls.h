@@ -104,40 +104,43 @@ struct SP_DEVICE_INTERFACE_DETAIL_DATA_A {
 // builds, where setupapi.h packs the record to 8 bytes).
 constexpr DWORD DEVICE_INTERFACE_DETAIL_FIXED_SIZE = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
 
+// Every result is a status or a handle: ignoring one is either a bug or a
+// decision the caller writes down with static_cast<void>.
 class SystemCalls {
 public:
     virtual ~SystemCalls() = default;
 
     // setupapi
-    virtual HDEVINFO SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR enumerator, HWND parent,
-                                          DWORD flags) = 0;
-    virtual BOOL SetupDiEnumDeviceInterfaces(HDEVINFO list, SP_DEVINFO_DATA* deviceInfo,
-                                             const GUID* interfaceClass, DWORD memberIndex,
-                                             SP_DEVICE_INTERFACE_DATA* interfaceData) = 0;
-    virtual BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO list, SP_DEVICE_INTERFACE_DATA* interfaceData,
-                                                  SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail,
-                                                  DWORD detailSize, DWORD* requiredSize,
-                                                  SP_DEVINFO_DATA* deviceInfo) = 0;
-    virtual BOOL SetupDiDestroyDeviceInfoList(HDEVINFO list) = 0;
+    [[nodiscard]] virtual HDEVINFO SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR enumerator, HWND parent,
+                                                        DWORD flags) = 0;
+    [[nodiscard]] virtual BOOL SetupDiEnumDeviceInterfaces(HDEVINFO list, SP_DEVINFO_DATA* deviceInfo,
+                                                           const GUID* interfaceClass, DWORD memberIndex,
+                                                           SP_DEVICE_INTERFACE_DATA* interfaceData) = 0;
+    [[nodiscard]] virtual BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO list, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                                                                SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail,
+                                                                DWORD detailSize, DWORD* requiredSize,
+                                                                SP_DEVINFO_DATA* deviceInfo) = 0;
+    [[nodiscard]] virtual BOOL SetupDiDestroyDeviceInfoList(HDEVINFO list) = 0;
 
     // kernel32
-    virtual HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
-                               DWORD disposition, DWORD flags, HANDLE templateFile) = 0;
-    virtual BOOL CloseHandle(HANDLE handle) = 0;
-    virtual HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
-                                LPCSTR name) = 0;
-    virtual BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputSize, LPVOID output,
-                                 DWORD outputSize, DWORD* bytesReturned, OVERLAPPED* overlapped) = 0;
-    virtual BOOL GetOverlappedResult(HANDLE handle, OVERLAPPED* overlapped, DWORD* bytesTransferred,
-                                     BOOL wait) = 0;
-    virtual DWORD GetLastError() = 0;
-    virtual BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD size, DWORD* bytesRead,
-                          OVERLAPPED* overlapped) = 0;
-    virtual BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, DWORD* bytesWritten,
-                           OVERLAPPED* overlapped) = 0;
-    virtual DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) = 0;
-    virtual BOOL CancelIo(HANDLE handle) = 0;
-    virtual BOOL CancelIoEx(HANDLE handle, OVERLAPPED* overlapped) = 0;
+    [[nodiscard]] virtual HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                                             DWORD disposition, DWORD flags, HANDLE templateFile) = 0;
+    [[nodiscard]] virtual BOOL CloseHandle(HANDLE handle) = 0;
+    [[nodiscard]] virtual HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
+                                              LPCSTR name) = 0;
+    [[nodiscard]] virtual BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputSize,
+                                               LPVOID output, DWORD outputSize, DWORD* bytesReturned,
+                                               OVERLAPPED* overlapped) = 0;
+    [[nodiscard]] virtual BOOL GetOverlappedResult(HANDLE handle, OVERLAPPED* overlapped, DWORD* bytesTransferred,
+                                                   BOOL wait) = 0;
+    [[nodiscard]] virtual DWORD GetLastError() = 0;
+    [[nodiscard]] virtual BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD size, DWORD* bytesRead,
+                                        OVERLAPPED* overlapped) = 0;
+    [[nodiscard]] virtual BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, DWORD* bytesWritten,
+                                         OVERLAPPED* overlapped) = 0;
+    [[nodiscard]] virtual DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) = 0;
+    [[nodiscard]] virtual BOOL CancelIo(HANDLE handle) = 0;
+    [[nodiscard]] virtual BOOL CancelIoEx(HANDLE handle, OVERLAPPED* overlapped) = 0;
 };
 
 // The implementation in force for the process. Set once at start-up (or by a

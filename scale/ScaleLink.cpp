@@ -69,16 +69,17 @@ bool ScaleLink::Exchange(usbio::UsbPipe& pipe, usbio::UsbBuffer& buffer, bool re
     if (buffer.Outstanding()) {
         // Left over from an exchange whose cancellation did not finish in
         // time: it must end before the buffer can carry anything else.
-        pipe.CancelTransfer(buffer);
+        static_cast<void>(pipe.CancelTransfer(buffer));
         if (pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS) == usbio::USB_STATUS_TIMEOUT) return false;
     }
+    // A refused start leaves its reason in the buffer for the wait.
     if (read)
-        pipe.Read(buffer);
+        static_cast<void>(pipe.Read(buffer));
     else
-        pipe.Write(buffer);
+        static_cast<void>(pipe.Write(buffer));
     usbio::UsbStatus status = pipe.WaitForCompletion(buffer, timeoutMs);
     if (status == usbio::USB_STATUS_TIMEOUT) {
-        pipe.CancelTransfer(buffer);
+        static_cast<void>(pipe.CancelTransfer(buffer));
         status = pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS);
     }
     return status == usbio::USB_STATUS_SUCCESS;

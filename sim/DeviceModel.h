@@ -44,17 +44,17 @@ public:
     // the driver the program is built against).
     virtual std::uint16_t DriverInterfaceVersion() const { return 0x0141; }
     // A set-configuration request; returns 0 or a driver status.
-    virtual std::uint32_t SetConfiguration(std::uint16_t configurationIndex, const InterfaceSetting* settings,
-                                           std::uint16_t count) = 0;
+    [[nodiscard]] virtual std::uint32_t SetConfiguration(std::uint16_t configurationIndex,
+                                                         const InterfaceSetting* settings, std::uint16_t count) = 0;
     // Whether the current configuration has this endpoint.
     virtual bool HasEndpoint(std::uint8_t address) const = 0;
 
     // Host-to-device data on an OUT endpoint.
-    virtual TransferOutcome Write(std::uint8_t endpoint, const std::uint8_t* data, std::uint32_t size,
-                                  Time now) = 0;
+    [[nodiscard]] virtual TransferOutcome Write(std::uint8_t endpoint, const std::uint8_t* data, std::uint32_t size,
+                                                Time now) = 0;
     // Device-to-host: takes the packet waiting on an IN endpoint at `now`,
     // if there is one.
-    virtual bool TakePacket(std::uint8_t endpoint, Time now, Packet& packet) = 0;
+    [[nodiscard]] virtual bool TakePacket(std::uint8_t endpoint, Time now, Packet& packet) = 0;
     // The earliest time after `now` at which a packet may become available
     // by itself, or nullopt when nothing will happen without the host.
     virtual std::optional<Time> NextEventTime(Time now) const = 0;

@@ -185,7 +185,8 @@ void SimulatedScale::EnterState(std::uint8_t state, Time at) const {
         ScheduleNextItem(at);
         break;
     }
-    PushBack(MakeStatusPacket(state, PlatterCount(), 0), -1);
+    // A full queue loses the state report, as the controller's own does.
+    static_cast<void>(PushBack(MakeStatusPacket(state, PlatterCount(), 0), -1));
 }
 
 void SimulatedScale::ScheduleNextItem(Time after) const {

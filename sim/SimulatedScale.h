@@ -184,9 +184,9 @@ private:
     void FlushQueue() const;
     void ExecuteCommand(const std::uint8_t* data, std::uint32_t size, Time now);
 
-    bool PushBack(const Packet& packet, std::int8_t line) const;
+    [[nodiscard]] bool PushBack(const Packet& packet, std::int8_t line) const;
     void PushFront(const Packet& packet, std::int8_t line) const;
-    bool PopFront(QueueEntry& entry) const;
+    [[nodiscard]] bool PopFront(QueueEntry& entry) const;
 
     std::uint64_t NextRandom() const;
     double NextUnit() const;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/LittleEndian.h"
+
 namespace sim {
 
 using platform::emulated::IoCompletion;
@@ -11,6 +13,9 @@ using platform::emulated::IoRequest;
 using platform::emulated::Micros;
 using platform::emulated::RequestId;
 using platform::emulated::SubmitResult;
+using platform::GetLe16;
+using platform::GetLe32;
+using platform::PutLe16;
 
 namespace {
 
@@ -18,12 +23,6 @@ constexpr std::uint32_t ERROR_OPERATION_ABORTED = 995;
 
 SubmitResult Done(std::uint32_t bytes) { return SubmitResult{false, 0, bytes}; }
 SubmitResult Failed(std::uint32_t status, std::uint32_t bytes = 0) { return SubmitResult{false, status, bytes}; }
-
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // The configuration descriptor of a device with one interface and the two
 // endpoints of the scale's protocol.
@@ -52,7 +51,7 @@ void UsbioDriver::FailControl(std::uint32_t code, std::uint32_t status) {
 std::string UsbioDriver::HardwareId() const {
     const auto d = model_->DeviceDescriptor();
     char id[32];
-    std::snprintf(id, sizeof id, "vid_%04x&pid_%04x", Le16(&d[8]), Le16(&d[10]));
+    std::snprintf(id, sizeof id, "vid_%04x&pid_%04x", GetLe16(&d[8]), GetLe16(&d[10]));
     return id;
 }
 
@@ -107,9 +106,7 @@ SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle)
         case IOCTL_GET_DRIVER_INFO: {
             if (request.outputSize < DRIVER_INFO_BYTES) return Failed(DRIVER_OUTPUT_BUFFER_TOO_SMALL);
             std::memset(request.output, 0, DRIVER_INFO_BYTES);
-            const std::uint16_t version = model_->DriverInterfaceVersion();
-            request.output[0] = static_cast<std::uint8_t>(version & 0xFF);
-            request.output[1] = static_cast<std::uint8_t>(version >> 8);
+            PutLe16(request.output, model_->DriverInterfaceVersion());
             request.output[2] = 0x02;  // driver version 2.41, build 1
             request.output[3] = 0x29;
             request.output[4] = 0x01;
@@ -136,15 +133,15 @@ SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle)
         }
         case IOCTL_SET_CONFIGURATION: {
             if (request.inputSize != CONFIGURATION_REQUEST_BYTES) return Failed(DRIVER_INVALID_PARAMETER);
-            const std::uint16_t index = Le16(request.input);
-            const std::uint16_t count = Le16(request.input + 2);
+            const std::uint16_t index = GetLe16(request.input);
+            const std::uint16_t count = GetLe16(request.input + 2);
             InterfaceSetting settings[32];
             if (count > 32) return Failed(DRIVER_INVALID_PARAMETER);
             for (std::uint16_t i = 0; i < count; ++i) {
                 const std::size_t at = 4 + 8u * i;
-                settings[i].interfaceNumber = Le16(request.input + at);
-                settings[i].alternateSetting = Le16(request.input + at + 2);
-                settings[i].maximumTransferSize = Le32(request.input + at + 4);
+                settings[i].interfaceNumber = GetLe16(request.input + at);
+                settings[i].alternateSetting = GetLe16(request.input + at + 2);
+                settings[i].maximumTransferSize = GetLe32(request.input + at + 4);
             }
             const std::uint32_t status = model_->SetConfiguration(index, settings, count);
             if (status == 0) configured_ = true;

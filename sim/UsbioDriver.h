@@ -105,11 +105,12 @@ private:
         std::uint32_t bytes;
     };
 
-    platform::emulated::SubmitResult Control(const platform::emulated::IoRequest& request, HandleState& handle);
-    platform::emulated::SubmitResult SubmitTransfer(platform::emulated::RequestId id,
-                                               const platform::emulated::IoRequest& request, HandleState& handle,
-                                               Time now);
-    bool ServeRead(const Transfer& transfer, Time now, std::uint32_t& bytes);
+    [[nodiscard]] platform::emulated::SubmitResult Control(const platform::emulated::IoRequest& request,
+                                                           HandleState& handle);
+    [[nodiscard]] platform::emulated::SubmitResult SubmitTransfer(platform::emulated::RequestId id,
+                                                                  const platform::emulated::IoRequest& request,
+                                                                  HandleState& handle, Time now);
+    [[nodiscard]] bool ServeRead(const Transfer& transfer, Time now, std::uint32_t& bytes);
 
     std::shared_ptr<DeviceModel> model_;
     std::map<std::uintptr_t, HandleState> handles_;

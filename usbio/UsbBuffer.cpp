@@ -29,7 +29,7 @@ UsbBuffer::UsbBuffer(void* callerMemory, std::uint32_t size) {
 }
 
 UsbBuffer::~UsbBuffer() {
-    if (overlapped.hEvent != nullptr) platform::Sys().CloseHandle(overlapped.hEvent);
+    if (overlapped.hEvent != nullptr) static_cast<void>(platform::Sys().CloseHandle(overlapped.hEvent));
     if (ownsMemory && memory != nullptr) delete[] memory;
 }
 

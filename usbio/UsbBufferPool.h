@@ -22,17 +22,17 @@ public:
     // the pool is already allocated (until Free), when the sizes do not fit
     // in 32 bits, or when memory or an event cannot be obtained; nothing
     // stays allocated then.
-    bool Allocate(std::uint32_t bufferSize, std::uint32_t count);
+    [[nodiscard]] bool Allocate(std::uint32_t bufferSize, std::uint32_t count);
     // Destroys every buffer and the block, returned or not: none may be in
     // use any more.
     void Free();
 
     // A free buffer, or null when none is left.
-    UsbBuffer* Get();
+    [[nodiscard]] UsbBuffer* Get();
     // Gives a buffer back. Refused (false, nothing changes) for null, for a
     // buffer that is not one of this pool's, for one that is already free,
     // and for one whose transfer is still outstanding.
-    bool Put(UsbBuffer* buffer);
+    [[nodiscard]] bool Put(UsbBuffer* buffer);
 
     std::uint32_t FreeCount() const;
     std::uint32_t Count() const;

@@ -48,7 +48,8 @@ platform::HDEVINFO UsbDevice::CreateDeviceList(const platform::GUID* interfaceCl
 }
 
 void UsbDevice::DestroyDeviceList(platform::HDEVINFO list) {
-    if (list != nullptr) Sys().SetupDiDestroyDeviceInfoList(list);
+    // Nothing to do about a list the system would not release.
+    if (list != nullptr) static_cast<void>(Sys().SetupDiDestroyDeviceInfoList(list));
 }
 
 void UsbDevice::ReleaseInterfaceDetail() {
@@ -68,7 +69,7 @@ UsbStatus UsbDevice::FetchInterfacePath(int index, platform::HDEVINFO list, cons
     // The first call only reports the size the record needs; its failure is
     // expected.
     platform::DWORD required = 0;
-    Sys().SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr);
+    static_cast<void>(Sys().SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr));
     if (required <= offsetof(platform::SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) || required > 0x10000) {
         // No usable size: there is no path to open, and nothing to allocate.
         return USB_STATUS_DEVICE_NOT_FOUND;
@@ -123,12 +124,13 @@ UsbStatus UsbDevice::Open(int index, platform::HDEVINFO list, const platform::GU
 }
 
 void UsbDevice::Close() {
+    // A handle that does not close is gone for this object all the same.
     if (handle_ != nullptr) {
-        Sys().CloseHandle(handle_);
+        static_cast<void>(Sys().CloseHandle(handle_));
         handle_ = nullptr;
     }
     if (overlapped_.hEvent != nullptr) {
-        Sys().CloseHandle(overlapped_.hEvent);
+        static_cast<void>(Sys().CloseHandle(overlapped_.hEvent));
         overlapped_.hEvent = nullptr;
     }
     ReleaseInterfaceDetail();

@@ -100,14 +100,14 @@ public:
     UsbDevice& operator=(const UsbDevice&) = delete;
 
     // The present devices exposing interfaces of the class, or null.
-    static platform::HDEVINFO CreateDeviceList(const platform::GUID* interfaceClass);
+    [[nodiscard]] static platform::HDEVINFO CreateDeviceList(const platform::GUID* interfaceClass);
     // Releases a list; null is ignored.
     static void DestroyDeviceList(platform::HDEVINFO list);
 
     // Opens instance `index`: through `list` (the index-th interface of
     // `interfaceClass`) or, without a list, by the name "\\.\USBIO_Device<index>".
     // An object that is already open stays on its instance and succeeds.
-    UsbStatus Open(int index, platform::HDEVINFO list, const platform::GUID* interfaceClass);
+    [[nodiscard]] UsbStatus Open(int index, platform::HDEVINFO list, const platform::GUID* interfaceClass);
     // Releases the handle, the event and the interface record; any number of
     // times.
     void Close();
@@ -116,63 +116,64 @@ public:
     // The synchronous I/O-control routine. `bytesReturned` (optional) gets
     // the count the driver delivered, also after a refusal, and is left
     // alone when the object is not open.
-    UsbStatus IoControl(std::uint32_t code, const void* input, std::uint32_t inputSize, void* output,
-                        std::uint32_t outputSize, std::uint32_t* bytesReturned = nullptr);
+    [[nodiscard]] UsbStatus IoControl(std::uint32_t code, const void* input, std::uint32_t inputSize, void* output,
+                                      std::uint32_t outputSize, std::uint32_t* bytesReturned = nullptr);
 
-    UsbStatus GetDriverInfo(DriverInfo& info);
+    [[nodiscard]] UsbStatus GetDriverInfo(DriverInfo& info);
     // `size`: the capacity of `buffer` on entry, the bytes delivered on return
     // (also after a refused request; untouched when the object is not open).
-    UsbStatus GetDescriptor(void* buffer, std::uint32_t& size, std::uint32_t recipient, std::uint8_t type,
-                            std::uint8_t index, std::uint16_t languageId);
-    UsbStatus GetDeviceDescriptor(std::uint8_t (&descriptor)[DEVICE_DESCRIPTOR_SIZE]);
-    UsbStatus SetConfiguration(const ConfigurationRequest& request);
+    [[nodiscard]] UsbStatus GetDescriptor(void* buffer, std::uint32_t& size, std::uint32_t recipient,
+                                          std::uint8_t type, std::uint8_t index, std::uint16_t languageId);
+    [[nodiscard]] UsbStatus GetDeviceDescriptor(std::uint8_t (&descriptor)[DEVICE_DESCRIPTOR_SIZE]);
+    [[nodiscard]] UsbStatus SetConfiguration(const ConfigurationRequest& request);
 
     // The path of the device interface last opened through a device list
     // (it may name a device whose open failed), or null.
     const char* DevicePath() const;
     // Cancels every transfer and request that the calling thread started on
     // this object's handle; the platform's result.
-    bool CancelPendingIo();
+    [[nodiscard]] bool CancelPendingIo();
 
     // The further requests. Each returns the status of IoControl. `size`
     // arguments work as in GetDescriptor. Values "copied also after a
     // failure" receive the cleared reply (0) when nothing was delivered,
     // also when the object is not open; records marked "cleared" are zeroed
     // before the request is issued.
-    UsbStatus SetDescriptor(const void* buffer, std::uint32_t& size, std::uint32_t recipient, std::uint8_t type,
-                            std::uint8_t index, std::uint16_t languageId);
-    UsbStatus GetConfigurationDescriptor(void* buffer, std::uint32_t& size, std::uint8_t index);
-    UsbStatus GetStringDescriptor(void* buffer, std::uint32_t& size, std::uint8_t index, std::uint16_t languageId);
-    UsbStatus DeviceRequest803(std::uint32_t recipient, std::uint16_t selector, std::uint16_t index);
-    UsbStatus DeviceRequest804(std::uint32_t recipient, std::uint16_t selector, std::uint16_t index);
+    [[nodiscard]] UsbStatus SetDescriptor(const void* buffer, std::uint32_t& size, std::uint32_t recipient,
+                                          std::uint8_t type, std::uint8_t index, std::uint16_t languageId);
+    [[nodiscard]] UsbStatus GetConfigurationDescriptor(void* buffer, std::uint32_t& size, std::uint8_t index);
+    [[nodiscard]] UsbStatus GetStringDescriptor(void* buffer, std::uint32_t& size, std::uint8_t index,
+                                                std::uint16_t languageId);
+    [[nodiscard]] UsbStatus DeviceRequest803(std::uint32_t recipient, std::uint16_t selector, std::uint16_t index);
+    [[nodiscard]] UsbStatus DeviceRequest804(std::uint32_t recipient, std::uint16_t selector, std::uint16_t index);
     // `value` is written also after a failure.
-    UsbStatus DeviceRequest805(std::uint16_t& value, std::uint32_t recipient, std::uint16_t index);
+    [[nodiscard]] UsbStatus DeviceRequest805(std::uint16_t& value, std::uint32_t recipient, std::uint16_t index);
     // `value` is written also after a failure.
-    UsbStatus GetConfiguration(std::uint8_t& value);
+    [[nodiscard]] UsbStatus GetConfiguration(std::uint8_t& value);
     // The interface's alternate setting; `value` is written also after a
     // failure.
-    UsbStatus GetInterface(std::uint8_t& value, std::uint16_t interfaceNumber);
+    [[nodiscard]] UsbStatus GetInterface(std::uint8_t& value, std::uint16_t interfaceNumber);
     // Sends a whole configuration descriptor, as long as its total-length
     // field (bytes 2 and 3) says. Refused with USB_STATUS_INVALID_PARAMETER
     // when the caller's `size` cannot hold that field or is smaller than the
     // length it claims.
-    UsbStatus SubmitConfigurationDescriptor(const void* descriptor, std::uint32_t size);
-    UsbStatus DeviceRequest80A();
-    UsbStatus DeviceRequest80B(const DeviceRecord8& record);
-    UsbStatus DeviceRequest80C(void* buffer, std::uint32_t& size, const DeviceRecord18& record);
-    UsbStatus DeviceRequest80D(const void* buffer, std::uint32_t& size, const DeviceRecord18& record);
+    [[nodiscard]] UsbStatus SubmitConfigurationDescriptor(const void* descriptor, std::uint32_t size);
+    [[nodiscard]] UsbStatus DeviceRequest80A();
+    [[nodiscard]] UsbStatus DeviceRequest80B(const DeviceRecord8& record);
+    [[nodiscard]] UsbStatus DeviceRequest80C(void* buffer, std::uint32_t& size, const DeviceRecord18& record);
+    [[nodiscard]] UsbStatus DeviceRequest80D(const void* buffer, std::uint32_t& size, const DeviceRecord18& record);
     // `record` is cleared first.
-    UsbStatus DeviceRequest80F(DeviceRecord8& record);
-    UsbStatus DeviceRequest810(const DeviceRecord8& record);
+    [[nodiscard]] UsbStatus DeviceRequest80F(DeviceRecord8& record);
+    [[nodiscard]] UsbStatus DeviceRequest810(const DeviceRecord8& record);
     // `record` is cleared first.
-    UsbStatus DeviceRequest814(DeviceRecord776& record);
-    UsbStatus DeviceRequest815();
+    [[nodiscard]] UsbStatus DeviceRequest814(DeviceRecord776& record);
+    [[nodiscard]] UsbStatus DeviceRequest815();
     // `value` is written also after a failure.
-    UsbStatus DeviceRequest816(std::uint32_t& value);
-    UsbStatus DeviceRequest817(std::uint32_t value);
+    [[nodiscard]] UsbStatus DeviceRequest816(std::uint32_t& value);
+    [[nodiscard]] UsbStatus DeviceRequest817(std::uint32_t value);
     // `value` is written only on success.
-    UsbStatus DeviceRequest818(std::uint32_t& value);
-    UsbStatus DeviceRequest81C();
+    [[nodiscard]] UsbStatus DeviceRequest818(std::uint32_t& value);
+    [[nodiscard]] UsbStatus DeviceRequest81C();
 
     // Writes "Error code 0x%08X: <text>" for `status` into the caller's area
     // of `size` characters, cut and always terminated; returns `text`. An
@@ -187,7 +188,8 @@ protected:
 
 private:
     void ReleaseInterfaceDetail();
-    UsbStatus FetchInterfacePath(int index, platform::HDEVINFO list, const platform::GUID* interfaceClass);
+    [[nodiscard]] UsbStatus FetchInterfacePath(int index, platform::HDEVINFO list,
+                                               const platform::GUID* interfaceClass);
 };
 
 }  // namespace usbio

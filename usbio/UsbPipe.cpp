@@ -81,16 +81,14 @@ UsbStatus UsbPipe::TransferSync(void* memory, std::uint32_t& size, std::uint32_t
     UsbBuffer buffer(memory, size);
     buffer.requestedBytes = size;
     // The outcome, also of a refused start, is in the buffer.
-    if (read)
-        Read(buffer);
-    else
-        Write(buffer);
+    static_cast<void>(read ? Read(buffer) : Write(buffer));
     UsbStatus status = WaitForCompletion(buffer, milliseconds);
     if (status == USB_STATUS_TIMEOUT) {
         // Cancel this transfer only: others that this thread started on the
         // pipe go on. The buffer cannot be released before the transfer has
         // finished, so the second wait has no limit.
-        CancelTransfer(buffer);
+        // False only when it finished meanwhile; the wait below tells.
+        static_cast<void>(CancelTransfer(buffer));
         // Data that arrived in the race with the cancellation were moved:
         // the caller gets them, not a time-out.
         if (WaitForCompletion(buffer, platform::INFINITE) == USB_STATUS_SUCCESS) status = USB_STATUS_SUCCESS;

@@ -31,8 +31,8 @@ public:
 
     // Opens the pipe like Open and binds it to the endpoint (bit 7 set for
     // device-to-host). A failed bind leaves the pipe open.
-    UsbStatus Bind(int index, std::uint8_t endpointAddress, platform::HDEVINFO list,
-                   const platform::GUID* interfaceClass);
+    [[nodiscard]] UsbStatus Bind(int index, std::uint8_t endpointAddress, platform::HDEVINFO list,
+                                 const platform::GUID* interfaceClass);
 
     // Start one transfer of the buffer's requestedBytes. True when it
     // completed at once or is now outstanding; false when it failed at once.
@@ -40,40 +40,40 @@ public:
     // while its transfer is outstanding a new one is refused with
     // USB_STATUS_BUFFER_BUSY in the buffer, and the outstanding one is left
     // as it is (a wait still waits for it).
-    bool Read(UsbBuffer& buffer);
-    bool Write(UsbBuffer& buffer);
+    [[nodiscard]] bool Read(UsbBuffer& buffer);
+    [[nodiscard]] bool Write(UsbBuffer& buffer);
 
     // Waits at most `milliseconds` (platform::INFINITE: no limit) for the
     // buffer's transfer: 0 when it completed, USB_STATUS_TIMEOUT when it is
     // still outstanding (nothing is cancelled), else the failure.
-    UsbStatus WaitForCompletion(UsbBuffer& buffer, std::uint32_t milliseconds);
+    [[nodiscard]] UsbStatus WaitForCompletion(UsbBuffer& buffer, std::uint32_t milliseconds);
 
     // Asks the system to cancel the buffer's outstanding transfer only; the
     // caller then waits for it to finish. False when nothing was cancelled.
-    bool CancelTransfer(UsbBuffer& buffer);
+    [[nodiscard]] bool CancelTransfer(UsbBuffer& buffer);
 
     // One transfer between the pipe and caller memory, waited for at most
     // `milliseconds`. `size`: bytes to move on entry, bytes moved on return.
     // On a time-out only this transfer is cancelled, and the call returns
     // once it has finished: USB_STATUS_TIMEOUT, or success when the
     // transfer completed in the race with the cancellation.
-    UsbStatus ReadSync(void* memory, std::uint32_t& size, std::uint32_t milliseconds);
-    UsbStatus WriteSync(const void* memory, std::uint32_t& size, std::uint32_t milliseconds);
+    [[nodiscard]] UsbStatus ReadSync(void* memory, std::uint32_t& size, std::uint32_t milliseconds);
+    [[nodiscard]] UsbStatus WriteSync(const void* memory, std::uint32_t& size, std::uint32_t milliseconds);
 
     // The further requests on the pipe's handle; each returns the status of
     // IoControl. `size` works as in GetDescriptor.
-    UsbStatus PipeRequest81F();
-    UsbStatus PipeRequest820();
-    UsbStatus PipeRequest821();
+    [[nodiscard]] UsbStatus PipeRequest81F();
+    [[nodiscard]] UsbStatus PipeRequest820();
+    [[nodiscard]] UsbStatus PipeRequest821();
     // `record` is cleared first.
-    UsbStatus PipeRequest823(PipeRecord4& record);
-    UsbStatus PipeRequest824(const PipeRecord4& record);
-    UsbStatus PipeRequest828(void* buffer, std::uint32_t& size, const PipeRecord12& record);
-    UsbStatus PipeRequest829(const void* buffer, std::uint32_t& size, const PipeRecord12& record);
+    [[nodiscard]] UsbStatus PipeRequest823(PipeRecord4& record);
+    [[nodiscard]] UsbStatus PipeRequest824(const PipeRecord4& record);
+    [[nodiscard]] UsbStatus PipeRequest828(void* buffer, std::uint32_t& size, const PipeRecord12& record);
+    [[nodiscard]] UsbStatus PipeRequest829(const void* buffer, std::uint32_t& size, const PipeRecord12& record);
 
 private:
-    bool Start(UsbBuffer& buffer, bool read);
-    UsbStatus TransferSync(void* memory, std::uint32_t& size, std::uint32_t milliseconds, bool read);
+    [[nodiscard]] bool Start(UsbBuffer& buffer, bool read);
+    [[nodiscard]] UsbStatus TransferSync(void* memory, std::uint32_t& size, std::uint32_t milliseconds, bool read);
 };
 
 }  // namespace usbio

@@ -32,3 +32,20 @@ mutation usbio-status-text-changed usbio/StatusText.cpp \
     usbio_tests
 mutation usbio-status-code-changed usbio/StatusText.cpp \
     '{0xE0001013, "Pipe not found."},' '{0xE0001031, "Pipe not found."},' usbio_tests
+# usbio: records, binding and the buffer pool.
+mutation usbio-configuration-record-short usbio/UsbDevice.h \
+    'constexpr std::size_t CONFIGURATION_REQUEST_SIZE = 260;' 'constexpr std::size_t CONFIGURATION_REQUEST_SIZE = 256;' \
+    usbio_tests
+mutation usbio-feature-index-misplaced usbio/DeviceRequests.cpp \
+    'PutLe16(&record[6], index);' 'PutLe16(&record[4], index);' usbio_tests
+mutation usbio-818-value-written-on-failure usbio/DeviceRequests.cpp \
+    'if (status == USB_STATUS_SUCCESS) value = GetLe32(reply);' 'value = GetLe32(reply);' usbio_tests
+mutation usbio-bind-drops-direction-bit usbio/UsbPipe.cpp \
+    'const std::uint8_t record[1] = {endpointAddress};' \
+    'const std::uint8_t record[1] = {static_cast<std::uint8_t>(endpointAddress & 0x7F)};' usbio_tests
+mutation usbio-pool-uses-first-byte usbio/UsbBufferPool.cpp \
+    'buffer.memory = block.get() + 1 + static_cast<std::size_t>(i) * bufferSize;' \
+    'buffer.memory = block.get() + static_cast<std::size_t>(i) * bufferSize;' usbio_tests
+mutation usbio-pool-takes-back-busy-buffer usbio/UsbBufferPool.cpp \
+    'if (isFree_[index] || buffer->Outstanding()) return false;' 'if (isFree_[index]) return false;' usbio_tests
+mutation usbio-pool-put-not-counted usbio/UsbBufferPool.cpp '    ++freeCount_;' '' usbio_tests

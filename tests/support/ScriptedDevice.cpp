@@ -3,18 +3,22 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/LittleEndian.h"
+
 namespace sim {
 
 ScriptedDevice::ScriptedDevice(std::uint16_t vendorId, std::uint16_t productId) {
     descriptor_ = {18, 1, 0x10, 0x01, 0, 0, 0, 16, 0, 0, 0, 0, 0x00, 0x01, 1, 2, 0, 1};
-    SetIds(vendorId, productId);
+    platform::PutLe16(&descriptor_[8], vendorId);
+    platform::PutLe16(&descriptor_[10], productId);
 }
 
-void ScriptedDevice::SetIds(std::uint16_t vendorId, std::uint16_t productId) {
-    descriptor_[8] = static_cast<std::uint8_t>(vendorId & 0xFF);
-    descriptor_[9] = static_cast<std::uint8_t>(vendorId >> 8);
-    descriptor_[10] = static_cast<std::uint8_t>(productId & 0xFF);
-    descriptor_[11] = static_cast<std::uint8_t>(productId >> 8);
+ScriptedDevice::Timed ScriptedDevice::MakePacket(const std::vector<std::uint8_t>& bytes, Time at) {
+    Timed timed{at, {}};
+    timed.packet.size = static_cast<std::uint32_t>(std::min(bytes.size(), MAX_PACKET));
+    // An empty vector's data() may be null, which memcpy must not be given.
+    if (timed.packet.size > 0) std::memcpy(timed.packet.bytes.data(), bytes.data(), timed.packet.size);
+    return timed;
 }
 
 std::uint32_t ScriptedDevice::SetConfiguration(std::uint16_t configurationIndex, const InterfaceSetting* settings,
@@ -30,14 +34,10 @@ bool ScriptedDevice::HasEndpoint(std::uint8_t address) const {
 }
 
 void ScriptedDevice::QueuePacket(std::vector<std::uint8_t> bytes, Time at) {
-    Timed timed{at, {}};
-    timed.packet.size = static_cast<std::uint32_t>(std::min(bytes.size(), MAX_PACKET));
-    // An empty vector's data() may be null, which memcpy must not be given.
-    if (timed.packet.size > 0) std::memcpy(timed.packet.bytes.data(), bytes.data(), timed.packet.size);
     // Keep the queue in time order; packets due at the same time keep the
     // order they were queued in.
     auto it = std::upper_bound(in_.begin(), in_.end(), at, [](Time t, const Timed& p) { return t < p.at; });
-    in_.insert(it, timed);
+    in_.insert(it, MakePacket(bytes, at));
 }
 
 void ScriptedDevice::SetWriteMode(WriteMode mode, std::uint32_t status, Time delay) {
@@ -83,13 +83,8 @@ std::optional<Time> ScriptedDevice::NextEventTime(Time now) const {
 
 void ScriptedDevice::OnCancel(std::uint8_t, Time now) {
     if (!onCancel_) return;
-    std::vector<std::uint8_t> bytes = std::move(*onCancel_);
+    in_.push_front(MakePacket(*onCancel_, now));
     onCancel_.reset();
-    Timed timed{now, {}};
-    timed.packet.size = static_cast<std::uint32_t>(std::min(bytes.size(), MAX_PACKET));
-    // An empty vector's data() may be null, which memcpy must not be given.
-    if (timed.packet.size > 0) std::memcpy(timed.packet.bytes.data(), bytes.data(), timed.packet.size);
-    in_.push_front(timed);
 }
 
 }  // namespace sim

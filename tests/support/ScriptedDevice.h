@@ -17,8 +17,6 @@ class ScriptedDevice final : public DeviceModel {
 public:
     ScriptedDevice(std::uint16_t vendorId = 0x0C70, std::uint16_t productId = 0x0000);
 
-    // Identity and driver.
-    void SetIds(std::uint16_t vendorId, std::uint16_t productId);
     void SetInterfaceVersion(std::uint16_t version) { version_ = version; }
 
     // Configuration: the status a set-configuration answers (0 accepts).
@@ -58,6 +56,7 @@ private:
         Time at;
         Packet packet;
     };
+    static Timed MakePacket(const std::vector<std::uint8_t>& bytes, Time at);
     std::array<std::uint8_t, 18> descriptor_{};
     std::uint16_t version_ = 0x0141;
     std::uint32_t configurationStatus_ = 0;

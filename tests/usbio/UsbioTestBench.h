@@ -1,5 +1,6 @@
 // The driver access layer on the emulated kernel with a virtual clock, with
-// scripted devices behind the emulated driver.
+// scripted devices behind the emulated driver. The driver's own refusals are
+// tests/platform/UsbioDriverTest; here only what this layer makes of them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,16 +10,20 @@
 #include <vector>
 
 #include "platform/emulated/EmulatedKernel.h"
-#include "tests/support/ScriptedDevice.h"
 #include "sim/UsbioDriver.h"
+#include "tests/support/ScriptedDevice.h"
 #include "usbio/UsbBuffer.h"
 #include "usbio/UsbDevice.h"
 #include "usbio/UsbPipe.h"
 
 namespace usbio_test {
 
+using namespace usbio;
+using Bytes = std::vector<std::uint8_t>;
+
 inline constexpr platform::GUID DRIVER_CLASS = platform::emulated::DRIVER_INTERFACE_CLASS;
 inline constexpr platform::emulated::Micros MS = 1000;
+inline const Bytes PACKET = {2, 0x37, 0, 0x04, 0, 0, 0, 0x11};
 
 class UsbioTest : public ::testing::Test {
 protected:
@@ -27,8 +32,8 @@ protected:
     platform::ScopedSys sys{kernel};
 
     // Instance numbers follow the order of attachment.
-    sim::ScriptedDevice& Attach(std::uint16_t vendor = 0x0C70, std::uint16_t product = 0x0000) {
-        models_.push_back(std::make_shared<sim::ScriptedDevice>(vendor, product));
+    sim::ScriptedDevice& Attach(std::uint16_t product = 0x0000) {
+        models_.push_back(std::make_shared<sim::ScriptedDevice>(0x0C70, product));
         drivers_.push_back(std::make_shared<sim::UsbioDriver>(models_.back()));
         kernel.AttachDevice(drivers_.back());
         return *models_.back();
@@ -36,18 +41,13 @@ protected:
     sim::UsbioDriver& Driver(std::size_t instance = 0) { return *drivers_.at(instance); }
 
     // As the scale link configures: interface 0, transfers of up to 16 bytes.
-    usbio::UsbStatus Configure(usbio::UsbDevice& device, int index = 0) {
-        const usbio::UsbStatus status = device.Open(index, nullptr, nullptr);
-        if (status != usbio::USB_STATUS_SUCCESS) return status;
-        usbio::ConfigurationRequest request;
+    UsbStatus Configure(UsbDevice& device, int index = 0) {
+        const UsbStatus status = device.Open(index, nullptr, nullptr);
+        if (status != USB_STATUS_SUCCESS) return status;
+        ConfigurationRequest request;
         request.interfaceCount = 1;
         request.interfaces[0].maximumTransferSize = 16;
         return device.SetConfiguration(request);
-    }
-    void OpenLink(usbio::UsbDevice& device, usbio::UsbPipe& readPipe, usbio::UsbPipe& writePipe) {
-        ASSERT_EQ(Configure(device), usbio::USB_STATUS_SUCCESS);
-        ASSERT_EQ(readPipe.Bind(0, 0x81, nullptr, nullptr), usbio::USB_STATUS_SUCCESS);
-        ASSERT_EQ(writePipe.Bind(0, 0x02, nullptr, nullptr), usbio::USB_STATUS_SUCCESS);
     }
     // Fails the nth call (from 1) of `name` with `error`.
     void FailCall(const char* name, int nth, platform::DWORD error) {
@@ -60,6 +60,21 @@ protected:
 private:
     std::vector<std::shared_ptr<sim::ScriptedDevice>> models_;
     std::vector<std::shared_ptr<sim::UsbioDriver>> drivers_;
+};
+
+// A scripted scale, configured, with its two pipes bound as the link binds them.
+class LinkTest : public UsbioTest {
+protected:
+    void SetUp() override {
+        scale = &Attach();
+        ASSERT_EQ(Configure(device), USB_STATUS_SUCCESS);
+        ASSERT_EQ(readPipe.Bind(0, 0x81, nullptr, nullptr), USB_STATUS_SUCCESS);
+        ASSERT_EQ(writePipe.Bind(0, 0x02, nullptr, nullptr), USB_STATUS_SUCCESS);
+    }
+    sim::ScriptedDevice* scale = nullptr;
+    UsbDevice device;
+    UsbPipe readPipe;
+    UsbPipe writePipe;
 };
 
 }  // namespace usbio_test

@@ -1,0 +1,21 @@
+# Mutations of the simulator: the emulated driver and the simulated scale
+# (one `mutation` line each, see scripts/mutate.sh).
+
+# sim: the emulated driver.
+mutation sim-driver-binds-twice sim/UsbioDriver.cpp \
+    'if (handle.bound) return Failed(DRIVER_PIPE_ALREADY_BOUND);' '' emulated_kernel_tests usbio_tests
+mutation sim-driver-ignores-direction sim/UsbioDriver.cpp \
+    'if (in != read) return Failed(DRIVER_INVALID_DIRECTION);' \
+    'if (in && !read) return Failed(DRIVER_INVALID_DIRECTION);' emulated_kernel_tests usbio_tests
+mutation sim-driver-cancel-loses-race sim/UsbioDriver.cpp \
+    'if (!model_->Unplugged() && ServeRead(transfer, now, bytes)) {' 'if (false) {' emulated_kernel_tests usbio_tests
+# sim: the simulated scale's protocol.
+mutation sim-weight-reply-queued-last sim/SimulatedScale.cpp \
+    'PushFront(MakeStatusPacket(sim_.state, PlatterCount(), 0), -1);' \
+    'static_cast<void>(PushBack(MakeStatusPacket(sim_.state, PlatterCount(), 0), -1));' SimulatedScaleTest
+mutation sim-limit-is-exclusive sim/SimulatedScale.cpp \
+    'if (limits[static_cast<std::size_t>(line)] >= weight) return line;' \
+    'if (limits[static_cast<std::size_t>(line)] > weight) return line;' SimulatedScaleTest
+mutation sim-truncated-limits-taken sim/SimulatedScale.cpp \
+    'if (size >= 1 + LINE_COUNT) {' 'if (size >= 1) {' SimulatedScaleTest
+mutation sim-restart-keeps-reports sim/SimulatedScale.cpp '    FlushQueue();' '' SimulatedScaleTest
