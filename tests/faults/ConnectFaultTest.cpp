@@ -59,22 +59,22 @@ DWORD PlausibleError(const std::string& call) {
 
 // What start-up ends in when a call of a step fails.
 struct Outcome {
-    std::uint8_t find;       // FindScale's result
-    std::uint8_t configure;  // ConfigureScale's result (when FindScale gave 0)
+    scale::FindResult find;      // FindScale's result
+    scale::ConfigureResult configure;  // ConfigureScale's result (when FindScale gave 0)
     std::string message;     // the message box's text
     bool ends;               // the window ends through Exit
 };
 
-const Outcome LIST{scale::FIND_NO_LIST, 0, "No se pudo crear una lista de dispositivos", true};
-const Outcome CANDIDATE_OPEN{scale::FIND_NO_DEVICE, 0, "No hay dispositivos USB conectados!", true};
-const Outcome DESCRIPTOR{scale::FIND_NOT_IDENTIFIED, 0, "Fallo el GetDescriptor", true};
+const Outcome LIST{scale::FindResult::NoList, scale::ConfigureResult::Ok, "No se pudo crear una lista de dispositivos", true};
+const Outcome CANDIDATE_OPEN{scale::FindResult::NoDevice, scale::ConfigureResult::Ok, "No hay dispositivos USB conectados!", true};
+const Outcome DESCRIPTOR{scale::FindResult::NotIdentified, scale::ConfigureResult::Ok, "Fallo el GetDescriptor", true};
 // A handle the system refuses to close is not the link's concern.
-const Outcome CANDIDATE_CLOSE{scale::FIND_OK, scale::CONFIGURE_OK, "Dispositivo Encontrado y Configurado!", false};
-const Outcome OPEN{scale::FIND_OK, scale::CONFIGURE_OPEN_FAILED, "No se pudo abrir el dispositivo", true};
-const Outcome CONFIGURATION{scale::FIND_OK, scale::CONFIGURE_CONFIGURATION_FAILED,
+const Outcome CANDIDATE_CLOSE{scale::FindResult::Ok, scale::ConfigureResult::Ok, "Dispositivo Encontrado y Configurado!", false};
+const Outcome OPEN{scale::FindResult::Ok, scale::ConfigureResult::OpenFailed, "No se pudo abrir el dispositivo", true};
+const Outcome CONFIGURATION{scale::FindResult::Ok, scale::ConfigureResult::ConfigurationFailed,
                             "No se pudo configurar el dispositivo", true};
-const Outcome READ_PIPE{scale::FIND_OK, scale::CONFIGURE_READ_PIPE_FAILED, "No se pudo bindear el pipe 0x81", true};
-const Outcome WRITE_PIPE{scale::FIND_OK, scale::CONFIGURE_WRITE_PIPE_FAILED, "No se pudo bindear el pipe 0x02",
+const Outcome READ_PIPE{scale::FindResult::Ok, scale::ConfigureResult::ReadPipeFailed, "No se pudo bindear el pipe 0x81", true};
+const Outcome WRITE_PIPE{scale::FindResult::Ok, scale::ConfigureResult::WritePipeFailed, "No se pudo bindear el pipe 0x02",
                          true};
 
 struct Call {
@@ -220,9 +220,9 @@ TEST_F(ConnectFaultTest, EachFailedCallGivesItsStepsMessageAndResultAndLeavesNot
         {
             Program p;
             FailCall(k, call.name);
-            const std::uint8_t find = p.link.FindScale();
+            const scale::FindResult find = p.link.FindScale();
             EXPECT_EQ(find, expected.find);
-            if (find == scale::FIND_OK) {
+            if (find == scale::FindResult::Ok) {
                 EXPECT_EQ(p.link.ConfigureScale(), expected.configure);
             }
             kernel.SetFaultHook(nullptr);

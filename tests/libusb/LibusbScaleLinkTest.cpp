@@ -39,8 +39,8 @@ FakeUsbDevice Device(std::shared_ptr<sim::DeviceModel> model) {
 struct ConnectCase {
     const char* name;
     std::vector<FakeUsbDevice> devices;
-    std::uint8_t find;
-    std::uint8_t configure;  // when found
+    scale::FindResult find;
+    scale::ConfigureResult configure;  // when found
     int setConfigurationRequests;
     bool accessRefused;
 };
@@ -55,28 +55,28 @@ std::vector<ConnectCase> ConnectCases() {
     auto refusing = std::make_shared<sim::ScriptedDevice>();
     refusing->SetConfigurationStatus(sim::SimulatedScale::STATUS_ONE_INTERFACE_ONLY);
     return {
-        {"no device", {}, FIND_NO_DEVICE, 0, 0, false},
-        {"other product of the vendor", {Device(Scripted(0x0C70, 0x0001))}, FIND_NOT_IDENTIFIED, 0, 0, false},
-        {"two foreign devices", {Device(Scripted(0x0C71, 0)), Device(Scripted(0x1234, 0))}, FIND_NOT_IDENTIFIED, 0,
+        {"no device", {}, scale::FindResult::NoDevice, scale::ConfigureResult::Ok, 0, false},
+        {"other product of the vendor", {Device(Scripted(0x0C70, 0x0001))}, scale::FindResult::NotIdentified, scale::ConfigureResult::Ok, 0, false},
+        {"two foreign devices", {Device(Scripted(0x0C71, 0)), Device(Scripted(0x1234, 0))}, scale::FindResult::NotIdentified, scale::ConfigureResult::Ok,
          0, false},
-        {"scale beside a foreign device", {Device(Scripted(0x1234, 0)), scale()}, FIND_OK, CONFIGURE_OK, 0, false},
-        {"two scales", {scale(), scale()}, FIND_OK, CONFIGURE_OK, 0, false},
-        {"bulk endpoints", {with([](FakeUsbDevice& d) { d.transferType = 2; })}, FIND_OK, CONFIGURE_OK, 0, false},
-        {"node without permission", {with([](FakeUsbDevice& d) { d.nodeLocked = true; })}, FIND_OK,
-         CONFIGURE_OPEN_FAILED, 0, true},
+        {"scale beside a foreign device", {Device(Scripted(0x1234, 0)), scale()}, scale::FindResult::Ok, scale::ConfigureResult::Ok, 0, false},
+        {"two scales", {scale(), scale()}, scale::FindResult::Ok, scale::ConfigureResult::Ok, 0, false},
+        {"bulk endpoints", {with([](FakeUsbDevice& d) { d.transferType = 2; })}, scale::FindResult::Ok, scale::ConfigureResult::Ok, 0, false},
+        {"node without permission", {with([](FakeUsbDevice& d) { d.nodeLocked = true; })}, scale::FindResult::Ok,
+         scale::ConfigureResult::OpenFailed, 0, true},
         {"unconfigured device gets configuration 1",
-         {with([](FakeUsbDevice& d) { d.configured = false; })}, FIND_OK, CONFIGURE_OK, 1, false},
+         {with([](FakeUsbDevice& d) { d.configured = false; })}, scale::FindResult::Ok, scale::ConfigureResult::Ok, 1, false},
         {"configuration refused by the system",
          {with([](FakeUsbDevice& d) {
              d.configured = false;
              d.setConfigurationErrno = EBUSY;
          })},
-         FIND_OK, CONFIGURE_CONFIGURATION_FAILED, 1, false},
-        {"interface claim refused", {Device(refusing)}, FIND_OK, CONFIGURE_CONFIGURATION_FAILED, 0, false},
-        {"no endpoint 0x81", {with([](FakeUsbDevice& d) { d.endpoints = {0, 0x02}; })}, FIND_OK,
-         CONFIGURE_READ_PIPE_FAILED, 0, false},
-        {"no endpoint 0x02", {with([](FakeUsbDevice& d) { d.endpoints = {0x81, 0x03}; })}, FIND_OK,
-         CONFIGURE_WRITE_PIPE_FAILED, 0, false},
+         scale::FindResult::Ok, scale::ConfigureResult::ConfigurationFailed, 1, false},
+        {"interface claim refused", {Device(refusing)}, scale::FindResult::Ok, scale::ConfigureResult::ConfigurationFailed, 0, false},
+        {"no endpoint 0x81", {with([](FakeUsbDevice& d) { d.endpoints = {0, 0x02}; })}, scale::FindResult::Ok,
+         scale::ConfigureResult::ReadPipeFailed, 0, false},
+        {"no endpoint 0x02", {with([](FakeUsbDevice& d) { d.endpoints = {0x81, 0x03}; })}, scale::FindResult::Ok,
+         scale::ConfigureResult::WritePipeFailed, 0, false},
     };
 }
 
@@ -87,8 +87,8 @@ TEST(LibusbConnectTest, EveryResultOfTheConnectSequence) {
         for (FakeUsbDevice& device : row.devices) bus.Plug(std::move(device));
         LibusbScaleLink link;
         ASSERT_EQ(link.FindScale(), row.find);
-        if (row.find != FIND_OK) continue;
-        std::uint8_t configured;
+        if (row.find != scale::FindResult::Ok) continue;
+        scale::ConfigureResult configured;
         {
             testing_support::WithoutFileOverride asUser;
             configured = link.ConfigureScale();
@@ -100,7 +100,7 @@ TEST(LibusbConnectTest, EveryResultOfTheConnectSequence) {
         EXPECT_EQ(requests, row.setConfigurationRequests);
         // Every exchange fails on a link that is not configured, and after
         // it has been closed.
-        if (configured != CONFIGURE_OK) {
+        if (configured != scale::ConfigureResult::Ok) {
             EXPECT_FALSE(link.SendRestart());
         }
         link.Close();
@@ -153,8 +153,8 @@ class LibusbExchangeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         bus.Plug(Device(scale));
-        ASSERT_EQ(link.FindScale(), FIND_OK);
-        ASSERT_EQ(link.ConfigureScale(), CONFIGURE_OK);
+        ASSERT_EQ(link.FindScale(), scale::FindResult::Ok);
+        ASSERT_EQ(link.ConfigureScale(), scale::ConfigureResult::Ok);
     }
     Bytes Status() const { return Bytes(link.StatusPacket(), link.StatusPacket() + 8); }
     // The bytes of the last write the device received.
@@ -201,7 +201,7 @@ TEST_F(LibusbExchangeTest, SilentScaleTimesOutTheReadWhichIsCancelled) {
     EXPECT_GE(ms, READ_STATUS_TIMEOUT_MS);
     // Never held past its time-out and the cancellation's bound (with room
     // for a loaded machine).
-    EXPECT_LT(ms, READ_STATUS_TIMEOUT_MS + LibusbScaleLink::CANCEL_WAIT_MS + 250);
+    EXPECT_LT(ms, READ_STATUS_TIMEOUT_MS + CANCEL_WAIT_MS + 250);
     EXPECT_EQ(bus.Discards(0), 1);
     // The cancelled read ended: the next one gets the next packet.
     Queue({1, 7, 0, 0, 0, 0, 0, 0});
@@ -228,12 +228,12 @@ TEST(LibusbSlowCancelTest, TransferStaysOutOfUseUntilItEnds) {
     UmockdevBus bus;
     bus.Plug(device);
     LibusbScaleLink link;
-    ASSERT_EQ(link.FindScale(), FIND_OK);
-    ASSERT_EQ(link.ConfigureScale(), CONFIGURE_OK);
+    ASSERT_EQ(link.FindScale(), scale::FindResult::Ok);
+    ASSERT_EQ(link.ConfigureScale(), scale::ConfigureResult::Ok);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(link.ReadStatus());
     const double firstMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(firstMs, READ_STATUS_TIMEOUT_MS + LibusbScaleLink::CANCEL_WAIT_MS + 250);
+    EXPECT_LT(firstMs, READ_STATUS_TIMEOUT_MS + CANCEL_WAIT_MS + 250);
     {
         UmockdevBus::ModelAccess hold(bus);
         scale->QueuePacket({2, 33, 0, 0x02, 0, 0, 0, 0});
@@ -305,8 +305,8 @@ TEST(LibusbSimulatedScaleTest, CycleAndItemsArrive) {
     UmockdevBus bus;
     bus.Plug(Device(scale));
     LibusbScaleLink link;
-    ASSERT_EQ(link.FindScale(), FIND_OK);
-    ASSERT_EQ(link.ConfigureScale(), CONFIGURE_OK);
+    ASSERT_EQ(link.FindScale(), scale::FindResult::Ok);
+    ASSERT_EQ(link.ConfigureScale(), scale::ConfigureResult::Ok);
     ASSERT_TRUE(link.SendLimits({255, 255, 255, 255, 255, 255, 255, 255}, LIMITS_AFTER_SAVE_TIMEOUT_MS));
     std::vector<std::uint8_t> states;
     int items = 0;

@@ -26,8 +26,8 @@ protected:
 
     sim::ScriptedDevice& ConnectScripted() {
         sim::ScriptedDevice& scale = bench.AttachScripted();
-        EXPECT_EQ(link.FindScale(), FIND_OK);
-        EXPECT_EQ(link.ConfigureScale(), CONFIGURE_OK);
+        EXPECT_EQ(link.FindScale(), scale::FindResult::Ok);
+        EXPECT_EQ(link.ConfigureScale(), scale::ConfigureResult::Ok);
         return scale;
     }
 };
@@ -35,10 +35,10 @@ protected:
 // ---- finding the scale
 
 TEST_F(ScaleLinkTest, NoDeviceGivesThreeForeignDevicesAreOpenedClosedAndGiveTwo) {
-    EXPECT_EQ(ScaleTestBench().link.FindScale(), 3);
+    EXPECT_EQ(ScaleTestBench().link.FindScale(), scale::FindResult::NoDevice);
     bench.AttachScripted(0x1234, 0x0000);
     bench.AttachScripted(0x0C70, 0x0001);  // the scale's vendor, another product
-    EXPECT_EQ(link.FindScale(), 2);
+    EXPECT_EQ(link.FindScale(), scale::FindResult::NotIdentified);
     EXPECT_EQ(link.ScaleIndex(), -1);
     // Both candidates were closed again: only the list is held.
     EXPECT_EQ(bench.kernel.DeviceHandleCount(), 0u);
@@ -49,7 +49,7 @@ TEST_F(ScaleLinkTest, FirstScaleWinsOverALaterOne) {
     for (int i = 0; i < 3; ++i) bench.AttachScripted(0x0C71, 0);
     bench.AttachScripted();  // index 3
     bench.AttachScripted();  // index 4: never looked at
-    EXPECT_EQ(link.FindScale(), FIND_OK);
+    EXPECT_EQ(link.FindScale(), scale::FindResult::Ok);
     EXPECT_EQ(link.ScaleIndex(), 3);
     EXPECT_TRUE(bench.Driver(4).ControlLog().empty());
     EXPECT_EQ(bench.kernel.DeviceHandleCount(), 0u);
@@ -62,7 +62,7 @@ TEST_F(ScaleLinkTest, SearchStopsAfterIndex126) {
         if (std::string(call) == "CreateFileA") ++opens;
         return 0;
     });
-    EXPECT_EQ(link.FindScale(), FIND_NOT_IDENTIFIED);
+    EXPECT_EQ(link.FindScale(), scale::FindResult::NotIdentified);
     EXPECT_EQ(opens, 127);
 }
 
@@ -70,7 +70,7 @@ TEST_F(ScaleLinkTest, DescriptorThatCannotBeReadIsPassedOver) {
     bench.AttachScripted();
     bench.AttachScripted();
     bench.Driver(0).FailControl(sim::IOCTL_GET_DESCRIPTOR, sim::DRIVER_STALL_PID);
-    EXPECT_EQ(link.FindScale(), FIND_OK);
+    EXPECT_EQ(link.FindScale(), scale::FindResult::Ok);
     EXPECT_EQ(link.ScaleIndex(), 1);
 }
 
@@ -127,7 +127,7 @@ TEST_F(ScaleLinkTest, TheDeviceListDoesNotOutliveTheLink) {
     {
         // The window ended by its close box: no exit took the link down.
         ScaleLink other(bench.device, bench.readPipe, bench.writePipe, bench.statusBuffer, bench.commandBuffer);
-        ASSERT_EQ(other.FindScale(), FIND_OK);
+        ASSERT_EQ(other.FindScale(), scale::FindResult::Ok);
         EXPECT_EQ(bench.kernel.ListCount(), 1u);
     }
     EXPECT_EQ(bench.kernel.ListCount(), 0u);
