@@ -28,10 +28,9 @@ mutation scale-close-device-first scale/ScaleLink.cpp \
 
 # scale: finding and configuring the scale, and the packets the link accepts.
 mutation scale-find-vendor-unchecked scale/ScaleLink.cpp \
-    'status == usbio::USB_STATUS_SUCCESS && vendor == SCALE_VENDOR_ID && product' \
-    'status == usbio::USB_STATUS_SUCCESS && product' scale_link_tests
+    'vendor == SCALE_VENDOR_ID && product' 'vendor != 0 && product' scale_link_tests
 mutation scale-find-product-unchecked scale/ScaleLink.cpp \
-    'vendor == SCALE_VENDOR_ID && product == SCALE_PRODUCT_ID' 'vendor == SCALE_VENDOR_ID' scale_link_tests
+    'product == SCALE_PRODUCT_ID' 'product != 0xFFFF' scale_link_tests
 mutation scale-find-index-127-examined scale/ScaleLink.cpp \
     'index < MAX_DEVICE_INDICES' 'index <= MAX_DEVICE_INDICES' scale_link_tests
 mutation scale-find-not-identified-lost scale/ScaleLink.cpp \
@@ -54,7 +53,7 @@ mutation scale-libusb-configuration-always-set scale/libusb/LibusbScaleLink.cpp 
 mutation scale-libusb-access-refusal-unseen scale/libusb/LibusbScaleLink.cpp \
     'accessRefused_ = opened == LIBUSB_ERROR_ACCESS;' 'accessRefused_ = false;' libusb_link_tests
 mutation scale-libusb-short-packet-accepted scale/libusb/LibusbScaleLink.cpp \
-    'static_cast<std::uint32_t>(direction.transfer->actual_length) >= minimumBytes' 'true' libusb_link_tests
+    'actual_length) >= minimumBytes' 'actual_length) >= minimumBytes / 8' libusb_link_tests
 mutation scale-libusb-cancelled-packet-dropped scale/libusb/LibusbScaleLink.cpp \
     'status == LIBUSB_TRANSFER_COMPLETED || status == LIBUSB_TRANSFER_CANCELLED' \
     'status == LIBUSB_TRANSFER_COMPLETED' libusb_link_tests
