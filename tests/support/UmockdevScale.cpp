@@ -50,7 +50,6 @@ std::string Descriptors(const FakeUsbDevice& device) {
 
 struct UmockdevBus::Urb {
     usbdevfs_urb* urb = nullptr;
-    std::optional<sim::Time> completeAt;  // a pending write that ends by itself
     std::optional<sim::Time> unlinkedAt;  // discarded: ends as unlinked then
 };
 
@@ -149,9 +148,6 @@ void UmockdevBus::Service(Node& node, sim::Time now) {
             std::memcpy(urb->buffer, packet.bytes.data(), size);
             urb->status = 0;
             urb->actual_length = static_cast<int>(size);
-        } else if ((urb->endpoint & 0x80) == 0 && it->completeAt && *it->completeAt <= now) {
-            urb->status = 0;
-            urb->actual_length = urb->buffer_length;
         } else {
             done = false;
         }
@@ -230,20 +226,21 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
         case USBDEVFS_SUBMITURB: {
             auto* urb = static_cast<usbdevfs_urb*>(argument);
             ++submissions;
-            Urb entry{urb, std::nullopt, std::nullopt};
-            if ((urb->endpoint & 0x80) == 0) {
-                const sim::TransferOutcome outcome = model.Write(urb->endpoint, static_cast<std::uint8_t*>(urb->buffer),
-                                                                 static_cast<std::uint32_t>(urb->buffer_length), now);
-                if (outcome.kind == sim::TransferOutcome::Kind::Failed) {
-                    urb->status = -EPIPE;
-                    urb->actual_length = 0;
-                    node.ended.push_back(urb);
-                    Service(node, now);
-                    return true;
-                }
-                entry.completeAt = outcome.kind == sim::TransferOutcome::Kind::Done ? now : outcome.completeAt;
+            using Kind = sim::TransferOutcome::Kind;
+            // A write is taken, refused, or left pending (a stalled scale)
+            // until it is discarded; a read waits for the model's packet.
+            const Kind kind = (urb->endpoint & 0x80) != 0
+                                  ? Kind::Pending
+                                  : model.Write(urb->endpoint, static_cast<std::uint8_t*>(urb->buffer),
+                                                static_cast<std::uint32_t>(urb->buffer_length), now)
+                                        .kind;
+            if (kind == Kind::Pending) {
+                node.pending.push_back(Urb{urb, std::nullopt});
+            } else {
+                urb->status = kind == Kind::Done ? 0 : -EPIPE;
+                urb->actual_length = kind == Kind::Done ? urb->buffer_length : 0;
+                node.ended.push_back(urb);
             }
-            node.pending.push_back(entry);
             Service(node, now);
             return true;
         }
@@ -285,9 +282,9 @@ void UmockdevBus::Run() {
         for (const std::unique_ptr<Node>& node : nodes_) {
             Service(*node, now);
             for (const Urb& entry : node->pending) {
-                std::optional<sim::Time> due = entry.unlinkedAt                    ? entry.unlinkedAt
-                                               : (entry.urb->endpoint & 0x80) != 0 ? node->setup.model->NextEventTime(now)
-                                                                                   : entry.completeAt;
+                const std::optional<sim::Time> due = entry.unlinkedAt || (entry.urb->endpoint & 0x80) == 0
+                                                         ? entry.unlinkedAt
+                                                         : node->setup.model->NextEventTime(now);
                 if (due && (!next || *due < *next)) next = due;
             }
         }
