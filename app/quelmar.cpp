@@ -174,7 +174,7 @@ int RunQuelmar(int argc, char** argv, const FrontEndFactory& makeFrontEnd, bool 
     std::unique_ptr<scale::ScaleConnection> usbLink;
     if (makeUsbLink && (!options.roadChosen || !options.simulate)) {
         usbLink = makeUsbLink();
-        if (!options.roadChosen && usbLink->FindScale() != scale::FIND_OK) {
+        if (!options.roadChosen && usbLink->FindScale() != scale::FindResult::Ok) {
             usbLink.reset();
             std::fputs("quelmar: no hay ninguna balanza USB conectada; se usa la balanza simulada "
                        "(--usb para usar solo la real).\n",

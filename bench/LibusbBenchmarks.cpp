@@ -102,7 +102,7 @@ struct Rig {
         FakeUsbDevice device;
         device.model = scale;
         bus.Plug(device);
-        connected = link.FindScale() == scale::FIND_OK && link.ConfigureScale() == scale::CONFIGURE_OK;
+        connected = link.FindScale() == scale::FindResult::Ok && link.ConfigureScale() == scale::ConfigureResult::Ok;
     }
     // Enough replies queued for every iteration, so the loop never stops to
     // refill.

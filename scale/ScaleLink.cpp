@@ -23,14 +23,14 @@ ScaleLink::~ScaleLink() {
     if (deviceList_ != nullptr) usbio::UsbDevice::DestroyDeviceList(deviceList_);
 }
 
-std::uint8_t ScaleLink::FindScale() {
+FindResult ScaleLink::FindScale() {
     // A second search starts from a fresh list rather than leaking the first.
     if (deviceList_ != nullptr) usbio::UsbDevice::DestroyDeviceList(deviceList_);
     scaleIndex_ = -1;
     deviceList_ = usbio::UsbDevice::CreateDeviceList(DRIVER_CLASS);
-    if (deviceList_ == nullptr) return FIND_NO_LIST;
+    if (deviceList_ == nullptr) return FindResult::NoList;
 
-    std::uint8_t result = FIND_NO_DEVICE;
+    FindResult result = FindResult::NoDevice;
     usbio::UsbDevice candidate;
     for (int index = 0; index < MAX_DEVICE_INDICES; ++index) {
         if (candidate.Open(index, deviceList_, DRIVER_CLASS) != usbio::USB_STATUS_SUCCESS) break;
@@ -41,28 +41,28 @@ std::uint8_t ScaleLink::FindScale() {
         const std::uint16_t product = platform::GetLe16(&descriptor[10]);
         if (status == usbio::USB_STATUS_SUCCESS && vendor == SCALE_VENDOR_ID && product == SCALE_PRODUCT_ID) {
             scaleIndex_ = index;
-            return FIND_OK;
+            return FindResult::Ok;
         }
-        result = FIND_NOT_IDENTIFIED;
+        result = FindResult::NotIdentified;
     }
     return result;
 }
 
-std::uint8_t ScaleLink::ConfigureScale() {
+ConfigureResult ScaleLink::ConfigureScale() {
     if (device_.Open(scaleIndex_, deviceList_, DRIVER_CLASS) != usbio::USB_STATUS_SUCCESS)
-        return CONFIGURE_OPEN_FAILED;
+        return ConfigureResult::OpenFailed;
     usbio::ConfigurationRequest request;
     request.configurationIndex = 0;
     request.interfaceCount = 1;
     request.interfaces[0].interfaceNumber = 0;
     request.interfaces[0].alternateSetting = 0;
     request.interfaces[0].maximumTransferSize = COMMAND_PACKET_SIZE;
-    if (device_.SetConfiguration(request) != usbio::USB_STATUS_SUCCESS) return CONFIGURE_CONFIGURATION_FAILED;
+    if (device_.SetConfiguration(request) != usbio::USB_STATUS_SUCCESS) return ConfigureResult::ConfigurationFailed;
     if (readPipe_.Bind(scaleIndex_, READ_ENDPOINT, deviceList_, DRIVER_CLASS) != usbio::USB_STATUS_SUCCESS)
-        return CONFIGURE_READ_PIPE_FAILED;
+        return ConfigureResult::ReadPipeFailed;
     if (writePipe_.Bind(scaleIndex_, WRITE_ENDPOINT, deviceList_, DRIVER_CLASS) != usbio::USB_STATUS_SUCCESS)
-        return CONFIGURE_WRITE_PIPE_FAILED;
-    return CONFIGURE_OK;
+        return ConfigureResult::WritePipeFailed;
+    return ConfigureResult::Ok;
 }
 
 bool ScaleLink::Exchange(usbio::UsbPipe& pipe, usbio::UsbBuffer& buffer, bool read, std::uint32_t timeoutMs) {

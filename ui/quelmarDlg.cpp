@@ -154,32 +154,32 @@ void MainDialog::InitializeWindow() {
     window_.AppendSystemMenuItem(platform::SYSMENU_ABOUT_ID, ABOUT_MENU_TEXT);
 
     switch (link_.FindScale()) {
-        case FIND_OK:
+        case FindResult::Ok:
             break;
-        case FIND_NO_LIST:
+        case FindResult::NoList:
             ReportConnectFailure("No se pudo crear una lista de dispositivos");
             return;
-        case FIND_NOT_IDENTIFIED:
+        case FindResult::NotIdentified:
             ReportConnectFailure("Fallo el GetDescriptor");
             return;
-        default:
+        case FindResult::NoDevice:
             ReportConnectFailure("No hay dispositivos USB conectados!");
             return;
     }
     switch (link_.ConfigureScale()) {
-        case CONFIGURE_OK:
+        case ConfigureResult::Ok:
             break;
-        case CONFIGURE_OPEN_FAILED:
+        case ConfigureResult::OpenFailed:
             ReportConnectFailure(link_.OpenFailureMessage().empty() ? "No se pudo abrir el dispositivo"
                                                                     : link_.OpenFailureMessage());
             return;
-        case CONFIGURE_CONFIGURATION_FAILED:
+        case ConfigureResult::ConfigurationFailed:
             ReportConnectFailure("No se pudo configurar el dispositivo");
             return;
-        case CONFIGURE_READ_PIPE_FAILED:
+        case ConfigureResult::ReadPipeFailed:
             ReportConnectFailure("No se pudo bindear el pipe 0x81");
             return;
-        default:
+        case ConfigureResult::WritePipeFailed:
             ReportConnectFailure("No se pudo bindear el pipe 0x02");
             return;
     }

@@ -5,8 +5,7 @@
 #include <chrono>
 #include <cstring>
 
-// The protocol constants: ids, endpoints, packet sizes, time-outs, results.
-#include "scale/ScaleLink.h"
+#include "scale/Protocol.h"
 
 namespace scale {
 namespace {
@@ -38,27 +37,27 @@ LibusbScaleLink::~LibusbScaleLink() {
     if (context_ != nullptr && !read_.outstanding && !write_.outstanding) libusb_exit(context_);
 }
 
-std::uint8_t LibusbScaleLink::FindScale() {
+FindResult LibusbScaleLink::FindScale() {
     if (scale_ != nullptr) {
         libusb_unref_device(scale_);
         scale_ = nullptr;
     }
     if (context_ == nullptr && libusb_init(&context_) != LIBUSB_SUCCESS) {
         context_ = nullptr;
-        return FIND_NO_LIST;
+        return FindResult::NoList;
     }
-    if (read_.transfer == nullptr || write_.transfer == nullptr) return FIND_NO_LIST;
+    if (read_.transfer == nullptr || write_.transfer == nullptr) return FindResult::NoList;
     libusb_device** list = nullptr;
     const ssize_t count = libusb_get_device_list(context_, &list);
-    if (count < 0) return FIND_NO_LIST;
+    if (count < 0) return FindResult::NoList;
 
-    std::uint8_t result = count == 0 ? FIND_NO_DEVICE : FIND_NOT_IDENTIFIED;
+    FindResult result = count == 0 ? FindResult::NoDevice : FindResult::NotIdentified;
     for (ssize_t i = 0; i < count && i < MAX_DEVICE_INDICES; ++i) {
         libusb_device_descriptor descriptor{};
         if (libusb_get_device_descriptor(list[i], &descriptor) != LIBUSB_SUCCESS) continue;
         if (descriptor.idVendor == SCALE_VENDOR_ID && descriptor.idProduct == SCALE_PRODUCT_ID) {
             scale_ = libusb_ref_device(list[i]);
-            result = FIND_OK;
+            result = FindResult::Ok;
             break;
         }
     }
@@ -66,22 +65,22 @@ std::uint8_t LibusbScaleLink::FindScale() {
     return result;
 }
 
-std::uint8_t LibusbScaleLink::ConfigureScale() {
+ConfigureResult LibusbScaleLink::ConfigureScale() {
     accessRefused_ = false;
-    if (scale_ == nullptr || handle_ != nullptr) return CONFIGURE_OPEN_FAILED;
+    if (scale_ == nullptr || handle_ != nullptr) return ConfigureResult::OpenFailed;
     const int opened = libusb_open(scale_, &handle_);
     if (opened != LIBUSB_SUCCESS) {
         handle_ = nullptr;
         accessRefused_ = opened == LIBUSB_ERROR_ACCESS;
-        return CONFIGURE_OPEN_FAILED;
+        return ConfigureResult::OpenFailed;
     }
 
     // The first configuration, chosen only when it is not already active:
     // Linux refuses a set-configuration while another program or a kernel
     // driver holds an interface, even when nothing would change.
     libusb_config_descriptor* config = nullptr;
-    if (libusb_get_config_descriptor(scale_, 0, &config) != LIBUSB_SUCCESS) return CONFIGURE_CONFIGURATION_FAILED;
-    std::uint8_t result = CONFIGURE_CONFIGURATION_FAILED;
+    if (libusb_get_config_descriptor(scale_, 0, &config) != LIBUSB_SUCCESS) return ConfigureResult::ConfigurationFailed;
+    ConfigureResult result = ConfigureResult::ConfigurationFailed;
     int active = -1;
     const bool configured = libusb_get_configuration(handle_, &active) == LIBUSB_SUCCESS &&
                             (active == config->bConfigurationValue ||
@@ -102,12 +101,12 @@ std::uint8_t LibusbScaleLink::ConfigureScale() {
             const libusb_endpoint_descriptor* out = FindEndpoint(setting, WRITE_ENDPOINT);
             if (in == nullptr || !BindEndpoint(read_, READ_ENDPOINT, in->bmAttributes, status_.data(),
                                                STATUS_PACKET_SIZE))
-                result = CONFIGURE_READ_PIPE_FAILED;
+                result = ConfigureResult::ReadPipeFailed;
             else if (out == nullptr || !BindEndpoint(write_, WRITE_ENDPOINT, out->bmAttributes, command_.data(),
                                                      COMMAND_PACKET_SIZE))
-                result = CONFIGURE_WRITE_PIPE_FAILED;
+                result = ConfigureResult::WritePipeFailed;
             else
-                result = CONFIGURE_OK;
+                result = ConfigureResult::Ok;
         }
     }
     libusb_free_config_descriptor(config);

@@ -27,27 +27,22 @@ namespace scale {
 
 class LibusbScaleLink final : public ScaleConnection {
 public:
-    // How long a cancelled transfer is given to end before the exchange
-    // counts as failed.
-    static constexpr std::uint32_t CANCEL_WAIT_MS = 50;
-
     LibusbScaleLink();
     ~LibusbScaleLink();
     LibusbScaleLink(const LibusbScaleLink&) = delete;
     LibusbScaleLink& operator=(const LibusbScaleLink&) = delete;
 
-    // 0 found; 1 libusb could not list the devices; 2 devices present but
-    // none is the scale; 3 no USB device at all.
-    std::uint8_t FindScale() override;
-    // 0 ready; 1 the device could not be opened; 2 its configuration or
-    // interface 0 could not be taken; 3 endpoint 0x81 missing; 4 endpoint
-    // 0x02 missing.
-    std::uint8_t ConfigureScale() override;
+    // NoList: libusb could not list the devices; NotIdentified: devices
+    // present but none is the scale; NoDevice: no USB device at all.
+    [[nodiscard]] FindResult FindScale() override;
+    // ConfigurationFailed also when interface 0 could not be taken;
+    // ReadPipeFailed and WritePipeFailed when the endpoint is missing.
+    [[nodiscard]] ConfigureResult ConfigureScale() override;
 
-    std::optional<std::uint8_t> ReadWeight() override;
-    bool ReadStatus() override;
-    bool SendRestart() override;
-    bool SendLimits(const std::array<std::uint8_t, 8>& counts, std::uint32_t timeoutMs) override;
+    [[nodiscard]] std::optional<std::uint8_t> ReadWeight() override;
+    [[nodiscard]] bool ReadStatus() override;
+    [[nodiscard]] bool SendRestart() override;
+    [[nodiscard]] bool SendLimits(const std::array<std::uint8_t, 8>& counts, std::uint32_t timeoutMs) override;
 
     // Releases the interface, closes the device and forgets it. Safe to call
     // again.
@@ -68,10 +63,10 @@ private:
         bool outstanding = false;  // submitted and not yet ended
     };
 
-    bool Exchange(Direction& direction, std::uint32_t minimumBytes, std::uint32_t timeoutMs);
+    [[nodiscard]] bool Exchange(Direction& direction, std::uint32_t minimumBytes, std::uint32_t timeoutMs);
     bool RunEventsUntilEnded(Direction& direction, std::uint32_t milliseconds);
-    bool SendCommand(std::uint8_t command, std::uint32_t timeoutMs);
-    bool BindEndpoint(Direction& direction, std::uint8_t address, std::uint8_t attributes, unsigned char* buffer,
+    [[nodiscard]] bool SendCommand(std::uint8_t command, std::uint32_t timeoutMs);
+    [[nodiscard]] bool BindEndpoint(Direction& direction, std::uint8_t address, std::uint8_t attributes, unsigned char* buffer,
                       std::uint32_t length);
     static void OnTransferEnded(libusb_transfer* transfer);
 

@@ -5,13 +5,13 @@ mutation scale-read-weight-read-timeout scale/ScaleLink.cpp \
     'if (!Exchange(readPipe_, statusBuffer_, true, READ_WEIGHT_TIMEOUT_MS)) return std::nullopt;' \
     'if (!Exchange(readPipe_, statusBuffer_, true, READ_WEIGHT_TIMEOUT_MS + 1)) return std::nullopt;' \
     scale_link_tests
-mutation scale-read-weight-timeout-value scale/ScaleLink.h \
+mutation scale-read-weight-timeout-value scale/ScaleConnection.h \
     'READ_WEIGHT_TIMEOUT_MS = 200;' 'READ_WEIGHT_TIMEOUT_MS = 201;' scale_link_tests
-mutation scale-restart-timeout-value scale/ScaleLink.h \
+mutation scale-restart-timeout-value scale/ScaleConnection.h \
     'RESTART_TIMEOUT_MS = 100;' 'RESTART_TIMEOUT_MS = 101;' scale_link_tests
-mutation scale-save-limits-timeout-value scale/ScaleLink.h \
+mutation scale-save-limits-timeout-value scale/ScaleConnection.h \
     'LIMITS_AFTER_SAVE_TIMEOUT_MS = 200;' 'LIMITS_AFTER_SAVE_TIMEOUT_MS = 199;' scale_link_tests
-mutation scale-load-limits-timeout-value scale/ScaleLink.h \
+mutation scale-load-limits-timeout-value scale/ScaleConnection.h \
     'LIMITS_AFTER_LOAD_TIMEOUT_MS = 300;' 'LIMITS_AFTER_LOAD_TIMEOUT_MS = 301;' scale_link_tests
 mutation scale-save-limits-with-load-timeout scale/LineLimits.cpp \
     'SendIfCalibrated(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);' 'SendIfCalibrated(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);' \
@@ -25,3 +25,37 @@ mutation scale-close-write-pipe-first scale/ScaleLink.cpp \
     'readPipe_.Close();' 'writePipe_.Close(); readPipe_.Close();' scale_link_tests
 mutation scale-close-device-first scale/ScaleLink.cpp \
     'readPipe_.Close();' 'device_.Close(); readPipe_.Close();' scale_link_tests
+
+# scale: finding and configuring the scale, and the packets the link accepts.
+mutation scale-find-vendor-unchecked scale/ScaleLink.cpp \
+    'vendor == SCALE_VENDOR_ID && product' 'vendor != 0 && product' scale_link_tests
+mutation scale-find-product-unchecked scale/ScaleLink.cpp \
+    'product == SCALE_PRODUCT_ID' 'product != 0xFFFF' scale_link_tests
+mutation scale-find-index-127-examined scale/ScaleLink.cpp \
+    'index < MAX_DEVICE_INDICES' 'index <= MAX_DEVICE_INDICES' scale_link_tests
+mutation scale-find-not-identified-lost scale/ScaleLink.cpp \
+    'result = FindResult::NotIdentified;' ';' scale_link_tests
+mutation scale-configure-transfer-size scale/ScaleLink.cpp \
+    'maximumTransferSize = COMMAND_PACKET_SIZE;' 'maximumTransferSize = STATUS_PACKET_SIZE;' scale_link_tests
+mutation scale-short-status-accepted scale/ScaleLink.cpp \
+    'return statusBuffer_.transferredBytes >= MIN_STATUS_BYTES;' 'return true;' scale_link_tests
+mutation scale-short-weight-accepted scale/ScaleLink.cpp \
+    'if (statusBuffer_.transferredBytes < MIN_WEIGHT_BYTES) return std::nullopt;' '' scale_link_tests
+mutation scale-libusb-product-unchecked scale/libusb/LibusbScaleLink.cpp \
+    'descriptor.idVendor == SCALE_VENDOR_ID && descriptor.idProduct == SCALE_PRODUCT_ID' \
+    'descriptor.idVendor == SCALE_VENDOR_ID' libusb_link_tests
+mutation scale-libusb-no-device-is-not-identified scale/libusb/LibusbScaleLink.cpp \
+    'count == 0 ? FindResult::NoDevice : FindResult::NotIdentified' 'FindResult::NotIdentified' libusb_link_tests
+mutation scale-libusb-configuration-never-set scale/libusb/LibusbScaleLink.cpp \
+    '(active == config->bConfigurationValue ||' '(true ||' libusb_link_tests
+mutation scale-libusb-configuration-always-set scale/libusb/LibusbScaleLink.cpp \
+    '(active == config->bConfigurationValue ||' '(false ||' libusb_link_tests
+mutation scale-libusb-access-refusal-unseen scale/libusb/LibusbScaleLink.cpp \
+    'accessRefused_ = opened == LIBUSB_ERROR_ACCESS;' 'accessRefused_ = false;' libusb_link_tests
+mutation scale-libusb-short-packet-accepted scale/libusb/LibusbScaleLink.cpp \
+    'actual_length) >= minimumBytes' 'actual_length) >= minimumBytes / 8' libusb_link_tests
+mutation scale-libusb-cancelled-packet-dropped scale/libusb/LibusbScaleLink.cpp \
+    'status == LIBUSB_TRANSFER_COMPLETED || status == LIBUSB_TRANSFER_CANCELLED' \
+    'status == LIBUSB_TRANSFER_COMPLETED' libusb_link_tests
+mutation scale-cancel-wait-value scale/ScaleConnection.h \
+    'CANCEL_WAIT_MS = 50;' 'CANCEL_WAIT_MS = 500;' scale_link_tests libusb_link_tests

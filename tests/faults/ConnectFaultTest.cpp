@@ -1,30 +1,30 @@
 // Every system call of the connect sequence, failed in turn with a plausible
-// error: the message and result code of its step, the window ended through
-// Exit, and nothing left in the kernel or on the heap afterwards.
+// error: the start-up ends in the box of the step the call belongs to, the
+// steps come in their order, and nothing is left in the kernel or on the heap.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
-#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "platform/ControlIds.h"
 #include "platform/DriverInterface.h"
 #include "platform/emulated/EmulatedKernel.h"
-#include "platform/ControlIds.h"
 #include "scale/ScaleLink.h"
 #include "sim/SimulatedScale.h"
 #include "sim/UsbioDriver.h"
 #include "storage/CalibrationFile.h"
-#include "tests/support/MemoryFileSystem.h"
 #include "tests/support/AllocationCounter.h"
-#include "tests/support/FakeWindowServices.h"
+#include "tests/support/ConnectResults.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "ui/quelmarDlg.h"
-#include "usbio/UsbBuffer.h"
-#include "usbio/UsbPipe.h"
 
 namespace {
 
 using platform::DWORD;
+using testing_support::Situation;
 
 // The program's global objects and its main window, built after the kernel
 // and destroyed before it, so that what they leave behind can be seen.
@@ -48,187 +48,78 @@ struct Program {
 
 // What the platform would plausibly say when each call fails.
 DWORD PlausibleError(const std::string& call) {
-    if (call == "SetupDiGetClassDevsA") return platform::ERROR_NOT_ENOUGH_MEMORY;
+    if (call == "SetupDiGetClassDevsA" || call == "SetupDiGetDeviceInterfaceDetailA" || call == "CreateEventA")
+        return platform::ERROR_NOT_ENOUGH_MEMORY;
     if (call == "SetupDiEnumDeviceInterfaces") return platform::ERROR_NO_MORE_ITEMS;  // unplugged meanwhile
-    if (call == "SetupDiGetDeviceInterfaceDetailA") return platform::ERROR_NOT_ENOUGH_MEMORY;
     if (call == "CreateFileA") return 5;  // access denied: another program holds the device
-    if (call == "CreateEventA") return platform::ERROR_NOT_ENOUGH_MEMORY;
     if (call == "CloseHandle" || call == "SetupDiDestroyDeviceInfoList") return platform::ERROR_INVALID_HANDLE;
     return 31;  // a device attached to the system is not functioning
 }
 
-// What start-up ends in when a call of a step fails.
-struct Outcome {
-    std::uint8_t find;       // FindScale's result
-    std::uint8_t configure;  // ConfigureScale's result (when FindScale gave 0)
-    std::string message;     // the message box's text
-    bool ends;               // the window ends through Exit
-};
-
-const Outcome LIST{scale::FIND_NO_LIST, 0, "No se pudo crear una lista de dispositivos", true};
-const Outcome CANDIDATE_OPEN{scale::FIND_NO_DEVICE, 0, "No hay dispositivos USB conectados!", true};
-const Outcome DESCRIPTOR{scale::FIND_NOT_IDENTIFIED, 0, "Fallo el GetDescriptor", true};
-// A handle the system refuses to close is not the link's concern.
-const Outcome CANDIDATE_CLOSE{scale::FIND_OK, scale::CONFIGURE_OK, "Dispositivo Encontrado y Configurado!", false};
-const Outcome OPEN{scale::FIND_OK, scale::CONFIGURE_OPEN_FAILED, "No se pudo abrir el dispositivo", true};
-const Outcome CONFIGURATION{scale::FIND_OK, scale::CONFIGURE_CONFIGURATION_FAILED,
-                            "No se pudo configurar el dispositivo", true};
-const Outcome READ_PIPE{scale::FIND_OK, scale::CONFIGURE_READ_PIPE_FAILED, "No se pudo bindear el pipe 0x81", true};
-const Outcome WRITE_PIPE{scale::FIND_OK, scale::CONFIGURE_WRITE_PIPE_FAILED, "No se pudo bindear el pipe 0x02",
-                         true};
-
-struct Call {
-    std::string name;
-    const Outcome* outcome;
-};
-
-class ConnectFaultTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        driver_ = std::make_shared<sim::UsbioDriver>(std::make_shared<sim::SimulatedScale>());
-        kernel.AttachDevice(driver_);
-        // One whole start-up and exit first: whatever the kernel and the
-        // emulated driver keep for good (tables, logs) is then in place.
-        {
-            Program warmUp;
-            warmUp.dialog.InitializeWindow();
-            warmUp.dialog.Exit();
-        }
-        driver_->ClearRequestLog();
-        driver_->ClearControlLog();
-    }
-
-    // The calls of the connect sequence, step by step, each with the outcome
-    // its failure must have. Taken by running the steps of FindScale and
-    // ConfigureScale one by one on the usbio objects; the test then checks
-    // that the real start-up makes exactly these calls.
-    std::vector<Call> ConnectCalls() {
-        std::vector<Call> calls;
-        const Outcome* step = nullptr;
-        Program p;
-        kernel.SetFaultHook([&](const char* call) -> DWORD {
-            calls.push_back(Call{call, step});
-            return 0;
-        });
-        const platform::GUID* const klass = &platform::DRIVER_INTERFACE_CLASS;
-        step = &LIST;
-        platform::HDEVINFO list = usbio::UsbDevice::CreateDeviceList(klass);
-        usbio::UsbDevice candidate;
-        step = &CANDIDATE_OPEN;
-        EXPECT_EQ(candidate.Open(0, list, klass), 0u);
-        step = &DESCRIPTOR;
-        std::uint8_t descriptor[usbio::DEVICE_DESCRIPTOR_SIZE] = {};
-        EXPECT_EQ(candidate.GetDeviceDescriptor(descriptor), 0u);
-        step = &CANDIDATE_CLOSE;
-        candidate.Close();
-        step = &OPEN;
-        EXPECT_EQ(p.device.Open(0, list, klass), 0u);
-        step = &CONFIGURATION;
-        usbio::ConfigurationRequest request;
-        request.interfaceCount = 1;
-        request.interfaces[0].maximumTransferSize = scale::COMMAND_PACKET_SIZE;
-        EXPECT_EQ(p.device.SetConfiguration(request), 0u);
-        step = &READ_PIPE;
-        EXPECT_EQ(p.readPipe.Bind(0, scale::READ_ENDPOINT, list, klass), 0u);
-        step = &WRITE_PIPE;
-        EXPECT_EQ(p.writePipe.Bind(0, scale::WRITE_ENDPOINT, list, klass), 0u);
-        kernel.SetFaultHook(nullptr);
-        p.link.Close();
-        usbio::UsbDevice::DestroyDeviceList(list);
-        return calls;
-    }
-
-    // Installs a hook that fails call number `failing` (1-based) and counts.
-    void FailCall(std::size_t failing, const std::string& name) {
-        seen_ = 0;
-        const DWORD error = PlausibleError(name);
-        kernel.SetFaultHook([this, failing, error](const char*) -> DWORD { return ++seen_ == failing ? error : 0; });
-    }
-
+TEST(ConnectFaultTest, EachFailedCallEndsInItsStepsBoxAndLeavesNothing) {
     platform::emulated::VirtualClock clock;
     platform::emulated::EmulatedKernel kernel{clock};
     platform::ScopedSys sys{kernel};
-    std::shared_ptr<sim::UsbioDriver> driver_;
-    std::size_t seen_ = 0;
-};
-
-TEST_F(ConnectFaultTest, StartUpMakesExactlyTheCallsOfItsSteps) {
-    const std::vector<Call> calls = ConnectCalls();
-    std::vector<std::string> startUp;
+    const auto driver = std::make_shared<sim::UsbioDriver>(std::make_shared<sim::SimulatedScale>());
+    kernel.AttachDevice(driver);
+    // One whole start-up and exit first, its calls recorded: whatever the
+    // kernel and the emulated driver keep for good is then in place.
+    std::vector<std::string> calls;
     {
         Program p;
         kernel.SetFaultHook([&](const char* call) -> DWORD {
-            startUp.emplace_back(call);
+            calls.emplace_back(call);
             return 0;
         });
         p.dialog.InitializeWindow();
         kernel.SetFaultHook(nullptr);
-        ASSERT_EQ(p.window.MessageTexts(), std::vector<std::string>{"Dispositivo Encontrado y Configurado!"});
+        p.dialog.Exit();
     }
-    ASSERT_EQ(startUp.size(), calls.size());
-    for (std::size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(startUp[i], calls[i].name) << "call " << i + 1;
-    // Each step reaches the system: nothing is decided without it.
-    EXPECT_GE(calls.size(), 20u);
-}
-
-TEST_F(ConnectFaultTest, EachFailedCallGivesItsStepsMessageAndResultAndLeavesNothing) {
-    const std::vector<Call> calls = ConnectCalls();
+    EXPECT_GE(calls.size(), 20u);  // each step reaches the system
+    const auto& rows = testing_support::ConnectRows();
+    std::vector<Situation> steps;  // the row each failed call ended in, repeats folded
+    steps.reserve(calls.size());
+    // The driver's logs are cleared first: they are kept for good.
+    const auto leftBehind = [&] {
+        driver->ClearRequestLog();
+        driver->ClearControlLog();
+        return std::tuple(kernel.HandleCount(), kernel.EventCount(), kernel.DeviceHandleCount(),
+                          kernel.PendingRequestCount() + kernel.ListCount(), testing_support::LiveAllocations());
+    };
     for (std::size_t k = 1; k <= calls.size(); ++k) {
-        const Call& call = calls[k - 1];
-        const Outcome& expected = *call.outcome;
-        SCOPED_TRACE("call " + std::to_string(k) + " " + call.name + " -> " + expected.message);
-        driver_->ClearRequestLog();
-        driver_->ClearControlLog();
-        // Relative to what an earlier refused close left in the kernel.
-        const std::size_t handles = kernel.HandleCount();
-        const std::size_t events = kernel.EventCount();
-        const std::size_t deviceHandles = kernel.DeviceHandleCount();
-        const std::int64_t live = testing_support::LiveAllocations();
+        SCOPED_TRACE("call " + std::to_string(k) + " " + calls[k - 1]);
+        const auto before = leftBehind();  // what an earlier refused close left
         {
             Program p;
-            FailCall(k, call.name);
+            const DWORD error = PlausibleError(calls[k - 1]);
+            kernel.SetFaultHook([&, seen = std::size_t{0}](const char*) mutable { return ++seen == k ? error : 0; });
             p.dialog.InitializeWindow();
+            kernel.SetFaultHook(nullptr);
             ASSERT_EQ(p.window.messages.size(), 1u);
-            const testing_support::MessageRecord& box = p.window.messages.front();
-            EXPECT_EQ(box.text, expected.message);
-            EXPECT_EQ(box.caption, "Quelmar");
-            EXPECT_EQ(box.icon, expected.ends ? platform::MessageIcon::Stop : platform::MessageIcon::Information);
-            if (expected.ends) {
-                EXPECT_EQ(p.window.closed, platform::ModalResult::Ok);
+            const auto row =
+                std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.box == p.window.messages[0]; });
+            ASSERT_NE(row, rows.end());
+            testing_support::ExpectStartUp(*row, p.window);
+            if (steps.empty() || steps.back() != row->situation) steps.push_back(row->situation);
+            if (row->ends) {
                 EXPECT_FALSE(p.device.IsOpen() || p.readPipe.IsOpen() || p.writePipe.IsOpen());
                 EXPECT_EQ(p.link.DeviceList(), nullptr);
             } else {
-                EXPECT_FALSE(p.window.closed.has_value());
                 p.dialog.OnCommand(platform::IDC_EXIT);
-                EXPECT_EQ(p.window.closed, platform::ModalResult::Ok);
             }
         }
-        kernel.SetFaultHook(nullptr);
-        EXPECT_EQ(kernel.PendingRequestCount(), 0u);
-        EXPECT_EQ(kernel.ListCount(), 0u);
-        if (call.name == "CloseHandle") {
+        if (calls[k - 1] == "CloseHandle") {
             // The one handle the system refused to close is all that is left.
-            EXPECT_EQ(kernel.HandleCount(), handles + 1);
+            EXPECT_EQ(kernel.HandleCount(), std::get<0>(before) + 1);
         } else {
-            EXPECT_EQ(kernel.HandleCount(), handles);
-            EXPECT_EQ(kernel.EventCount(), events);
-            EXPECT_EQ(kernel.DeviceHandleCount(), deviceHandles);
-            driver_->ClearRequestLog();
-            driver_->ClearControlLog();
-            EXPECT_EQ(testing_support::LiveAllocations(), live);
-        }
-        {
-            Program p;
-            FailCall(k, call.name);
-            const std::uint8_t find = p.link.FindScale();
-            EXPECT_EQ(find, expected.find);
-            if (find == scale::FIND_OK) {
-                EXPECT_EQ(p.link.ConfigureScale(), expected.configure);
-            }
-            kernel.SetFaultHook(nullptr);
-            p.link.Close();
+            EXPECT_EQ(leftBehind(), before);
         }
     }
+    // A candidate that the system refuses to close is not the link's concern.
+    EXPECT_EQ(steps, (std::vector<Situation>{Situation::ListRefused, Situation::NoDevice, Situation::ForeignDevices,
+                                             Situation::ScalesAfterForeign, Situation::OpenRefused,
+                                             Situation::ConfigurationRefused, Situation::NoReadEndpoint,
+                                             Situation::NoWriteEndpoint}));
 }
 
 }  // namespace

@@ -1,326 +1,213 @@
-// The libusb link against devices on a umockdev bus: finding and configuring
-// the scale with every connect result, and the exchanges byte for byte with
-// their time-outs, cancellations, short packets and an unplugged scale.
-// libusb waits for real, so the few time-outs here cost their real 100 ms.
+// The libusb link against devices on a umockdev bus: the connect rows, the
+// packets byte for byte, and libusb's own waits: a time-out and its
+// cancellation, a cancellation that ends late, an unplugged scale. libusb
+// waits for real, so the few time-outs here cost their real 100 ms.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
-#include "scale/ScaleLink.h"
 #include "scale/libusb/LibusbScaleLink.h"
-#include "tests/support/ScriptedDevice.h"
 #include "sim/SimulatedScale.h"
+#include "storage/CalibrationFile.h"
+#include "tests/support/ConnectResults.h"
 #include "tests/support/MemoryFileSystem.h"
-#include "tests/support/FakeWindowServices.h"
+#include "tests/support/ScriptedDevice.h"
 #include "tests/support/UmockdevScale.h"
 #include "ui/quelmarDlg.h"
 
 using namespace scale;
 using testing_support::FakeUsbDevice;
+using testing_support::Situation;
 using testing_support::UmockdevBus;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-std::shared_ptr<sim::ScriptedDevice> Scripted(std::uint16_t vendor = 0x0C70, std::uint16_t product = 0x0000) {
-    return std::make_shared<sim::ScriptedDevice>(vendor, product);
-}
 
 FakeUsbDevice Device(std::shared_ptr<sim::DeviceModel> model) {
     FakeUsbDevice device;
     device.model = std::move(model);
     return device;
 }
-
-// ---- connecting
-
-struct ConnectCase {
-    const char* name;
-    std::vector<FakeUsbDevice> devices;
-    std::uint8_t find;
-    std::uint8_t configure;  // when found
-    int setConfigurationRequests;
-    bool accessRefused;
-};
-
-std::vector<ConnectCase> ConnectCases() {
-    auto scale = [] { return Device(Scripted()); };
-    auto with = [&](auto change) {
-        FakeUsbDevice device = scale();
-        change(device);
-        return device;
-    };
-    auto refusing = std::make_shared<sim::ScriptedDevice>();
-    refusing->SetConfigurationStatus(sim::SimulatedScale::STATUS_ONE_INTERFACE_ONLY);
-    return {
-        {"no device", {}, FIND_NO_DEVICE, 0, 0, false},
-        {"other product of the vendor", {Device(Scripted(0x0C70, 0x0001))}, FIND_NOT_IDENTIFIED, 0, 0, false},
-        {"two foreign devices", {Device(Scripted(0x0C71, 0)), Device(Scripted(0x1234, 0))}, FIND_NOT_IDENTIFIED, 0,
-         0, false},
-        {"scale beside a foreign device", {Device(Scripted(0x1234, 0)), scale()}, FIND_OK, CONFIGURE_OK, 0, false},
-        {"two scales", {scale(), scale()}, FIND_OK, CONFIGURE_OK, 0, false},
-        {"bulk endpoints", {with([](FakeUsbDevice& d) { d.transferType = 2; })}, FIND_OK, CONFIGURE_OK, 0, false},
-        {"node without permission", {with([](FakeUsbDevice& d) { d.nodeLocked = true; })}, FIND_OK,
-         CONFIGURE_OPEN_FAILED, 0, true},
-        {"unconfigured device gets configuration 1",
-         {with([](FakeUsbDevice& d) { d.configured = false; })}, FIND_OK, CONFIGURE_OK, 1, false},
-        {"configuration refused by the system",
-         {with([](FakeUsbDevice& d) {
-             d.configured = false;
-             d.setConfigurationErrno = EBUSY;
-         })},
-         FIND_OK, CONFIGURE_CONFIGURATION_FAILED, 1, false},
-        {"interface claim refused", {Device(refusing)}, FIND_OK, CONFIGURE_CONFIGURATION_FAILED, 0, false},
-        {"no endpoint 0x81", {with([](FakeUsbDevice& d) { d.endpoints = {0, 0x02}; })}, FIND_OK,
-         CONFIGURE_READ_PIPE_FAILED, 0, false},
-        {"no endpoint 0x02", {with([](FakeUsbDevice& d) { d.endpoints = {0x81, 0x03}; })}, FIND_OK,
-         CONFIGURE_WRITE_PIPE_FAILED, 0, false},
-    };
+FakeUsbDevice Device(std::uint16_t vendor = 0x0C70, std::uint16_t product = 0x0000) {
+    return Device(std::make_shared<sim::ScriptedDevice>(vendor, product));
 }
 
-TEST(LibusbConnectTest, EveryResultOfTheConnectSequence) {
-    for (ConnectCase& row : ConnectCases()) {
-        SCOPED_TRACE(row.name);
-        UmockdevBus bus;
-        for (FakeUsbDevice& device : row.devices) bus.Plug(std::move(device));
-        LibusbScaleLink link;
-        ASSERT_EQ(link.FindScale(), row.find);
-        if (row.find != FIND_OK) continue;
-        std::uint8_t configured;
-        {
-            testing_support::WithoutFileOverride asUser;
-            configured = link.ConfigureScale();
-        }
-        EXPECT_EQ(configured, row.configure);
-        EXPECT_EQ(link.AccessRefused(), row.accessRefused);
-        int requests = 0;
-        for (std::size_t i = 0; i < row.devices.size(); ++i) requests += bus.SetConfigurationRequests(i);
-        EXPECT_EQ(requests, row.setConfigurationRequests);
-        // Every exchange fails on a link that is not configured, and after
-        // it has been closed.
-        if (configured != CONFIGURE_OK) {
-            EXPECT_FALSE(link.SendRestart());
-        }
-        link.Close();
-        link.Close();
-        EXPECT_FALSE(link.ReadStatus());
+// Builds the situation; false when the bus cannot show it.
+bool Arrange(Situation situation, UmockdevBus& bus) {
+    auto model = std::make_shared<sim::ScriptedDevice>();
+    FakeUsbDevice scale = Device(model);
+    switch (situation) {
+        case Situation::NoDevice: return true;
+        case Situation::ForeignDevices:
+            bus.Plug(Device(0x1234, 0x0000));
+            bus.Plug(Device(0x0C70, 0x0001));
+            return true;
+        case Situation::ScalesAfterForeign:
+            bus.Plug(Device(0x1234, 0x0000));
+            bus.Plug(Device());
+            break;
+        case Situation::ListRefused:
+        case Situation::UnreadableDescriptor:
+        case Situation::OpenRefused: return false;
+        case Situation::NodeLocked: scale.nodeLocked = true; break;
+        case Situation::ConfigurationRefused:  // the claim of interface 0 is refused
+            model->SetConfigurationStatus(sim::SimulatedScale::STATUS_ONE_INTERFACE_ONLY);
+            break;
+        case Situation::SetConfigurationRefused: scale.setConfigurationErrno = EBUSY; [[fallthrough]];
+        case Situation::Unconfigured: scale.configured = false; break;
+        case Situation::BulkEndpoints: scale.transferType = 2; break;
+        case Situation::NoReadEndpoint: scale.endpoints = {0, WRITE_ENDPOINT}; break;
+        case Situation::NoWriteEndpoint: scale.endpoints = {READ_ENDPOINT, 0x03}; break;
     }
+    bus.Plug(std::move(scale));
+    return true;
 }
 
-// What the operator is told at start-up when the window runs on this link.
-TEST(LibusbConnectTest, WindowReportsEachOutcome) {
-    struct Row {
-        const char* name;
-        std::vector<FakeUsbDevice> devices;
-        const char* message;
-    };
-    FakeUsbDevice locked = Device(Scripted());
-    locked.nodeLocked = true;
-    FakeUsbDevice noRead = Device(Scripted());
-    noRead.endpoints = {0, 0x02};
-    Row rows[] = {
-        {"no device", {}, "No hay dispositivos USB conectados!"},
-        {"no permission",
-         {locked},
-         "No se pudo abrir el dispositivo: el sistema no da permiso de acceso a la balanza USB. Instale la regla "
-         "udev packaging/udev/60-quelmar.rules (ver docs/linux-usb.md) y vuelva a conectarla."},
-        {"no endpoint 0x81", {noRead}, "No se pudo bindear el pipe 0x81"},
-        {"ready", {Device(Scripted())}, "Dispositivo Encontrado y Configurado!"},
-    };
-    for (Row& row : rows) {
+TEST(LibusbConnectTest, EachRowOnAUmockdevBus) {
+    for (const testing_support::ConnectRow& row : testing_support::ConnectRows()) {
         SCOPED_TRACE(row.name);
+        {
+            UmockdevBus bus;
+            if (!Arrange(row.situation, bus)) continue;
+            LibusbScaleLink link;
+            {
+                testing_support::WithoutFileOverride asUser;  // root is refused a locked node too
+                testing_support::ExpectResults(row, link);
+            }
+            // A configuration is chosen only where none is active.
+            const bool unconfigured =
+                row.situation == Situation::Unconfigured || row.situation == Situation::SetConfigurationRefused;
+            EXPECT_EQ(bus.setConfigurationRequests, unconfigured ? 1 : 0);
+            if (row.configure != ConfigureResult::Ok) {
+                EXPECT_FALSE(link.SendRestart());
+            }
+            link.Close();
+            link.Close();
+            EXPECT_FALSE(link.ReadStatus());
+        }
         UmockdevBus bus;
-        for (FakeUsbDevice& device : row.devices) bus.Plug(std::move(device));
+        ASSERT_TRUE(Arrange(row.situation, bus));
         LibusbScaleLink link;
         testing_support::FakeWindowServices window;
         testing_support::MemoryFileSystem files;
+        const auto calibration = storage::EncodeCalibration(storage::CalibrationData{2.0f, {}});
+        files.SetFile(storage::CALIBRATION_FILE_PATH, Bytes(calibration.begin(), calibration.end()));
         scale::ProgramValues program;
         ui::MainDialog dialog(window, link, files, program);
         {
             testing_support::WithoutFileOverride asUser;
             dialog.InitializeWindow();
         }
-        ASSERT_FALSE(window.MessageTexts().empty());
-        EXPECT_EQ(window.MessageTexts().front(), row.message);
+        testing_support::ExpectStartUp(row, window);
     }
 }
 
 // ---- exchanges
 
+double MillisecondsOf(const std::function<void()>& run) {
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+// A time-out and the cancellation's bound, with room for a loaded machine.
+constexpr double MOST_MS = READ_STATUS_TIMEOUT_MS + CANCEL_WAIT_MS + 250;
+
 class LibusbExchangeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        bus.Plug(Device(scale));
-        ASSERT_EQ(link.FindScale(), FIND_OK);
-        ASSERT_EQ(link.ConfigureScale(), CONFIGURE_OK);
+        bus.Plug(device);
+        ASSERT_EQ(link.FindScale(), FindResult::Ok);
+        ASSERT_EQ(link.ConfigureScale(), ConfigureResult::Ok);
     }
     Bytes Status() const { return Bytes(link.StatusPacket(), link.StatusPacket() + 8); }
-    // The bytes of the last write the device received.
-    Bytes LastWrite() {
-        UmockdevBus::ModelAccess hold(bus);
-        return scale->Writes().empty() ? Bytes{} : scale->Writes().back();
-    }
-    void Queue(Bytes bytes) {
-        UmockdevBus::ModelAccess hold(bus);
-        scale->QueuePacket(std::move(bytes));
-    }
+    // Changes or reads the scripted scale while the bus holds still.
     template <typename F>
-    auto Timed(F exchange, double& milliseconds) {
-        const auto start = std::chrono::steady_clock::now();
-        auto result = exchange();
-        milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        return result;
+    auto Scale(F f) {
+        UmockdevBus::ModelAccess hold(bus);
+        return f(*scale);
     }
 
-    std::shared_ptr<sim::ScriptedDevice> scale = Scripted();
+    std::shared_ptr<sim::ScriptedDevice> scale = std::make_shared<sim::ScriptedDevice>();
+    FakeUsbDevice device = Device(scale);
     UmockdevBus bus;
     LibusbScaleLink link;
 };
 
-TEST_F(LibusbExchangeTest, WeightReplyAndStatusPacketAsTheyArrive) {
-    Queue({2, 200, 0, 0x10, 0, 0, 0, 9});
+TEST_F(LibusbExchangeTest, PacketsByteForByte) {
+    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({2, 200, 0, 0x10, 0, 0, 0, 9}); });
     EXPECT_EQ(link.ReadWeight(), std::optional<std::uint8_t>(200));
-    EXPECT_EQ(LastWrite(), Bytes({1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    Queue({2, 95, 0, 0x04, 1, 2, 3, 4});
+    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({2, 95, 0, 0x04, 1, 2, 3, 4}); });
     EXPECT_TRUE(link.ReadStatus());
     EXPECT_EQ(Status(), Bytes({2, 95, 0, 0x04, 1, 2, 3, 4}));
-}
-
-TEST_F(LibusbExchangeTest, LimitsGoOutByteExactAndStayInTheCommandBuffer) {
     ASSERT_TRUE(link.SendLimits({10, 20, 30, 40, 50, 60, 70, 255}, LIMITS_AFTER_LOAD_TIMEOUT_MS));
-    EXPECT_EQ(LastWrite(), Bytes({2, 10, 20, 30, 40, 50, 60, 70, 255, 0, 0, 0, 0, 0, 0, 0}));
     ASSERT_TRUE(link.SendRestart());
-    EXPECT_EQ(LastWrite(), Bytes({3, 10, 20, 30, 40, 50, 60, 70, 255, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Scale([](sim::ScriptedDevice& s) { return s.Writes(); }),
+              (std::vector<Bytes>{{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                                  {2, 10, 20, 30, 40, 50, 60, 70, 255, 0, 0, 0, 0, 0, 0, 0},
+                                  {3, 10, 20, 30, 40, 50, 60, 70, 255, 0, 0, 0, 0, 0, 0, 0}}));
+    // Short packets are refused: three bytes have no line byte, one no weight.
+    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({2, 61, 0}); });
+    EXPECT_FALSE(link.ReadStatus());
+    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({2}); });
+    EXPECT_EQ(link.ReadWeight(), std::nullopt);
 }
 
-TEST_F(LibusbExchangeTest, SilentScaleTimesOutTheReadWhichIsCancelled) {
-    double ms = 0;
-    EXPECT_FALSE(Timed([&] { return link.ReadStatus(); }, ms));
-    EXPECT_GE(ms, READ_STATUS_TIMEOUT_MS);
-    // Never held past its time-out and the cancellation's bound (with room
-    // for a loaded machine).
-    EXPECT_LT(ms, READ_STATUS_TIMEOUT_MS + LibusbScaleLink::CANCEL_WAIT_MS + 250);
-    EXPECT_EQ(bus.Discards(0), 1);
+TEST_F(LibusbExchangeTest, ASilentScaleTimesOutTheReadAndAPacketArrivingWithTheCancellationIsUsed) {
+    const double silent = MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); });
+    EXPECT_GE(silent, READ_STATUS_TIMEOUT_MS);
+    EXPECT_LT(silent, MOST_MS);
+    EXPECT_EQ(bus.discards, 1);
     // The cancelled read ended: the next one gets the next packet.
-    Queue({1, 7, 0, 0, 0, 0, 0, 0});
+    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({1, 7, 0, 0, 0, 0, 0, 0}); });
     EXPECT_TRUE(link.ReadStatus());
     EXPECT_EQ(Status()[1], 7);
-}
-
-TEST_F(LibusbExchangeTest, PacketArrivingWithTheCancellationIsUsed) {
-    {
-        UmockdevBus::ModelAccess hold(bus);
-        scale->SetPacketOnCancel({2, 50, 0, 0x08, 0, 0, 0, 0});
-    }
+    Scale([](sim::ScriptedDevice& s) { s.SetPacketOnCancel({2, 50, 0, 0x08, 0, 0, 0, 0}); });
     EXPECT_TRUE(link.ReadStatus());
     EXPECT_EQ(Status(), Bytes({2, 50, 0, 0x08, 0, 0, 0, 0}));
-    EXPECT_EQ(bus.Discards(0), 1);
+    EXPECT_EQ(bus.discards, 2);
+}
+
+TEST_F(LibusbExchangeTest, AFailedWriteSendsNoReadAndAnUnpluggedScaleFailsAtOnce) {
+    Scale([](sim::ScriptedDevice& s) {
+        s.SetWriteMode(sim::ScriptedDevice::WriteMode::Fail, sim::SimulatedScale::STATUS_DEVICE_REMOVED);
+        s.QueuePacket({2, 60, 0, 0x02, 0, 0, 0, 0});
+    });
+    EXPECT_EQ(link.ReadWeight(), std::nullopt);
+    EXPECT_EQ(bus.submissions, 1);
+    Scale([](sim::ScriptedDevice& s) { s.Unplug(); });
+    EXPECT_LT(MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); }), READ_STATUS_TIMEOUT_MS);
+    EXPECT_FALSE(link.SendLimits({}, LIMITS_AFTER_SAVE_TIMEOUT_MS));
 }
 
 // A cancelled read that the controller gives back late: the exchange fails
-// after its bound, and the transfer is not submitted again until it ended.
-TEST(LibusbSlowCancelTest, TransferStaysOutOfUseUntilItEnds) {
-    auto scale = Scripted();
-    FakeUsbDevice device = Device(scale);
-    device.discardDelay = 300'000;
-    UmockdevBus bus;
-    bus.Plug(device);
-    LibusbScaleLink link;
-    ASSERT_EQ(link.FindScale(), FIND_OK);
-    ASSERT_EQ(link.ConfigureScale(), CONFIGURE_OK);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(link.ReadStatus());
-    const double firstMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(firstMs, READ_STATUS_TIMEOUT_MS + LibusbScaleLink::CANCEL_WAIT_MS + 250);
-    {
-        UmockdevBus::ModelAccess hold(bus);
-        scale->QueuePacket({2, 33, 0, 0x02, 0, 0, 0, 0});
+// within its bound, and the transfer is not submitted again until it ended.
+class LibusbSlowCancelTest : public LibusbExchangeTest {
+protected:
+    void SetUp() override {
+        device.discardDelay = 300'000;
+        LibusbExchangeTest::SetUp();
     }
+};
+
+TEST_F(LibusbSlowCancelTest, TheTransferStaysOutOfUseUntilItEnds) {
+    EXPECT_LT(MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); }), MOST_MS);
+    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({2, 33, 0, 0x02, 0, 0, 0, 0}); });
     // Each later exchange waits at most the cancellation bound for the old
     // transfer; the packet is read only once it has ended.
     int failures = 0;
     while (!link.ReadStatus() && failures < 20) {
         ++failures;
-        EXPECT_EQ(bus.Submissions(0), 1u);
+        EXPECT_EQ(bus.submissions, 1);
     }
     EXPECT_GE(failures, 1);
     EXPECT_LT(failures, 20);
-    EXPECT_EQ(bus.Submissions(0), 2u);
-    EXPECT_EQ(link.StatusPacket()[1], 33);
-}
-
-TEST_F(LibusbExchangeTest, ShortPacketsAreRefused) {
-    Queue({2, 60, 0, 0x02, 0, 0, 0, 0});
-    ASSERT_TRUE(link.ReadStatus());
-    Queue({2, 61, 0});  // three bytes: no line byte
-    EXPECT_FALSE(link.ReadStatus());
-    Queue({2});  // a weight reply without its weight byte
-    EXPECT_EQ(link.ReadWeight(), std::nullopt);
-}
-
-TEST_F(LibusbExchangeTest, FailedOrStuckWriteSendsNoRead) {
-    {
-        UmockdevBus::ModelAccess hold(bus);
-        scale->SetWriteMode(sim::ScriptedDevice::WriteMode::Fail, sim::SimulatedScale::STATUS_DEVICE_REMOVED);
-    }
-    EXPECT_EQ(link.ReadWeight(), std::nullopt);
-    EXPECT_EQ(bus.Submissions(0), 1u);
-    {
-        UmockdevBus::ModelAccess hold(bus);
-        scale->SetWriteMode(sim::ScriptedDevice::WriteMode::Never);
-    }
-    double ms = 0;
-    EXPECT_FALSE(Timed([&] { return link.SendRestart(); }, ms));
-    EXPECT_GE(ms, RESTART_TIMEOUT_MS);
-    EXPECT_EQ(bus.Submissions(0), 2u);
-    EXPECT_EQ(bus.Discards(0), 1);
-}
-
-TEST_F(LibusbExchangeTest, UnpluggedScaleFailsEveryExchangeWithoutWaiting) {
-    Queue({2, 60, 0, 0x02, 0, 0, 0, 0});
-    ASSERT_TRUE(link.ReadStatus());
-    {
-        UmockdevBus::ModelAccess hold(bus);
-        scale->Unplug();
-    }
-    double ms = 0;
-    EXPECT_FALSE(Timed([&] { return link.ReadStatus(); }, ms));
-    EXPECT_LT(ms, READ_STATUS_TIMEOUT_MS);
-    EXPECT_EQ(link.ReadWeight(), std::nullopt);
-    EXPECT_FALSE(link.SendLimits({}, LIMITS_AFTER_SAVE_TIMEOUT_MS));
-    EXPECT_FALSE(link.SendRestart());
-    link.Close();
-}
-
-// The simulated scale over the bus: its cycle and its sorted items reach
-// the link like on the emulated driver.
-TEST(LibusbSimulatedScaleTest, CycleAndItemsArrive) {
-    sim::SimulatedScaleOptions options;
-    options.syncDuration = 10'000;
-    options.tareDuration = 10'000;
-    options.itemsPerSecond = 200;
-    auto scale = std::make_shared<sim::SimulatedScale>(options);
-    UmockdevBus bus;
-    bus.Plug(Device(scale));
-    LibusbScaleLink link;
-    ASSERT_EQ(link.FindScale(), FIND_OK);
-    ASSERT_EQ(link.ConfigureScale(), CONFIGURE_OK);
-    ASSERT_TRUE(link.SendLimits({255, 255, 255, 255, 255, 255, 255, 255}, LIMITS_AFTER_SAVE_TIMEOUT_MS));
-    std::vector<std::uint8_t> states;
-    int items = 0;
-    for (int i = 0; i < 40 && items < 5; ++i) {
-        if (!link.ReadStatus()) continue;
-        states.push_back(link.StatusPacket()[0]);
-        // Every limit 255: each item goes to line 1.
-        if (link.StatusPacket()[0] == sim::SimulatedScale::STATE_WORKING && link.StatusPacket()[3] == 0x01) ++items;
-    }
-    EXPECT_EQ(items, 5);
-    ASSERT_GE(states.size(), 8u);
-    EXPECT_EQ(std::vector<std::uint8_t>(states.begin(), states.begin() + 3), std::vector<std::uint8_t>({0, 1, 2}));
-    UmockdevBus::ModelAccess hold(bus);
-    EXPECT_TRUE(scale->LimitsReceived());
+    EXPECT_EQ(bus.submissions, 2);
+    EXPECT_EQ(Status()[1], 33);
 }
 
 }  // namespace

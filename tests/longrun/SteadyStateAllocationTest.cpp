@@ -85,7 +85,7 @@ TEST_F(SteadyStateAllocationTest, EveryLinkExchangeAllocatesNothing) {
         {"SendLimits", [] {}, [&] { return link.SendLimits({70, 82, 90, 96, 102, 110, 122, 255}, 200); }, true},
         {"SendRestart", [] {}, [&] { return link.SendRestart(); }, true},
         // Each restart makes the scale answer with a state packet.
-        {"ReadStatus with a packet", [&] { link.SendRestart(); }, [&] { return link.ReadStatus(); }, true},
+        {"ReadStatus with a packet", [&] { EXPECT_TRUE(link.SendRestart()); }, [&] { return link.ReadStatus(); }, true},
         {"ReadStatus timed out",
          [&] {
              // Paused and past its cycle's state changes, the scale has

@@ -23,47 +23,33 @@ namespace {
 constexpr int PIPE_FILL = 4096;  // one page: the smallest pipe there is
 
 std::int64_t MonotonicMicroseconds() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::string Hex(const std::vector<std::uint8_t>& bytes) {
-    std::string text;
-    char digits[3];
-    for (std::uint8_t byte : bytes) {
-        std::snprintf(digits, sizeof digits, "%02x", byte);
-        text += digits;
-    }
-    return text;
-}
-
-// The device descriptor followed by configuration 1: interface 0,
-// alternate setting 0, vendor class, with the device's endpoints.
-std::vector<std::uint8_t> Descriptors(const FakeUsbDevice& device) {
-    const std::array<std::uint8_t, 18> deviceDescriptor = device.model->DeviceDescriptor();
-    std::vector<std::uint8_t> bytes(deviceDescriptor.begin(), deviceDescriptor.end());
+// The device descriptor followed by configuration 1 (interface 0, alternate
+// setting 0, vendor class, with the device's endpoints), in hexadecimal.
+std::string Descriptors(const FakeUsbDevice& device) {
+    const std::array<std::uint8_t, 18> head = device.model->DeviceDescriptor();
+    std::vector<std::uint8_t> bytes(head.begin(), head.end());
     const auto count = static_cast<std::uint8_t>(
         std::count_if(device.endpoints.begin(), device.endpoints.end(), [](std::uint8_t a) { return a != 0; }));
     const auto total = static_cast<std::uint8_t>(9 + 9 + 7 * count);
-    const std::uint8_t config[] = {9, 2, total, 0, 1, 1, 0, 0x80, 50};
-    const std::uint8_t interface[] = {9, 4, 0, 0, count, 0xFF, 0, 0, 0};
-    bytes.insert(bytes.end(), std::begin(config), std::end(config));
-    bytes.insert(bytes.end(), std::begin(interface), std::end(interface));
-    for (std::uint8_t address : device.endpoints) {
-        if (address == 0) continue;
+    bytes.insert(bytes.end(), {9, 2, total, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, count, 0xFF, 0, 0, 0});
+    for (const std::uint8_t address : device.endpoints) {
         const std::uint8_t size = (address & 0x80) != 0 ? 8 : 16;
-        const std::uint8_t endpoint[] = {7, 5, address, device.transferType, size, 0, 1};
-        bytes.insert(bytes.end(), std::begin(endpoint), std::end(endpoint));
+        if (address != 0) bytes.insert(bytes.end(), {7, 5, address, device.transferType, size, 0, 1});
     }
-    return bytes;
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (const std::uint8_t byte : bytes) text += {digits[byte >> 4], digits[byte & 15]};
+    return text;
 }
 
 }  // namespace
 
 struct UmockdevBus::Urb {
     usbdevfs_urb* urb = nullptr;
-    std::optional<sim::Time> completeAt;  // a pending write that ends by itself
     std::optional<sim::Time> unlinkedAt;  // discarded: ends as unlinked then
 };
 
@@ -75,9 +61,6 @@ struct UmockdevBus::Node {
     bool readable = true;  // the FIFO is empty: libusb's poll sees it writable
     std::deque<Urb> pending;
     std::deque<usbdevfs_urb*> ended;
-    int setConfigurationRequests = 0;
-    int discards = 0;
-    std::uint64_t submissions = 0;
 };
 
 UmockdevBus::UmockdevBus() : start_(MonotonicMicroseconds()) {
@@ -118,7 +101,7 @@ void UmockdevBus::Plug(FakeUsbDevice device) {
                                     "\\n\nA: speed=12\\n\nA: bConfigurationValue=" +
                                     // The kernel shows an empty file while no configuration is active.
                                     (device.configured ? "1\\n" : "") + "\nH: descriptors=" +
-                                    Hex(Descriptors(device)) + "\n";
+                                    Descriptors(device) + "\n";
     umockdev_testbed_add_from_string(testbed_, description.c_str(), nullptr);
     node->syspath = "/sys/devices/pci0000:00/usb1/1-" + std::to_string(number);
 
@@ -140,21 +123,6 @@ void UmockdevBus::Plug(FakeUsbDevice device) {
 UmockdevBus::ModelAccess::~ModelAccess() {
     lock_.unlock();
     bus_.wake_.notify_all();
-}
-
-int UmockdevBus::SetConfigurationRequests(std::size_t device) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return nodes_.at(device)->setConfigurationRequests;
-}
-
-int UmockdevBus::Discards(std::size_t device) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return nodes_.at(device)->discards;
-}
-
-std::uint64_t UmockdevBus::Submissions(std::size_t device) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return nodes_.at(device)->submissions;
 }
 
 void UmockdevBus::SetReadable(Node& node, bool readable) {
@@ -180,9 +148,6 @@ void UmockdevBus::Service(Node& node, sim::Time now) {
             std::memcpy(urb->buffer, packet.bytes.data(), size);
             urb->status = 0;
             urb->actual_length = static_cast<int>(size);
-        } else if ((urb->endpoint & 0x80) == 0 && it->completeAt && *it->completeAt <= now) {
-            urb->status = 0;
-            urb->actual_length = urb->buffer_length;
         } else {
             done = false;
         }
@@ -244,7 +209,7 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
         case USBDEVFS_GETDRIVER:
             return fail(ENODATA);
         case USBDEVFS_SETCONFIGURATION:
-            ++node.setConfigurationRequests;
+            ++setConfigurationRequests;
             if (node.setup.setConfigurationErrno != 0) return fail(node.setup.setConfigurationErrno);
             umockdev_testbed_set_attribute(testbed_, node.syspath.c_str(), "bConfigurationValue", "1");
             return true;
@@ -257,31 +222,30 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
             return true;
         }
         case USBDEVFS_RELEASEINTERFACE:
-        case USBDEVFS_SETINTERFACE:
-        case USBDEVFS_CLEAR_HALT:
             return true;
         case USBDEVFS_SUBMITURB: {
             auto* urb = static_cast<usbdevfs_urb*>(argument);
-            ++node.submissions;
-            Urb entry{urb, std::nullopt, std::nullopt};
-            if ((urb->endpoint & 0x80) == 0) {
-                const sim::TransferOutcome outcome = model.Write(urb->endpoint, static_cast<std::uint8_t*>(urb->buffer),
-                                                                 static_cast<std::uint32_t>(urb->buffer_length), now);
-                if (outcome.kind == sim::TransferOutcome::Kind::Failed) {
-                    urb->status = -EPIPE;
-                    urb->actual_length = 0;
-                    node.ended.push_back(urb);
-                    Service(node, now);
-                    return true;
-                }
-                entry.completeAt = outcome.kind == sim::TransferOutcome::Kind::Done ? now : outcome.completeAt;
+            ++submissions;
+            using Kind = sim::TransferOutcome::Kind;
+            // A write is taken, refused, or left pending (a stalled scale)
+            // until it is discarded; a read waits for the model's packet.
+            const Kind kind = (urb->endpoint & 0x80) != 0
+                                  ? Kind::Pending
+                                  : model.Write(urb->endpoint, static_cast<std::uint8_t*>(urb->buffer),
+                                                static_cast<std::uint32_t>(urb->buffer_length), now)
+                                        .kind;
+            if (kind == Kind::Pending) {
+                node.pending.push_back(Urb{urb, std::nullopt});
+            } else {
+                urb->status = kind == Kind::Done ? 0 : -EPIPE;
+                urb->actual_length = kind == Kind::Done ? urb->buffer_length : 0;
+                node.ended.push_back(urb);
             }
-            node.pending.push_back(entry);
             Service(node, now);
             return true;
         }
         case USBDEVFS_DISCARDURB: {
-            ++node.discards;
+            ++discards;
             const auto it = std::find_if(node.pending.begin(), node.pending.end(),
                                          [&](const Urb& entry) { return entry.urb == argument; });
             if (it == node.pending.end()) return fail(EINVAL);
@@ -318,9 +282,9 @@ void UmockdevBus::Run() {
         for (const std::unique_ptr<Node>& node : nodes_) {
             Service(*node, now);
             for (const Urb& entry : node->pending) {
-                std::optional<sim::Time> due = entry.unlinkedAt                    ? entry.unlinkedAt
-                                               : (entry.urb->endpoint & 0x80) != 0 ? node->setup.model->NextEventTime(now)
-                                                                                   : entry.completeAt;
+                const std::optional<sim::Time> due = entry.unlinkedAt || (entry.urb->endpoint & 0x80) == 0
+                                                         ? entry.unlinkedAt
+                                                         : node->setup.model->NextEventTime(now);
                 if (due && (!next || *due < *next)) next = due;
             }
         }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -30,17 +31,11 @@ namespace testing_support {
 
 struct FakeUsbDevice {
     std::shared_ptr<sim::DeviceModel> model;
-    // Endpoints of interface 0 in the configuration descriptor (0: none).
-    std::array<std::uint8_t, 2> endpoints{0x81, 0x02};
-    // 2 bulk, 3 interrupt.
-    std::uint8_t transferType = 3;
-    // Configuration 1 is already active, as the kernel leaves a device with
-    // one configuration; false leaves it unconfigured.
-    bool configured = true;
-    // The errno a set-configuration request gets (0 accepts it).
-    int setConfigurationErrno = 0;
-    // The device node grants nobody access (no udev rule).
-    bool nodeLocked = false;
+    std::array<std::uint8_t, 2> endpoints{0x81, 0x02};  // of interface 0 (0: none)
+    std::uint8_t transferType = 3;                      // 2 bulk, 3 interrupt
+    bool configured = true;         // configuration 1 active, as the kernel leaves it
+    int setConfigurationErrno = 0;  // what a set-configuration request gets (0: accepted)
+    bool nodeLocked = false;        // the node grants nobody access (no udev rule)
     // How long a discarded URB takes to end (microseconds): a host
     // controller that is slow to give a cancelled transfer back.
     sim::Time discardDelay = 0;
@@ -57,9 +52,6 @@ public:
     // of plugging.
     void Plug(FakeUsbDevice device);
 
-    // The models' clock.
-    sim::Time Now() const;
-
     // Holds the models still while a test changes or reads one, and lets the
     // bus look again at what fell due when it ends.
     class ModelAccess {
@@ -74,18 +66,18 @@ public:
         std::unique_lock<std::mutex> lock_;
     };
 
-    // What the devices were asked, for the tests.
-    int SetConfigurationRequests(std::size_t device) const;
-    int Discards(std::size_t device) const;
-    std::uint64_t Submissions(std::size_t device) const;
+    // What the devices were asked, all together.
+    std::atomic<int> setConfigurationRequests{0};
+    std::atomic<int> discards{0};
+    std::atomic<int> submissions{0};
 
 private:
     struct Urb;
     struct Node;
-
+    sim::Time Now() const;  // the models' clock
     static int HandleIoctl(_UMockdevIoctlBase* handler, _UMockdevIoctlClient* client, void* self);
     bool Answer(Node& node, unsigned long request, void* argument, int& result, int& error);
-    // Ends whatever can end now; true when a URB is waiting to be reaped.
+    // Ends whatever can end now; the node readable while a URB waits to be reaped.
     void Service(Node& node, sim::Time now);
     void SetReadable(Node& node, bool readable);
     void Run();

@@ -1,0 +1,94 @@
+// The connect sequence as the operator meets it, one row per situation on
+// the bus: what FindScale and ConfigureScale give, the one message box the
+// start-up shows and whether the program then ends through Exit. Both links
+// run these rows (tests/scale on the emulated driver, tests/libusb on a
+// umockdev bus), each building in a switch the situations it can show.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "scale/ScaleConnection.h"
+#include "tests/support/FakeWindowServices.h"
+
+namespace scale {
+inline void PrintTo(FindResult result, std::ostream* os) { *os << "FindResult " << int(result); }
+inline void PrintTo(ConfigureResult result, std::ostream* os) { *os << "ConfigureResult " << int(result); }
+}  // namespace scale
+
+namespace testing_support {
+
+enum class Situation {
+    NoDevice,
+    ForeignDevices,           // 1234:0000 and 0c70:0001, neither of them the scale
+    ScalesAfterForeign,       // 1234:0000, then two scales: the first one is taken
+    ListRefused,              // the system cannot list the devices
+    UnreadableDescriptor,     // a scale whose descriptor cannot be read, then another
+    OpenRefused,              // the scale, held by another program
+    NodeLocked,               // the device node grants no access (no udev rule)
+    ConfigurationRefused,     // the scale refuses its configuration
+    SetConfigurationRefused,  // none active, and the system refuses to choose one
+    Unconfigured,             // none active: the link chooses the first
+    BulkEndpoints,            // bulk rather than interrupt endpoints
+    NoReadEndpoint,
+    NoWriteEndpoint,
+};
+
+struct ConnectRow {
+    Situation situation;
+    const char* name;
+    scale::FindResult find;
+    scale::ConfigureResult configure;  // when found
+    MessageRecord box;
+    bool ends;
+};
+
+inline const std::vector<ConnectRow>& ConnectRows() {
+    using S = Situation;
+    using F = scale::FindResult;
+    using C = scale::ConfigureResult;
+    const auto stop = [](const char* text) {
+        return MessageRecord{text, "Quelmar", platform::MessageIcon::Stop, platform::MessageButtons::Ok};
+    };
+    const MessageRecord ready{"Dispositivo Encontrado y Configurado!", "Quelmar", platform::MessageIcon::Information,
+                              platform::MessageButtons::Ok};
+    const MessageRecord unconfigurable = stop("No se pudo configurar el dispositivo");
+    static const std::vector<ConnectRow> rows = {
+        {S::NoDevice, "no device", F::NoDevice, C::Ok, stop("No hay dispositivos USB conectados!"), true},
+        {S::ForeignDevices, "foreign devices", F::NotIdentified, C::Ok, stop("Fallo el GetDescriptor"), true},
+        {S::ScalesAfterForeign, "scales after a foreign one", F::Ok, C::Ok, ready, false},
+        {S::ListRefused, "list refused", F::NoList, C::Ok, stop("No se pudo crear una lista de dispositivos"), true},
+        {S::UnreadableDescriptor, "unreadable descriptor", F::Ok, C::Ok, ready, false},
+        {S::OpenRefused, "open refused", F::Ok, C::OpenFailed, stop("No se pudo abrir el dispositivo"), true},
+        {S::NodeLocked, "node locked", F::Ok, C::OpenFailed,
+         stop("No se pudo abrir el dispositivo: el sistema no da permiso de acceso a la balanza USB. Instale la "
+              "regla udev packaging/udev/60-quelmar.rules (ver docs/linux-usb.md) y vuelva a conectarla."),
+         true},
+        {S::ConfigurationRefused, "configuration refused", F::Ok, C::ConfigurationFailed, unconfigurable, true},
+        {S::SetConfigurationRefused, "set-configuration refused", F::Ok, C::ConfigurationFailed, unconfigurable, true},
+        {S::Unconfigured, "unconfigured", F::Ok, C::Ok, ready, false},
+        {S::BulkEndpoints, "bulk endpoints", F::Ok, C::Ok, ready, false},
+        {S::NoReadEndpoint, "no endpoint 0x81", F::Ok, C::ReadPipeFailed, stop("No se pudo bindear el pipe 0x81"), true},
+        {S::NoWriteEndpoint, "no endpoint 0x02", F::Ok, C::WritePipeFailed, stop("No se pudo bindear el pipe 0x02"),
+         true},
+    };
+    return rows;
+}
+
+// The results on a link over the situation, then (on another) the start-up's.
+inline void ExpectResults(const ConnectRow& row, scale::ScaleConnection& link) {
+    const scale::FindResult find = link.FindScale();
+    EXPECT_EQ(find, row.find);
+    if (find == scale::FindResult::Ok) {
+        EXPECT_EQ(link.ConfigureScale(), row.configure);
+    }
+}
+inline void ExpectStartUp(const ConnectRow& row, const FakeWindowServices& window) {
+    EXPECT_EQ(window.messages, std::vector<MessageRecord>{row.box});
+    EXPECT_EQ(window.closed, row.ends ? std::optional(platform::ModalResult::Ok) : std::nullopt);
+}
+
+}  // namespace testing_support
