@@ -65,11 +65,11 @@ TEST(EditBufferTest, ASelectionIsReplacedByTheFirstCharacterTypedAndTheProgramsT
 
 TEST(EditBufferTest, TheLengthLimitStopsTypingAndNamesTakeAccentsOneCharacterAtATime) {
     EditBuffer digits(EditBuffer::Accepts::Digits, 3);
-    for (const char c : std::string("12345")) digits.HandleKey(Key::Char(c));
+    for (const char c : std::string("12345")) static_cast<void>(digits.HandleKey(Key::Char(c)));
     EXPECT_EQ(digits.Text(), "123");
 
     EditBuffer name(EditBuffer::Accepts::AnyText);
-    for (const int c : {int{'a'}, 0xF1, int{'o'}, int{'.'}, int{'l'}}) name.HandleKey(Key::Char(c));
+    for (const int c : {int{'a'}, 0xF1, int{'o'}, int{'.'}, int{'l'}}) static_cast<void>(name.HandleKey(Key::Char(c)));
     EXPECT_EQ(name.Text(), "año.l");
     EXPECT_EQ(name.Length(), 5u);
     Press(name, {{HOME, R::Moved}, {RIGHT, R::Moved}, {DEL, R::Changed}, {Key::Char('/'), R::NotHandled}});

@@ -1,0 +1,36 @@
+# Mutations of the terminal front-end: one `mutation` line each (see scripts/mutate.sh).
+
+# terminal: the event pump and its timers.
+mutation terminal-pump-ticks-before-keys ui/terminal/EventPump.cpp \
+    'const std::int64_t now = clock_();' 'DeliverDue(); const std::int64_t now = clock_();' terminal_tests
+mutation terminal-pump-no-postpone-after-tick ui/terminal/EventPump.cpp \
+    'timers_.Postpone(*due, clock_());' '' terminal_tests
+mutation terminal-scheduler-late-ticks-pile-up ui/terminal/TimerScheduler.cpp \
+    'earliest->deadline = now + earliest->period;' 'earliest->deadline += earliest->period;' terminal_tests
+# terminal: the main window's focus, texts and keys.
+mutation terminal-focus-onto-disabled-control ui/terminal/TerminalFrontEnd.cpp \
+    'return c.enabled && (c.source->styles & STYLE_TABSTOP) != 0;' \
+    'return (c.source->styles & STYLE_TABSTOP) != 0;' terminal_tests
+mutation terminal-focus-handoff-selects-text ui/terminal/TerminalFrontEnd.cpp \
+    '&controls_[focus_] == c) MoveFocus(true, false);' '&controls_[focus_] == c) MoveFocus(true, true);' terminal_tests
+mutation terminal-text-written-even-unchanged ui/terminal/TerminalFrontEnd.cpp \
+    'if (!c || GetControlText(id) == text) return;' 'if (!c) return;' terminal_tests
+mutation terminal-key-f10-not-the-menu ui/terminal/TerminalFrontEnd.cpp \
+    'if (key.IsSpecial(KeyCodeF(10)) ||' 'if (key.IsSpecial(KeyCodeF(9)) ||' terminal_tests
+mutation terminal-bottom-rows-one-short ui/terminal/Drawing.h \
+    'constexpr int BOTTOM_ROWS = 3;' 'constexpr int BOTTOM_ROWS = 2;' terminal_tests
+# terminal: the layout of the main window.
+mutation terminal-layout-rows-unevenly-spaced ui/terminal/TerminalLayout.cpp \
+    'if (pitch > 0)' 'if (pitch < 0)' terminal_tests
+mutation terminal-layout-group-boxes-apart ui/terminal/TerminalLayout.cpp \
+    'IsGroup(controls[a]) && IsGroup(controls[b]) ? 0 : 1;' 'IsGroup(controls[a]) && IsGroup(controls[b]) ? 1 : 1;' \
+    terminal_tests
+# terminal: the edit field.
+mutation terminal-edit-left-keeps-selection-end ui/terminal/EditBuffer.cpp \
+    'cursor_ = wasSelected ? 0 : (cursor_ > 0 ? cursor_ - 1 : 0);' 'cursor_ = cursor_ > 0 ? cursor_ - 1 : 0;' \
+    terminal_tests
+mutation terminal-edit-one-past-the-limit ui/terminal/EditBuffer.cpp \
+    'if (Length() >= maxLength_)' 'if (Length() > maxLength_)' terminal_tests
+# terminal: the locale the program runs under.
+mutation terminal-locale-no-fallback-for-missing-utf8 app/TerminalLocale.cpp \
+    'if ((asked == nullptr || NamesUtf8(asked))' 'if ((asked == nullptr)' terminal_locale_tests
