@@ -17,8 +17,9 @@ mutation terminal-text-written-even-unchanged ui/terminal/TerminalFrontEnd.cpp \
     'if (!c || GetControlText(id) == text) return;' 'if (!c) return;' terminal_tests
 mutation terminal-key-f10-not-the-menu ui/terminal/TerminalFrontEnd.cpp \
     'if (key.IsSpecial(KeyCodeF(10)) ||' 'if (key.IsSpecial(KeyCodeF(9)) ||' terminal_tests
-mutation terminal-bottom-rows-one-short ui/terminal/Drawing.h \
-    'constexpr int BOTTOM_ROWS = 3;' 'constexpr int BOTTOM_ROWS = 2;' terminal_tests
+mutation terminal-state-row-misplaced ui/terminal/MainWindowDrawing.cpp \
+    't.Put(last - 2, 0, line.substr(0, split), ATTR_BOLD);' 't.Put(last - 3, 0, line.substr(0, split), ATTR_BOLD);' \
+    terminal_tests
 # terminal: the layout of the main window.
 mutation terminal-layout-rows-unevenly-spaced ui/terminal/TerminalLayout.cpp \
     'if (pitch > 0)' 'if (pitch < 0)' terminal_tests
@@ -33,4 +34,4 @@ mutation terminal-edit-one-past-the-limit ui/terminal/EditBuffer.cpp \
     'if (Length() >= maxLength_)' 'if (Length() > maxLength_)' terminal_tests
 # terminal: the locale the program runs under.
 mutation terminal-locale-no-fallback-for-missing-utf8 app/TerminalLocale.cpp \
-    'if ((asked == nullptr || NamesUtf8(asked))' 'if ((asked == nullptr)' terminal_locale_tests
+    'if ((asked == nullptr || NamesUtf8(asked))' 'if ((asked == nullptr || !NamesUtf8(asked))' terminal_locale_tests
