@@ -161,8 +161,6 @@ TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
           Special(KEY_CODE_BACKSPACE), Special(KeyCodeF(4))},
          {"edit 1050 1", "edit 1050 10", "edit 1050 0"}, ids::IDC_REFERENCE_WEIGHT, {'x', KeyCodeF(4)}},
         {"Enter accepts", {BACK_TAB, ENTER}, {"accept"}, 0, {}},
-        {"Ctrl+Q closes", {CTRL_Q}, {"close"}, 0, {}},
-        {"Ctrl+C closes", {Key::Char(CHAR_CTRL_C)}, {"close"}, 0, {}},
         {"F10 opens the system menu, Cerrar first", {Special(KeyCodeF(10)), ENTER}, {"close"}, 0, {}},
         {"the menu's last item by its mnemonic", {Special(KeyCodeF(10)), Key::Char('a')}, {"syscommand 16"}, 0, {}},
         {"buttons by mnemonic, Enter, space, click; not when disabled (last: enables one)",
