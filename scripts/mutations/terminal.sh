@@ -35,3 +35,8 @@ mutation terminal-edit-one-past-the-limit ui/terminal/EditBuffer.cpp \
 # terminal: the locale the program runs under.
 mutation terminal-locale-no-fallback-for-missing-utf8 app/TerminalLocale.cpp \
     'if ((asked == nullptr || NamesUtf8(asked))' 'if ((asked == nullptr || !NamesUtf8(asked))' terminal_locale_tests
+# terminal: the boxes.
+mutation terminal-box-escape-cancels-a-lone-ok ui/terminal/Boxes.cpp \
+    'const bool cancelAllowed = labels_.size() > 1;' 'const bool cancelAllowed = true;' terminal_tests
+mutation terminal-file-saved-over-unasked ui/terminal/FileDialog.cpp \
+    'if (settings_.kind == platform::FileDialogKind::Save &&' 'if (false &&' terminal_tests
