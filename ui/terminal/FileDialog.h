@@ -30,8 +30,8 @@ private:
     void SwitchFilter(int step);
     void Select(std::size_t index);
     // Moves to what was clicked; true when it was one of the buttons.
-    bool HandleClick(const Key& k);
-    std::optional<std::string> TryAccept();
+    [[nodiscard]] bool HandleClick(const Key& k);
+    [[nodiscard]] std::optional<std::string> TryAccept();
 
     platform::FileDialogSettings settings_;
     std::string folder_;
