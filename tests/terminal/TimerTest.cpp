@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "FakeTerminal.h"
@@ -42,17 +43,20 @@ TEST(TimerSchedulerTest, TimersFallDueOncePerPeriodHoweverLateAndStopOrRestart) 
 // takes `tickMs` (a scale that does not answer waits out its time-out).
 struct PumpRun {
     Times ticks;
-    std::vector<int> keys;
+    std::vector<int> ids, keys;
 };
 PumpRun RunPump(std::vector<int> timers, unsigned period, std::int64_t tickMs,
-                const std::vector<std::pair<std::int64_t, Key>>& script, std::size_t keys, std::size_t ticks = 0) {
+                const std::vector<std::pair<std::int64_t, Key>>& script, std::size_t keys, std::size_t ticks = 0,
+                const std::function<void(EventPump&)>& onTick = {}) {
     std::int64_t now = 0;
     FakeTerminal terminal{30, 80, now};
     EventPump pump{terminal, [&now] { return now; }};
     PumpRun run;
-    pump.SetTickHandler([&](int) {
+    pump.SetTickHandler([&](int id) {
         run.ticks.push_back(now);
+        run.ids.push_back(id);
         now += tickMs;
+        if (onTick) onTick(pump);
     });
     for (const int id : timers) pump.StartTimer(id, period);
     for (const auto& [at, key] : script) terminal.KeyAt(at, key);
@@ -87,20 +91,8 @@ TEST(PumpTest, KeysTypedWhileEveryTickWaitsOutItsTimeOutAreReadBeforeTheNextTick
 }
 
 TEST(PumpTest, AHandlerThatStopsAnotherDueTimerPreventsItsTick) {
-    std::int64_t now = 0;
-    FakeTerminal terminal{30, 80, now};
-    EventPump pump{terminal, [&now] { return now; }};
-    std::vector<int> ids;
-    pump.SetTickHandler([&](int id) {
-        ids.push_back(id);
-        pump.StopTimer(3);
-        pump.StopTimer(1);
-    });
-    pump.StartTimer(1, 100);
-    pump.StartTimer(3, 100);
-    static_cast<void>(pump.Next());
-    static_cast<void>(pump.Next());
-    EXPECT_EQ(ids, std::vector<int>{1});
+    const auto stopBoth = [](EventPump& pump) { pump.StopTimer(3), pump.StopTimer(1); };
+    EXPECT_EQ(RunPump({1, 3}, 100, 0, {}, 0, 2, stopBoth).ids, std::vector<int>{1});
 }
 
 }  // namespace
