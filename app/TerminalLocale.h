@@ -22,6 +22,6 @@ struct LocaleSetup {
 // With none of them set, as on a fresh system or under a bare `env -i`, or
 // with a UTF-8 locale that is not installed, C.UTF-8 (present on every
 // Debian system) is used rather than the "C" locale's ASCII.
-LocaleSetup SetUpTerminalLocale();
+[[nodiscard]] LocaleSetup SetUpTerminalLocale();
 
 }  // namespace app

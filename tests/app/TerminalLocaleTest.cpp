@@ -7,51 +7,40 @@
 
 #include <langinfo.h>
 
-#include <clocale>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace {
 
 using app::LocaleChoice;
 
-struct Environment {
-    const char* lcAll;
-    const char* lcCtype;
-    const char* lang;
-};
-
-void Apply(const Environment& e) {
-    const std::pair<const char*, const char*> variables[] = {
-        {"LC_ALL", e.lcAll}, {"LC_CTYPE", e.lcCtype}, {"LANG", e.lang}};
-    for (const auto& [name, value] : variables) {
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-}
-
 TEST(TerminalLocale, EveryEnvironmentEndsUtf8OrWithAMessageNamingTheLocale) {
     const struct {
-        Environment environment;
+        const char* lcAll;
+        const char* lcCtype;
+        const char* lang;
         LocaleChoice choice;
         const char* named;  // what the message quotes, for a refusal
     } rows[] = {
-        {{nullptr, nullptr, nullptr}, LocaleChoice::FellBackToUtf8, nullptr},  // a fresh root shell
-        {{"", "", ""}, LocaleChoice::FellBackToUtf8, nullptr},
-        {{nullptr, nullptr, "C.UTF-8"}, LocaleChoice::Utf8, nullptr},
-        {{nullptr, "C.UTF-8", "C"}, LocaleChoice::Utf8, nullptr},
-        {{nullptr, nullptr, "xx_YY.UTF-8"}, LocaleChoice::FellBackToUtf8, nullptr},  // not installed
-        {{"C", nullptr, "C.UTF-8"}, LocaleChoice::NotUtf8, "\"C\", no es UTF-8"},
-        {{nullptr, nullptr, "POSIX"}, LocaleChoice::NotUtf8, "\"POSIX\", no es UTF-8"},
-        {{nullptr, nullptr, "xx_YY.ISO-8859-1"}, LocaleChoice::NotUtf8, "\"xx_YY.ISO-8859-1\", no está instalada"},
+        {nullptr, nullptr, nullptr, LocaleChoice::FellBackToUtf8, nullptr},  // a fresh root shell
+        {"", "", "", LocaleChoice::FellBackToUtf8, nullptr},
+        {nullptr, nullptr, "C.UTF-8", LocaleChoice::Utf8, nullptr},
+        {nullptr, "C.UTF-8", "C", LocaleChoice::Utf8, nullptr},
+        {nullptr, nullptr, "xx_YY.UTF-8", LocaleChoice::FellBackToUtf8, nullptr},  // not installed
+        {"C", nullptr, "C.UTF-8", LocaleChoice::NotUtf8, "\"C\", no es UTF-8"},
+        {nullptr, nullptr, "POSIX", LocaleChoice::NotUtf8, "\"POSIX\", no es UTF-8"},
+        {nullptr, nullptr, "xx_YY.ISO-8859-1", LocaleChoice::NotUtf8, "\"xx_YY.ISO-8859-1\", no está instalada"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string("LC_ALL=") + (row.environment.lcAll ? row.environment.lcAll : "-") +
-                     " LC_CTYPE=" + (row.environment.lcCtype ? row.environment.lcCtype : "-") +
-                     " LANG=" + (row.environment.lang ? row.environment.lang : "-"));
-        Apply(row.environment);
+        std::string trace;
+        const std::pair<const char*, const char*> variables[] = {{"LC_ALL", row.lcAll}, {"LC_CTYPE", row.lcCtype}, {"LANG", row.lang}};
+        for (const auto& [name, value] : variables) {
+            trace += std::string(name) + "=" + (value ? value : "-") + " ";
+            if (value) setenv(name, value, 1);
+            else unsetenv(name);
+        }
+        SCOPED_TRACE(trace);
         const app::LocaleSetup setup = app::SetUpTerminalLocale();
         EXPECT_EQ(setup.choice, row.choice);
         if (row.choice == LocaleChoice::NotUtf8) {

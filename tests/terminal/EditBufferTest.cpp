@@ -9,71 +9,62 @@ namespace ui::terminal {
 namespace {
 
 using R = EditBuffer::Result;
+using Accepts = EditBuffer::Accepts;
 
 Key Special(int code) { return Key::Special(code); }
+Key Char(int c) { return Key::Char(c); }
 const Key HOME = Special(KEY_CODE_HOME), END = Special(KEY_CODE_END), LEFT = Special(KEY_CODE_LEFT),
           RIGHT = Special(KEY_CODE_RIGHT), BACKSPACE = Special(KEY_CODE_BACKSPACE), DEL = Special(KEY_CODE_DELETE);
 
-// Applies the keys in turn, each with the result it must have.
-void Press(EditBuffer& e, const std::vector<std::pair<Key, R>>& steps) {
-    for (std::size_t i = 0; i < steps.size(); ++i) EXPECT_EQ(e.HandleKey(steps[i].first), steps[i].second) << "key " << i;
-}
-
-TEST(EditBufferTest, DigitsAndMinusGoInAtTheCursorAndOtherKeysAreLeftToTheDialog) {
-    EditBuffer e;
-    Press(e, {{Key::Char('1'), R::Changed}, {Key::Char('9'), R::Changed}, {HOME, R::Moved},
-              {Key::Char('-'), R::Changed}, {END, R::Moved}, {Key::Char('0'), R::Changed},
-              {Key::Char('a'), R::NotHandled}, {Key::Char('s', true), R::NotHandled},  // Alt+S: a mnemonic
-              {Key::Char(CHAR_RETURN), R::NotHandled}, {Key::Char(CHAR_TAB), R::NotHandled},
-              {Special(KeyCodeF(2)), R::NotHandled}});
-    EXPECT_EQ(e.Text(), "-190");
-    EXPECT_EQ(e.Cursor(), 4u);
-}
-
-TEST(EditBufferTest, BackspaceAndDeleteRemoveOnEitherSideOfTheCursorAndStopAtTheEnds) {
-    EditBuffer e;
-    e.SetText("1234");
-    Press(e, {{LEFT, R::Moved}, {LEFT, R::Moved}, {BACKSPACE, R::Changed}, {DEL, R::Changed}});
-    EXPECT_EQ(e.Text(), "14");
-    EXPECT_EQ(e.Cursor(), 1u);
-    // The DEL character most terminals send for Backspace.
-    Press(e, {{Key::Char(CHAR_DELETE), R::Changed}, {BACKSPACE, R::Moved}, {LEFT, R::Moved}, {END, R::Moved},
-              {DEL, R::Moved}, {RIGHT, R::Moved}});
-    EXPECT_EQ(e.Text(), "4");
-    EXPECT_EQ(e.Cursor(), 1u);
-}
-
-TEST(EditBufferTest, ASelectionIsReplacedByTheFirstCharacterTypedAndTheProgramsTextSelectsNothing) {
-    EditBuffer e;
-    e.SetText("190");
-    e.SelectAll();
-    Press(e, {{Key::Char('1'), R::Changed}, {Key::Char('0'), R::Changed}});
-    EXPECT_EQ(e.Text(), "10");
-    e.SelectAll();
-    Press(e, {{BACKSPACE, R::Changed}});
-    EXPECT_EQ(e.Text(), "");
-    e.SetText("55");
-    e.SelectAll();
-    Press(e, {{LEFT, R::Moved}, {Key::Char('1'), R::Changed}});  // to the start, selection gone
-    EXPECT_EQ(e.Text(), "155");
-    e.SelectAll();
-    e.SetText("800");
-    EXPECT_FALSE(e.AllSelected());
-    Press(e, {{Key::Char('1'), R::Changed}});
-    EXPECT_EQ(e.Text(), "8001");
-}
-
-TEST(EditBufferTest, TheLengthLimitStopsTypingAndNamesTakeAccentsOneCharacterAtATime) {
-    EditBuffer digits(EditBuffer::Accepts::Digits, 3);
-    for (const char c : std::string("12345")) digits.HandleKey(Key::Char(c));
-    EXPECT_EQ(digits.Text(), "123");
-
-    EditBuffer name(EditBuffer::Accepts::AnyText);
-    for (const int c : {int{'a'}, 0xF1, int{'o'}, int{'.'}, int{'l'}}) name.HandleKey(Key::Char(c));
-    EXPECT_EQ(name.Text(), "año.l");
-    EXPECT_EQ(name.Length(), 5u);
-    Press(name, {{HOME, R::Moved}, {RIGHT, R::Moved}, {DEL, R::Changed}, {Key::Char('/'), R::NotHandled}});
-    EXPECT_EQ(name.Text(), "ao.l");
+TEST(EditBufferTest, KeysEditTheTextAtTheCursorAndLeaveTheRestToTheDialog) {
+    struct Case {
+        const char* name;
+        Accepts accepts;
+        std::size_t maxLength;
+        const char* start;
+        bool selected;
+        std::vector<std::pair<Key, R>> keys;  // each with the result it must have
+        const char* text;
+        std::size_t cursor;
+    };
+    const Case cases[] = {
+        {"digits and minus go in at the cursor", Accepts::Digits, 32, "", false,
+         {{Char('1'), R::Changed}, {Char('9'), R::Changed}, {HOME, R::Moved}, {Char('-'), R::Changed},
+          {END, R::Moved}, {Char('0'), R::Changed}, {Char('a'), R::NotHandled},
+          {Key::Char('s', true), R::NotHandled}, {Char(CHAR_RETURN), R::NotHandled},
+          {Char(CHAR_TAB), R::NotHandled}, {Special(KeyCodeF(2)), R::NotHandled}},
+         "-190", 4},
+        {"backspace and delete on either side", Accepts::Digits, 32, "1234", false,
+         {{LEFT, R::Moved}, {LEFT, R::Moved}, {BACKSPACE, R::Changed}, {DEL, R::Changed}}, "14", 1},
+        {"the DEL character is Backspace; both stop at the ends", Accepts::Digits, 32, "14", false,
+         {{LEFT, R::Moved}, {Char(CHAR_DELETE), R::Changed}, {BACKSPACE, R::Moved}, {LEFT, R::Moved},
+          {END, R::Moved}, {DEL, R::Moved}, {RIGHT, R::Moved}},
+         "4", 1},
+        {"a selection is replaced by the first character", Accepts::Digits, 32, "190", true,
+         {{Char('1'), R::Changed}, {Char('0'), R::Changed}}, "10", 2},
+        {"backspace erases a selection", Accepts::Digits, 32, "190", true, {{BACKSPACE, R::Changed}}, "", 0},
+        {"left goes to the start of a selection", Accepts::Digits, 32, "55", true,
+         {{LEFT, R::Moved}, {Char('1'), R::Changed}}, "155", 1},
+        {"the length limit stops typing", Accepts::Digits, 3, "", false,
+         {{Char('1'), R::Changed}, {Char('2'), R::Changed}, {Char('3'), R::Changed}, {Char('4'), R::Moved}},
+         "123", 3},
+        {"names take accents one character at a time", Accepts::AnyText, 32, "", false,
+         {{Char('a'), R::Changed}, {Char(0xF1), R::Changed}, {Char('o'), R::Changed}, {HOME, R::Moved},
+          {RIGHT, R::Moved}, {DEL, R::Changed}, {Char('/'), R::NotHandled}, {Char('.'), R::Changed}},
+         "a.o", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditBuffer e(c.accepts, c.maxLength);
+        // The program's own text selects nothing, even over a selection.
+        e.SetText("old");
+        e.SelectAll();
+        e.SetText(c.start);
+        if (c.selected) e.SelectAll();
+        for (std::size_t i = 0; i < c.keys.size(); ++i) EXPECT_EQ(e.HandleKey(c.keys[i].first), c.keys[i].second) << "key " << i;
+        EXPECT_EQ(e.Text(), c.text);
+        EXPECT_EQ(e.Cursor(), c.cursor);
+    }
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 // clock instead of sleeping.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,23 +18,19 @@ namespace ui::terminal::testing {
 
 class FakeTerminal final : public Terminal {
 public:
-    FakeTerminal(int rows, int columns, std::int64_t& clock) : rows_(rows), columns_(columns), clock_(clock) {
-        Clear();
-    }
+    FakeTerminal(int rows, int columns, std::int64_t& clock) : clock_(clock) { Resize(rows, columns); }
 
-    // A key that arrives `atMs` on the clock, or as soon as the program
-    // waits for one (keys keep the order given).
+    // A key that arrives `atMs` on the clock (0: as soon as the program
+    // waits for one); keys keep the order given.
     void KeyAt(std::int64_t atMs, Key key) { keys_.push_back({atMs, key}); }
-    void Key_(Key key) { KeyAt(0, key); }
-    void Type(std::string_view ascii) {
-        for (const char c : ascii) Key_(Key::Char(static_cast<unsigned char>(c)));
+    void Keys(std::initializer_list<Key> keys) {
+        for (const Key& key : keys) KeyAt(0, key);
     }
     void Resize(int rows, int columns) {
         rows_ = rows;
         columns_ = columns;
         Clear();
     }
-
     std::string Screen() const {
         std::string all;
         for (const auto& row : cells_) {
@@ -40,22 +39,17 @@ public:
         }
         return all;
     }
-    bool Shows(std::string_view text) const { return Screen().find(text) != std::string::npos; }
-    // The row and column of the first cell of `text` on the screen.
-    bool Find(std::string_view text, int& row, int& col) const {
-        for (row = 0; row < rows_; ++row) {
-            std::string line;
-            for (const auto& cell : cells_[static_cast<std::size_t>(row)]) line += cell;
-            const std::size_t at = line.find(text);
-            if (at == std::string::npos) continue;
-            col = 0;
-            for (std::size_t i = 0; i < at; ++i) col += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
-            return true;
-        }
-        return false;
+    // The attributes of the cell `offset` characters into `text` (its first
+    // place on the screen), or ~0u when the text is not there.
+    unsigned AttributesAt(std::string_view text, std::size_t offset) const {
+        for (std::size_t row = 0; row < cells_.size(); ++row)
+            for (std::size_t col = 0; col + offset < cells_[row].size(); ++col) {
+                std::string here;
+                for (std::size_t c = col; c < cells_[row].size() && here.size() < text.size(); ++c) here += cells_[row][c];
+                if (here == text) return attributes_[row][col + offset];
+            }
+        return ~0u;
     }
-    unsigned AttributesAt(int row, int col) const { return attributes_.at(row).at(col); }
-    std::string CellAt(int row, int col) const { return cells_.at(row).at(col); }
 
     int Rows() const override { return rows_; }
     int Columns() const override { return columns_; }
@@ -65,23 +59,19 @@ public:
     }
     void Put(int row, int col, std::string_view utf8, unsigned attributes) override {
         if (row < 0 || row >= rows_) return;
-        int c = col - 1;
+        auto& cells = cells_[static_cast<std::size_t>(row)];
         for (const char ch : utf8) {
-            if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) {
-                if (++c >= columns_) return;
-                if (c < 0) continue;
-                cells_[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)] = std::string(1, ch);
-                attributes_[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)] = attributes;
-            } else if (c >= 0) {
-                cells_[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)] += ch;
-            }
+            const bool first = (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+            if (first && ++col > columns_) return;
+            if (col < 1) continue;
+            const std::size_t at = static_cast<std::size_t>(col - 1);
+            cells[at] = first ? std::string(1, ch) : cells[at] + ch;
+            attributes_[static_cast<std::size_t>(row)][at] = attributes;
         }
     }
     void SetCursor(int, int, bool) override {}
     void Flush() override { ++flushes; }
-
-    // How many times the program has finished drawing a screen.
-    int flushes = 0;
+    int flushes = 0;  // screens the program finished drawing
 
     std::optional<Key> ReadKey(int timeoutMs) override {
         if (!keys_.empty() && (timeoutMs < 0 || keys_.front().at <= clock_ + timeoutMs)) {
@@ -92,8 +82,7 @@ public:
         }
         if (timeoutMs >= 0) {
             clock_ += timeoutMs;
-            // A script that ran out while timers go on would never end.
-            if (clock_ > 3600 * 1000) std::abort();
+            if (clock_ > 3600 * 1000) std::abort();  // a script that ran out while timers go on
             return std::nullopt;
         }
         // Nothing else can happen: close whatever is open, and give up on a
@@ -107,8 +96,7 @@ private:
         std::int64_t at;
         Key key;
     };
-    int rows_;
-    int columns_;
+    int rows_ = 0, columns_ = 0;
     std::int64_t& clock_;
     std::deque<Scripted> keys_;
     std::vector<std::vector<std::string>> cells_;

@@ -11,22 +11,21 @@ namespace ui::terminal {
 namespace {
 
 namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
 
 TEST(FileDialogModelTest, PatternsMatchLikeWindowsWithoutCase) {
     const std::tuple<const char*, const char*, bool> cases[] = {
-        {"turno.lim", "*.lim", true},      {"TURNO.LIM", "*.lim", true}, {"turno.lim.bak", "*.lim", false},
-        {"turno.est", "*.lim", false},     {"sin_extension", "*.*", true}, {"a.est", "*.lim;*.est", true},
-        {"a1.lim", "a?.lim", true},        {"a12.lim", "a?.lim", false}};
-    for (const auto& [name, pattern, matches] : cases)
-        EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
+        {"turno.lim", "*.lim", true},  {"TURNO.LIM", "*.lim", true},   {"turno.lim.bak", "*.lim", false},
+        {"turno.est", "*.lim", false}, {"sin_extension", "*.*", true}, {"a.est", "*.lim;*.est", true},
+        {"a1.lim", "a?.lim", true},    {"a12.lim", "a?.lim", false}};
+    for (const auto& [name, pattern, matches] : cases) EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
 }
 
 TEST(FileDialogModelTest, NamesGetTheDefaultExtensionAndTheFolderAndComeBackInTheProgramsForm) {
-    EXPECT_EQ(WithDefaultExtension("turno", ".lim"), "turno.lim");
-    EXPECT_EQ(WithDefaultExtension("turno", "lim"), "turno.lim");
-    EXPECT_EQ(WithDefaultExtension("turno.txt", ".lim"), "turno.txt");
-    EXPECT_EQ(WithDefaultExtension("C:\\a.b\\turno", ".lim"), "C:\\a.b\\turno.lim");
-    EXPECT_EQ(WithDefaultExtension("turno", ""), "turno");
+    const std::tuple<const char*, const char*, const char*> extensions[] = {
+        {"turno", ".lim", "turno.lim"}, {"turno", "lim", "turno.lim"}, {"turno.txt", ".lim", "turno.txt"},
+        {"C:\\a.b\\turno", ".lim", "C:\\a.b\\turno.lim"}, {"turno", "", "turno"}};
+    for (const auto& [name, extension, result] : extensions) EXPECT_EQ(WithDefaultExtension(name, extension), result);
     EXPECT_EQ(ResolveTypedName("C:\\velsor", " a.lim "), "C:\\velsor\\a.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "c:\\otra\\b.lim"), "c:\\otra\\b.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "/tmp/b.lim"), "/tmp/b.lim");
@@ -39,17 +38,16 @@ TEST(FileDialogModelTest, TheListingHoldsTheMatchingFilesSortedAndNothingForAMis
     EXPECT_FALSE(fs::exists(dir)) << "looking never creates the folder";
     fs::create_directories(dir / "sub.lim");
     for (const char* name : {"b.lim", "a.lim", "c.est"}) std::ofstream(dir / name) << "x";
-    EXPECT_EQ(ListFolder(dir.string(), "*.lim"), (std::vector<std::string>{"a.lim", "b.lim"}));
-    EXPECT_EQ(ListFolder(dir.string(), "*.*"), (std::vector<std::string>{"a.lim", "b.lim", "c.est"}));
+    EXPECT_EQ(ListFolder(dir.string(), "*.lim"), (Lines{"a.lim", "b.lim"}));
+    EXPECT_EQ(ListFolder(dir.string(), "*.*"), (Lines{"a.lim", "b.lim", "c.est"}));
     fs::remove_all(dir);
 }
 
 TEST(FileDialogModelTest, TextIsWrappedAtSpacesAndAtItsLineBreaks) {
-    EXPECT_EQ(WrapText("Ingrese un numero entre 150 y 600.", 16),
-              (std::vector<std::string>{"Ingrese un", "numero entre 150", "y 600."}));
-    EXPECT_EQ(WrapText("a\nb c", 10), (std::vector<std::string>{"a", "b c"}));
-    EXPECT_EQ(WrapText("abcdefgh", 3), (std::vector<std::string>{"abc", "def", "gh"}));
-    EXPECT_EQ(WrapText("Calibración lista", 11), (std::vector<std::string>{"Calibración", "lista"}));
+    EXPECT_EQ(WrapText("Ingrese un numero entre 150 y 600.", 16), (Lines{"Ingrese un", "numero entre 150", "y 600."}));
+    EXPECT_EQ(WrapText("a\nb c", 10), (Lines{"a", "b c"}));
+    EXPECT_EQ(WrapText("abcdefgh", 3), (Lines{"abc", "def", "gh"}));
+    EXPECT_EQ(WrapText("Calibración lista", 11), (Lines{"Calibración", "lista"}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "FakeTerminal.h"
@@ -11,8 +12,9 @@ namespace ui::terminal {
 namespace {
 
 using testing::FakeTerminal;
+using Times = std::vector<std::int64_t>;
 
-TEST(TimerSchedulerTest, TimersFallDueEachPeriodAndStopOrRestart) {
+TEST(TimerSchedulerTest, TimersFallDueOncePerPeriodHoweverLateAndStopOrRestart) {
     TimerScheduler timers;
     timers.Stop(7);  // not running: nothing happens
     EXPECT_FALSE(timers.NextDeadline());
@@ -32,51 +34,48 @@ TEST(TimerSchedulerTest, TimersFallDueEachPeriodAndStopOrRestart) {
     timers.Stop(3);
     EXPECT_FALSE(timers.IsRunning(3));
     EXPECT_EQ(timers.NextDeadline(), 1300);
+    EXPECT_EQ(timers.TakeDue(4500), 1);  // three periods late: once, the next a period later
+    EXPECT_FALSE(timers.TakeDue(4500));
+    EXPECT_EQ(timers.NextDeadline(), 5500);
 }
 
-TEST(TimerSchedulerTest, MissedTicksAreMergedIntoOneAndTheNextIsAPeriodLater) {
-    TimerScheduler timers;
-    timers.Start(1, 100, 0);
-    EXPECT_EQ(timers.TakeDue(450), 1);  // four periods late: once
-    EXPECT_FALSE(timers.TakeDue(450));
-    EXPECT_EQ(timers.NextDeadline(), 550);
-}
-
-class PumpTest : public ::testing::Test {
-protected:
+// Runs the pump with the timers given until `keys` keys were read; each tick
+// takes `tickMs` (a scale that does not answer waits out its time-out).
+struct PumpRun {
+    Times ticks;
+    std::vector<int> ids, keys;
+};
+PumpRun RunPump(std::vector<int> timers, unsigned period, std::int64_t tickMs,
+                const std::vector<std::pair<std::int64_t, Key>>& script, std::size_t keys, std::size_t ticks = 0,
+                const std::function<void(EventPump&)>& onTick = {}) {
     std::int64_t now = 0;
     FakeTerminal terminal{30, 80, now};
-    EventPump pump{terminal, [this] { return now; }};
-    std::vector<std::int64_t> ticks;
-};
-
-TEST_F(PumpTest, WaitsForAKeyOnlyUntilTheNextDeadline) {
-    pump.SetTickHandler([this](int) { ticks.push_back(now); });
-    pump.StartTimer(3, 100);
-    terminal.KeyAt(250, Key::Char('x'));
-    EXPECT_EQ(pump.Next().type, Key::Type::None);  // a tick at 100
-    EXPECT_EQ(pump.Next().type, Key::Type::None);  // 200
-    EXPECT_TRUE(pump.Next().IsChar('x'));
-    EXPECT_EQ(now, 250);
-    EXPECT_EQ(ticks, (std::vector<std::int64_t>{100, 200}));
-}
-
-TEST_F(PumpTest, ASlowHandlerDoesNotBuildUpABacklog) {
-    // Each tick takes 350 ms, as an exchange with a slow scale could: the
-    // next one falls due a period after it ended.
-    pump.SetTickHandler([this](int) {
-        ticks.push_back(now);
-        now += 350;
+    EventPump pump{terminal, [&now] { return now; }};
+    PumpRun run;
+    pump.SetTickHandler([&](int id) {
+        run.ticks.push_back(now);
+        run.ids.push_back(id);
+        now += tickMs;
+        if (onTick) onTick(pump);
     });
-    pump.StartTimer(3, 100);
-    for (int i = 0; i < 4; ++i) pump.Next();
-    EXPECT_EQ(ticks, (std::vector<std::int64_t>{100, 550, 1000, 1450}));
+    for (const int id : timers) pump.StartTimer(id, period);
+    for (const auto& [at, key] : script) terminal.KeyAt(at, key);
+    for (int call = 0; call < 50 && (run.keys.size() < keys || run.ticks.size() < ticks); ++call)
+        if (const Key k = pump.Next(); k.type != Key::Type::None) run.keys.push_back(k.code);
+    return run;
 }
 
-TEST_F(PumpTest, KeysTypedWhileEveryTickWaitsOutItsTimeOutAreReadBeforeTheNextTick) {
-    // A scale that does not answer: every tick waits its whole time-out
-    // (work mode: one read of 100 ms; test mode: a write and a read of
-    // 200 ms each), and a key comes in during the first tick.
+TEST(PumpTest, AKeyIsAwaitedOnlyUntilTheNextDeadlineAndASlowTickPostponesTheNext) {
+    const PumpRun waiting = RunPump({3}, 100, 0, {{250, Key::Char('x')}}, 1);
+    EXPECT_EQ(waiting.ticks, (Times{100, 200}));
+    EXPECT_EQ(waiting.keys, std::vector<int>{'x'});
+    // Each tick takes 350 ms: the next falls due a period after it ended.
+    EXPECT_EQ(RunPump({3}, 100, 350, {}, 0, 4).ticks, (Times{100, 550, 1000, 1450}));
+}
+
+TEST(PumpTest, KeysTypedWhileEveryTickWaitsOutItsTimeOutAreReadBeforeTheNextTick) {
+    // Work mode waits one read of 100 ms; test mode a write and a read of
+    // 200 ms each. A key comes in during the first tick.
     struct Case {
         unsigned period;
         std::int64_t tickMs;
@@ -84,59 +83,16 @@ TEST_F(PumpTest, KeysTypedWhileEveryTickWaitsOutItsTimeOutAreReadBeforeTheNextTi
     };
     for (const Case& c : {Case{100, 100, {3}}, Case{100, 400, {1}}, Case{10, 100, {1, 3}}}) {
         SCOPED_TRACE(std::to_string(c.tickMs) + " ms per tick");
-        std::int64_t clock = 0;
-        FakeTerminal keys{30, 80, clock};
-        EventPump slow{keys, [&clock] { return clock; }};
-        std::vector<std::int64_t> at;
-        slow.SetTickHandler([&](int) {
-            at.push_back(clock);
-            clock += c.tickMs;
-        });
-        for (const int id : c.timers) slow.StartTimer(id, c.period);
-        keys.KeyAt(c.period + 1, Key::Char('d', true));
-        keys.KeyAt(c.period + 2, Key::Char(CHAR_CTRL_Q));
-        std::vector<int> read;
-        for (int call = 0; call < 20 && read.size() < 2; ++call)
-            if (const Key k = slow.Next(); k.type != Key::Type::None) read.push_back(k.code);
-        EXPECT_EQ(read, (std::vector<int>{'d', CHAR_CTRL_Q}));
-        // One tick, and no other before both keys.
-        EXPECT_EQ(at.size(), 1u);
+        const PumpRun run = RunPump(c.timers, c.period, c.tickMs,
+                                    {{c.period + 1, Key::Char('d', true)}, {c.period + 2, Key::Char(CHAR_CTRL_Q)}}, 2);
+        EXPECT_EQ(run.keys, (std::vector<int>{'d', CHAR_CTRL_Q}));
+        EXPECT_EQ(run.ticks.size(), 1u) << "no other tick before both keys";
     }
 }
 
-TEST_F(PumpTest, NoTickIsDeliveredInsideAnotherTick) {
-    int depth = 0, deepest = 0;
-    pump.SetTickHandler([&](int) {
-        deepest = std::max(deepest, ++depth);
-        ticks.push_back(now);
-        if (ticks.size() == 1) {
-            // The handler opens a box that waits 450 ms for a key.
-            terminal.KeyAt(now + 450, Key::Char(CHAR_RETURN));
-            while (!pump.Next().IsEnter()) {
-            }
-        }
-        --depth;
-    });
-    pump.StartTimer(1, 100);
-    while (ticks.size() < 3) pump.Next();
-    EXPECT_EQ(deepest, 1);
-    // 200 to 500 fell due inside the first tick and were dropped; the next
-    // is a period after the first ended.
-    EXPECT_EQ(ticks, (std::vector<std::int64_t>{100, 650, 750}));
-}
-
-TEST_F(PumpTest, AHandlerThatStopsAnotherDueTimerPreventsItsTick) {
-    std::vector<int> ids;
-    pump.SetTickHandler([&](int id) {
-        ids.push_back(id);
-        pump.StopTimer(3);
-        pump.StopTimer(1);
-    });
-    pump.StartTimer(1, 100);
-    pump.StartTimer(3, 100);
-    pump.Next();
-    pump.Next();
-    EXPECT_EQ(ids, std::vector<int>{1});
+TEST(PumpTest, AHandlerThatStopsAnotherDueTimerPreventsItsTick) {
+    const auto stopBoth = [](EventPump& pump) { pump.StopTimer(3), pump.StopTimer(1); };
+    EXPECT_EQ(RunPump({1, 3}, 100, 0, {}, 0, 2, stopBoth).ids, std::vector<int>{1});
 }
 
 }  // namespace

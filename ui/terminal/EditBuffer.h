@@ -35,7 +35,7 @@ public:
 
     enum class Result { NotHandled, Moved, Changed };
     // Applies one key. Changed when the text is different afterwards.
-    Result HandleKey(const Key& key);
+    [[nodiscard]] Result HandleKey(const Key& key);
 
 private:
     bool Accept(int codePoint) const;

@@ -7,10 +7,8 @@ namespace ui::terminal {
 
 void EventPump::DeliverDue() {
     const std::optional<int> due = timers_.TakeDue(clock_());
-    if (!due || inTick_ || !handler_) return;  // dropped: never a tick inside a tick
-    inTick_ = true;
+    if (!due || !handler_) return;
     handler_(*due);
-    inTick_ = false;
     // A tick can take its whole period and more (an exchange with a scale
     // that does not answer waits out its time-out): the next one is a
     // period after this one ended, so the keys get their turn.

@@ -1,9 +1,9 @@
 // The one place where the front-end waits: for the next key, with a time-out
 // until the next timer deadline, delivering the ticks that fall due. Every
 // modal loop (main window, message box, About box, file dialog, system menu)
-// waits here, so ticks go on while any of them is open. A tick is never
-// delivered inside another tick's handler: ticks that fall due while one is
-// being handled (say, behind a message box the handler opened) are dropped.
+// waits here, so ticks go on while any of them is open, also behind a box
+// that a tick's handler opened (as Windows delivers its timers to a message
+// box's loop): the dialog itself drops a tick that comes inside another.
 // Keys come first: between any two ticks the keys already typed are read.
 #pragma once
 
@@ -35,7 +35,7 @@ public:
     // already due), or else delivers the one tick that is due. Returns the
     // key, or a key of Type::None when the call ended with a tick or a
     // time-out (the caller redraws and calls again).
-    Key Next();
+    [[nodiscard]] Key Next();
 
 private:
     void DeliverDue();
@@ -44,7 +44,6 @@ private:
     Clock clock_;
     TimerScheduler timers_;
     TickHandler handler_;
-    bool inTick_ = false;
 };
 
 }  // namespace ui::terminal

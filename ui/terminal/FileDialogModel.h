@@ -16,7 +16,7 @@ bool MatchesPattern(std::string_view name, std::string_view patterns);
 
 // The regular files of a folder that match the patterns, sorted by name; an
 // empty list when the folder does not exist or cannot be read.
-std::vector<std::string> ListFolder(const std::string& nativeFolder, std::string_view patterns);
+[[nodiscard]] std::vector<std::string> ListFolder(const std::string& nativeFolder, std::string_view patterns);
 
 // The name with the default extension (".lim" or "lim") added when its last
 // component has none.

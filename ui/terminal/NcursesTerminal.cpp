@@ -120,7 +120,7 @@ public:
     }
 
 private:
-    static std::optional<Key> ReadKeyWithin(int timeoutMs) {
+    [[nodiscard]] static std::optional<Key> ReadKeyWithin(int timeoutMs) {
         timeout(timeoutMs);
         wint_t ch = 0;
         const int kind = get_wch(&ch);

@@ -11,6 +11,6 @@ namespace ui::terminal {
 
 // Nothing when the terminal cannot be set up (no TERM, not a terminal);
 // `error` then says why.
-std::unique_ptr<Terminal> OpenNcursesTerminal(std::string* error);
+[[nodiscard]] std::unique_ptr<Terminal> OpenNcursesTerminal(std::string* error);
 
 }  // namespace ui::terminal

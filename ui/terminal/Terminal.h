@@ -36,7 +36,7 @@ public:
     virtual void Flush() = 0;
     // Waits up to timeoutMs (negative: without limit) for a key; nothing
     // when the time ran out.
-    virtual std::optional<Key> ReadKey(int timeoutMs) = 0;
+    [[nodiscard]] virtual std::optional<Key> ReadKey(int timeoutMs) = 0;
 };
 
 }  // namespace ui::terminal

@@ -9,7 +9,7 @@ namespace ui::terminal {
 
 // Null when the terminal cannot be used; the reason has then been written
 // to standard error.
-std::unique_ptr<ui::FrontEnd> MakeTerminalFrontEnd(ui::SimulatorPanel* panel);
+[[nodiscard]] std::unique_ptr<ui::FrontEnd> MakeTerminalFrontEnd(ui::SimulatorPanel* panel);
 
 // The program file's name without its extension ("quelmar").
 std::string ApplicationName();

@@ -47,7 +47,7 @@ bool GroupContains(const ControlTemplate& outer, const ControlTemplate& inner);
 
 // The layout of `dialog` within maxColumns x maxRows cells, or fits == false
 // when it cannot be made to fit.
-TerminalLayout ComputeTerminalLayout(const DialogTemplate& dialog, int maxColumns, int maxRows);
+[[nodiscard]] TerminalLayout ComputeTerminalLayout(const DialogTemplate& dialog, int maxColumns, int maxRows);
 
 // Indices of the tab-stop controls, in tab order (the table's order).
 std::vector<std::size_t> TabOrder(const DialogTemplate& dialog);

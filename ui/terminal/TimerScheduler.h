@@ -23,12 +23,12 @@ public:
     bool IsRunning(int id) const { return timers_.count(id) != 0; }
 
     // The earliest deadline of the running timers.
-    std::optional<Milliseconds> NextDeadline() const;
+    [[nodiscard]] std::optional<Milliseconds> NextDeadline() const;
 
     // The timer due at `now` that has waited longest (the lower id first on
     // a tie), once however late it is; it is rescheduled one period after
     // `now`. Nothing when no timer is due.
-    std::optional<int> TakeDue(Milliseconds now);
+    [[nodiscard]] std::optional<int> TakeDue(Milliseconds now);
 
     // Puts a running timer's next deadline a whole period after `now`: a
     // tick that took longer than its period is not followed at once by the
