@@ -67,7 +67,8 @@ void FakeWindowServices::AppendSystemMenuItem(int commandId, std::string_view te
 }
 
 std::optional<std::string> FakeWindowServices::ChooseFile(const platform::FileDialogSettings& settings) {
-    fileDialogs.push_back(FileDialogRecord{settings});
+    fileDialogs.push_back(settings);
+    if (whileFileDialogOpen) whileFileDialogOpen();
     if (fileAnswers.empty()) return std::nullopt;
     std::optional<std::string> answer = std::move(fileAnswers.front());
     fileAnswers.pop_front();

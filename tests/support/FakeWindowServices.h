@@ -28,10 +28,6 @@ struct MessageRecord {
 // Lets a failed comparison show the whole box.
 void PrintTo(const MessageRecord& record, std::ostream* os);
 
-struct FileDialogRecord {
-    platform::FileDialogSettings settings;
-};
-
 class FakeWindowServices : public platform::WindowServices {
 public:
     // Controls start as template 102 has them: texts empty, enabled as marked.
@@ -63,6 +59,8 @@ public:
     // Runs after every SetControlText, like a platform that reports the
     // program's own writes into edit fields as changes.
     std::function<void(int)> afterSetText;
+    // Runs while a file dialog is "open", before it is answered.
+    std::function<void()> whileFileDialogOpen;
     // Answers for the next file dialogs: a path, or nullopt to cancel.
     void ChooseNext(std::optional<std::string> path) { fileAnswers.push_back(std::move(path)); }
     // The operator types into a field: sets the text (no notification; the
@@ -79,7 +77,7 @@ public:
     std::map<int, unsigned> timers;
     std::vector<MessageRecord> messages;
     std::deque<platform::MessageResult> answers;
-    std::vector<FileDialogRecord> fileDialogs;
+    std::vector<platform::FileDialogSettings> fileDialogs;
     std::deque<std::optional<std::string>> fileAnswers;
     std::vector<std::pair<int, std::string>> systemMenu;
     std::vector<int> focused;
