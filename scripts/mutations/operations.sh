@@ -3,13 +3,13 @@
 
 mutation ops-line-byte-two-bits scale/Protocol.h \
     'if (lineByte == 0 || (lineByte & (lineByte - 1)) != 0) return 0;' 'if (lineByte == 0) return 0;' \
-    work_mode_tests
+    scale_rules_tests work_mode_tests
 mutation ops-line-kilograms-not-summed scale/Statistics.cpp \
     'statistics.lineKilograms[index] += kilograms;' 'statistics.lineKilograms[index] = kilograms;' \
-    work_mode_tests
+    scale_rules_tests
 mutation ops-equal-limits-refused scale/LimitRules.cpp \
     'if (limits[line] > limits[line + 1]) return false;' 'if (limits[line] >= limits[line + 1]) return false;' \
-    line_limits_tests
+    scale_rules_tests line_limits_tests
 mutation ops-calibration-factor-off-by-one scale/Calibration.cpp \
     'static_cast<double>(context.values.referenceWeight) / difference' \
     'static_cast<double>(context.values.referenceWeight) / (difference + 1.0)' calibration_tests

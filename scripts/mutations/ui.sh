@@ -2,7 +2,7 @@
 
 mutation ui-restart-button-runs-reset ui/quelmarDlg.cpp \
     'case platform::IDC_RESTART: Restart(context_); break;' 'case platform::IDC_RESTART: ConfirmReset(context_); break;' \
-    main_dialog_tests work_mode_tests
+    main_dialog_tests
 mutation ui-tick-inside-a-tick ui/quelmarDlg.cpp \
     'if (inTick_) return;' 'if (false) return;' main_dialog_tests
 mutation ui-disabled-button-runs ui/quelmarDlg.cpp \

@@ -91,14 +91,6 @@ TEST(Windows1252Test, MalformedInputGivesQuestionMarksAndResumes) {
         {"\xC3\xC3\xA1", "?\xE1"},         // new lead inside a sequence
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(Utf8ToWindows1252(in), out) << in;
-    // Arbitrary bytes never grow the text.
-    std::uint32_t state = 12345;
-    for (int round = 0; round < 2000; ++round) {
-        std::string input(state % 24, '\0');
-        for (char& c : input) c = static_cast<char>((state = state * 1664525u + 1013904223u) >> 24);
-        state = state * 1664525u + 1013904223u;
-        EXPECT_LE(Utf8ToWindows1252(input).size(), input.size());
-    }
 }
 
 }  // namespace
