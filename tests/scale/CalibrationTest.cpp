@@ -20,8 +20,8 @@ const Limits STORED = {0, 100, 150, 200, 250, 300, 350, 400};
 // The mode buttons: start work, stop work, calibrate, start test, stop test, restart.
 std::vector<bool> ModeButtons(const testing_support::FakeWindowServices& window) {
     std::vector<bool> states;
-    for (int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE,
-                   platform::IDC_START_TEST, platform::IDC_STOP_TEST, platform::IDC_RESTART})
+    for (int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE, platform::IDC_START_TEST,
+                   platform::IDC_STOP_TEST, platform::IDC_RESTART})
         states.push_back(window.IsControlEnabled(id));
     return states;
 }
@@ -100,7 +100,11 @@ TEST_F(CalibrationTest, EveryOtherEndKeepsTheFactorAndTheFile) {
         std::uint8_t zero;
     } cases[] = {
         {"cancel first", {MessageResult::Cancel}, {33}, {CLEAR_SCALE, CALIBRATION_CANCELLED}, 7},
-        {"cancel second", {MessageResult::Ok, MessageResult::Cancel}, {33}, {CLEAR_SCALE, PUT_WEIGHT, CALIBRATION_CANCELLED}, 33},
+        {"cancel second",
+         {MessageResult::Ok, MessageResult::Cancel},
+         {33},
+         {CLEAR_SCALE, PUT_WEIGHT, CALIBRATION_CANCELLED},
+         33},
         {"no zero reading", {}, {}, {CLEAR_SCALE, CALIBRATION_UNREAD}, 7},
         {"no reference reading", {}, {12}, {CLEAR_SCALE, PUT_WEIGHT, CALIBRATION_UNREAD}, 12},
         {"equal readings", {}, {40, 40}, {CLEAR_SCALE, PUT_WEIGHT, INVALID_READING}, 40},
@@ -153,10 +157,9 @@ TEST_F(CalibrationTest, TestModeShowsNetGramsAndRawCounts) {
         const char* grams;
         const char* counts;
     } ticks[] = {
-        {12, 2.5f, "0", "12"},
-        {107, 2.5f, "238", "107"},  // 95 x 2.5 = 237.5
-        {10, 2.5f, "-5", "10"},     // below the zero: negative, not wrapped round
-        {11, 0.1f, "0", "11"},      // -0.1 g: never "-0"
+        {12, 2.5f, "0", "12"},        {107, 2.5f, "238", "107"},  // 95 x 2.5 = 237.5
+        {10, 2.5f, "-5", "10"},                                   // below the zero: negative, not wrapped round
+        {11, 0.1f, "0", "11"},                                    // -0.1 g: never "-0"
         {std::nullopt, 2.5f, "", ""},
     };
     for (const auto& t : ticks) {

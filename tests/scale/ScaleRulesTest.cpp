@@ -15,7 +15,8 @@ namespace {
 using Counts = LimitCounts;
 
 TEST(Protocol, LineByteNamesALineOnlyWithExactlyOneBit) {
-    for (int line = 1; line <= LINE_COUNT; ++line) EXPECT_EQ(DecodeLine(static_cast<std::uint8_t>(1u << (line - 1))), line);
+    for (int line = 1; line <= LINE_COUNT; ++line)
+        EXPECT_EQ(DecodeLine(static_cast<std::uint8_t>(1u << (line - 1))), line);
     for (const std::uint8_t lineByte : {0x00, 0x03, 0x81, 0x18, 0xFF}) EXPECT_EQ(DecodeLine(lineByte), 0) << +lineByte;
     const std::uint8_t packet[8] = {2, 95, 0x77, 0x08, 0x55, 0, 0, 0};
     const StatusReading status = DecodeStatus(packet);
@@ -26,16 +27,16 @@ TEST(Protocol, SetLimitsFillsBytesZeroToEightAndLeavesTheTail) {
     std::array<std::uint8_t, COMMAND_PACKET_SIZE> packet{};
     for (std::size_t i = 0; i < packet.size(); ++i) packet[i] = static_cast<std::uint8_t>(0xA0 + i);
     EncodeSetLimits(packet.data(), {0, 50, 75, 100, 125, 150, 175, 200});
-    EXPECT_EQ(packet, (std::array<std::uint8_t, 16>{2, 0, 50, 75, 100, 125, 150, 175, 200, 0xA9, 0xAA, 0xAB, 0xAC,
-                                                    0xAD, 0xAE, 0xAF}));
+    EXPECT_EQ(packet, (std::array<std::uint8_t, 16>{2, 0, 50, 75, 100, 125, 150, 175, 200, 0xA9, 0xAA, 0xAB, 0xAC, 0xAD,
+                                                    0xAE, 0xAF}));
     EncodeCommand(packet.data(), CMD_RESTART);
     EXPECT_EQ(packet[0], 3);
     EXPECT_EQ(packet[1], 0);
 }
 
 TEST(LimitRules, CalibratedMeansAFiniteFactorAboveZero) {
-    for (float factor : {0.0f, -0.0f, -2.0f, std::numeric_limits<float>::quiet_NaN(),
-                         std::numeric_limits<float>::infinity()})
+    for (float factor :
+         {0.0f, -0.0f, -2.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
         EXPECT_FALSE(IsCalibrated(factor)) << factor;
     for (float factor : {std::numeric_limits<float>::denorm_min(), 2.0f}) EXPECT_TRUE(IsCalibrated(factor)) << factor;
 }
@@ -111,7 +112,8 @@ TEST(Statistics, ResetZeroesEveryNumberAndText) {
     EXPECT_EQ(s.lineKilograms, fresh.lineKilograms);
     EXPECT_EQ(s.lineCountText, fresh.lineCountText);
     EXPECT_EQ(s.lineKilogramsText, fresh.lineKilogramsText);
-    EXPECT_EQ((std::array<std::string, 2>{s.totalCountText, s.totalKilogramsText}), (std::array<std::string, 2>{"0", "0"}));
+    EXPECT_EQ((std::array<std::string, 2>{s.totalCountText, s.totalKilogramsText}),
+              (std::array<std::string, 2>{"0", "0"}));
     EXPECT_EQ(s.totalCount, 0u);
     EXPECT_EQ(s.totalKilograms, 0.0);
 }

@@ -31,12 +31,12 @@ inline const MessageRecord CLOSE_QUESTION{"¿Desea salir? Se perderán las estad
                                           MessageIcon::Exclamation, MessageButtons::OkCancel};
 
 // ---- start-up, calibration and test mode
-inline const MessageRecord CONFIGURATION_MISSING = Stop(
-    "No se encontro el archivo de configuracion, deberá calibrar la balanza y cargar los limites antes de empezar",
-    "Configuración");
-inline const MessageRecord CONFIGURATION_INVALID = Stop(
-    "El archivo de configuracion no es valido, deberá calibrar la balanza y cargar los limites antes de empezar",
-    "Configuración");
+inline const MessageRecord CONFIGURATION_MISSING =
+    Stop("No se encontro el archivo de configuracion, deberá calibrar la balanza y cargar los limites antes de empezar",
+         "Configuración");
+inline const MessageRecord CONFIGURATION_INVALID =
+    Stop("El archivo de configuracion no es valido, deberá calibrar la balanza y cargar los limites antes de empezar",
+         "Configuración");
 inline const std::string CALIBRATION = "Calibracion de Balanza";
 inline const MessageRecord CLEAR_SCALE{"Despeje la balanza,se tomara el cero", CALIBRATION, MessageIcon::Exclamation,
                                        MessageButtons::OkCancel};
@@ -68,6 +68,7 @@ inline const MessageRecord LIMITS_NOT_READ = Stop("No se pudo leer el archivo de
 inline const MessageRecord RESET_QUESTION{"Se borraran los datos , quiere continuar?", "Reset de Estadísticas",
                                           MessageIcon::Exclamation, MessageButtons::OkCancel};
 inline const MessageRecord RESTART_FAILED = Stop("No pudo enviarse el comando", "Reempezar");
-inline const MessageRecord REPORT_NOT_SAVED = Stop("No se pudo guardar el archivo de estadisticas", "Guardar Estadistica");
+inline const MessageRecord REPORT_NOT_SAVED =
+    Stop("No se pudo guardar el archivo de estadisticas", "Guardar Estadistica");
 
 }  // namespace testing_support::boxes

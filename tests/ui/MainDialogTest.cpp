@@ -124,10 +124,16 @@ TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
         const char* text;
         std::optional<MessageRecord> prompt;
     } cases[] = {
-        {platform::IDC_REFERENCE_WEIGHT, "149", Range(150, 600)}, {platform::IDC_REFERENCE_WEIGHT, "601", Range(150, 600)},
-        {platform::IDC_REFERENCE_WEIGHT, "150", std::nullopt},    {platform::IDC_REFERENCE_WEIGHT, "600", std::nullopt},
-        {limit, "-1", Range(0, 800)},  {limit, "801", Range(0, 800)}, {limit, "40000", WHOLE_NUMBER},
-        {limit, "abc", WHOLE_NUMBER},  {limit, "", WHOLE_NUMBER},     {limit, "0", std::nullopt},
+        {platform::IDC_REFERENCE_WEIGHT, "149", Range(150, 600)},
+        {platform::IDC_REFERENCE_WEIGHT, "601", Range(150, 600)},
+        {platform::IDC_REFERENCE_WEIGHT, "150", std::nullopt},
+        {platform::IDC_REFERENCE_WEIGHT, "600", std::nullopt},
+        {limit, "-1", Range(0, 800)},
+        {limit, "801", Range(0, 800)},
+        {limit, "40000", WHOLE_NUMBER},
+        {limit, "abc", WHOLE_NUMBER},
+        {limit, "", WHOLE_NUMBER},
+        {limit, "0", std::nullopt},
         {limit, "800", std::nullopt},
     };
     for (const auto& c : cases) {
@@ -175,7 +181,7 @@ TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimit
     bench.dialog.Values().lineLimits[5] = 333;  // changed by the program: shown
     bench.dialog.ShowFields();
     EXPECT_EQ((std::array<std::string, 4>{Text(platform::LIMIT_FIELD_IDS[4]), Text(platform::LIMIT_FIELD_IDS[1]),
-                                           Text(platform::IDC_REFERENCE_WEIGHT), Text(platform::LIMIT_FIELD_IDS[5])}),
+                                          Text(platform::IDC_REFERENCE_WEIGHT), Text(platform::LIMIT_FIELD_IDS[5])}),
               (std::array<std::string, 4>{"2", "9", "1", "333"}));
     // Loaded limits replace the typed texts even where the value is the same;
     // the reference weight being typed stays.
@@ -204,7 +210,9 @@ TEST_F(MainDialogTest, OnlyTheOperatorsEditsOfLimitFieldsReachTheGate) {
 TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
     using Check = std::function<bool(ScaleTestBench&, sim::ScriptedDevice&)>;
     const auto firstBox = [](const MessageRecord& box) {
-        return [box](ScaleTestBench& b, sim::ScriptedDevice&) { return !b.window.messages.empty() && b.window.messages[0] == box; };
+        return [box](ScaleTestBench& b, sim::ScriptedDevice&) {
+            return !b.window.messages.empty() && b.window.messages[0] == box;
+        };
     };
     const auto dialog = [](const char* extension, platform::FileDialogKind kind) {
         return [=](ScaleTestBench& b, sim::ScriptedDevice&) {
@@ -220,7 +228,8 @@ TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
         {platform::IDC_CALIBRATE, firstBox(CLEAR_SCALE)},
         {platform::IDC_START_TEST, firstBox(TEST_CLEAR_SCALE)},
         {platform::IDC_STOP_TEST, shown(platform::IDC_GRAMS, "0")},
-        {platform::IDC_START_WORK, [](ScaleTestBench& b, sim::ScriptedDevice&) { return b.window.TimerRunning(platform::TIMER_WORK); }},
+        {platform::IDC_START_WORK,
+         [](ScaleTestBench& b, sim::ScriptedDevice&) { return b.window.TimerRunning(platform::TIMER_WORK); }},
         {platform::IDC_STOP_WORK, shown(platform::IDC_STATE, "")},
         {platform::IDC_SAVE_LIMITS, dialog(".lim", platform::FileDialogKind::Save)},
         {platform::IDC_LOAD_LIMITS, dialog(".lim", platform::FileDialogKind::Open)},
