@@ -36,15 +36,17 @@ public:
     // ---- WindowServices
     platform::MessageResult ShowMessage(std::string_view text, std::string_view caption, platform::MessageIcon icon,
                                         platform::MessageButtons buttons) override;
-    void EnableControl(int id, bool enabled) override;
-    bool IsControlEnabled(int id) const override;
-    void StartTimer(int id, unsigned milliseconds) override;
-    void StopTimer(int id) override;
+    void EnableControl(int id, bool on) override { enabled[id] = on; }
+    bool IsControlEnabled(int id) const override { return enabled.count(id) != 0 && enabled.at(id); }
+    void StartTimer(int id, unsigned milliseconds) override { timers[id] = milliseconds; }
+    void StopTimer(int id) override { timers.erase(id); }
     void SetControlText(int id, std::string_view text) override;
     std::string GetControlText(int id) const override;
-    void FocusControl(int id) override;
-    void CloseModal(platform::ModalResult result) override;
-    void AppendSystemMenuItem(int commandId, std::string_view text) override;
+    void FocusControl(int id) override { focused.push_back(id); }
+    void CloseModal(platform::ModalResult result) override { closed = result; }
+    void AppendSystemMenuItem(int commandId, std::string_view text) override {
+        systemMenu.emplace_back(commandId, std::string(text));
+    }
     void RunAboutBox() override { ++aboutBoxes; }
     std::optional<std::string> ChooseFile(const platform::FileDialogSettings& settings) override;
     platform::LocalDateTime LocalTime() const override { return now; }
