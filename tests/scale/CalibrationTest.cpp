@@ -17,14 +17,6 @@ using Limits = std::array<std::int16_t, 8>;
 
 const Limits STORED = {0, 100, 150, 200, 250, 300, 350, 400};
 
-// The mode buttons: start work, stop work, calibrate, start test, stop test, restart.
-std::vector<bool> ModeButtons(const testing_support::FakeWindowServices& window) {
-    std::vector<bool> states;
-    for (int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE, platform::IDC_START_TEST,
-                   platform::IDC_STOP_TEST, platform::IDC_RESTART})
-        states.push_back(window.IsControlEnabled(id));
-    return states;
-}
 const std::vector<bool> READY = {true, false, true, true, false, false};
 
 class CalibrationTest : public ::testing::Test {
@@ -80,9 +72,8 @@ TEST_F(CalibrationTest, ReferenceWeightOverTheReadingsDifferenceIsTheNewFactorAn
     EXPECT_TRUE(bench.window.timers.empty());
     EXPECT_EQ(bench.program.calibrationFactor, 2.0f);  // 190 g over 95 counts
     EXPECT_EQ(bench.program.zeroCount, 12);
-    const auto saved = storage::EncodeCalibration({2.0f, STORED});
-    EXPECT_EQ(bench.CalibrationFile(), std::vector<std::uint8_t>(saved.begin(), saved.end()));
-    EXPECT_EQ(ModeButtons(bench.window), READY);
+    EXPECT_EQ(bench.CalibrationFile(), bench.CalibrationBytes(2.0f, STORED));
+    EXPECT_EQ(bench.ModeButtons(), READY);
 
     // 600 g over 255 counts: worked out in double precision, stored as a float.
     bench.values.referenceWeight = 600;
@@ -122,7 +113,7 @@ TEST_F(CalibrationTest, EveryOtherEndKeepsTheFactorAndTheFile) {
         EXPECT_EQ(bench.program.zeroCount, c.zero);
         EXPECT_EQ(bench.program.calibrationFactor, 2.5f);
         EXPECT_EQ(bench.CalibrationFile(), before);
-        EXPECT_EQ(ModeButtons(bench.window), READY);
+        EXPECT_EQ(bench.ModeButtons(), READY);
     }
 }
 
@@ -149,7 +140,7 @@ TEST_F(CalibrationTest, TestModeShowsNetGramsAndRawCounts) {
     scale::StartTest(bench.context);
     EXPECT_EQ(bench.window.messages, Boxes{TEST_CLEAR_SCALE});
     EXPECT_EQ(bench.window.timers, (std::map<int, unsigned>{{platform::TIMER_TEST, 100u}}));
-    EXPECT_EQ(ModeButtons(bench.window), (std::vector<bool>{false, false, false, false, true, false}));
+    EXPECT_EQ(bench.ModeButtons(), (std::vector<bool>{false, false, false, false, true, false}));
 
     const struct {
         std::optional<std::uint8_t> reading;
@@ -177,7 +168,7 @@ TEST_F(CalibrationTest, TestModeShowsNetGramsAndRawCounts) {
     EXPECT_TRUE(bench.window.timers.empty());
     EXPECT_EQ(bench.values.gramsText, "0");
     EXPECT_EQ(bench.values.countsText, "0");
-    EXPECT_EQ(ModeButtons(bench.window), READY);
+    EXPECT_EQ(bench.ModeButtons(), READY);
 }
 
 TEST_F(CalibrationTest, TestModeNeedsAZeroReading) {

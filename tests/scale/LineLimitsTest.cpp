@@ -15,6 +15,7 @@ namespace {
 using namespace testing_support::boxes;
 using testing_support::FakeScaleLink;
 using testing_support::MessageRecord;
+constexpr auto CalibrationBytes = testing_support::OperationBench::CalibrationBytes;
 using Boxes = std::vector<MessageRecord>;
 using Bytes = std::vector<std::uint8_t>;
 using Limits = std::array<std::int16_t, 8>;
@@ -26,10 +27,6 @@ const scale::LimitCounts EXAMPLE_AT_2 = {0, 50, 75, 100, 125, 150, 175, 200};
 
 Bytes LimitsFile(const Limits& limits) {
     const auto bytes = storage::EncodeLimits(limits);
-    return {bytes.begin(), bytes.end()};
-}
-Bytes CalibrationFile(float factor, const Limits& limits) {
-    const auto bytes = storage::EncodeCalibration({factor, limits});
     return {bytes.begin(), bytes.end()};
 }
 
@@ -78,7 +75,7 @@ TEST_F(LineLimitsTest, SaveWritesBothFilesAndSendsTheCountsAtTheFactor) {
     EXPECT_EQ(bench.window.fileDialogs[0].kind, platform::FileDialogKind::Save);
     EXPECT_EQ(bench.window.fileDialogs[0].defaultExtension, ".lim");
     EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
-    EXPECT_EQ(bench.CalibrationFile(), CalibrationFile(2.0f, EXAMPLE));
+    EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(2.0f, EXAMPLE));
     EXPECT_EQ(bench.link.sent, (std::vector<FakeScaleLink::Sent>{{EXAMPLE_AT_2, 200}}));
 }
 
@@ -128,7 +125,7 @@ TEST_F(LineLimitsTest, AFailedSendOrNoFactorStillWritesBothFiles) {
         EXPECT_EQ(b.window.messages, c.boxes);
         EXPECT_EQ(b.link.sent.size(), c.sent);
         EXPECT_EQ(b.files.File(PATH), LimitsFile(EXAMPLE));
-        EXPECT_EQ(b.CalibrationFile(), CalibrationFile(c.factor, EXAMPLE));
+        EXPECT_EQ(b.CalibrationFile(), CalibrationBytes(c.factor, EXAMPLE));
     }
 }
 
@@ -139,7 +136,7 @@ TEST_F(LineLimitsTest, AFailedCalibrationRewriteIsReportedAndTheSendStands) {
     Save(EXAMPLE);
     EXPECT_EQ(bench.window.messages, (Boxes{LIMITS_SENT, ConfigurationNotSaved(LIMITS)}));
     EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
-    EXPECT_EQ(bench.CalibrationFile(), CalibrationFile(2.0f, STORED));
+    EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(2.0f, STORED));
     EXPECT_EQ(bench.link.sent.size(), 1u);
 }
 

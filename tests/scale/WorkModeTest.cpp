@@ -61,20 +61,13 @@ TEST_F(WorkModeTest, EachPacketShowsTheStateAndOnlyAWorkingOneWithALineCounts) {
 }
 
 TEST_F(WorkModeTest, StartAndStopSwapTheButtonsAndTheStatisticsStay) {
-    const std::vector<int> ids = {platform::IDC_CALIBRATE, platform::IDC_START_TEST, platform::IDC_STOP_WORK,
-                                  platform::IDC_START_WORK, platform::IDC_RESTART};
-    const auto buttons = [&] {
-        std::vector<bool> states;
-        for (int id : ids) states.push_back(bench.window.IsControlEnabled(id));
-        return states;
-    };
     scale::StartWork(bench.context);
     EXPECT_EQ(bench.window.timers, (std::map<int, unsigned>{{platform::TIMER_WORK, 100u}}));
-    EXPECT_EQ(buttons(), (std::vector<bool>{false, false, true, false, true}));
+    EXPECT_EQ(bench.ModeButtons(), (std::vector<bool>{false, true, false, false, false, true}));
     Tick(2, 95, 0x01);
     scale::StopWork(bench.context);
     EXPECT_TRUE(bench.window.timers.empty());
-    EXPECT_EQ(buttons(), (std::vector<bool>{true, true, false, true, false}));
+    EXPECT_EQ(bench.ModeButtons(), (std::vector<bool>{true, false, true, true, false, false}));
     EXPECT_EQ(bench.values.stateText, "") << "the state box empties at once";
     EXPECT_EQ(bench.fields.shows, 1);
     scale::StartWork(bench.context);

@@ -87,8 +87,20 @@ struct OperationBench {
         return files.File(storage::CALIBRATION_FILE_PATH);
     }
     void StoreCalibration(float factor, const std::array<std::int16_t, 8>& limits) {
+        files.SetFile(storage::CALIBRATION_FILE_PATH, CalibrationBytes(factor, limits));
+    }
+    static std::vector<std::uint8_t> CalibrationBytes(float factor, const std::array<std::int16_t, 8>& limits) {
         const auto bytes = storage::EncodeCalibration({factor, limits});
-        files.SetFile(storage::CALIBRATION_FILE_PATH, {bytes.begin(), bytes.end()});
+        return {bytes.begin(), bytes.end()};
+    }
+    // The enabled states of the mode buttons: start work, stop work,
+    // calibrate, start test, stop test, restart.
+    std::vector<bool> ModeButtons() const {
+        std::vector<bool> states;
+        for (int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE,
+                       platform::IDC_START_TEST, platform::IDC_STOP_TEST, platform::IDC_RESTART})
+            states.push_back(window.IsControlEnabled(id));
+        return states;
     }
 };
 
