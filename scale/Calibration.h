@@ -11,11 +11,11 @@ namespace scale {
 
 // Reads the calibration file into the factor and the limits and shows them.
 // Missing or damaged files change nothing.
-storage::CalibrationLoad LoadCalibration(ScaleContext& context);
+[[nodiscard]] storage::CalibrationLoad LoadCalibration(ScaleContext& context);
 // Rewrites the calibration file from the factor and the limits. On failure
 // tells the operator, under the caption of the operation that saved, and
 // returns false; the previous file is left intact.
-bool SaveCalibration(ScaleContext& context, std::string_view caption);
+[[nodiscard]] bool SaveCalibration(ScaleContext& context, std::string_view caption);
 
 // The last step of start-up: Ready when the calibration file was read,
 // Unconfigured (with a warning) when it was not.

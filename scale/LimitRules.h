@@ -14,9 +14,9 @@ using LineLimitsGrams = std::array<std::int16_t, LINE_COUNT>;
 
 // A factor of 0 (never calibrated), a negative one or a damaged one would
 // turn every limit into a meaningless count; such limits are never sent.
-bool IsCalibrated(float factor);
+[[nodiscard]] bool IsCalibrated(float factor);
 // No limit greater than the next line's (equal neighbours are fine).
-bool LimitsInOrder(const LineLimitsGrams& limits);
+[[nodiscard]] bool LimitsInOrder(const LineLimitsGrams& limits);
 // Grams to counts, line 1 first: each limit divided by the factor in double
 // precision and truncated toward zero, clamped to 0..255.
 LimitCounts LimitsToCounts(const LineLimitsGrams& limits, float factor);

@@ -17,7 +17,7 @@ public:
     virtual ~FieldExchange() = default;
     // Controls to values, with parsing and range checks; false after the
     // first refused field, whose prompt has been shown.
-    virtual bool ReadFields() = 0;
+    [[nodiscard]] virtual bool ReadFields() = 0;
     // Values to controls; never fails. An edit field the operator is typing
     // into keeps its text unless the program changed the field's value.
     virtual void ShowFields() = 0;

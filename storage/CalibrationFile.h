@@ -30,9 +30,9 @@ enum class CalibrationLoad { Loaded, Missing, Invalid };
 // a factor of zero, negative, infinite or not a number); `out` is untouched
 // in both of these cases, so a damaged file never yields a factor that would
 // turn every weight into nonsense.
-CalibrationLoad LoadCalibrationFile(FileSystem& fileSystem, CalibrationData& out);
+[[nodiscard]] CalibrationLoad LoadCalibrationFile(FileSystem& fileSystem, CalibrationData& out);
 
 // Writes the 20 bytes to CALIBRATION_FILE_PATH, replacing the file whole.
-bool SaveCalibrationFile(FileSystem& fileSystem, const CalibrationData& data);
+[[nodiscard]] bool SaveCalibrationFile(FileSystem& fileSystem, const CalibrationData& data);
 
 }  // namespace storage

@@ -45,8 +45,8 @@ long ReadSome(int fd, std::uint8_t* data, std::size_t size) {
 long WriteSome(int fd, const std::uint8_t* data, std::size_t size) {
     return ::_write(fd, data, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 20)));
 }
-bool FlushToDisk(int fd) { return ::_commit(fd) == 0; }
-bool CloseDescriptor(int fd) { return ::_close(fd) == 0; }
+[[nodiscard]] bool FlushToDisk(int fd) { return ::_commit(fd) == 0; }
+[[nodiscard]] bool CloseDescriptor(int fd) { return ::_close(fd) == 0; }
 long ProcessId() { return ::_getpid(); }
 void FlushFolder(const fs::path&) {}
 #else
@@ -58,8 +58,8 @@ long ReadSome(int fd, std::uint8_t* data, std::size_t size) { return static_cast
 long WriteSome(int fd, const std::uint8_t* data, std::size_t size) {
     return static_cast<long>(::write(fd, data, size));
 }
-bool FlushToDisk(int fd) { return ::fsync(fd) == 0; }
-bool CloseDescriptor(int fd) { return ::close(fd) == 0; }
+[[nodiscard]] bool FlushToDisk(int fd) { return ::fsync(fd) == 0; }
+[[nodiscard]] bool CloseDescriptor(int fd) { return ::close(fd) == 0; }
 long ProcessId() { return static_cast<long>(::getpid()); }
 // Makes the rename itself durable; a failure here changes nothing that the
 // caller could act on, so it is not reported.
@@ -72,7 +72,7 @@ void FlushFolder(const fs::path& folder) {
 }
 #endif
 
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+[[nodiscard]] bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const long n = WriteSome(fd, bytes.data() + done, bytes.size() - done);
@@ -111,7 +111,8 @@ public:
             }
             bytes.insert(bytes.end(), chunk, chunk + n);
         }
-        CloseDescriptor(fd);
+        // Nothing was written: a failed close loses nothing the caller needs.
+        static_cast<void>(CloseDescriptor(fd));
         if (failed) {
             return std::nullopt;
         }

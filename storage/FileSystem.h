@@ -40,14 +40,14 @@ public:
 
     // The first maxBytes bytes of the file (fewer when it is shorter), or
     // nothing when the file cannot be opened or read.
-    virtual std::optional<std::vector<std::uint8_t>> ReadFile(std::string_view path, std::size_t maxBytes) = 0;
+    [[nodiscard]] virtual std::optional<std::vector<std::uint8_t>> ReadFile(std::string_view path, std::size_t maxBytes) = 0;
 
     // Makes the file hold exactly these bytes. The bytes go to a temporary
     // file in the same folder first, which then takes the file's place in one
     // step, so a failure at any point leaves the previous file as it was and
     // no temporary behind. Never creates the folder. A file marked read-only
     // is not replaced.
-    virtual bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) = 0;
+    [[nodiscard]] virtual bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) = 0;
 };
 
 // The process-wide file system of the machine; paths go through MapPath.

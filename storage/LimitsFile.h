@@ -21,14 +21,14 @@ std::array<std::uint8_t, LIMITS_FILE_SIZE> EncodeLimits(const std::array<std::in
 
 // Needs at least 16 bytes (more are ignored); otherwise returns false and
 // leaves `limits` untouched.
-bool DecodeLimits(std::span<const std::uint8_t> bytes, std::array<std::int16_t, 8>& limits);
+[[nodiscard]] bool DecodeLimits(std::span<const std::uint8_t> bytes, std::array<std::int16_t, 8>& limits);
 
-bool WriteLimitsFile(FileSystem& fileSystem, std::string_view path, const std::array<std::int16_t, 8>& limits);
+[[nodiscard]] bool WriteLimitsFile(FileSystem& fileSystem, std::string_view path, const std::array<std::int16_t, 8>& limits);
 
 // False when the file cannot be opened or holds fewer than 16 bytes; the
 // limits are then unchanged. Values are taken as they are: neither their
 // range nor their order is checked here.
-bool ReadLimitsFile(FileSystem& fileSystem, std::string_view path, std::array<std::int16_t, 8>& limits);
+[[nodiscard]] bool ReadLimitsFile(FileSystem& fileSystem, std::string_view path, std::array<std::int16_t, 8>& limits);
 
 // The save (kind Save) or open (kind Open) dialog for a limits file.
 platform::FileDialogSettings LimitsFileDialog(platform::FileDialogKind kind);

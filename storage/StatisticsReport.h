@@ -40,6 +40,6 @@ platform::FileDialogSettings StatisticsFileDialog();
 
 // Replaces the file whole with the bytes, so a failed write leaves nothing
 // half-written behind.
-bool WriteStatisticsReport(FileSystem& fileSystem, std::string_view path, std::string_view bytes);
+[[nodiscard]] bool WriteStatisticsReport(FileSystem& fileSystem, std::string_view path, std::string_view bytes);
 
 }  // namespace storage

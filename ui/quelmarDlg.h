@@ -45,7 +45,7 @@ public:
     void OnClose() override;
 
     // FieldExchange
-    bool ReadFields() override;
+    [[nodiscard]] bool ReadFields() override;
     void ShowFields() override;
     void ShowLoadedValues() override;
 
@@ -57,8 +57,8 @@ public:
     scale::ScaleContext& Context() { return context_; }
 
 private:
-    bool ReadNumber(int id, std::int16_t& value);
-    bool CheckRange(int id, std::int16_t value, std::int16_t low, std::int16_t high);
+    [[nodiscard]] bool ReadNumber(int id, std::int16_t& value);
+    [[nodiscard]] bool CheckRange(int id, std::int16_t value, std::int16_t low, std::int16_t high);
     void WriteNumber(int id, std::int16_t value, std::optional<std::int16_t>& exchanged);
     bool ReportConnectFailure(std::string_view message);
 

@@ -1,4 +1,5 @@
 #include "storage/LimitsFile.h"
+#include "storage/StatisticsReport.h"
 #include "tests/support/MemoryFileSystem.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,6 @@ const Bytes EXAMPLE_FILE = {0x00, 0x00, 0x64, 0x00, 0x96, 0x00, 0xC8, 0x00,
                             0xFA, 0x00, 0x2C, 0x01, 0x5E, 0x01, 0x90, 0x01};
 const Limits EXAMPLE_LIMITS = {0, 100, 150, 200, 250, 300, 350, 400};
 const Limits HELD = {100, 200, 300, 400, 500, 600, 700, 800};
-// Unordered, out-of-range, short, missing and unreadable files are loaded
-// through the program in tests/scale/LineLimitsTest.
 constexpr std::string_view PATH = "C:\\velsor\\linea.lim";
 
 TEST(LimitsFileTest, ExampleBothWaysOverALongerFile) {
@@ -28,27 +27,49 @@ TEST(LimitsFileTest, ExampleBothWaysOverALongerFile) {
     Limits limits = HELD;
     ASSERT_TRUE(ReadLimitsFile(fs, PATH, limits));
     EXPECT_EQ(limits, EXAMPLE_LIMITS);
-}
-
-TEST(LimitsFileTest, FailedWriteKeepsTheOldFile) {
-    MemoryFileSystem fs;
-    fs.SetFile(PATH, EXAMPLE_FILE);
     fs.FailNextWrites(1);
     EXPECT_FALSE(WriteLimitsFile(fs, PATH, HELD));
     EXPECT_EQ(fs.File(PATH), EXAMPLE_FILE);
 }
 
-TEST(LimitsFileTest, DialogSettings) {
-    for (auto kind : {platform::FileDialogKind::Save, platform::FileDialogKind::Open}) {
-        const platform::FileDialogSettings settings = LimitsFileDialog(kind);
-        EXPECT_EQ(settings.kind, kind);
-        EXPECT_EQ(settings.initialFolder, "C:\\velsor\\");
-        ASSERT_EQ(settings.filters.size(), 2u);
-        EXPECT_EQ(settings.filters[0].description, "Archivos L\xC3\xADmites USB(*.lim)");
-        EXPECT_EQ(settings.filters[0].pattern, "*.lim");
-        EXPECT_EQ(settings.filters[1].description, "Todos los archivos(*.*)");
-        EXPECT_EQ(settings.filters[1].pattern, "*.*");
-        EXPECT_EQ(settings.defaultExtension, ".lim");
+TEST(LimitsFileTest, ValuesAreSignedAndTakenAsTheyAreAShortFileIsRefused) {
+    const auto encoded = EncodeLimits({-1, -32768, 32767, 2000, 700, 600, 0, 1});
+    Bytes file(encoded.begin(), encoded.end());
+    file.push_back(0x77);
+    Limits limits = HELD;
+    ASSERT_TRUE(DecodeLimits(file, limits));
+    EXPECT_EQ(limits, (Limits{-1, -32768, 32767, 2000, 700, 600, 0, 1}));
+    EXPECT_EQ(std::vector(file.begin(), file.begin() + 4), (Bytes{0xFF, 0xFF, 0x00, 0x80}));
+    limits = HELD;
+    EXPECT_FALSE(DecodeLimits(std::span(EXAMPLE_FILE).first(15), limits));
+    MemoryFileSystem fs;
+    EXPECT_FALSE(ReadLimitsFile(fs, PATH, limits));
+    EXPECT_EQ(limits, HELD);
+}
+
+TEST(FileDialogs, LimitsAndStatisticsDialogs) {
+    const struct {
+        platform::FileDialogSettings settings;
+        platform::FileDialogKind kind;
+        const char* filter;
+        const char* pattern;
+    } cases[] = {
+        {LimitsFileDialog(platform::FileDialogKind::Save), platform::FileDialogKind::Save,
+         "Archivos L\xC3\xADmites USB(*.lim)", "*.lim"},
+        {LimitsFileDialog(platform::FileDialogKind::Open), platform::FileDialogKind::Open,
+         "Archivos L\xC3\xADmites USB(*.lim)", "*.lim"},
+        {StatisticsFileDialog(), platform::FileDialogKind::Save, "Archivos Estad\xC3\xADsticas USB(*.est)", "*.est"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        EXPECT_EQ(c.settings.kind, c.kind);
+        EXPECT_EQ(c.settings.initialFolder, "C:\\velsor\\");
+        ASSERT_EQ(c.settings.filters.size(), 2u);
+        EXPECT_EQ(c.settings.filters[0].description, c.filter);
+        EXPECT_EQ(c.settings.filters[0].pattern, c.pattern);
+        EXPECT_EQ(c.settings.filters[1].description, "Todos los archivos(*.*)");
+        EXPECT_EQ(c.settings.filters[1].pattern, "*.*");
+        EXPECT_EQ(c.settings.defaultExtension, std::string(c.pattern + 1));
     }
 }
 

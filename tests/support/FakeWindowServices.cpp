@@ -36,17 +36,6 @@ platform::MessageResult FakeWindowServices::ShowMessage(std::string_view text, s
     return answer;
 }
 
-void FakeWindowServices::EnableControl(int id, bool on) { enabled[id] = on; }
-
-bool FakeWindowServices::IsControlEnabled(int id) const {
-    auto it = enabled.find(id);
-    return it != enabled.end() && it->second;
-}
-
-void FakeWindowServices::StartTimer(int id, unsigned milliseconds) { timers[id] = milliseconds; }
-
-void FakeWindowServices::StopTimer(int id) { timers.erase(id); }
-
 void FakeWindowServices::SetControlText(int id, std::string_view text) {
     ++setTextCalls;
     texts[id].assign(text.data(), text.size());
@@ -58,16 +47,9 @@ std::string FakeWindowServices::GetControlText(int id) const {
     return it == texts.end() ? std::string() : it->second;
 }
 
-void FakeWindowServices::FocusControl(int id) { focused.push_back(id); }
-
-void FakeWindowServices::CloseModal(platform::ModalResult result) { closed = result; }
-
-void FakeWindowServices::AppendSystemMenuItem(int commandId, std::string_view text) {
-    systemMenu.emplace_back(commandId, std::string(text));
-}
-
 std::optional<std::string> FakeWindowServices::ChooseFile(const platform::FileDialogSettings& settings) {
-    fileDialogs.push_back(FileDialogRecord{settings});
+    fileDialogs.push_back(settings);
+    if (whileFileDialogOpen) whileFileDialogOpen();
     if (fileAnswers.empty()) return std::nullopt;
     std::optional<std::string> answer = std::move(fileAnswers.front());
     fileAnswers.pop_front();

@@ -28,10 +28,6 @@ struct MessageRecord {
 // Lets a failed comparison show the whole box.
 void PrintTo(const MessageRecord& record, std::ostream* os);
 
-struct FileDialogRecord {
-    platform::FileDialogSettings settings;
-};
-
 class FakeWindowServices : public platform::WindowServices {
 public:
     // Controls start as template 102 has them: texts empty, enabled as marked.
@@ -40,15 +36,17 @@ public:
     // ---- WindowServices
     platform::MessageResult ShowMessage(std::string_view text, std::string_view caption, platform::MessageIcon icon,
                                         platform::MessageButtons buttons) override;
-    void EnableControl(int id, bool enabled) override;
-    bool IsControlEnabled(int id) const override;
-    void StartTimer(int id, unsigned milliseconds) override;
-    void StopTimer(int id) override;
+    void EnableControl(int id, bool on) override { enabled[id] = on; }
+    bool IsControlEnabled(int id) const override { return enabled.count(id) != 0 && enabled.at(id); }
+    void StartTimer(int id, unsigned milliseconds) override { timers[id] = milliseconds; }
+    void StopTimer(int id) override { timers.erase(id); }
     void SetControlText(int id, std::string_view text) override;
     std::string GetControlText(int id) const override;
-    void FocusControl(int id) override;
-    void CloseModal(platform::ModalResult result) override;
-    void AppendSystemMenuItem(int commandId, std::string_view text) override;
+    void FocusControl(int id) override { focused.push_back(id); }
+    void CloseModal(platform::ModalResult result) override { closed = result; }
+    void AppendSystemMenuItem(int commandId, std::string_view text) override {
+        systemMenu.emplace_back(commandId, std::string(text));
+    }
     void RunAboutBox() override { ++aboutBoxes; }
     std::optional<std::string> ChooseFile(const platform::FileDialogSettings& settings) override;
     platform::LocalDateTime LocalTime() const override { return now; }
@@ -63,6 +61,8 @@ public:
     // Runs after every SetControlText, like a platform that reports the
     // program's own writes into edit fields as changes.
     std::function<void(int)> afterSetText;
+    // Runs while a file dialog is "open", before it is answered.
+    std::function<void()> whileFileDialogOpen;
     // Answers for the next file dialogs: a path, or nullopt to cancel.
     void ChooseNext(std::optional<std::string> path) { fileAnswers.push_back(std::move(path)); }
     // The operator types into a field: sets the text (no notification; the
@@ -79,7 +79,7 @@ public:
     std::map<int, unsigned> timers;
     std::vector<MessageRecord> messages;
     std::deque<platform::MessageResult> answers;
-    std::vector<FileDialogRecord> fileDialogs;
+    std::vector<platform::FileDialogSettings> fileDialogs;
     std::deque<std::optional<std::string>> fileAnswers;
     std::vector<std::pair<int, std::string>> systemMenu;
     std::vector<int> focused;

@@ -5,26 +5,25 @@
 
 namespace testing_support {
 
+bool MemoryFileSystem::Fails(bool write, std::string_view path, int& failNext) {
+    operations.push_back({write, std::string(path)});
+    if (failNext > 0) {
+        --failNext;
+        return true;
+    }
+    return failing_.count(operations.size()) != 0;
+}
+
 std::optional<std::vector<std::uint8_t>> MemoryFileSystem::ReadFile(std::string_view path, std::size_t maxBytes) {
-    ++reads_;
-    if (failReads_ > 0) {
-        --failReads_;
-        return std::nullopt;
-    }
+    if (Fails(false, path, failReads_)) return std::nullopt;
     auto it = files_.find(path);
-    if (it == files_.end()) {
-        return std::nullopt;
-    }
+    if (it == files_.end()) return std::nullopt;
     const std::size_t n = std::min(maxBytes, it->second.size());
     return std::vector<std::uint8_t>(it->second.begin(), it->second.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 bool MemoryFileSystem::ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) {
-    ++writes_;
-    if (failWrites_ > 0) {
-        --failWrites_;
-        return false;
-    }
+    if (Fails(true, path, failWrites_)) return false;
     files_.insert_or_assign(std::string(path), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     return true;
 }
@@ -33,18 +32,9 @@ void MemoryFileSystem::SetFile(std::string_view path, std::vector<std::uint8_t> 
     files_.insert_or_assign(std::string(path), std::move(bytes));
 }
 
-void MemoryFileSystem::RemoveFile(std::string_view path) {
-    auto it = files_.find(path);
-    if (it != files_.end()) {
-        files_.erase(it);
-    }
-}
-
 std::optional<std::vector<std::uint8_t>> MemoryFileSystem::File(std::string_view path) const {
     auto it = files_.find(path);
-    if (it == files_.end()) {
-        return std::nullopt;
-    }
+    if (it == files_.end()) return std::nullopt;
     return it->second;
 }
 

@@ -1,14 +1,18 @@
-// The main window's logic through the recording window services: start-up
-// and its messages, exit, the field exchange, the events of the window.
+// The main window's own wiring through the recording window services:
+// start-up and exit, the field exchange, which button runs what and when,
+// the timer dispatch and its guard. What the operations do is checked on
+// their own in tests/scale.
 #include <gtest/gtest.h>
 
 #include <functional>
 
+#include "tests/support/ProgramBoxes.h"
 #include "tests/support/ScaleTestBench.h"
 
-using namespace scale;
-using platform::MessageIcon;
+using namespace testing_support::boxes;
+using testing_support::MessageRecord;
 using testing_support::ScaleTestBench;
+using Boxes = std::vector<MessageRecord>;
 
 namespace {
 
@@ -19,36 +23,33 @@ protected:
         sim::ScriptedDevice& scale = bench.AttachScripted();
         bench.StoreCalibration(2.0f, {0, 100, 150, 200, 250, 300, 350, 400});
         bench.StartUp();
-        EXPECT_FALSE(bench.window.closed.has_value());
+        bench.window.messages.clear();
         return scale;
     }
+    std::string& Text(int id) { return bench.window.texts[id]; }
     ScaleTestBench bench;
 };
 
-// ---- start-up
-
 TEST(MainDialogStartUp, EachFailedStepHasItsMessageAndEndsTheProgramThroughExit) {
     using Setup = std::function<void(ScaleTestBench&)>;
+    const auto failCall = [](ScaleTestBench& b, const char* name, int nth, platform::DWORD error) {
+        b.kernel.SetFaultHook([=, calls = 0](const char* call) mutable -> platform::DWORD {
+            return std::string(call) == name && ++calls == nth ? error : 0;
+        });
+    };
     const std::pair<const char*, Setup> cases[] = {
         {"No hay dispositivos USB conectados!", [](ScaleTestBench&) {}},
-        {"Fallo el GetDescriptor",
-         [](ScaleTestBench& b) {
-             b.AttachScripted(0x1234, 0x5678);
-             b.AttachScripted(0x0C70, 0x0001);  // the scale's vendor, another product
-         }},
+        {"Fallo el GetDescriptor", [](ScaleTestBench& b) { b.AttachScripted(0x0C70, 0x0001); }},
         {"No se pudo crear una lista de dispositivos",
-         [](ScaleTestBench& b) {
+         [&](ScaleTestBench& b) {
              b.AttachScripted();
-             b.kernel.SetFaultHook([](const char* call) -> platform::DWORD {
-                 return std::string(call) == "SetupDiGetClassDevsA" ? 13 : 0;
-             });
+             failCall(b, "SetupDiGetClassDevsA", 1, 13);
          }},
+        // It opens for the search but not for the configuration.
         {"No se pudo abrir el dispositivo",
-         [](ScaleTestBench& b) {
-             b.AttachScripted();  // it opens for the search but not for the configuration
-             b.kernel.SetFaultHook([opens = 0](const char* call) mutable -> platform::DWORD {
-                 return std::string(call) == "CreateFileA" && ++opens == 2 ? 2 : 0;
-             });
+         [&](ScaleTestBench& b) {
+             b.AttachScripted();
+             failCall(b, "CreateFileA", 2, 2);
          }},
         {"No se pudo configurar el dispositivo",
          [](ScaleTestBench& b) { b.AttachScripted().SetConfigurationStatus(0xE000101D); }},
@@ -56,73 +57,61 @@ TEST(MainDialogStartUp, EachFailedStepHasItsMessageAndEndsTheProgramThroughExit)
         {"No se pudo bindear el pipe 0x02", [](ScaleTestBench& b) { b.AttachScripted().RefuseEndpoint(0x02); }},
     };
     for (const auto& [message, setup] : cases) {
-        SCOPED_TRACE(message);
         ScaleTestBench b;
         setup(b);
         b.StartUp();
-        ASSERT_EQ(b.window.messages.size(), 1u);
-        EXPECT_EQ(b.window.messages[0].text, message);
-        EXPECT_EQ(b.window.messages[0].caption, "Quelmar");
-        EXPECT_EQ(b.window.messages[0].icon, MessageIcon::Stop);
-        EXPECT_EQ(b.window.messages[0].buttons, platform::MessageButtons::Ok);
-        EXPECT_EQ(b.window.closed, platform::ModalResult::Ok);
-        // The exit closed whatever the connection had opened.
-        EXPECT_EQ(b.kernel.DeviceHandleCount(), 0u);
-        EXPECT_EQ(b.kernel.ListCount(), 0u);
+        EXPECT_EQ(b.window.messages, Boxes{ConnectFailed(message)});
+        EXPECT_EQ(b.window.closed, platform::ModalResult::Ok) << message;
+        EXPECT_EQ(b.kernel.DeviceHandleCount() + b.kernel.ListCount(), 0u) << message;
     }
 }
 
-TEST_F(MainDialogTest, ScalePresentShowsFoundAndConfiguredAndTheInitialFields) {
+TEST_F(MainDialogTest, ScalePresentShowsTheFieldsThenFoundThenTheStartingMode) {
     bench.AttachScripted();
-    bench.StartUp();
-    ASSERT_GE(bench.window.messages.size(), 1u);
-    EXPECT_EQ(bench.window.messages[0].text, "Dispositivo Encontrado y Configurado!");
-    EXPECT_EQ(bench.window.messages[0].caption, "Quelmar");
-    EXPECT_EQ(bench.window.messages[0].icon, MessageIcon::Information);
+    bench.StartUp();  // no calibration file
+    EXPECT_EQ(bench.window.messages, (Boxes{FOUND, CONFIGURATION_MISSING}));
     EXPECT_FALSE(bench.window.closed.has_value());
-    EXPECT_EQ(bench.window.texts[platform::IDC_REFERENCE_WEIGHT], "190");
-    for (int id : platform::LIMIT_FIELD_IDS) EXPECT_EQ(bench.window.texts[id], "0");
-    for (int id = platform::IDC_LINE_COUNT_1; id <= platform::IDC_TOTAL_KILOGRAMS; ++id) EXPECT_EQ(bench.window.texts[id], "0");
-    for (int id : {platform::IDC_GRAMS, platform::IDC_COUNTS, platform::IDC_STATE}) EXPECT_EQ(bench.window.texts[id], "");
+    EXPECT_EQ(Text(platform::IDC_REFERENCE_WEIGHT), "190");
+    for (int id : platform::LIMIT_FIELD_IDS) EXPECT_EQ(Text(id), "0");
+    for (int id = platform::IDC_LINE_COUNT_1; id <= platform::IDC_TOTAL_KILOGRAMS; ++id) EXPECT_EQ(Text(id), "0");
     EXPECT_EQ(bench.window.systemMenu, (std::vector<std::pair<int, std::string>>{{16, "&Acerca de quelmar..."}}));
-    ASSERT_FALSE(bench.window.focused.empty());
-    EXPECT_EQ(bench.window.focused.back(), platform::IDC_EXIT);
+    EXPECT_EQ(bench.window.focused, std::vector<int>{platform::IDC_EXIT});
 }
-
-// ---- exit
 
 TEST_F(MainDialogTest, ExitValidatesThenClosesTheLinkAndTheWindow) {
     StartReady();
     bench.Type(platform::IDC_REFERENCE_WEIGHT, "601");
     bench.Press(platform::IDC_EXIT);
-    // Refused: the window, the link and the counting go on.
+    EXPECT_EQ(bench.window.messages, Boxes{Range(150, 600)});
     EXPECT_FALSE(bench.window.closed.has_value());
-    EXPECT_EQ(bench.window.messages.back().text, "Ingrese un numero entre 150 y 600.");
-    ASSERT_FALSE(bench.window.focused.empty());
-    EXPECT_EQ(bench.window.focused.back(), platform::IDC_REFERENCE_WEIGHT);
-    EXPECT_TRUE(bench.readPipe.IsOpen());
-    EXPECT_TRUE(bench.writePipe.IsOpen());
-    EXPECT_TRUE(bench.device.IsOpen());
-
+    EXPECT_TRUE(bench.readPipe.IsOpen() && bench.writePipe.IsOpen() && bench.device.IsOpen());
     bench.Type(platform::IDC_REFERENCE_WEIGHT, "600");
     bench.Press(platform::IDC_EXIT);
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Ok);
-    EXPECT_FALSE(bench.readPipe.IsOpen());
-    EXPECT_FALSE(bench.writePipe.IsOpen());
-    EXPECT_FALSE(bench.device.IsOpen());
+    EXPECT_FALSE(bench.readPipe.IsOpen() || bench.writePipe.IsOpen() || bench.device.IsOpen());
     EXPECT_EQ(bench.link.DeviceList(), nullptr);
 }
 
-TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxEndsWithoutValidating) {
+TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
     StartReady();
-    bench.Type(platform::IDC_REFERENCE_WEIGHT, "abc");
-    const std::size_t messages = bench.window.messages.size();
+    bench.Type(platform::IDC_REFERENCE_WEIGHT, "abc");  // never validated here
     bench.dialog.OnAccept();
     bench.dialog.OnCancel();
-    EXPECT_FALSE(bench.window.closed.has_value());
+    bench.Press(platform::IDC_START_WORK);
+    bench.window.AnswerNext(platform::MessageResult::Cancel);
     bench.dialog.OnClose();
+    EXPECT_FALSE(bench.window.closed.has_value()) << "answered no: the shift goes on";
+    bench.dialog.OnClose();
+    EXPECT_EQ(bench.window.messages, (Boxes{CLOSE_QUESTION, CLOSE_QUESTION}));
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);
-    EXPECT_EQ(bench.window.messages.size(), messages);
+
+    ScaleTestBench idle;
+    idle.AttachScripted();
+    idle.StartUp();
+    idle.window.messages.clear();
+    idle.dialog.OnClose();
+    EXPECT_EQ(idle.window.closed, platform::ModalResult::Cancel);
+    EXPECT_TRUE(idle.window.messages.empty());
 }
 
 // ---- field exchange
@@ -130,23 +119,22 @@ TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxEndsWithoutValidating) 
 TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
     StartReady();
     const int limit = platform::LIMIT_FIELD_IDS[7];
-    const char* const whole = "Ingrese un numero entero.";
     const struct {
         int field;
         const char* text;
-        const char* prompt;  // nullptr: accepted
+        std::optional<MessageRecord> prompt;
     } cases[] = {
-        {platform::IDC_REFERENCE_WEIGHT, "149", "Ingrese un numero entre 150 y 600."},
-        {platform::IDC_REFERENCE_WEIGHT, "601", "Ingrese un numero entre 150 y 600."},
-        {platform::IDC_REFERENCE_WEIGHT, "150", nullptr},
-        {platform::IDC_REFERENCE_WEIGHT, "600", nullptr},
-        {limit, "-1", "Ingrese un numero entre 0 y 800."},
-        {limit, "801", "Ingrese un numero entre 0 y 800."},
-        {limit, "40000", whole},
-        {limit, "abc", whole},
-        {limit, "", whole},
-        {limit, "0", nullptr},
-        {limit, "800", nullptr},
+        {platform::IDC_REFERENCE_WEIGHT, "149", Range(150, 600)},
+        {platform::IDC_REFERENCE_WEIGHT, "601", Range(150, 600)},
+        {platform::IDC_REFERENCE_WEIGHT, "150", std::nullopt},
+        {platform::IDC_REFERENCE_WEIGHT, "600", std::nullopt},
+        {limit, "-1", Range(0, 800)},
+        {limit, "801", Range(0, 800)},
+        {limit, "40000", WHOLE_NUMBER},
+        {limit, "abc", WHOLE_NUMBER},
+        {limit, "", WHOLE_NUMBER},
+        {limit, "0", std::nullopt},
+        {limit, "800", std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("\"") + c.text + "\"");
@@ -154,103 +142,126 @@ TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
         bench.window.Type(limit, "400");
         bench.window.Type(c.field, c.text);
         bench.window.messages.clear();
-        EXPECT_EQ(bench.dialog.ReadFields(), c.prompt == nullptr);
-        if (!c.prompt) continue;
-        ASSERT_EQ(bench.window.messages.size(), 1u);
-        EXPECT_EQ(bench.window.messages[0].text, c.prompt);
-        EXPECT_EQ(bench.window.messages[0].caption, "Quelmar");
-        EXPECT_EQ(bench.window.messages[0].icon, MessageIcon::Exclamation);
-        ASSERT_FALSE(bench.window.focused.empty());
-        EXPECT_EQ(bench.window.focused.back(), c.field);
+        bench.window.focused.clear();
+        EXPECT_EQ(bench.dialog.ReadFields(), !c.prompt);
+        EXPECT_EQ(bench.window.messages, c.prompt ? Boxes{*c.prompt} : Boxes{});
+        EXPECT_EQ(bench.window.focused, c.prompt ? std::vector<int>{c.field} : std::vector<int>{});
     }
     EXPECT_EQ(bench.dialog.Values().lineLimits[7], 800);
 }
 
 TEST(ParseWholeNumber, SixteenBitRange) {
-    EXPECT_EQ(ui::ParseWholeNumber("32767"), std::optional<std::int16_t>(32767));
-    EXPECT_EQ(ui::ParseWholeNumber("-32768"), std::optional<std::int16_t>(-32768));
-    EXPECT_EQ(ui::ParseWholeNumber("007"), std::optional<std::int16_t>(7));
-    EXPECT_EQ(ui::ParseWholeNumber(" +300 "), std::optional<std::int16_t>(300));
+    const std::pair<const char*, int> accepted[] = {{"32767", 32767}, {"-32768", -32768}, {"007", 7}, {" +300 ", 300}};
+    for (const auto& [text, value] : accepted)
+        EXPECT_EQ(ui::ParseWholeNumber(text), std::optional<std::int16_t>(value)) << text;
     for (const char* refused : {"32768", "-32769", "99999999999999999999", "+", "-", "1 2", "12a", "1.5"})
         EXPECT_FALSE(ui::ParseWholeNumber(refused).has_value()) << refused;
 }
 
-TEST_F(MainDialogTest, ValuesStoredBeforeAFailureKeepTheirNewContent) {
+TEST_F(MainDialogTest, ReadingStopsAtTheFirstRefusedFieldKeepingWhatWasStored) {
     StartReady();
-    bench.window.Type(platform::LIMIT_FIELD_IDS[0], "10");
-    bench.window.Type(platform::LIMIT_FIELD_IDS[1], "20");
-    bench.window.Type(platform::LIMIT_FIELD_IDS[2], "x");
-    bench.window.Type(platform::LIMIT_FIELD_IDS[3], "40");
+    const char* typed[] = {"10", "20", "x", "40"};
+    for (std::size_t line = 0; line < 4; ++line) bench.window.Type(platform::LIMIT_FIELD_IDS[line], typed[line]);
     EXPECT_FALSE(bench.dialog.ReadFields());
     const auto& limits = bench.dialog.Values().lineLimits;
-    EXPECT_EQ((std::array<int, 4>{limits[0], limits[1], limits[2], limits[3]}),
-              (std::array<int, 4>{10, 20, 150, 200}));  // the third unparsable, the fourth never reached
-    // Out of range is stored first, then refused, and all eight are parsed
-    // before any is range-checked.
+    EXPECT_EQ((std::array<int, 4>{limits[0], limits[1], limits[2], limits[3]}), (std::array<int, 4>{10, 20, 150, 200}));
+    // All eight are parsed and stored before any is range-checked.
     bench.window.Type(platform::LIMIT_FIELD_IDS[2], "900");
     bench.window.Type(platform::LIMIT_FIELD_IDS[7], "1000");
     EXPECT_FALSE(bench.dialog.ReadFields());
-    EXPECT_EQ(limits[2], 900);
-    EXPECT_EQ(limits[7], 1000);
-    ASSERT_FALSE(bench.window.focused.empty());
+    EXPECT_EQ((std::array<int, 2>{limits[2], limits[7]}), (std::array<int, 2>{900, 1000}));
     EXPECT_EQ(bench.window.focused.back(), platform::LIMIT_FIELD_IDS[2]);
 }
 
-TEST_F(MainDialogTest, ShowFieldsNeverOverwritesWhatTheOperatorIsTyping) {
+TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimits) {
     StartReady();
-    bench.window.Type(platform::LIMIT_FIELD_IDS[4], "2");  // half-typed "250"
+    bench.window.Type(platform::LIMIT_FIELD_IDS[4], "2");  // half-typed, the value behind it unchanged
+    bench.window.Type(platform::LIMIT_FIELD_IDS[1], "9");
     bench.window.Type(platform::IDC_REFERENCE_WEIGHT, "1");
     bench.dialog.Values().lineLimits[5] = 333;  // changed by the program: shown
     bench.dialog.ShowFields();
-    EXPECT_EQ(bench.window.texts[platform::LIMIT_FIELD_IDS[4]], "2");
-    EXPECT_EQ(bench.window.texts[platform::IDC_REFERENCE_WEIGHT], "1");
-    EXPECT_EQ(bench.window.texts[platform::LIMIT_FIELD_IDS[5]], "333");
+    EXPECT_EQ((std::array<std::string, 4>{Text(platform::LIMIT_FIELD_IDS[4]), Text(platform::LIMIT_FIELD_IDS[1]),
+                                          Text(platform::IDC_REFERENCE_WEIGHT), Text(platform::LIMIT_FIELD_IDS[5])}),
+              (std::array<std::string, 4>{"2", "9", "1", "333"}));
+    // Loaded limits replace the typed texts even where the value is the same;
+    // the reference weight being typed stays.
+    bench.dialog.ShowLoadedValues();
+    EXPECT_EQ(Text(platform::LIMIT_FIELD_IDS[4]), "250");
+    EXPECT_EQ(Text(platform::LIMIT_FIELD_IDS[1]), "100");
+    EXPECT_EQ(Text(platform::IDC_REFERENCE_WEIGHT), "1");
 }
 
-TEST_F(MainDialogTest, TheWindowsOwnWritesRaiseNoEdits) {
+TEST_F(MainDialogTest, OnlyTheOperatorsEditsOfLimitFieldsReachTheGate) {
     bench.AttachScripted();
-    bench.StartUp();  // no calibration file: the gate of "&Guardar" counts edits
-    // The front-end reports every change, including those of ShowFields; the
-    // window itself ignores them while it writes.
+    bench.StartUp();
+    // The front-end reports every change, also those of the window's own writes.
     bench.window.afterSetText = [&](int id) { bench.dialog.OnEditChange(id); };
-    for (int round = 0; round < 2; ++round) {
-        for (auto& limit : bench.dialog.Values().lineLimits) limit = static_cast<std::int16_t>(limit + 1);
-        bench.dialog.ShowFields();
-    }
-    EXPECT_EQ(bench.window.texts[platform::LIMIT_FIELD_IDS[0]], "2");
+    for (auto& limit : bench.dialog.Values().lineLimits) limit = static_cast<std::int16_t>(limit + 1);
+    bench.dialog.ShowFields();
+    EXPECT_EQ(Text(platform::LIMIT_FIELD_IDS[0]), "1");
     EXPECT_EQ(bench.program.limitEditMask, 0);
-    for (int id : platform::LIMIT_FIELD_IDS) bench.Type(id, "5");
-    EXPECT_EQ(bench.program.limitEditMask, 0xFF);
+    bench.Type(platform::IDC_REFERENCE_WEIGHT, "200");
+    bench.Type(platform::LIMIT_FIELD_IDS[7], "5");
+    EXPECT_EQ(bench.program.limitEditMask, 0x80);
 }
 
-// ---- events
+// ---- commands and timers
 
-TEST_F(MainDialogTest, DisabledButtonsCannotBePressed) {
-    bench.AttachScripted();
-    bench.StartUp();  // Unconfigured: "&Empezar Trabajo" disabled
-    bench.Press(platform::IDC_START_WORK);
-    bench.Press(platform::IDC_STOP_TEST);
-    EXPECT_FALSE(bench.window.TimerRunning(platform::TIMER_WORK));
-    EXPECT_TRUE(bench.window.IsControlEnabled(platform::IDC_START_TEST));
-    EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_START_WORK));
+TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
+    using Check = std::function<bool(ScaleTestBench&, sim::ScriptedDevice&)>;
+    const auto firstBox = [](const MessageRecord& box) {
+        return [box](ScaleTestBench& b, sim::ScriptedDevice&) {
+            return !b.window.messages.empty() && b.window.messages[0] == box;
+        };
+    };
+    const auto dialog = [](const char* extension, platform::FileDialogKind kind) {
+        return [=](ScaleTestBench& b, sim::ScriptedDevice&) {
+            return b.window.fileDialogs.size() == 1 && b.window.fileDialogs[0].defaultExtension == extension &&
+                   b.window.fileDialogs[0].kind == kind;
+        };
+    };
+    const auto shown = [](int id, const char* text) {
+        return [=](ScaleTestBench& b, sim::ScriptedDevice&) { return b.window.texts[id] == text; };
+    };
+    const std::pair<int, Check> cases[] = {
+        {platform::IDC_EXIT, [](ScaleTestBench& b, sim::ScriptedDevice&) { return b.window.closed.has_value(); }},
+        {platform::IDC_CALIBRATE, firstBox(CLEAR_SCALE)},
+        {platform::IDC_START_TEST, firstBox(TEST_CLEAR_SCALE)},
+        {platform::IDC_STOP_TEST, shown(platform::IDC_GRAMS, "0")},
+        {platform::IDC_START_WORK,
+         [](ScaleTestBench& b, sim::ScriptedDevice&) { return b.window.TimerRunning(platform::TIMER_WORK); }},
+        {platform::IDC_STOP_WORK, shown(platform::IDC_STATE, "")},
+        {platform::IDC_SAVE_LIMITS, dialog(".lim", platform::FileDialogKind::Save)},
+        {platform::IDC_LOAD_LIMITS, dialog(".lim", platform::FileDialogKind::Open)},
+        {platform::IDC_SAVE_STATISTICS, dialog(".est", platform::FileDialogKind::Save)},
+        {platform::IDC_RESTART, [](ScaleTestBench&, sim::ScriptedDevice& d) { return d.Writes().size() == 1; }},
+        {platform::IDC_RESET, firstBox(RESET_QUESTION)},
+    };
+    for (const auto& [id, ran] : cases) {
+        ScaleTestBench b;
+        sim::ScriptedDevice& device = b.AttachScripted();
+        b.StoreCalibration(2.0f, {});
+        b.StartUp();
+        b.window.messages.clear();
+        b.window.texts[platform::IDC_GRAMS] = "12";
+        b.window.texts[platform::IDC_STATE] = "x";
+        b.window.EnableControl(id, false);
+        b.Press(id);
+        EXPECT_FALSE(ran(b, device)) << id << " ran while disabled";
+        b.window.EnableControl(id, true);
+        b.Press(id);
+        EXPECT_TRUE(ran(b, device)) << id;
+    }
 }
 
-TEST_F(MainDialogTest, TimerDispatchAndTheAboutItem) {
+// The two timers' ticks are in the next test.
+TEST_F(MainDialogTest, ForeignTimersAndTheAboutItem) {
     sim::ScriptedDevice& scale = StartReady();
-    // Id 3 reads a status packet and refreshes; ids other than 1 and 3 do
-    // nothing of the program's own; id 1 reads the weight.
     scale.QueuePacket({1, 0, 0, 0});
     const int writesBefore = bench.window.setTextCalls;
     for (const int other : {0, 2, 4, 1001, -1}) bench.dialog.OnTimer(other);
     EXPECT_EQ(scale.QueuedPackets(), 1u) << "no exchange for a foreign timer";
-    EXPECT_TRUE(scale.Writes().empty());
     EXPECT_EQ(bench.window.setTextCalls, writesBefore) << "no refresh either";
-    bench.dialog.OnTimer(platform::TIMER_WORK);
-    EXPECT_EQ(scale.QueuedPackets(), 0u);
-    EXPECT_EQ(bench.window.texts[platform::IDC_STATE], "Tomando Taras");
-    scale.QueuePacket({0, 42});
-    bench.dialog.OnTimer(platform::TIMER_TEST);
-    EXPECT_EQ(bench.window.texts[platform::IDC_COUNTS], "42");
 
     EXPECT_TRUE(bench.dialog.OnSysCommand(16));
     EXPECT_TRUE(bench.dialog.OnSysCommand(16 | 0x3));  // low bits are ignored
@@ -258,48 +269,28 @@ TEST_F(MainDialogTest, TimerDispatchAndTheAboutItem) {
     EXPECT_EQ(bench.window.aboutBoxes, 2);
 }
 
-TEST_F(MainDialogTest, ATickIsNeverHandledInsideAnother) {
+TEST_F(MainDialogTest, TicksOfBothTimersAreDroppedInsideATickAndHandledAfterIt) {
     sim::ScriptedDevice& scale = StartReady();
-    bench.Press(platform::IDC_START_WORK);
     scale.QueuePacket({2, 95, 0, 1});
     scale.QueuePacket({2, 95, 0, 1});
-    // Something inside the tick's refresh delivers another tick: dropped.
+    scale.QueuePacket({0, 42});
+    // A platform may run its message loop while the tick writes the window
+    // (as a box opened by a tick would): ticks of either timer come in.
     int nested = 0;
     bench.window.afterSetText = [&](int) {
-        ++nested;
+        if (nested++ > 0) return;  // once: a handled one would write again, and so on
         bench.dialog.OnTimer(platform::TIMER_WORK);
+        bench.dialog.OnTimer(platform::TIMER_TEST);
     };
     bench.dialog.OnTimer(platform::TIMER_WORK);
     bench.window.afterSetText = nullptr;
     EXPECT_GT(nested, 0);
     EXPECT_EQ(bench.dialog.Values().statistics.totalCount, 1u);
-    EXPECT_EQ(scale.QueuedPackets(), 1u);
-}
-
-TEST_F(MainDialogTest, TheCloseBoxAsksFirstWhileWorkCountsAndClosesAtOnceOtherwise) {
-    StartReady();
-    bench.Press(platform::IDC_START_WORK);
-    const std::size_t before = bench.window.messages.size();
-    bench.window.AnswerNext(platform::MessageResult::Cancel);
-    bench.dialog.OnClose();
-    EXPECT_FALSE(bench.window.closed.has_value()) << "answered no: the shift goes on";
-    ASSERT_EQ(bench.window.messages.size(), before + 1);
-    const testing_support::MessageRecord& question = bench.window.messages.back();
-    EXPECT_EQ(question.text, "¿Desea salir? Se perderán las estadísticas no guardadas");
-    EXPECT_EQ(question.caption, "Quelmar");
-    EXPECT_EQ(question.buttons, platform::MessageButtons::OkCancel);
-    EXPECT_TRUE(bench.window.TimerRunning(platform::TIMER_WORK));
-
-    bench.dialog.OnClose();  // answered yes
-    EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);
-
-    ScaleTestBench idle;  // outside work mode nothing is asked
-    idle.AttachScripted();
-    idle.StartUp();
-    const std::size_t startup = idle.window.messages.size();
-    idle.dialog.OnClose();
-    EXPECT_EQ(idle.window.closed, platform::ModalResult::Cancel);
-    EXPECT_EQ(idle.window.messages.size(), startup);
+    EXPECT_EQ(scale.QueuedPackets(), 2u) << "neither the nested status read nor the weight read";
+    bench.dialog.OnTimer(platform::TIMER_WORK);
+    EXPECT_EQ(bench.dialog.Values().statistics.totalCount, 2u);
+    bench.dialog.OnTimer(platform::TIMER_TEST);
+    EXPECT_EQ(Text(platform::IDC_COUNTS), "42");
 }
 
 }  // namespace

@@ -1,0 +1,107 @@
+// The scale operations on their own: the recording window services, a field
+// exchange and a link that the test scripts, and an in-memory file system,
+// with no main window and no USB stack behind them.
+#pragma once
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "scale/ScaleContext.h"
+#include "storage/CalibrationFile.h"
+#include "tests/support/FakeWindowServices.h"
+#include "tests/support/MemoryFileSystem.h"
+
+namespace testing_support {
+
+// Counts its calls; ReadFields answers `accept` unless `onRead` is set.
+class FakeFieldExchange final : public scale::FieldExchange {
+public:
+    bool ReadFields() override {
+        ++reads;
+        return onRead ? onRead() : accept;
+    }
+    void ShowFields() override { ++shows; }
+    void ShowLoadedValues() override { ++loadedShows; }
+
+    bool accept = true;
+    std::function<bool()> onRead;
+    int reads = 0, shows = 0, loadedShows = 0;
+};
+
+// Answers from queues (empty: the scale did not answer) and records what
+// was sent. It never connects: the operations start on a connected link.
+class FakeScaleLink final : public scale::ScaleConnection {
+public:
+    struct Sent {
+        scale::LimitCounts counts;
+        std::uint32_t timeoutMs;
+        bool operator==(const Sent&) const = default;
+    };
+    // Whatever type the connect results have: a value-initialised one.
+    decltype(std::declval<ScaleConnection&>().FindScale()) FindScale() override { return {}; }
+    decltype(std::declval<ScaleConnection&>().ConfigureScale()) ConfigureScale() override { return {}; }
+    std::optional<std::uint8_t> ReadWeight() override {
+        if (weights.empty()) return std::nullopt;
+        const std::uint8_t weight = weights.front();
+        weights.pop_front();
+        return weight;
+    }
+    bool ReadStatus() override {
+        if (packets.empty()) return false;
+        packet = packets.front();
+        packets.pop_front();
+        return true;
+    }
+    bool SendRestart() override {
+        ++restarts;
+        return sendWorks;
+    }
+    bool SendLimits(const std::array<std::uint8_t, 8>& counts, std::uint32_t timeoutMs) override {
+        sent.push_back({counts, timeoutMs});
+        return sendWorks;
+    }
+    void Close() override {}
+    const std::uint8_t* StatusPacket() const override { return packet.data(); }
+
+    std::deque<std::uint8_t> weights;
+    std::deque<std::array<std::uint8_t, 8>> packets;
+    std::array<std::uint8_t, 8> packet{};
+    bool sendWorks = true;
+    int restarts = 0;
+    std::vector<Sent> sent;
+};
+
+struct OperationBench {
+    FakeWindowServices window;
+    FakeFieldExchange fields;
+    scale::DialogValues values;
+    scale::ProgramValues program;
+    FakeScaleLink link;
+    MemoryFileSystem files;
+    scale::ScaleContext context{window, fields, values, program, link, files};
+
+    std::optional<std::vector<std::uint8_t>> CalibrationFile() const {
+        return files.File(storage::CALIBRATION_FILE_PATH);
+    }
+    void StoreCalibration(float factor, const std::array<std::int16_t, 8>& limits) {
+        files.SetFile(storage::CALIBRATION_FILE_PATH, CalibrationBytes(factor, limits));
+    }
+    static std::vector<std::uint8_t> CalibrationBytes(float factor, const std::array<std::int16_t, 8>& limits) {
+        const auto bytes = storage::EncodeCalibration({factor, limits});
+        return {bytes.begin(), bytes.end()};
+    }
+    // The enabled states of the mode buttons: start work, stop work,
+    // calibrate, start test, stop test, restart.
+    std::vector<bool> ModeButtons() const {
+        std::vector<bool> states;
+        for (int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE,
+                       platform::IDC_START_TEST, platform::IDC_STOP_TEST, platform::IDC_RESTART})
+            states.push_back(window.IsControlEnabled(id));
+        return states;
+    }
+};
+
+}  // namespace testing_support
