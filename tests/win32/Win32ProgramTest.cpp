@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "UiAutomation.h"
+
+#include <winver.h>
 #include "ui/win32/SimulatorWindow.h"
 #include "ui/win32/TextConversion.h"
 #include "ui/win32/Win32FrontEnd.h"
@@ -290,6 +292,32 @@ TEST_F(Win32FirstStartTest, CalibratingWithTheToolWindowsReferenceWeightReachesW
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the calibration was stored";
     EXPECT_EQ(::GetFileSize(file, nullptr), 20u);
     ::CloseHandle(file);
+}
+
+// The version resource linked into the program (the tests link it too), as
+// Explorer reads it: the maker and the copyright in the Spanish block.
+TEST(Win32ResourcesTest, TheVersionResourceNamesTheMakerInItsSpanishBlock) {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    DWORD ignored = 0;
+    std::vector<char> data(::GetFileVersionInfoSizeW(path, &ignored));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(::GetFileVersionInfoW(path, 0, static_cast<DWORD>(data.size()), data.data()));
+    const auto value = [&](const wchar_t* key) {
+        void* found = nullptr;
+        UINT length = 0;
+        return ::VerQueryValueW(data.data(), key, &found, &length) && length > 0
+                   ? std::wstring(static_cast<const wchar_t*>(found))
+                   : std::wstring();
+    };
+    EXPECT_EQ(value(L"\\StringFileInfo\\0C0A04B0\\CompanyName"), L"Proyecto Quelmar");
+    EXPECT_EQ(value(L"\\StringFileInfo\\0C0A04B0\\LegalCopyright"), L"\u00a9 2026 Proyecto Quelmar");
+    void* translation = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &translation, &length));
+    ASSERT_GE(length, 4u);
+    EXPECT_EQ(static_cast<const WORD*>(translation)[0], 0x0C0A) << "Spanish (Spain, modern sort)";
+    EXPECT_EQ(static_cast<const WORD*>(translation)[1], 1200) << "UTF-16";
 }
 
 }  // namespace
