@@ -188,42 +188,6 @@ TEST_F(Win32ProgramTest, RefusedReferenceWeightPromptsAndFocusesTheField) {
     EXPECT_EQ(boxes_.size(), 4u);
 }
 
-TEST_F(Win32ProgramTest, EnterAndEscapeDoNothingAndTheCloseBoxEnds) {
-    const int result = RunProgram({"--simulate", "--paused"}, [this] {
-        ::SetFocus(Item(platform::LIMIT_FIELD_IDS[0]));
-        ::PostMessageW(Item(platform::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_RETURN, 0);
-        ::PostMessageW(Item(platform::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_ESCAPE, 0);
-        Later([this] {
-            EXPECT_TRUE(::IsWindowVisible(Window())) << "Enter and Escape do not end the program";
-            EXPECT_EQ(boxes_.size(), 2u) << "and show nothing";
-            ::PostMessageW(Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-        });
-    });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDCANCEL) << "ended by the close box, not by the exit steps";
-}
-
-// Test mode refreshes every bound text at each tick; texts that did not
-// change are not written again (a rewritten box is seen blank for a moment).
-TEST_F(Win32ProgramTest, TicksWithUnchangedReadingsWriteNoTextAgain) {
-    std::unique_ptr<TextWriteCounter> counter;
-    RunProgram({"--simulate", "--paused"}, [&] {
-        ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_START_TEST)));  // "Despeje la balanza" is answered
-        Later([&] {
-            ASSERT_TRUE(::IsWindowEnabled(Item(platform::IDC_STOP_TEST))) << "in test mode";
-            counter = std::make_unique<TextWriteCounter>();
-            for (int tick = 0; tick < 5; ++tick) ::PostMessageW(Window(), WM_TIMER, platform::TIMER_TEST, 0);
-            Later([&] {
-                EXPECT_EQ(counter->UnchangedWrites(), 0) << "of " << counter->Writes() << " writes";
-                EXPECT_FALSE(Text(platform::IDC_COUNTS).empty());
-                counter.reset();
-                PressExit();
-            });
-        });
-    });
-    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDOK);
-}
-
 // A first start on the simulated scale, with no calibration file: the
 // operator calibrates with the tool window's reference weight and can work.
 class Win32FirstStartTest : public Win32ProgramTest {
