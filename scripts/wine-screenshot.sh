@@ -2,7 +2,8 @@
 # Screenshots of quelmar.exe on the simulated scale under Wine, on a virtual
 # X server with a Wine virtual desktop (which gives the windows their frames):
 #   docs/win32-message-box.png   the start-up message over the hidden window
-#   docs/win32-main-window.png   the main window once the message is answered
+#   docs/win32-main-window.png   the main window once the message is answered,
+#                                with the "Balanza simulada" tool window beside it
 # Uses the cross build of scripts/test-windows.sh (built here if missing).
 # Not part of the tests: it needs a few seconds of real time per step.
 set -eu
@@ -18,6 +19,7 @@ missing=""
 command -v Xvfb >/dev/null 2>&1 || missing="$missing xvfb"
 command -v import >/dev/null 2>&1 || missing="$missing imagemagick"
 command -v xdotool >/dev/null 2>&1 || missing="$missing xdotool"
+command -v python3 >/dev/null 2>&1 || missing="$missing python3"
 if [ -n "$missing" ]; then
     as_root apt-get update
     # shellcheck disable=SC2086
@@ -36,7 +38,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml='
 mkdir -p "$WINEPREFIX"
 
-Xvfb "$SCREEN" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$SCREEN" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB_PID=$!
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
@@ -48,7 +50,7 @@ export DISPLAY="$SCREEN"
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 quiet wineserver -k || true
 quiet wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
-quiet wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f
+quiet wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
 quiet wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' /d 'Liberation Serif' /f
 # The first run created the prefix with a desktop of the old settings: start
 # over so that the virtual desktop is in force.

@@ -24,14 +24,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/DriverInterface.h"
 #include "platform/SystemCalls.h"
 #include "platform/emulated/Clock.h"
 
 namespace platform::emulated {
 
-// The interface class of the driver's devices:
-// {325DDF96-938C-11D3-9E34-0080C82727F4}.
-constexpr GUID DRIVER_INTERFACE_CLASS = {0x325DDF96, 0x938C, 0x11D3, {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
+// The class the emulated driver's devices register under, as the real one's.
+using platform::DRIVER_INTERFACE_CLASS;
 
 using RequestId = std::uint64_t;
 
@@ -74,7 +74,8 @@ public:
     virtual void CloseHandle(std::uintptr_t context) = 0;
     // Either completes the request at once or leaves it pending and later
     // calls completion.Complete(id, ...), from Advance or Cancel.
-    virtual SubmitResult Submit(RequestId id, const IoRequest& request, IoCompletion& completion, Micros now) = 0;
+    [[nodiscard]] virtual SubmitResult Submit(RequestId id, const IoRequest& request, IoCompletion& completion,
+                                              Micros now) = 0;
     // Must complete the request before returning: aborted
     // (ERROR_OPERATION_ABORTED), or successfully when its data won the race.
     virtual void Cancel(RequestId id, IoCompletion& completion, Micros now) = 0;
@@ -182,24 +183,25 @@ private:
 
     void Complete(RequestId id, DWORD status, DWORD bytes) override;
 
-    bool Faulted(const char* call);
+    [[nodiscard]] bool Faulted(const char* call);
     static void SetError(DWORD error);
     Object* Find(HANDLE handle, Object::Kind kind);
     HANDLE AddObject(Object object);
-    BOOL Submit(HANDLE handle, const IoRequest& request, DWORD* bytes, OVERLAPPED* overlapped, const char* call);
+    [[nodiscard]] BOOL Submit(HANDLE handle, const IoRequest& request, DWORD* bytes, OVERLAPPED* overlapped,
+                              const char* call);
     void SignalEvent(HANDLE event);
     void RunDueLocked();
     std::optional<Micros> NextDeviceEvent();
     // Waits until the predicate holds or the deadline passes; false on time-out.
     template <typename Ready>
-    bool WaitLocked(std::unique_lock<std::mutex>& lock, Ready ready, std::optional<Micros> deadline);
+    [[nodiscard]] bool WaitLocked(std::unique_lock<std::mutex>& lock, Ready ready, std::optional<Micros> deadline);
     // Marks the matching requests for cancellation, delivered after the
     // cancellation delay unless `atOnce`. True when any matched.
     template <typename Match>
-    bool CancelWhere(Match match, bool atOnce);
+    [[nodiscard]] bool CancelWhere(Match match, bool atOnce);
     void DeliverCancel(const Pending& request);
-    BOOL WaitSynchronously(std::unique_lock<std::mutex>& lock, Pending request, const IoRequest& routed,
-                           DWORD* bytes, OVERLAPPED* overlapped);
+    [[nodiscard]] BOOL WaitSynchronously(std::unique_lock<std::mutex>& lock, Pending request,
+                                         const IoRequest& routed, DWORD* bytes, OVERLAPPED* overlapped);
     const Instance* FindInstance(int number) const;
 
     Clock& clock_;

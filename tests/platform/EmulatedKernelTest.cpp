@@ -1,274 +1,247 @@
-// The emulated kernel against the Win32 semantics the driver layer relies
-// on: events, overlapped requests, waits on the virtual clock, cancellation,
-// device lists and names. The driver's statuses passing through it are seen
-// through the device and pipe objects in tests/usbio.
+// The emulated kernel: the seam's contract (tests/platform/SystemCallsContract.cpp)
+// on an emulated byte pipe, then what only the emulation has: the virtual
+// clock, its strict checks of the caller, slow cancellations, abandoned
+// records and device lists with devices in them. The driver's statuses are
+// seen through the device and pipe objects in tests/usbio.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <thread>
 
 #include "platform/emulated/EmulatedKernel.h"
+#include "tests/platform/SystemCallsContract.h"
 
 using namespace platform;
 using namespace platform::emulated;
 
 namespace {
 
-// A device whose requests the test finishes by hand.
-class ManualDevice final : public EmulatedDevice {
+// A device that behaves like one end of a pipe: writes are taken at once,
+// reads (and control requests other than the peek) wait for data, which
+// arrive when the test sends them, at `dueAt` on the clock if set.
+class PipeDevice final : public EmulatedDevice {
 public:
     std::string HardwareId() const override { return "vid_1234&pid_5678"; }
     std::uintptr_t OpenHandle() override { return ++opened; }
     void CloseHandle(std::uintptr_t) override { ++closed; }
-    SubmitResult Submit(RequestId id, const IoRequest& request, IoCompletion&, Micros) override {
-        last = request;
-        pending.push_back(id);
+    SubmitResult Submit(RequestId id, const IoRequest& request, IoCompletion&, Micros now) override {
+        if (request.kind == IoRequest::Kind::Write) {
+            written.append(reinterpret_cast<const char*>(request.input), request.inputSize);
+            return SubmitResult{false, 0, request.inputSize};
+        }
+        if (request.code == contract::PEEK_CODE && request.outputSize >= sizeof(contract::PeekRecord)) {
+            const contract::PeekRecord peek{0, static_cast<DWORD>(waiting.size()), 0, 0};
+            std::memcpy(request.output, &peek, sizeof peek);
+            return SubmitResult{false, 0, sizeof peek};
+        }
+        if (reads.empty() && Available(now)) return SubmitResult{false, 0, Take(request)};
+        reads.emplace_back(id, request);
         return SubmitResult{true, 0, 0};
     }
     void Cancel(RequestId id, IoCompletion& c, Micros) override {
-        std::erase(pending, id);
+        std::erase_if(reads, [id](const auto& read) { return read.first == id; });
         c.Complete(id, cancelStatus, cancelBytes);
     }
-    std::optional<Micros> NextEventTime(Micros) const override { return dueAt; }
+    std::optional<Micros> NextEventTime(Micros now) const override {
+        if (reads.empty() || waiting.empty()) return std::nullopt;
+        return dueAt.value_or(now);
+    }
     void Advance(IoCompletion& c, Micros now) override {
-        if (dueAt && *dueAt <= now && !pending.empty()) {
-            const RequestId id = pending.front();
-            pending.erase(pending.begin());
-            dueAt.reset();
-            c.Complete(id, 0, 5);
+        while (!reads.empty() && Available(now)) {
+            const auto [id, request] = reads.front();
+            reads.erase(reads.begin());
+            c.Complete(id, 0, Take(request));
         }
     }
 
+    std::string waiting, written;
+    std::optional<Micros> dueAt;
     DWORD cancelStatus = ERROR_OPERATION_ABORTED;
     DWORD cancelBytes = 0;
-    std::optional<Micros> dueAt;
-    std::vector<RequestId> pending;
-    IoRequest last;
+    std::vector<std::pair<RequestId, IoRequest>> reads;
     int opened = 0, closed = 0;
+
+private:
+    bool Available(Micros now) const { return !waiting.empty() && (!dueAt || *dueAt <= now); }
+    DWORD Take(const IoRequest& request) {
+        const std::size_t n = std::min<std::size_t>(request.outputSize, waiting.size());
+        if (n > 0) std::memcpy(request.output, waiting.data(), n);
+        waiting.erase(0, n);
+        return static_cast<DWORD>(n);
+    }
 };
+
+class EmulatedSide final : public contract::SeamSide {
+public:
+    SystemCalls& Calls() override { return kernel; }
+    HANDLE OpenDevice(DWORD access) override {
+        static_cast<void>(kernel.AttachDevice(pipe));
+        return kernel.CreateFileA("\\\\.\\USBIO_Device0", access, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                                  nullptr);
+    }
+    void Send(std::string_view bytes) override { pipe->waiting.append(bytes); }
+    std::string Receive(std::size_t size) override {
+        const std::string taken = pipe->written.substr(0, size);
+        pipe->written.erase(0, size);
+        return taken;
+    }
+
+    VirtualClock clock;
+    EmulatedKernel kernel{clock};
+    std::shared_ptr<PipeDevice> pipe = std::make_shared<PipeDevice>();
+};
+
+
 
 class KernelTest : public ::testing::Test {
 protected:
-    VirtualClock clock;
-    EmulatedKernel kernel{clock};
-    std::shared_ptr<ManualDevice> device = std::make_shared<ManualDevice>();
-
-    HANDLE OpenDevice(DWORD access = GENERIC_READ | GENERIC_WRITE, DWORD flags = FILE_FLAG_OVERLAPPED) {
-        if (device->opened == 0) kernel.AttachDevice(device);
-        return kernel.CreateFileA("\\\\.\\USBIO_Device0", access, 0, nullptr, OPEN_EXISTING, flags, nullptr);
+    HANDLE Open(DWORD flags = FILE_FLAG_OVERLAPPED) {
+        if (device->opened == 0) static_cast<void>(kernel.AttachDevice(device));
+        return kernel.CreateFileA("\\\\.\\USBIO_Device0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  flags, nullptr);
     }
     OVERLAPPED Record() {
         OVERLAPPED overlapped{};
         overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
         return overlapped;
     }
+    DWORD Read(HANDLE file, OVERLAPPED& overlapped) {
+        return kernel.ReadFile(file, data, 8, nullptr, &overlapped) ? ERROR_SUCCESS : kernel.GetLastError();
+    }
+    DWORD Result(HANDLE file, OVERLAPPED& overlapped, BOOL wait) {
+        count = 77;
+        return kernel.GetOverlappedResult(file, &overlapped, &count, wait) ? ERROR_SUCCESS : kernel.GetLastError();
+    }
+
+    VirtualClock clock;
+    EmulatedKernel kernel{clock};
+    std::shared_ptr<PipeDevice> device = std::make_shared<PipeDevice>();
+    std::uint8_t data[8] = {};
+    DWORD count = 0;
 };
 
-TEST_F(KernelTest, EventsAndTimedWaitsOnTheVirtualClock) {
-    HANDLE autoReset = kernel.CreateEventA(nullptr, FALSE_, TRUE_, nullptr);
-    HANDLE manual = kernel.CreateEventA(nullptr, TRUE_, TRUE_, nullptr);
-    EXPECT_EQ(kernel.WaitForSingleObject(autoReset, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(kernel.WaitForSingleObject(autoReset, 0), WAIT_TIMEOUT);
-    EXPECT_EQ(kernel.WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(kernel.WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
-    // A timed wait jumps the clock to its deadline.
-    EXPECT_EQ(kernel.WaitForSingleObject(autoReset, 100), WAIT_TIMEOUT);
-    EXPECT_EQ(clock.Now(), 100'000);
-    // Nothing will ever signal it and no device has anything scheduled: an
-    // unbounded wait fails instead of hanging the test.
-    EXPECT_EQ(kernel.WaitForSingleObject(autoReset, INFINITE), WAIT_FAILED);
-    EXPECT_EQ(kernel.EventCount(), 2u);
+TEST_F(KernelTest, WaitsRunOnTheVirtualClock) {
+    const HANDLE event = kernel.CreateEventA(nullptr, TRUE_, FALSE_, nullptr);
+    EXPECT_EQ(kernel.WaitForSingleObject(event, 100), WAIT_TIMEOUT);
+    EXPECT_EQ(clock.Now(), 100'000) << "a timed wait jumps the clock to its deadline";
+    // Nothing will ever signal it and nothing is scheduled: an unbounded
+    // wait fails instead of hanging the test.
+    EXPECT_EQ(kernel.WaitForSingleObject(event, INFINITE), WAIT_FAILED);
     EXPECT_EQ(kernel.ManualResetEventCount(), 1u);
-    EXPECT_TRUE(kernel.CloseHandle(autoReset));
-    EXPECT_TRUE(kernel.CloseHandle(manual));
-    EXPECT_EQ(kernel.HandleCount(), 0u);
-    EXPECT_FALSE(kernel.CloseHandle(autoReset));
-    EXPECT_EQ(kernel.GetLastError(), ERROR_INVALID_HANDLE);
-}
 
-TEST_F(KernelTest, PendingRequestCompletesAtTheDevicesTimeAndSignalsItsEvent) {
-    HANDLE file = OpenDevice();
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
-    std::uint8_t data[8];
-    DWORD count = 77;
-    EXPECT_FALSE(kernel.ReadFile(file, data, sizeof data, &count, &overlapped));
-    EXPECT_EQ(kernel.GetLastError(), ERROR_IO_PENDING);
-    EXPECT_EQ(device->last.kind, IoRequest::Kind::Read);
-    EXPECT_EQ(device->last.outputSize, 8u);
-    EXPECT_FALSE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
-    EXPECT_EQ(kernel.GetLastError(), ERROR_IO_INCOMPLETE);
+    const HANDLE file = Open();
+    OVERLAPPED overlapped = Record();
+    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
+    device->waiting = "12345";
     device->dueAt = 250'000;
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 100), WAIT_TIMEOUT);
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 1000), WAIT_OBJECT_0);
-    EXPECT_EQ(clock.Now(), 250'000);
-    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
+    EXPECT_EQ(clock.Now(), 250'000) << "the device's time, not the deadline";
+    EXPECT_EQ(Result(file, overlapped, FALSE_), ERROR_SUCCESS);
     EXPECT_EQ(count, 5u);
-
-    // GetOverlappedResult that waits, on a control request.
-    EXPECT_FALSE(kernel.DeviceIoControl(file, 0x8094206C, nullptr, 0, nullptr, 0, &count, &overlapped));
-    ASSERT_EQ(kernel.GetLastError(), ERROR_IO_PENDING);
+    // A waiting GetOverlappedResult moves the clock too.
+    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
+    device->waiting = "6";
     device->dueAt = 290'000;
-    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &count, TRUE_));
+    EXPECT_EQ(Result(file, overlapped, TRUE_), ERROR_SUCCESS);
     EXPECT_EQ(clock.Now(), 290'000);
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT) << "the wait took the event's signal";
+    for (HANDLE h : {event, file, overlapped.hEvent}) EXPECT_TRUE(kernel.CloseHandle(h));
+    EXPECT_EQ(kernel.HandleCount(), 0u);
 }
 
 TEST_F(KernelTest, AHandleOpenedWithoutOverlappedIoEndsEveryRequestBeforeTheCallReturns) {
-    HANDLE file = OpenDevice(GENERIC_READ | GENERIC_WRITE, 0);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const HANDLE file = Open(0);
     OVERLAPPED overlapped = Record();
-    std::uint8_t data[8];
-    DWORD count = 0;
+    device->waiting = "12345";
     device->dueAt = 250'000;
     // No ERROR_IO_PENDING: the call itself waits, so no time-out of the
     // caller's could ever run out.
-    EXPECT_TRUE(kernel.ReadFile(file, data, sizeof data, &count, &overlapped));
+    EXPECT_EQ(Read(file, overlapped), ERROR_SUCCESS);
     EXPECT_EQ(clock.Now(), 250'000);
-    EXPECT_EQ(count, 5u);
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0) << "the record's event is signalled";
-    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
-    device->dueAt = 300'000;
-    EXPECT_TRUE(kernel.DeviceIoControl(file, 0x8094206C, nullptr, 0, data, 8, &count, &overlapped));
-    EXPECT_EQ(clock.Now(), 300'000);
-    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
-}
-
-TEST_F(KernelTest, ReadsAndWritesNeedTheHandlesAccess) {
-    OVERLAPPED overlapped = Record();
-    std::uint8_t data[8] = {};
-    struct Case {
-        DWORD access;
-        bool readable, writable;
-    };
-    for (const Case& c : {Case{GENERIC_READ, true, false}, Case{GENERIC_WRITE, false, true}, Case{0, false, false}}) {
-        SCOPED_TRACE(c.access);
-        HANDLE file = OpenDevice(c.access);
-        EXPECT_EQ(kernel.ReadFile(file, data, 8, nullptr, &overlapped) ? 0 : kernel.GetLastError(),
-                  c.readable ? ERROR_IO_PENDING : ERROR_ACCESS_DENIED);
-        EXPECT_EQ(kernel.WriteFile(file, data, 8, nullptr, &overlapped) ? 0 : kernel.GetLastError(),
-                  c.writable ? ERROR_IO_PENDING : ERROR_ACCESS_DENIED);
-        // The driver's requests need no particular access.
-        EXPECT_FALSE(kernel.DeviceIoControl(file, 0x8094206C, nullptr, 0, data, 8, nullptr, &overlapped));
-        EXPECT_EQ(kernel.GetLastError(), ERROR_IO_PENDING);
-        kernel.CloseHandle(file);
-    }
+    EXPECT_EQ(Result(file, overlapped, FALSE_), ERROR_SUCCESS);
+    EXPECT_EQ(count, 5u);
     EXPECT_EQ(kernel.PendingRequestCount(), 0u);
 }
 
 TEST_F(KernelTest, ASlowCancellationLeavesTheRequestOutstandingUntilItReachesTheDriver) {
-    HANDLE file = OpenDevice();
+    const HANDLE file = Open();
     kernel.SetCancelDelay(30'000);
     OVERLAPPED overlapped = Record();
-    std::uint8_t data[8];
-    DWORD count = 0;
-    ASSERT_FALSE(kernel.ReadFile(file, data, 8, nullptr, &overlapped));
+    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
     EXPECT_TRUE(kernel.CancelIoEx(file, &overlapped));
-    EXPECT_FALSE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
-    EXPECT_EQ(kernel.GetLastError(), ERROR_IO_INCOMPLETE);
+    EXPECT_EQ(Result(file, overlapped, FALSE_), ERROR_IO_INCOMPLETE);
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 20), WAIT_TIMEOUT);
     EXPECT_TRUE(kernel.CancelIoEx(file, &overlapped)) << "still there; asking again changes nothing";
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 100), WAIT_OBJECT_0);
     EXPECT_EQ(clock.Now(), 30'000);
-    EXPECT_FALSE(kernel.GetOverlappedResult(file, &overlapped, &count, FALSE_));
-    EXPECT_EQ(kernel.GetLastError(), ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(Result(file, overlapped, FALSE_), ERROR_OPERATION_ABORTED);
 
     // A request that ends by itself before the cancellation arrives succeeds.
-    ASSERT_FALSE(kernel.ReadFile(file, data, 8, nullptr, &overlapped));
+    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
+    device->waiting = "12345";
     device->dueAt = clock.Now() + 10'000;
     EXPECT_TRUE(kernel.CancelIo(file));
-    EXPECT_TRUE(kernel.GetOverlappedResult(file, &overlapped, &count, TRUE_));
-    EXPECT_EQ(count, 5u);
+    EXPECT_EQ(Result(file, overlapped, TRUE_), ERROR_SUCCESS);
     EXPECT_EQ(clock.Now(), 40'000);
 
     // Closing the handle cancels at once.
-    ASSERT_FALSE(kernel.ReadFile(file, data, 8, nullptr, &overlapped));
-    kernel.CancelIo(file);
-    kernel.CloseHandle(file);
+    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
+    EXPECT_TRUE(kernel.CancelIo(file));
+    EXPECT_TRUE(kernel.CloseHandle(file));
     EXPECT_EQ(kernel.PendingRequestCount(), 0u);
     EXPECT_EQ(clock.Now(), 40'000);
 }
 
 TEST_F(KernelTest, ClosingTheEventOfAnOutstandingRequestIsCaughtAndNothingIsWrittenAfterwards) {
-    HANDLE file = OpenDevice();
+    const HANDLE file = Open();
     kernel.SetCancelDelay(30'000);
     OVERLAPPED overlapped = Record();
-    std::uint8_t data[8];
-    ASSERT_FALSE(kernel.ReadFile(file, data, 8, nullptr, &overlapped));
-    kernel.CancelIoEx(file, &overlapped);
+    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
+    EXPECT_TRUE(kernel.CancelIoEx(file, &overlapped));
     // The owner releases the record before the cancellation has ended it.
-    kernel.CloseHandle(overlapped.hEvent);
+    EXPECT_TRUE(kernel.CloseHandle(overlapped.hEvent));
     EXPECT_EQ(kernel.AbandonedRequestCount(), 1u);
     EXPECT_EQ(kernel.PendingRequestCount(), 0u);
     overlapped.Internal = 0xDEAD;
     clock.Advance(100'000);
     kernel.RunDue();
     EXPECT_EQ(overlapped.Internal, 0xDEADu);
-    EXPECT_TRUE(device->pending.empty()) << "the driver was told to drop it";
+    EXPECT_TRUE(device->reads.empty()) << "the driver was told to drop it";
 }
 
-TEST_F(KernelTest, CancelIoExCancelsOnlyTheNamedTransfer) {
-    HANDLE file = OpenDevice();
-    OVERLAPPED first{}, second{};
-    first.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
-    second.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
-    std::uint8_t a[8], b[8];
-    kernel.ReadFile(file, a, 8, nullptr, &first);
-    kernel.ReadFile(file, b, 8, nullptr, &second);
-    ASSERT_EQ(kernel.PendingRequestCount(), 2u);
-
+TEST_F(KernelTest, CancellationsReachOnlyTheirRequests) {
+    const HANDLE file = Open();
+    OVERLAPPED first = Record(), second = Record(), theirs = Record();
+    ASSERT_EQ(Read(file, first), ERROR_IO_PENDING);
+    ASSERT_EQ(Read(file, second), ERROR_IO_PENDING);
+    std::thread([&] { EXPECT_EQ(Read(file, theirs), ERROR_IO_PENDING); }).join();
     EXPECT_TRUE(kernel.CancelIoEx(file, &second));
-    DWORD count = 0;
-    EXPECT_FALSE(kernel.GetOverlappedResult(file, &second, &count, TRUE_));
-    EXPECT_EQ(kernel.GetLastError(), ERROR_OPERATION_ABORTED);
-    EXPECT_FALSE(kernel.GetOverlappedResult(file, &first, &count, FALSE_));
-    EXPECT_EQ(kernel.GetLastError(), ERROR_IO_INCOMPLETE);
-    // Nothing left to cancel under that record.
-    EXPECT_FALSE(kernel.CancelIoEx(file, &second));
-    EXPECT_EQ(kernel.GetLastError(), ERROR_NOT_FOUND);
-
+    EXPECT_EQ(Result(file, second, TRUE_), ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(Result(file, first, FALSE_), ERROR_IO_INCOMPLETE) << "CancelIoEx: only the named record";
     // A transfer whose data won the race completes successfully.
     device->cancelStatus = 0;
     device->cancelBytes = 8;
-    EXPECT_TRUE(kernel.CancelIoEx(file, &first));
-    EXPECT_TRUE(kernel.GetOverlappedResult(file, &first, &count, FALSE_));
-    EXPECT_EQ(count, 8u);
-}
-
-TEST_F(KernelTest, CancelIoCancelsOnlyTheCallingThreadsRequests) {
-    HANDLE file = OpenDevice();
-    OVERLAPPED mine{}, theirs{};
-    mine.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
-    theirs.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
-    std::uint8_t a[8], b[8];
-    kernel.ReadFile(file, a, 8, nullptr, &mine);
-    std::thread other([&] { kernel.ReadFile(file, b, 8, nullptr, &theirs); });
-    other.join();
-    ASSERT_EQ(kernel.PendingRequestCount(), 2u);
     EXPECT_TRUE(kernel.CancelIo(file));
-    EXPECT_EQ(kernel.PendingRequestCount(), 1u);
-    DWORD count = 0;
-    EXPECT_FALSE(kernel.GetOverlappedResult(file, &theirs, &count, FALSE_));
-    EXPECT_EQ(kernel.GetLastError(), ERROR_IO_INCOMPLETE);
-    // Closing the handle cancels what is left.
-    kernel.CloseHandle(file);
-    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
+    EXPECT_EQ(Result(file, first, FALSE_), ERROR_SUCCESS);
+    EXPECT_EQ(count, 8u);
+    EXPECT_EQ(Result(file, theirs, FALSE_), ERROR_IO_INCOMPLETE) << "CancelIo: only the calling thread's";
+    EXPECT_TRUE(kernel.CloseHandle(file));
+    EXPECT_EQ(kernel.PendingRequestCount(), 0u) << "closing cancels what is left";
     EXPECT_EQ(device->closed, 1);
-    kernel.CloseHandle(mine.hEvent);
-    kernel.CloseHandle(theirs.hEvent);
-    EXPECT_EQ(kernel.HandleCount(), 0u);
 }
 
 TEST_F(KernelTest, DeviceListsAndNames) {
-    kernel.AttachDevice(device);
-    kernel.AttachDevice(std::make_shared<ManualDevice>());
-    HDEVINFO list = kernel.SetupDiGetClassDevsA(&DRIVER_INTERFACE_CLASS, nullptr, nullptr,
-                                                DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    static_cast<void>(kernel.AttachDevice(device));
+    static_cast<void>(kernel.AttachDevice(std::make_shared<PipeDevice>()));
+    const GUID* klass = &DRIVER_INTERFACE_CLASS;
+    HDEVINFO list = kernel.SetupDiGetClassDevsA(klass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = sizeof data;
-    EXPECT_FALSE(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, &DRIVER_INTERFACE_CLASS, 2, &data));
+    EXPECT_FALSE(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, klass, 2, &data));
     EXPECT_EQ(kernel.GetLastError(), ERROR_NO_MORE_ITEMS);
-    ASSERT_TRUE(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, &DRIVER_INTERFACE_CLASS, 1, &data));
+    ASSERT_TRUE(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, klass, 1, &data));
     DWORD required = 0;
     EXPECT_FALSE(kernel.SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr));
     EXPECT_EQ(kernel.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
@@ -282,15 +255,14 @@ TEST_F(KernelTest, DeviceListsAndNames) {
     const std::string path = detail->DevicePath;
     EXPECT_NE(path.find("vid_1234&pid_5678"), std::string::npos);
     EXPECT_NE(path.find("{325ddf96-938c-11d3-9e34-0080c82727f4}"), std::string::npos);
-    HANDLE byPath = kernel.CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE byPath = kernel.CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(byPath, INVALID_HANDLE_VALUE);
     EXPECT_EQ(kernel.DeviceHandleCount(), 1u);
-
     // Unplugged after the list was made: the path no longer opens.
     kernel.DetachDevice(1);
     EXPECT_EQ(kernel.CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
     EXPECT_EQ(kernel.GetLastError(), ERROR_FILE_NOT_FOUND);
-    kernel.CloseHandle(byPath);
+    EXPECT_TRUE(kernel.CloseHandle(byPath));
     EXPECT_TRUE(kernel.SetupDiDestroyDeviceInfoList(list));
     EXPECT_EQ(kernel.HandleCount(), 0u);
 
@@ -298,16 +270,18 @@ TEST_F(KernelTest, DeviceListsAndNames) {
     // DIGCF_PRESENT: then the absent one is there too, not active.
     for (const DWORD flags : {DIGCF_PRESENT | DIGCF_DEVICEINTERFACE, DIGCF_DEVICEINTERFACE}) {
         SCOPED_TRACE(flags);
-        list = kernel.SetupDiGetClassDevsA(&DRIVER_INTERFACE_CLASS, nullptr, nullptr, flags);
+        list = kernel.SetupDiGetClassDevsA(klass, nullptr, nullptr, flags);
         const bool all = (flags & DIGCF_PRESENT) == 0;
-        EXPECT_TRUE(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, &DRIVER_INTERFACE_CLASS, 0, &data));
+        EXPECT_TRUE(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, klass, 0, &data));
         EXPECT_EQ(data.Flags, 1u);
-        EXPECT_EQ(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, &DRIVER_INTERFACE_CLASS, 1, &data), all);
-        if (all) {
-            EXPECT_EQ(data.Flags, 0u);
-        }
-        kernel.SetupDiDestroyDeviceInfoList(list);
+        EXPECT_EQ(kernel.SetupDiEnumDeviceInterfaces(list, nullptr, klass, 1, &data), all);
+        EXPECT_EQ(data.Flags, all ? 0u : 1u);
+        EXPECT_TRUE(kernel.SetupDiDestroyDeviceInfoList(list));
     }
 }
 
 }  // namespace
+
+QUELMAR_SYSTEM_CALLS_CONTRACT(Seam, ::contract::SideFactory{"EmulatedKernel", [] {
+                                  return std::make_unique<EmulatedSide>();
+                              }});

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "UiAutomation.h"
+
+#include <winver.h>
 #include "ui/win32/SimulatorWindow.h"
 #include "ui/win32/TextConversion.h"
 #include "ui/win32/Win32FrontEnd.h"
@@ -186,42 +188,6 @@ TEST_F(Win32ProgramTest, RefusedReferenceWeightPromptsAndFocusesTheField) {
     EXPECT_EQ(boxes_.size(), 4u);
 }
 
-TEST_F(Win32ProgramTest, EnterAndEscapeDoNothingAndTheCloseBoxEnds) {
-    const int result = RunProgram({"--simulate", "--paused"}, [this] {
-        ::SetFocus(Item(platform::LIMIT_FIELD_IDS[0]));
-        ::PostMessageW(Item(platform::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_RETURN, 0);
-        ::PostMessageW(Item(platform::LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_ESCAPE, 0);
-        Later([this] {
-            EXPECT_TRUE(::IsWindowVisible(Window())) << "Enter and Escape do not end the program";
-            EXPECT_EQ(boxes_.size(), 2u) << "and show nothing";
-            ::PostMessageW(Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-        });
-    });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDCANCEL) << "ended by the close box, not by the exit steps";
-}
-
-// Test mode refreshes every bound text at each tick; texts that did not
-// change are not written again (a rewritten box is seen blank for a moment).
-TEST_F(Win32ProgramTest, TicksWithUnchangedReadingsWriteNoTextAgain) {
-    std::unique_ptr<TextWriteCounter> counter;
-    RunProgram({"--simulate", "--paused"}, [&] {
-        ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_START_TEST)));  // "Despeje la balanza" is answered
-        Later([&] {
-            ASSERT_TRUE(::IsWindowEnabled(Item(platform::IDC_STOP_TEST))) << "in test mode";
-            counter = std::make_unique<TextWriteCounter>();
-            for (int tick = 0; tick < 5; ++tick) ::PostMessageW(Window(), WM_TIMER, platform::TIMER_TEST, 0);
-            Later([&] {
-                EXPECT_EQ(counter->UnchangedWrites(), 0) << "of " << counter->Writes() << " writes";
-                EXPECT_FALSE(Text(platform::IDC_COUNTS).empty());
-                counter.reset();
-                PressExit();
-            });
-        });
-    });
-    EXPECT_EQ(frontEnd_.LastDialogBoxResult(), IDOK);
-}
-
 // A first start on the simulated scale, with no calibration file: the
 // operator calibrates with the tool window's reference weight and can work.
 class Win32FirstStartTest : public Win32ProgramTest {
@@ -290,6 +256,32 @@ TEST_F(Win32FirstStartTest, CalibratingWithTheToolWindowsReferenceWeightReachesW
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the calibration was stored";
     EXPECT_EQ(::GetFileSize(file, nullptr), 20u);
     ::CloseHandle(file);
+}
+
+// The version resource linked into the program (the tests link it too), as
+// Explorer reads it: the maker and the copyright in the Spanish block.
+TEST(Win32ResourcesTest, TheVersionResourceNamesTheMakerInItsSpanishBlock) {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    DWORD ignored = 0;
+    std::vector<char> data(::GetFileVersionInfoSizeW(path, &ignored));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(::GetFileVersionInfoW(path, 0, static_cast<DWORD>(data.size()), data.data()));
+    const auto value = [&](const wchar_t* key) {
+        void* found = nullptr;
+        UINT length = 0;
+        return ::VerQueryValueW(data.data(), key, &found, &length) && length > 0
+                   ? std::wstring(static_cast<const wchar_t*>(found))
+                   : std::wstring();
+    };
+    EXPECT_EQ(value(L"\\StringFileInfo\\0C0A04B0\\CompanyName"), L"Proyecto Quelmar");
+    EXPECT_EQ(value(L"\\StringFileInfo\\0C0A04B0\\LegalCopyright"), L"\u00a9 2026 Proyecto Quelmar");
+    void* translation = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &translation, &length));
+    ASSERT_GE(length, 4u);
+    EXPECT_EQ(static_cast<const WORD*>(translation)[0], 0x0C0A) << "Spanish (Spain, modern sort)";
+    EXPECT_EQ(static_cast<const WORD*>(translation)[1], 1200) << "UTF-16";
 }
 
 }  // namespace

@@ -17,15 +17,16 @@ struct WindowStyles {
     std::uint32_t exStyle = 0;
 };
 
-WindowStyles ControlWindowStyles(const ControlTemplate& control);
-WindowStyles DialogWindowStyles(const DialogTemplate& dialog);
+[[nodiscard]] WindowStyles ControlWindowStyles(const ControlTemplate& control);
+[[nodiscard]] WindowStyles DialogWindowStyles(const DialogTemplate& dialog);
 
 // The template's bytes, in 16-bit words; the vector's storage is suitably
 // aligned for DLGTEMPLATE. The controls appear in table order, which makes
 // the table order the tab order.
-std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog);
+[[nodiscard]] std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog);
 // The same with window styles of the caller's own for the dialog itself
 // (a tool window rather than a modal dialog).
-std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog, const WindowStyles& styles);
+[[nodiscard]] std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog,
+                                                        const WindowStyles& styles);
 
 }  // namespace ui::win32

@@ -7,7 +7,7 @@
 
 namespace ui::win32 {
 
-std::wstring Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::wstring_view text);
+[[nodiscard]] std::wstring Utf8ToUtf16(std::string_view text);
+[[nodiscard]] std::string Utf16ToUtf8(std::wstring_view text);
 
 }  // namespace ui::win32

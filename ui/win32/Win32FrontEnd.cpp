@@ -98,8 +98,6 @@ Win32FrontEnd::~Win32FrontEnd() {
 platform::ModalResult Win32FrontEnd::RunModal(DialogEvents& events) {
     events_ = &events;
     ended_ = false;
-    inTimer_ = false;
-    droppedTicks_ = 0;
     lastMainResult_ = RunTemplate(MainDialogTemplate(), nullptr, DialogProcedures::Main,
                                   reinterpret_cast<LPARAM>(this));
     window_ = nullptr;
@@ -140,15 +138,9 @@ std::intptr_t Win32FrontEnd::HandleMessage(unsigned message, std::uintptr_t wPar
         }
 
         case WM_TIMER:
-            // A tick never runs inside another: a message box opened by a
-            // tick handler pumps this window's timer messages too.
-            if (inTimer_) {
-                ++droppedTicks_;
-                return TRUE;
-            }
-            inTimer_ = true;
+            // Also from the modal loop of a box that a tick opened: the
+            // window's logic drops a tick that arrives inside another.
             events_->OnTimer(static_cast<int>(wParam));
-            inTimer_ = false;
             return TRUE;
 
         case WM_SYSCOMMAND:

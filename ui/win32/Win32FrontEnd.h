@@ -30,10 +30,11 @@ public:
     // the simulator's tool window beside the main window. Set before RunModal.
     void SetSimulatorPanel(SimulatorPanel* panel) { panel_ = panel; }
 
-    platform::ModalResult RunModal(DialogEvents& events) override;
+    [[nodiscard]] platform::ModalResult RunModal(DialogEvents& events) override;
 
-    platform::MessageResult ShowMessage(std::string_view text, std::string_view caption, platform::MessageIcon icon,
-                                        platform::MessageButtons buttons) override;
+    [[nodiscard]] platform::MessageResult ShowMessage(std::string_view text, std::string_view caption,
+                                                      platform::MessageIcon icon,
+                                                      platform::MessageButtons buttons) override;
     void EnableControl(int id, bool enabled) override;
     bool IsControlEnabled(int id) const override;
     void StartTimer(int id, unsigned milliseconds) override;
@@ -44,7 +45,7 @@ public:
     void CloseModal(platform::ModalResult result) override;
     void AppendSystemMenuItem(int commandId, std::string_view text) override;
     void RunAboutBox() override;
-    std::optional<std::string> ChooseFile(const platform::FileDialogSettings& settings) override;
+    [[nodiscard]] std::optional<std::string> ChooseFile(const platform::FileDialogSettings& settings) override;
     platform::LocalDateTime LocalTime() const override;
 
     // The main window while RunModal runs (an HWND), null otherwise.
@@ -56,9 +57,6 @@ public:
     // last About box: -1 when the window could not be created at all.
     std::intptr_t LastDialogBoxResult() const { return lastMainResult_; }
     std::intptr_t LastAboutBoxResult() const { return lastAboutResult_; }
-    // Timer ticks that arrived while a tick was still being handled (through
-    // the modal loop of a box opened by the tick) and were dropped.
-    unsigned DroppedTimerTicks() const { return droppedTicks_; }
 
     // The application's name for message boxes without a caption of their
     // own: the program file's name without its extension.
@@ -80,8 +78,6 @@ private:
     void* smallIcon_ = nullptr;
     bool initializing_ = false;
     bool focusSetDuringInit_ = false;
-    bool inTimer_ = false;
-    unsigned droppedTicks_ = 0;
     std::intptr_t lastMainResult_ = 0;
     std::intptr_t lastAboutResult_ = 0;
 };
