@@ -56,10 +56,4 @@ std::optional<std::string> FakeWindowServices::ChooseFile(const platform::FileDi
     return answer;
 }
 
-std::vector<std::string> FakeWindowServices::MessageTexts() const {
-    std::vector<std::string> result;
-    for (const MessageRecord& m : messages) result.push_back(m.text);
-    return result;
-}
-
 }  // namespace testing_support

@@ -70,8 +70,6 @@ public:
     void Type(int id, std::string_view text) { texts[id] = std::string(text); }
 
     bool TimerRunning(int id) const { return timers.count(id) != 0; }
-    // Message texts in order (convenience for assertions).
-    std::vector<std::string> MessageTexts() const;
 
     // ---- recorded state
     std::map<int, std::string> texts;

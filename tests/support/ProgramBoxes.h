@@ -17,7 +17,6 @@ inline MessageRecord Stop(std::string text, std::string caption) {
 }
 
 // ---- the main window
-inline MessageRecord ConnectFailed(std::string text) { return Stop(std::move(text), "Quelmar"); }
 inline const MessageRecord FOUND{"Dispositivo Encontrado y Configurado!", "Quelmar", MessageIcon::Information,
                                  MessageButtons::Ok};
 inline const MessageRecord WHOLE_NUMBER{"Ingrese un numero entero.", "Quelmar", MessageIcon::Exclamation,
