@@ -8,7 +8,7 @@
 namespace app {
 
 enum class LocaleChoice {
-    Utf8,          // the user's own locale is UTF-8
+    Utf8,            // the user's own locale is UTF-8
     FellBackToUtf8,  // none configured, or a UTF-8 one not installed: C.UTF-8 taken
     NotUtf8,         // the user asked for a locale that is not UTF-8
 };

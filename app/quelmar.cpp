@@ -74,10 +74,8 @@ bool ParseOptions(int argc, char** argv, bool simulateByDefault, Options& option
                 std::fprintf(stderr, "quelmar: %s necesita un numero positivo\n", arg);
                 return false;
             }
-            if (arg[2] == 's')
-                options.scale.seed = static_cast<std::uint64_t>(*number);
-            else
-                options.scale.itemsPerSecond = *number;
+            if (arg[2] == 's') options.scale.seed = static_cast<std::uint64_t>(*number);
+            else options.scale.itemsPerSecond = *number;
         } else {
             std::fprintf(stderr, "quelmar: opcion desconocida: %s\n", arg);
             return false;
@@ -176,9 +174,10 @@ int RunQuelmar(int argc, char** argv, const FrontEndFactory& makeFrontEnd, bool 
         usbLink = makeUsbLink();
         if (!options.roadChosen && usbLink->FindScale() != scale::FindResult::Ok) {
             usbLink.reset();
-            std::fputs("quelmar: no hay ninguna balanza USB conectada; se usa la balanza simulada "
-                       "(--usb para usar solo la real).\n",
-                       stderr);
+            std::fputs(
+                "quelmar: no hay ninguna balanza USB conectada; se usa la balanza simulada "
+                "(--usb para usar solo la real).\n",
+                stderr);
         }
         options.simulate = usbLink == nullptr;
     }

@@ -137,8 +137,7 @@ void Measure(benchmark::State& state, bool replies, Exchange exchange) {
     state.counters["mallocs"] = static_cast<double>(t_mallocs - mallocs) / n;
     state.counters["by_libusb"] = static_cast<double>(t_byOrigin[ORIGIN_LIBUSB] - byOrigin[ORIGIN_LIBUSB]) / n;
     state.counters["by_cxx"] = static_cast<double>(t_byOrigin[ORIGIN_CXX] - byOrigin[ORIGIN_CXX]) / n;
-    state.counters["by_umockdev"] =
-        static_cast<double>(t_byOrigin[ORIGIN_UMOCKDEV] - byOrigin[ORIGIN_UMOCKDEV]) / n;
+    state.counters["by_umockdev"] = static_cast<double>(t_byOrigin[ORIGIN_UMOCKDEV] - byOrigin[ORIGIN_UMOCKDEV]) / n;
 }
 
 void BM_Libusb_ReadStatus_Packet(benchmark::State& state) {
@@ -172,11 +171,16 @@ void BM_Floor_UmockdevIoctl(benchmark::State& state) {
 // (umockdev's handler and the bus's clock), that is, the fake kernel.
 BENCHMARK(BM_Floor_UmockdevIoctl)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Libusb_ReadStatus_Packet)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Libusb_ReadStatus_Packet)->Name("BM_Libusb_ReadStatus_Packet_Process")->MeasureProcessCPUTime()
+BENCHMARK(BM_Libusb_ReadStatus_Packet)
+    ->Name("BM_Libusb_ReadStatus_Packet_Process")
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Libusb_ReadStatus_TimeOut)->Iterations(10)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Libusb_ReadStatus_TimeOut)->Name("BM_Libusb_ReadStatus_TimeOut_Process")->MeasureProcessCPUTime()
-    ->Iterations(10)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Libusb_ReadStatus_TimeOut)
+    ->Name("BM_Libusb_ReadStatus_TimeOut_Process")
+    ->MeasureProcessCPUTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Libusb_ReadWeight)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Libusb_SendRestart)->Unit(benchmark::kMicrosecond);
 

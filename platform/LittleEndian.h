@@ -15,9 +15,7 @@ constexpr void PutLe32(std::uint8_t* at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-constexpr std::uint16_t GetLe16(const std::uint8_t* at) {
-    return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
-}
+constexpr std::uint16_t GetLe16(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] | (at[1] << 8)); }
 
 constexpr std::uint32_t GetLe32(const std::uint8_t* at) {
     return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |

@@ -128,9 +128,8 @@ public:
     [[nodiscard]] virtual BOOL CloseHandle(HANDLE handle) = 0;
     [[nodiscard]] virtual HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
                                               LPCSTR name) = 0;
-    [[nodiscard]] virtual BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputSize,
-                                               LPVOID output, DWORD outputSize, DWORD* bytesReturned,
-                                               OVERLAPPED* overlapped) = 0;
+    [[nodiscard]] virtual BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputSize, LPVOID output,
+                                               DWORD outputSize, DWORD* bytesReturned, OVERLAPPED* overlapped) = 0;
     [[nodiscard]] virtual BOOL GetOverlappedResult(HANDLE handle, OVERLAPPED* overlapped, DWORD* bytesTransferred,
                                                    BOOL wait) = 0;
     [[nodiscard]] virtual DWORD GetLastError() = 0;

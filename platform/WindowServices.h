@@ -36,9 +36,9 @@ struct FileDialogSettings {
 
 struct LocalDateTime {
     int year = 0;
-    int month = 0;      // 1 to 12
-    int day = 0;        // 1 to 31
-    int hour = 0;       // 0 to 23
+    int month = 0;  // 1 to 12
+    int day = 0;    // 1 to 31
+    int hour = 0;   // 0 to 23
     int minute = 0;
     int second = 0;
     int dayOfWeek = 0;  // 0 = Sunday

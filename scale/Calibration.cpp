@@ -21,8 +21,8 @@ void ShowStop(ScaleContext& context, std::string_view text, std::string_view cap
 }
 
 bool Confirmed(ScaleContext& context, std::string_view text) {
-    return context.window.ShowMessage(text, CALIBRATION_CAPTION, MessageIcon::Exclamation,
-                                      MessageButtons::OkCancel) == MessageResult::Ok;
+    return context.window.ShowMessage(text, CALIBRATION_CAPTION, MessageIcon::Exclamation, MessageButtons::OkCancel) ==
+           MessageResult::Ok;
 }
 
 // The steps of a calibration between its first question and its end; false

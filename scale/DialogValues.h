@@ -13,11 +13,11 @@ namespace scale {
 
 // Values of the main window bound to its controls.
 struct DialogValues {
-    std::string countsText;  // 1039, "Cuentas"
-    std::string gramsText;   // 1038, "Gramos"
-    std::string stateText;   // 1043, "Status"
-    std::int16_t referenceWeight = 190;  // 1050, grams, 150 to 600
-    LineStatistics statistics;           // 1017..1034
+    std::string countsText;                             // 1039, "Cuentas"
+    std::string gramsText;                              // 1038, "Gramos"
+    std::string stateText;                              // 1043, "Status"
+    std::int16_t referenceWeight = 190;                 // 1050, grams, 150 to 600
+    LineStatistics statistics;                          // 1017..1034
     std::array<std::int16_t, LINE_COUNT> lineLimits{};  // 1008, 1010..1016, grams, 0 to 800
 };
 

@@ -4,9 +4,7 @@
 
 namespace scale {
 
-bool IsCalibrated(float factor) {
-    return std::isfinite(factor) && factor > 0.0f;
-}
+bool IsCalibrated(float factor) { return std::isfinite(factor) && factor > 0.0f; }
 
 bool LimitsInOrder(const LineLimitsGrams& limits) {
     for (int line = 0; line + 1 < LINE_COUNT; ++line) {

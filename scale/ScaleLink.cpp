@@ -73,10 +73,8 @@ bool ScaleLink::Exchange(usbio::UsbPipe& pipe, usbio::UsbBuffer& buffer, bool re
         if (pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS) == usbio::USB_STATUS_TIMEOUT) return false;
     }
     // A refused start leaves its reason in the buffer for the wait.
-    if (read)
-        static_cast<void>(pipe.Read(buffer));
-    else
-        static_cast<void>(pipe.Write(buffer));
+    if (read) static_cast<void>(pipe.Read(buffer));
+    else static_cast<void>(pipe.Write(buffer));
     usbio::UsbStatus status = pipe.WaitForCompletion(buffer, timeoutMs);
     if (status == usbio::USB_STATUS_TIMEOUT) {
         static_cast<void>(pipe.CancelTransfer(buffer));

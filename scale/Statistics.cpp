@@ -31,8 +31,7 @@ void AssignKilograms(std::string& text, double value) {
 void CountItem(LineStatistics& statistics, int line, std::uint8_t weightCounts, float calibrationFactor) {
     if (line < 1 || line > LINE_COUNT) return;
     const auto index = static_cast<std::size_t>(line - 1);
-    const double kilograms =
-        static_cast<double>(weightCounts) * static_cast<double>(calibrationFactor) / 1000.0;
+    const double kilograms = static_cast<double>(weightCounts) * static_cast<double>(calibrationFactor) / 1000.0;
 
     ++statistics.lineCount[index];
     AssignUnsigned(statistics.lineCountText[index], statistics.lineCount[index]);

@@ -37,26 +37,19 @@ void ProcessStatus(ScaleContext& context) {
     if (!context.link.ReadStatus()) return;
     const StatusReading status = DecodeStatus(context.link.StatusPacket());
     switch (status.state) {
-        case STATE_WAITING_SYNC:
-            context.values.stateText.assign("Esperando sincronismo...");
-            return;
-        case STATE_TAKING_TARES:
-            context.values.stateText.assign("Tomando Taras");
-            return;
-        case STATE_WORKING:
-            context.values.stateText.assign("Trabajando");
-            break;
-        default:
-            return;
+        case STATE_WAITING_SYNC: context.values.stateText.assign("Esperando sincronismo..."); return;
+        case STATE_TAKING_TARES: context.values.stateText.assign("Tomando Taras"); return;
+        case STATE_WORKING: context.values.stateText.assign("Trabajando"); break;
+        default: return;
     }
     if (status.line == 0) return;
     CountItem(context.values.statistics, status.line, status.weightCounts, context.program.calibrationFactor);
 }
 
 void ConfirmReset(ScaleContext& context) {
-    const auto answer = context.window.ShowMessage("Se borraran los datos , quiere continuar?",
-                                                   "Reset de Estadísticas", platform::MessageIcon::Exclamation,
-                                                   platform::MessageButtons::OkCancel);
+    const auto answer =
+        context.window.ShowMessage("Se borraran los datos , quiere continuar?", "Reset de Estadísticas",
+                                   platform::MessageIcon::Exclamation, platform::MessageButtons::OkCancel);
     if (answer != platform::MessageResult::Ok) return;
     ResetStatistics(context.values.statistics);
     context.fields.ShowFields();

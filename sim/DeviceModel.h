@@ -28,8 +28,8 @@ struct InterfaceSetting {
 // What becomes of a transfer the host submitted.
 struct TransferOutcome {
     enum class Kind { Done, Failed, Pending } kind = Kind::Done;
-    std::uint32_t status = 0;     // driver status when Failed
-    std::uint32_t bytes = 0;      // bytes moved when Done
+    std::uint32_t status = 0;        // driver status when Failed
+    std::uint32_t bytes = 0;         // bytes moved when Done
     std::optional<Time> completeAt;  // Pending: when it completes by itself (nullopt = never)
 };
 

@@ -28,16 +28,20 @@ SimulatedScale::SimulatedScale(const SimulatedScaleOptions& options) : options_(
 std::array<std::uint8_t, 18> SimulatedScale::DeviceDescriptor() const {
     const std::uint8_t packetSize0 = options_.maxPacketSize0 == 16 ? 16 : 8;
     return {
-        18,    // bLength
-        1,     // bDescriptorType: device
-        0x10, 0x01,  // bcdUSB 1.10
+        18,  // bLength
+        1,   // bDescriptorType: device
+        0x10,
+        0x01,  // bcdUSB 1.10
         0,     // bDeviceClass: given per interface
         0,     // bDeviceSubClass
         0,     // bDeviceProtocol
         packetSize0,
-        VENDOR_ID & 0xFF, VENDOR_ID >> 8,
-        PRODUCT_ID & 0xFF, PRODUCT_ID >> 8,
-        0x00, 0x01,  // bcdDevice 1.00
+        VENDOR_ID & 0xFF,
+        VENDOR_ID >> 8,
+        PRODUCT_ID & 0xFF,
+        PRODUCT_ID >> 8,
+        0x00,
+        0x01,  // bcdDevice 1.00
         0,     // iManufacturer
         0,     // iProduct
         0,     // iSerialNumber
@@ -63,8 +67,7 @@ bool SimulatedScale::Unplugged() const { return sim_.faults.unplugged; }
 
 // ---------------------------------------------------------------- transfers
 
-TransferOutcome SimulatedScale::Write(std::uint8_t endpoint, const std::uint8_t* data, std::uint32_t size,
-                                      Time now) {
+TransferOutcome SimulatedScale::Write(std::uint8_t endpoint, const std::uint8_t* data, std::uint32_t size, Time now) {
     TransferOutcome outcome;
     if (sim_.faults.unplugged) {
         outcome.kind = TransferOutcome::Kind::Failed;
@@ -119,23 +122,20 @@ std::optional<Time> SimulatedScale::NextEventTime(Time now) const {
 void SimulatedScale::ExecuteCommand(const std::uint8_t* data, std::uint32_t size, Time now) {
     if (size == 0) return;
     switch (data[0]) {
-    case CMD_READ_WEIGHT:
-        // The reply is the next thing the host reads, ahead of any item
-        // reports still waiting.
-        PushFront(MakeStatusPacket(sim_.state, PlatterCount(), 0), -1);
-        break;
-    case CMD_SET_LIMITS:
-        // A command cut short before its eighth limit is not taken.
-        if (size >= 1 + LINE_COUNT) {
-            std::copy(data + 1, data + 1 + LINE_COUNT, sim_.limits.begin());
-            sim_.limitsReceived = true;
-        }
-        break;
-    case CMD_RESTART:
-        StartCycle(now);
-        break;
-    default:
-        break;  // the controller ignores what it does not know
+        case CMD_READ_WEIGHT:
+            // The reply is the next thing the host reads, ahead of any item
+            // reports still waiting.
+            PushFront(MakeStatusPacket(sim_.state, PlatterCount(), 0), -1);
+            break;
+        case CMD_SET_LIMITS:
+            // A command cut short before its eighth limit is not taken.
+            if (size >= 1 + LINE_COUNT) {
+                std::copy(data + 1, data + 1 + LINE_COUNT, sim_.limits.begin());
+                sim_.limitsReceived = true;
+            }
+            break;
+        case CMD_RESTART: StartCycle(now); break;
+        default: break;  // the controller ignores what it does not know
     }
 }
 
@@ -175,15 +175,9 @@ void SimulatedScale::EnterState(std::uint8_t state, Time at) const {
     sim_.nextItem.reset();
     sim_.nextStateChange.reset();
     switch (state) {
-    case STATE_WAITING_SYNC:
-        sim_.nextStateChange = at + std::max<Time>(0, options_.syncDuration);
-        break;
-    case STATE_TAKING_TARES:
-        sim_.nextStateChange = at + std::max<Time>(0, options_.tareDuration);
-        break;
-    default:
-        ScheduleNextItem(at);
-        break;
+        case STATE_WAITING_SYNC: sim_.nextStateChange = at + std::max<Time>(0, options_.syncDuration); break;
+        case STATE_TAKING_TARES: sim_.nextStateChange = at + std::max<Time>(0, options_.tareDuration); break;
+        default: ScheduleNextItem(at); break;
     }
     // A full queue loses the state report, as the controller's own does.
     static_cast<void>(PushBack(MakeStatusPacket(state, PlatterCount(), 0), -1));
@@ -191,10 +185,8 @@ void SimulatedScale::EnterState(std::uint8_t state, Time at) const {
 
 void SimulatedScale::ScheduleNextItem(Time after) const {
     const bool flowing = sim_.state == STATE_WORKING && !sim_.paused && options_.itemsPerSecond > 0.0;
-    if (flowing)
-        sim_.nextItem = after + DrawInterval();
-    else
-        sim_.nextItem.reset();
+    if (flowing) sim_.nextItem = after + DrawInterval();
+    else sim_.nextItem.reset();
 }
 
 void SimulatedScale::ProduceItem(Time) const {
@@ -334,9 +326,9 @@ std::string SimulatedScale::Describe(Time now) const {
     if (sim_.faults.unplugged) return text + "desconectada";
     AdvanceTo(now);
     switch (sim_.state) {
-    case STATE_WAITING_SYNC: text += "Esperando sincronismo"; break;
-    case STATE_TAKING_TARES: text += "Tomando taras"; break;
-    default: text += "Trabajando"; break;
+        case STATE_WAITING_SYNC: text += "Esperando sincronismo"; break;
+        case STATE_TAKING_TARES: text += "Tomando taras"; break;
+        default: text += "Trabajando"; break;
     }
     text += ", " + std::to_string(sim_.itemsProduced) + (sim_.itemsProduced == 1 ? " pieza" : " piezas");
     text += sim_.referenceOn ? ", peso patrón puesto" : ", sin peso patrón";

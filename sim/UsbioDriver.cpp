@@ -8,14 +8,14 @@
 
 namespace sim {
 
+using platform::GetLe16;
+using platform::GetLe32;
+using platform::PutLe16;
 using platform::emulated::IoCompletion;
 using platform::emulated::IoRequest;
 using platform::emulated::Micros;
 using platform::emulated::RequestId;
 using platform::emulated::SubmitResult;
-using platform::GetLe16;
-using platform::GetLe32;
-using platform::PutLe16;
 
 namespace {
 
@@ -27,25 +27,21 @@ SubmitResult Failed(std::uint32_t status, std::uint32_t bytes = 0) { return Subm
 // The configuration descriptor of a device with one interface and the two
 // endpoints of the scale's protocol.
 std::vector<std::uint8_t> ConfigurationDescriptor() {
-    return {9,    2,    32, 0, 1, 1, 0, 0x80, 50,  // configuration, total length 32
-            9,    4,    0,  0, 2, 0xFF, 0, 0, 0,   // interface 0, two endpoints
-            7,    5,    0x81, 2, 16, 0, 0,          // endpoint 0x81 bulk IN
-            7,    5,    0x02, 2, 16, 0, 0};         // endpoint 0x02 bulk OUT
+    return {9, 2, 32,   0, 1,  1,    0, 0x80, 50,  // configuration, total length 32
+            9, 4, 0,    0, 2,  0xFF, 0, 0,    0,   // interface 0, two endpoints
+            7, 5, 0x81, 2, 16, 0,    0,            // endpoint 0x81 bulk IN
+            7, 5, 0x02, 2, 16, 0,    0};           // endpoint 0x02 bulk OUT
 }
 
 }  // namespace
 
-UsbioDriver::UsbioDriver(std::shared_ptr<DeviceModel> model) : model_(std::move(model)) {
-    transfers_.reserve(16);
-}
+UsbioDriver::UsbioDriver(std::shared_ptr<DeviceModel> model) : model_(std::move(model)) { transfers_.reserve(16); }
 
 void UsbioDriver::SetControlAnswer(std::uint32_t code, ControlAnswer answer) { answers_[code] = std::move(answer); }
 
 void UsbioDriver::FailControl(std::uint32_t code, std::uint32_t status) {
-    if (status == 0)
-        failures_.erase(code);
-    else
-        failures_[code] = status;
+    if (status == 0) failures_.erase(code);
+    else failures_[code] = status;
 }
 
 std::string UsbioDriver::HardwareId() const {
@@ -82,8 +78,7 @@ SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle)
     record.code = request.code;
     if (request.inputSize > 0) record.input.assign(request.input, request.input + request.inputSize);
     record.outputSize = request.outputSize;
-    if (directIn && request.outputSize > 0)
-        record.directIn.assign(request.output, request.output + request.outputSize);
+    if (directIn && request.outputSize > 0) record.directIn.assign(request.output, request.output + request.outputSize);
     requestLog_.push_back(record);
     if (request.code != IOCTL_GET_DRIVER_INFO && request.code != IOCTL_GET_DESCRIPTOR &&
         request.code != IOCTL_SET_CONFIGURATION && request.code != IOCTL_BIND_PIPE) {
@@ -126,8 +121,8 @@ SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle)
             } else {
                 return Failed(DRIVER_STALL_PID);
             }
-            const std::uint32_t bytes = std::min<std::uint32_t>(request.outputSize,
-                                                                static_cast<std::uint32_t>(descriptor.size()));
+            const std::uint32_t bytes =
+                std::min<std::uint32_t>(request.outputSize, static_cast<std::uint32_t>(descriptor.size()));
             if (bytes > 0) std::memcpy(request.output, descriptor.data(), bytes);
             return Done(bytes);
         }
@@ -157,8 +152,7 @@ SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle)
             handle.endpoint = endpoint;
             return Done(0);
         }
-        default:
-            return Failed(DRIVER_INVALID_PARAMETER);
+        default: return Failed(DRIVER_INVALID_PARAMETER);
     }
 }
 
@@ -168,8 +162,8 @@ SubmitResult UsbioDriver::SubmitTransfer(RequestId id, const IoRequest& request,
     const bool read = request.kind == IoRequest::Kind::Read;
     if (in != read) return Failed(DRIVER_INVALID_DIRECTION);
 
-    Transfer transfer{id, request.handleContext, read, handle.endpoint, request.output, request.outputSize,
-                      std::nullopt, 0};
+    Transfer transfer{
+        id, request.handleContext, read, handle.endpoint, request.output, request.outputSize, std::nullopt, 0};
     if (read) {
         std::uint32_t bytes = 0;
         if (ServeRead(transfer, now, bytes)) return Done(bytes);
@@ -178,10 +172,8 @@ SubmitResult UsbioDriver::SubmitTransfer(RequestId id, const IoRequest& request,
     }
     const TransferOutcome outcome = model_->Write(handle.endpoint, request.input, request.inputSize, now);
     switch (outcome.kind) {
-        case TransferOutcome::Kind::Done:
-            return Done(outcome.bytes);
-        case TransferOutcome::Kind::Failed:
-            return Failed(outcome.status, outcome.bytes);
+        case TransferOutcome::Kind::Done: return Done(outcome.bytes);
+        case TransferOutcome::Kind::Failed: return Failed(outcome.status, outcome.bytes);
         case TransferOutcome::Kind::Pending:
             transfer.completeAt = outcome.completeAt;
             transfer.bytes = outcome.bytes;

@@ -40,7 +40,8 @@ public:
 
     // The first maxBytes bytes of the file (fewer when it is shorter), or
     // nothing when the file cannot be opened or read.
-    [[nodiscard]] virtual std::optional<std::vector<std::uint8_t>> ReadFile(std::string_view path, std::size_t maxBytes) = 0;
+    [[nodiscard]] virtual std::optional<std::vector<std::uint8_t>> ReadFile(std::string_view path,
+                                                                            std::size_t maxBytes) = 0;
 
     // Makes the file hold exactly these bytes. The bytes go to a temporary
     // file in the same folder first, which then takes the file's place in one

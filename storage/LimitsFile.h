@@ -23,7 +23,8 @@ std::array<std::uint8_t, LIMITS_FILE_SIZE> EncodeLimits(const std::array<std::in
 // leaves `limits` untouched.
 [[nodiscard]] bool DecodeLimits(std::span<const std::uint8_t> bytes, std::array<std::int16_t, 8>& limits);
 
-[[nodiscard]] bool WriteLimitsFile(FileSystem& fileSystem, std::string_view path, const std::array<std::int16_t, 8>& limits);
+[[nodiscard]] bool WriteLimitsFile(FileSystem& fileSystem, std::string_view path,
+                                   const std::array<std::int16_t, 8>& limits);
 
 // False when the file cannot be opened or holds fewer than 16 bytes; the
 // limits are then unchanged. Values are taken as they are: neither their

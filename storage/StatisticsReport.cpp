@@ -109,8 +109,8 @@ std::string_view DayName(int dayOfWeek) {
 std::string FormatReportDate(const platform::LocalDateTime& when) {
     // Ample for any int values: at most 11 characters each.
     char numbers[96];
-    std::snprintf(numbers, sizeof numbers, " %02d/%02d/%d  %02d:%02d:%02d", when.day, when.month, when.year,
-                  when.hour, when.minute, when.second);
+    std::snprintf(numbers, sizeof numbers, " %02d/%02d/%d  %02d:%02d:%02d", when.day, when.month, when.year, when.hour,
+                  when.minute, when.second);
     return std::string(DayName(when.dayOfWeek)) + numbers;
 }
 

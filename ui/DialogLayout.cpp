@@ -17,13 +17,15 @@ constexpr unsigned LABEL = STYLE_CENTER | STYLE_CENTER_VERTICAL;
 
 // Rows of the eight lines and of the totals: 20 units between lines 1 and 2,
 // 18 after that.
-constexpr int ROW_1 = 18, ROW_2 = 38, ROW_3 = 56, ROW_4 = 74, ROW_5 = 92, ROW_6 = 110, ROW_7 = 128,
-              ROW_8 = 146, ROW_TOTAL = 165;
+constexpr int ROW_1 = 18, ROW_2 = 38, ROW_3 = 56, ROW_4 = 74, ROW_5 = 92, ROW_6 = 110, ROW_7 = 128, ROW_8 = 146,
+              ROW_TOTAL = 165;
 
 constexpr std::array MAIN_CONTROLS = {
     ControlTemplate{platform::IDC_EXIT, ControlKind::PushButton, "&Salir", {238, 18, 71, 11}, BUTTON},
-    ControlTemplate{platform::IDC_START_WORK, ControlKind::PushButton, "&Empezar Trabajo", {239, 53, 71, 11}, BUTTON_OFF},
-    ControlTemplate{platform::IDC_STOP_WORK, ControlKind::PushButton, "&Detener Trabajo", {239, 69, 71, 11}, BUTTON_OFF},
+    ControlTemplate{
+        platform::IDC_START_WORK, ControlKind::PushButton, "&Empezar Trabajo", {239, 53, 71, 11}, BUTTON_OFF},
+    ControlTemplate{
+        platform::IDC_STOP_WORK, ControlKind::PushButton, "&Detener Trabajo", {239, 69, 71, 11}, BUTTON_OFF},
     ControlTemplate{platform::IDC_CALIBRATE, ControlKind::PushButton, "&Calibración", {237, 116, 71, 11}, BUTTON},
     ControlTemplate{platform::IDC_START_TEST, ControlKind::PushButton, "&Prueba", {237, 131, 71, 11}, BUTTON},
     ControlTemplate{platform::IDC_STOP_TEST, ControlKind::PushButton, "Parar Prue&ba", {237, 146, 71, 11}, BUTTON_OFF},
@@ -38,7 +40,8 @@ constexpr std::array MAIN_CONTROLS = {
     ControlTemplate{platform::IDC_SAVE_LIMITS, ControlKind::PushButton, "&Guardar", {172, 169, 42, 11}, BUTTON_OFF},
     ControlTemplate{platform::IDC_LOAD_LIMITS, ControlKind::PushButton, "C&argar", {172, 187, 42, 11}, BUTTON},
     ControlTemplate{platform::IDC_RESET, ControlKind::PushButton, "&Reset", {22, 191, 46, 11}, BUTTON},
-    ControlTemplate{platform::IDC_SAVE_STATISTICS, ControlKind::PushButton, "G&uardar Estadistica", {80, 191, 71, 11}, BUTTON},
+    ControlTemplate{
+        platform::IDC_SAVE_STATISTICS, ControlKind::PushButton, "G&uardar Estadistica", {80, 191, 71, 11}, BUTTON},
     ControlTemplate{platform::IDC_RESTART, ControlKind::PushButton, "Reempe&zar", {15, 218, 42, 11}, BUTTON_OFF},
     ControlTemplate{1017, ControlKind::Static, "0", {55, ROW_1, 33, 15}, FIGURE},
     ControlTemplate{1018, ControlKind::Static, "0", {55, ROW_2, 33, 15}, FIGURE},
@@ -86,14 +89,17 @@ constexpr std::array MAIN_CONTROLS = {
 constexpr std::array ABOUT_CONTROLS = {
     ControlTemplate{ID_STATIC, ControlKind::Icon, "", {11, 17, 20, 20}, STYLE_NONE},
     ControlTemplate{ID_STATIC, ControlKind::Static, "Quelmar Versión 1.0", {41, 10, 88, 8}, STYLE_NO_PREFIX},
-    ControlTemplate{platform::IDC_ABOUT_OK, ControlKind::DefaultPushButton, "Aceptar", {142, 7, 50, 14},
+    ControlTemplate{platform::IDC_ABOUT_OK,
+                    ControlKind::DefaultPushButton,
+                    "Aceptar",
+                    {142, 7, 50, 14},
                     STYLE_TABSTOP | STYLE_GROUP},
 };
 
-const DialogTemplate MAIN_DIALOG{platform::IDD_QUELMAR_DIALOG, "Quelmar", 323, 235, "Times New Roman", 10, true, true,
-                                 MAIN_CONTROLS};
-const DialogTemplate ABOUT_DIALOG{platform::IDD_ABOUTBOX, "Acerca de Quelmar", 199, 53, "MS Sans Serif", 8, false, false,
-                                  ABOUT_CONTROLS};
+const DialogTemplate MAIN_DIALOG{
+    platform::IDD_QUELMAR_DIALOG, "Quelmar", 323, 235, "Times New Roman", 10, true, true, MAIN_CONTROLS};
+const DialogTemplate ABOUT_DIALOG{
+    platform::IDD_ABOUTBOX, "Acerca de Quelmar", 199, 53, "MS Sans Serif", 8, false, false, ABOUT_CONTROLS};
 
 }  // namespace
 

@@ -89,7 +89,8 @@ bool MainDialog::ReadFields() {
 
     if (!ReadNumber(platform::IDC_REFERENCE_WEIGHT, values_.referenceWeight)) return false;
     exchangedReference_ = values_.referenceWeight;
-    if (!CheckRange(platform::IDC_REFERENCE_WEIGHT, values_.referenceWeight, REFERENCE_WEIGHT_MIN, REFERENCE_WEIGHT_MAX))
+    if (!CheckRange(platform::IDC_REFERENCE_WEIGHT, values_.referenceWeight, REFERENCE_WEIGHT_MIN,
+                    REFERENCE_WEIGHT_MAX))
         return false;
 
     for (std::size_t i = 0; i < LINE_COUNT; ++i) {
@@ -97,7 +98,8 @@ bool MainDialog::ReadFields() {
         exchangedLimits_[i] = values_.lineLimits[i];
     }
     for (std::size_t i = 0; i < LINE_COUNT; ++i)
-        if (!CheckRange(platform::LIMIT_FIELD_IDS[i], values_.lineLimits[i], LINE_LIMIT_MIN, LINE_LIMIT_MAX)) return false;
+        if (!CheckRange(platform::LIMIT_FIELD_IDS[i], values_.lineLimits[i], LINE_LIMIT_MIN, LINE_LIMIT_MAX))
+            return false;
 
     LineStatistics& s = values_.statistics;
     for (std::size_t i = 0; i < LINE_COUNT; ++i) {
@@ -154,34 +156,20 @@ void MainDialog::InitializeWindow() {
     window_.AppendSystemMenuItem(platform::SYSMENU_ABOUT_ID, ABOUT_MENU_TEXT);
 
     switch (link_.FindScale()) {
-        case FindResult::Ok:
-            break;
-        case FindResult::NoList:
-            ReportConnectFailure("No se pudo crear una lista de dispositivos");
-            return;
-        case FindResult::NotIdentified:
-            ReportConnectFailure("Fallo el GetDescriptor");
-            return;
-        case FindResult::NoDevice:
-            ReportConnectFailure("No hay dispositivos USB conectados!");
-            return;
+        case FindResult::Ok: break;
+        case FindResult::NoList: ReportConnectFailure("No se pudo crear una lista de dispositivos"); return;
+        case FindResult::NotIdentified: ReportConnectFailure("Fallo el GetDescriptor"); return;
+        case FindResult::NoDevice: ReportConnectFailure("No hay dispositivos USB conectados!"); return;
     }
     switch (link_.ConfigureScale()) {
-        case ConfigureResult::Ok:
-            break;
+        case ConfigureResult::Ok: break;
         case ConfigureResult::OpenFailed:
             ReportConnectFailure(link_.OpenFailureMessage().empty() ? "No se pudo abrir el dispositivo"
                                                                     : link_.OpenFailureMessage());
             return;
-        case ConfigureResult::ConfigurationFailed:
-            ReportConnectFailure("No se pudo configurar el dispositivo");
-            return;
-        case ConfigureResult::ReadPipeFailed:
-            ReportConnectFailure("No se pudo bindear el pipe 0x81");
-            return;
-        case ConfigureResult::WritePipeFailed:
-            ReportConnectFailure("No se pudo bindear el pipe 0x02");
-            return;
+        case ConfigureResult::ConfigurationFailed: ReportConnectFailure("No se pudo configurar el dispositivo"); return;
+        case ConfigureResult::ReadPipeFailed: ReportConnectFailure("No se pudo bindear el pipe 0x81"); return;
+        case ConfigureResult::WritePipeFailed: ReportConnectFailure("No se pudo bindear el pipe 0x02"); return;
     }
     window_.ShowMessage("Dispositivo Encontrado y Configurado!", APP_CAPTION, MessageIcon::Information,
                         MessageButtons::Ok);

@@ -40,8 +40,8 @@ std::uint32_t SizeOf(const std::array<std::uint8_t, N>&) {
 
 }  // namespace
 
-UsbStatus UsbDevice::SetDescriptor(const void* buffer, std::uint32_t& size, std::uint32_t recipient,
-                                   std::uint8_t type, std::uint8_t index, std::uint16_t languageId) {
+UsbStatus UsbDevice::SetDescriptor(const void* buffer, std::uint32_t& size, std::uint32_t recipient, std::uint8_t type,
+                                   std::uint8_t index, std::uint16_t languageId) {
     const auto request = EncodeDescriptorRequest(recipient, type, index, languageId);
     // Direct in: the driver only reads the second buffer.
     return IoControl(IOCTL_USBIO_SET_DESCRIPTOR, request.data(), SizeOf(request), const_cast<void*>(buffer), size,

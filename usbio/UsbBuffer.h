@@ -44,7 +44,7 @@ public:
     // buffer is busy leaves USB_STATUS_BUFFER_BUSY here while the earlier
     // transfer stays outstanding.
     UsbStatus completionStatus = 0;
-    UsbBuffer* nextFree = nullptr;       // the buffer pool's free list
+    UsbBuffer* nextFree = nullptr;  // the buffer pool's free list
     std::uint8_t* memory = nullptr;
     std::uint32_t capacity = 0;
     platform::OVERLAPPED overlapped{};

@@ -61,8 +61,7 @@ UsbStatus UsbDevice::FetchInterfacePath(int index, platform::HDEVINFO list, cons
     ReleaseInterfaceDetail();
     platform::SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = sizeof data;
-    if (!Sys().SetupDiEnumDeviceInterfaces(list, nullptr, interfaceClass, static_cast<platform::DWORD>(index),
-                                           &data)) {
+    if (!Sys().SetupDiEnumDeviceInterfaces(list, nullptr, interfaceClass, static_cast<platform::DWORD>(index), &data)) {
         const platform::DWORD error = Sys().GetLastError();
         return error == platform::ERROR_NO_MORE_ITEMS ? USB_STATUS_NO_SUCH_INSTANCE : error;
     }
@@ -96,10 +95,9 @@ UsbStatus UsbDevice::Open(int index, platform::HDEVINFO list, const platform::GU
         path = interfaceDetail_->DevicePath;
     }
 
-    platform::HANDLE handle =
-        Sys().CreateFileA(path, platform::GENERIC_READ | platform::GENERIC_WRITE,
-                          platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE, nullptr, platform::OPEN_EXISTING,
-                          platform::FILE_FLAG_OVERLAPPED, nullptr);
+    platform::HANDLE handle = Sys().CreateFileA(path, platform::GENERIC_READ | platform::GENERIC_WRITE,
+                                                platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE, nullptr,
+                                                platform::OPEN_EXISTING, platform::FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == platform::INVALID_HANDLE_VALUE || handle == nullptr) return USB_STATUS_DEVICE_NOT_FOUND;
     handle_ = handle;
 

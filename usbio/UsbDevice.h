@@ -85,8 +85,7 @@ struct ConfigurationRequest {
 // The records as the driver reads them: cleared, then filled, little-endian.
 std::array<std::uint8_t, CONFIGURATION_REQUEST_SIZE> EncodeConfigurationRequest(const ConfigurationRequest& request);
 std::array<std::uint8_t, DESCRIPTOR_REQUEST_SIZE> EncodeDescriptorRequest(std::uint32_t recipient, std::uint8_t type,
-                                                                          std::uint8_t index,
-                                                                          std::uint16_t languageId);
+                                                                          std::uint8_t index, std::uint16_t languageId);
 std::array<std::uint8_t, FEATURE_REQUEST_SIZE> EncodeFeatureRequest(std::uint32_t recipient, std::uint16_t selector,
                                                                     std::uint16_t index);
 std::array<std::uint8_t, RECIPIENT_INDEX_REQUEST_SIZE> EncodeRecipientIndexRequest(std::uint32_t recipient,
@@ -122,8 +121,8 @@ public:
     [[nodiscard]] UsbStatus GetDriverInfo(DriverInfo& info);
     // `size`: the capacity of `buffer` on entry, the bytes delivered on return
     // (also after a refused request; untouched when the object is not open).
-    [[nodiscard]] UsbStatus GetDescriptor(void* buffer, std::uint32_t& size, std::uint32_t recipient,
-                                          std::uint8_t type, std::uint8_t index, std::uint16_t languageId);
+    [[nodiscard]] UsbStatus GetDescriptor(void* buffer, std::uint32_t& size, std::uint32_t recipient, std::uint8_t type,
+                                          std::uint8_t index, std::uint16_t languageId);
     [[nodiscard]] UsbStatus GetDeviceDescriptor(std::uint8_t (&descriptor)[DEVICE_DESCRIPTOR_SIZE]);
     [[nodiscard]] UsbStatus SetConfiguration(const ConfigurationRequest& request);
 

@@ -99,23 +99,20 @@ std::size_t EmulatedKernel::HandleCount() const {
 
 std::size_t EmulatedKernel::EventCount() const {
     std::unique_lock lock(mutex_);
-    return static_cast<std::size_t>(std::count_if(objects_.begin(), objects_.end(), [](const auto& entry) {
-        return entry.second.kind == Object::Kind::Event;
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        objects_.begin(), objects_.end(), [](const auto& entry) { return entry.second.kind == Object::Kind::Event; }));
 }
 
 std::size_t EmulatedKernel::DeviceHandleCount() const {
     std::unique_lock lock(mutex_);
-    return static_cast<std::size_t>(std::count_if(objects_.begin(), objects_.end(), [](const auto& entry) {
-        return entry.second.kind == Object::Kind::File;
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        objects_.begin(), objects_.end(), [](const auto& entry) { return entry.second.kind == Object::Kind::File; }));
 }
 
 std::size_t EmulatedKernel::ListCount() const {
     std::unique_lock lock(mutex_);
-    return static_cast<std::size_t>(std::count_if(objects_.begin(), objects_.end(), [](const auto& entry) {
-        return entry.second.kind == Object::Kind::List;
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        objects_.begin(), objects_.end(), [](const auto& entry) { return entry.second.kind == Object::Kind::List; }));
 }
 
 std::size_t EmulatedKernel::PendingRequestCount() const {
@@ -260,8 +257,7 @@ BOOL EmulatedKernel::SetupDiDestroyDeviceInfoList(HDEVINFO list) {
 
 // ---- handles and events -----------------------------------------------------
 
-HANDLE EmulatedKernel::CreateFileA(LPCSTR name, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD flags,
-                                   HANDLE) {
+HANDLE EmulatedKernel::CreateFileA(LPCSTR name, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD flags, HANDLE) {
     std::unique_lock lock(mutex_);
     if (Faulted("CreateFileA")) return INVALID_HANDLE_VALUE;
     if (name == nullptr) {

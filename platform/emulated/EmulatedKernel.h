@@ -200,8 +200,8 @@ private:
     template <typename Match>
     [[nodiscard]] bool CancelWhere(Match match, bool atOnce);
     void DeliverCancel(const Pending& request);
-    [[nodiscard]] BOOL WaitSynchronously(std::unique_lock<std::mutex>& lock, Pending request,
-                                         const IoRequest& routed, DWORD* bytes, OVERLAPPED* overlapped);
+    [[nodiscard]] BOOL WaitSynchronously(std::unique_lock<std::mutex>& lock, Pending request, const IoRequest& routed,
+                                         DWORD* bytes, OVERLAPPED* overlapped);
     const Instance* FindInstance(int number) const;
 
     Clock& clock_;

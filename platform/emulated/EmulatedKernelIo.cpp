@@ -120,7 +120,8 @@ BOOL EmulatedKernel::WaitSynchronously(std::unique_lock<std::mutex>& lock, Pendi
     pending_.push_back(request);
     const SubmitResult result = request.device->Submit(id, routed, *this, clock_.Now());
     if (!result.pending) Complete(id, result.status, result.bytes);
-    if (!WaitLocked(lock, [&] { return local.Internal != STATUS_PENDING; }, std::nullopt)) {
+    if (!WaitLocked(
+            lock, [&] { return local.Internal != STATUS_PENDING; }, std::nullopt)) {
         // Nothing will ever end it (virtual clock): where the system would
         // block for ever the call fails instead of hanging the test.
         std::erase_if(pending_, [&](const Pending& p) { return p.id == id; });
@@ -175,8 +176,7 @@ BOOL EmulatedKernel::ReadFile(HANDLE handle, LPVOID buffer, DWORD size, DWORD* b
     return Submit(handle, request, bytesRead, overlapped, "ReadFile");
 }
 
-BOOL EmulatedKernel::WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, DWORD* bytesWritten,
-                               OVERLAPPED* overlapped) {
+BOOL EmulatedKernel::WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, DWORD* bytesWritten, OVERLAPPED* overlapped) {
     IoRequest request;
     request.kind = IoRequest::Kind::Write;
     request.input = static_cast<const std::uint8_t*>(buffer);
@@ -197,7 +197,8 @@ BOOL EmulatedKernel::GetOverlappedResult(HANDLE handle, OVERLAPPED* overlapped, 
             SetError(ERROR_IO_INCOMPLETE);
             return FALSE_;
         }
-        if (!WaitLocked(lock, [overlapped] { return overlapped->Internal != STATUS_PENDING; }, std::nullopt)) {
+        if (!WaitLocked(
+                lock, [overlapped] { return overlapped->Internal != STATUS_PENDING; }, std::nullopt)) {
             SetError(ERROR_IO_INCOMPLETE);
             return FALSE_;
         }
@@ -343,9 +344,11 @@ BOOL EmulatedKernel::CancelIoEx(HANDLE handle, OVERLAPPED* overlapped) {
         return FALSE_;
     }
     const std::uintptr_t key = Key(handle);
-    const bool found = CancelWhere([key, overlapped](const Pending& p) {
-        return p.handle == key && (overlapped == nullptr || p.overlapped == overlapped);
-    }, false);
+    const bool found = CancelWhere(
+        [key, overlapped](const Pending& p) {
+            return p.handle == key && (overlapped == nullptr || p.overlapped == overlapped);
+        },
+        false);
     if (!found) {
         SetError(ERROR_NOT_FOUND);
         return FALSE_;

@@ -34,8 +34,7 @@ static_assert(offsetof(platform::SP_DEVICE_INTERFACE_DATA, cbSize) == offsetof(:
 static_assert(offsetof(platform::SP_DEVICE_INTERFACE_DATA, InterfaceClassGuid) ==
               offsetof(::SP_DEVICE_INTERFACE_DATA, InterfaceClassGuid));
 static_assert(offsetof(platform::SP_DEVICE_INTERFACE_DATA, Flags) == offsetof(::SP_DEVICE_INTERFACE_DATA, Flags));
-static_assert(offsetof(platform::SP_DEVICE_INTERFACE_DATA, Reserved) ==
-              offsetof(::SP_DEVICE_INTERFACE_DATA, Reserved));
+static_assert(offsetof(platform::SP_DEVICE_INTERFACE_DATA, Reserved) == offsetof(::SP_DEVICE_INTERFACE_DATA, Reserved));
 
 static_assert(sizeof(platform::SP_DEVICE_INTERFACE_DETAIL_DATA_A) == sizeof(::SP_DEVICE_INTERFACE_DETAIL_DATA_A));
 static_assert(offsetof(platform::SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) ==
@@ -79,8 +78,7 @@ private:
 
 }  // namespace
 
-HDEVINFO Win32SystemCalls::SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR enumerator, HWND parent,
-                                                DWORD flags) {
+HDEVINFO Win32SystemCalls::SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR enumerator, HWND parent, DWORD flags) {
     return ::SetupDiGetClassDevsA(Native(classGuid), enumerator, static_cast<::HWND>(parent), flags);
 }
 
@@ -92,12 +90,11 @@ BOOL Win32SystemCalls::SetupDiEnumDeviceInterfaces(HDEVINFO list, SP_DEVINFO_DAT
 }
 
 BOOL Win32SystemCalls::SetupDiGetDeviceInterfaceDetailA(HDEVINFO list, SP_DEVICE_INTERFACE_DATA* interfaceData,
-                                                        SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail,
-                                                        DWORD detailSize, DWORD* requiredSize,
-                                                        SP_DEVINFO_DATA* deviceInfo) {
+                                                        SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail, DWORD detailSize,
+                                                        DWORD* requiredSize, SP_DEVINFO_DATA* deviceInfo) {
     OutCount required(requiredSize);
-    return ::SetupDiGetDeviceInterfaceDetailA(list, Native(interfaceData), Native(detail), detailSize,
-                                              required.Get(), Native(deviceInfo));
+    return ::SetupDiGetDeviceInterfaceDetailA(list, Native(interfaceData), Native(detail), detailSize, required.Get(),
+                                              Native(deviceInfo));
 }
 
 BOOL Win32SystemCalls::SetupDiDestroyDeviceInfoList(HDEVINFO list) { return ::SetupDiDestroyDeviceInfoList(list); }
@@ -109,8 +106,7 @@ HANDLE Win32SystemCalls::CreateFileA(LPCSTR name, DWORD access, DWORD share, SEC
 
 BOOL Win32SystemCalls::CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
 
-HANDLE Win32SystemCalls::CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
-                                      LPCSTR name) {
+HANDLE Win32SystemCalls::CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState, LPCSTR name) {
     return ::CreateEventA(Native(security), manualReset, initialState, name);
 }
 
@@ -120,16 +116,14 @@ BOOL Win32SystemCalls::DeviceIoControl(HANDLE device, DWORD code, LPVOID input, 
     return ::DeviceIoControl(device, code, input, inputSize, output, outputSize, returned.Get(), Native(overlapped));
 }
 
-BOOL Win32SystemCalls::GetOverlappedResult(HANDLE handle, OVERLAPPED* overlapped, DWORD* bytesTransferred,
-                                           BOOL wait) {
+BOOL Win32SystemCalls::GetOverlappedResult(HANDLE handle, OVERLAPPED* overlapped, DWORD* bytesTransferred, BOOL wait) {
     OutCount transferred(bytesTransferred);
     return ::GetOverlappedResult(handle, Native(overlapped), transferred.Get(), wait);
 }
 
 DWORD Win32SystemCalls::GetLastError() { return ::GetLastError(); }
 
-BOOL Win32SystemCalls::ReadFile(HANDLE handle, LPVOID buffer, DWORD size, DWORD* bytesRead,
-                                OVERLAPPED* overlapped) {
+BOOL Win32SystemCalls::ReadFile(HANDLE handle, LPVOID buffer, DWORD size, DWORD* bytesRead, OVERLAPPED* overlapped) {
     OutCount read(bytesRead);
     return ::ReadFile(handle, buffer, size, read.Get(), Native(overlapped));
 }

@@ -91,22 +91,21 @@ ConfigureResult LibusbScaleLink::ConfigureScale() {
         const libusb_interface& interface = config->interface[SCALE_INTERFACE];
         // Claiming selects alternate setting 0; it is asked for explicitly
         // only where there is another one to leave.
-        const bool settingChosen = claimed_ && interface.num_altsetting > SCALE_ALTERNATE_SETTING &&
-                                   (interface.num_altsetting == 1 ||
-                                    libusb_set_interface_alt_setting(handle_, SCALE_INTERFACE,
-                                                                     SCALE_ALTERNATE_SETTING) == LIBUSB_SUCCESS);
+        const bool settingChosen =
+            claimed_ && interface.num_altsetting > SCALE_ALTERNATE_SETTING &&
+            (interface.num_altsetting == 1 ||
+             libusb_set_interface_alt_setting(handle_, SCALE_INTERFACE, SCALE_ALTERNATE_SETTING) == LIBUSB_SUCCESS);
         if (settingChosen) {
             const libusb_interface_descriptor& setting = interface.altsetting[SCALE_ALTERNATE_SETTING];
             const libusb_endpoint_descriptor* in = FindEndpoint(setting, READ_ENDPOINT);
             const libusb_endpoint_descriptor* out = FindEndpoint(setting, WRITE_ENDPOINT);
-            if (in == nullptr || !BindEndpoint(read_, READ_ENDPOINT, in->bmAttributes, status_.data(),
-                                               STATUS_PACKET_SIZE))
+            if (in == nullptr ||
+                !BindEndpoint(read_, READ_ENDPOINT, in->bmAttributes, status_.data(), STATUS_PACKET_SIZE))
                 result = ConfigureResult::ReadPipeFailed;
-            else if (out == nullptr || !BindEndpoint(write_, WRITE_ENDPOINT, out->bmAttributes, command_.data(),
-                                                     COMMAND_PACKET_SIZE))
+            else if (out == nullptr ||
+                     !BindEndpoint(write_, WRITE_ENDPOINT, out->bmAttributes, command_.data(), COMMAND_PACKET_SIZE))
                 result = ConfigureResult::WritePipeFailed;
-            else
-                result = ConfigureResult::Ok;
+            else result = ConfigureResult::Ok;
         }
     }
     libusb_free_config_descriptor(config);
@@ -122,8 +121,8 @@ bool LibusbScaleLink::BindEndpoint(Direction& direction, std::uint8_t address, s
         libusb_fill_bulk_transfer(transfer, handle_, address, buffer, static_cast<int>(length), &OnTransferEnded,
                                   &direction, 0);
     else
-        libusb_fill_interrupt_transfer(transfer, handle_, address, buffer, static_cast<int>(length),
-                                       &OnTransferEnded, &direction, 0);
+        libusb_fill_interrupt_transfer(transfer, handle_, address, buffer, static_cast<int>(length), &OnTransferEnded,
+                                       &direction, 0);
     return true;
 }
 

@@ -66,8 +66,8 @@ private:
     [[nodiscard]] bool Exchange(Direction& direction, std::uint32_t minimumBytes, std::uint32_t timeoutMs);
     bool RunEventsUntilEnded(Direction& direction, std::uint32_t milliseconds);
     [[nodiscard]] bool SendCommand(std::uint8_t command, std::uint32_t timeoutMs);
-    [[nodiscard]] bool BindEndpoint(Direction& direction, std::uint8_t address, std::uint8_t attributes, unsigned char* buffer,
-                      std::uint32_t length);
+    [[nodiscard]] bool BindEndpoint(Direction& direction, std::uint8_t address, std::uint8_t attributes,
+                                    unsigned char* buffer, std::uint32_t length);
     static void OnTransferEnded(libusb_transfer* transfer);
 
     libusb_context* context_ = nullptr;

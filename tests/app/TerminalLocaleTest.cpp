@@ -34,7 +34,8 @@ TEST(TerminalLocale, EveryEnvironmentEndsUtf8OrWithAMessageNamingTheLocale) {
     };
     for (const auto& row : rows) {
         std::string trace;
-        const std::pair<const char*, const char*> variables[] = {{"LC_ALL", row.lcAll}, {"LC_CTYPE", row.lcCtype}, {"LANG", row.lang}};
+        const std::pair<const char*, const char*> variables[] = {
+            {"LC_ALL", row.lcAll}, {"LC_CTYPE", row.lcCtype}, {"LANG", row.lang}};
         for (const auto& [name, value] : variables) {
             trace += std::string(name) + "=" + (value ? value : "-") + " ";
             if (value) setenv(name, value, 1);

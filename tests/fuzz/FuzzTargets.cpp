@@ -141,11 +141,13 @@ int FieldsTarget(const std::uint8_t* data, std::size_t size) {
     FUZZ_CHECK(bench.window.messages.size() == (accepted ? 0u : 1u));
     if (accepted) {
         FUZZ_CHECK(values.referenceWeight == *ReferenceParse(texts[0]));
-        for (std::size_t line = 0; line < 8; ++line) FUZZ_CHECK(values.lineLimits[line] == *ReferenceParse(texts[line + 1]));
+        for (std::size_t line = 0; line < 8; ++line)
+            FUZZ_CHECK(values.lineLimits[line] == *ReferenceParse(texts[line + 1]));
     }
     // Values and fields agree again after the refresh.
     bench.dialog.ShowFields();
-    if (accepted) FUZZ_CHECK(ui::ParseWholeNumber(bench.window.texts[platform::IDC_REFERENCE_WEIGHT]) == values.referenceWeight);
+    if (accepted)
+        FUZZ_CHECK(ui::ParseWholeNumber(bench.window.texts[platform::IDC_REFERENCE_WEIGHT]) == values.referenceWeight);
     return 0;
 }
 

@@ -22,9 +22,9 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size);
 }  // namespace fuzz
 
 // A broken invariant ends the run with the input that broke it.
-#define FUZZ_CHECK(condition)                                                                   \
-    do {                                                                                        \
-        if (!(condition)) ::fuzz::Fail(#condition, __FILE__, __LINE__);                         \
+#define FUZZ_CHECK(condition)                                           \
+    do {                                                                \
+        if (!(condition)) ::fuzz::Fail(#condition, __FILE__, __LINE__); \
     } while (false)
 
 namespace fuzz {

@@ -91,8 +91,6 @@ public:
     std::shared_ptr<PipeDevice> pipe = std::make_shared<PipeDevice>();
 };
 
-
-
 class KernelTest : public ::testing::Test {
 protected:
     HANDLE Open(DWORD flags = FILE_FLAG_OVERLAPPED) {
@@ -282,6 +280,5 @@ TEST_F(KernelTest, DeviceListsAndNames) {
 
 }  // namespace
 
-QUELMAR_SYSTEM_CALLS_CONTRACT(Seam, ::contract::SideFactory{"EmulatedKernel", [] {
-                                  return std::make_unique<EmulatedSide>();
-                              }});
+QUELMAR_SYSTEM_CALLS_CONTRACT(Seam, ::contract::SideFactory{"EmulatedKernel",
+                                                            [] { return std::make_unique<EmulatedSide>(); }});

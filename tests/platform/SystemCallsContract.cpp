@@ -124,7 +124,8 @@ TEST_P(SystemCallsContract, CancelIoAndCancelIoExAbortThePendingRead) {
     for (const bool named : {false, true}) {
         SCOPED_TRACE(named ? "CancelIoEx" : "CancelIo");
         ASSERT_EQ(bench.Read(8), ERROR_IO_PENDING);
-        EXPECT_TRUE(named ? bench.calls.CancelIoEx(bench.device, &bench.overlapped) : bench.calls.CancelIo(bench.device));
+        EXPECT_TRUE(named ? bench.calls.CancelIoEx(bench.device, &bench.overlapped)
+                          : bench.calls.CancelIo(bench.device));
         DWORD transferred = 0;
         EXPECT_EQ(bench.Result(transferred, TRUE_), ERROR_OPERATION_ABORTED);
         EXPECT_EQ(transferred, 0u);

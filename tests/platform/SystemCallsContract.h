@@ -44,10 +44,10 @@ class SystemCallsContract : public ::testing::TestWithParam<SideFactory> {};
 
 // Runs the contract against the given sides, in the test program that links
 // SystemCallsContract.cpp.
-#define QUELMAR_SYSTEM_CALLS_CONTRACT(prefix, ...)                                                     \
-    namespace contract {                                                                              \
-    INSTANTIATE_TEST_SUITE_P(prefix, SystemCallsContract, ::testing::Values(__VA_ARGS__),             \
-                             [](const auto& info) { return std::string(info.param.name); });         \
+#define QUELMAR_SYSTEM_CALLS_CONTRACT(prefix, ...)                                           \
+    namespace contract {                                                                     \
+    INSTANTIATE_TEST_SUITE_P(prefix, SystemCallsContract, ::testing::Values(__VA_ARGS__),    \
+                             [](const auto& info) { return std::string(info.param.name); }); \
     }
 
 }  // namespace contract

@@ -47,8 +47,8 @@ protected:
     // A transfer's start: 0 when it completed at once, else the error.
     DWORD Start(HANDLE h, bool read, DWORD* count = nullptr) {
         std::uint8_t data[8] = {};
-        const bool done = read ? kernel.ReadFile(h, data, 8, count, &overlapped)
-                               : kernel.WriteFile(h, data, 8, count, &overlapped);
+        const bool done =
+            read ? kernel.ReadFile(h, data, 8, count, &overlapped) : kernel.WriteFile(h, data, 8, count, &overlapped);
         return done ? 0 : kernel.GetLastError();
     }
 
@@ -70,9 +70,9 @@ TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCut
     input[0] = 0x81;  // the endpoint, for the bind
     input[4] = 1;     // the device descriptor, for the descriptor request
     std::uint8_t output[64] = {};
-    for (const Case& c : {Case{"SetConfiguration", sim::IOCTL_SET_CONFIGURATION, 260, 0},
-                          Case{"GetDescriptor", sim::IOCTL_GET_DESCRIPTOR, 8, 18},
-                          Case{"Bind", sim::IOCTL_BIND_PIPE, 1, 0}}) {
+    for (const Case& c :
+         {Case{"SetConfiguration", sim::IOCTL_SET_CONFIGURATION, 260, 0},
+          Case{"GetDescriptor", sim::IOCTL_GET_DESCRIPTOR, 8, 18}, Case{"Bind", sim::IOCTL_BIND_PIPE, 1, 0}}) {
         SCOPED_TRACE(c.name);
         HANDLE h = Open();
         ASSERT_EQ(Configure(Open()), 0u);

@@ -205,7 +205,8 @@ TEST(ScaleLinkTimeOuts, EachWaitEndsExactlyAtItsBound) {
     // The awaited end comes 1 ms before the bound, 1 ms after it, or never.
     for (const Case& c : cases) {
         for (const std::optional<platform::emulated::Micros> endsAtMs :
-             {std::optional(c.boundMs - 1), std::optional(c.boundMs + 1), std::optional<platform::emulated::Micros>()}) {
+             {std::optional(c.boundMs - 1), std::optional(c.boundMs + 1),
+              std::optional<platform::emulated::Micros>()}) {
             SCOPED_TRACE(std::string(c.name) + ", ends at " + (endsAtMs ? std::to_string(*endsAtMs) : "never"));
             auto bench = std::make_unique<ScaleTestBench>();
             sim::ScriptedDevice& scale = bench->AttachScripted();
@@ -217,10 +218,8 @@ TEST(ScaleLinkTimeOuts, EachWaitEndsExactlyAtItsBound) {
                 if (endsAtMs) scale.QueuePacket({2, 9, 0, 1, 0, 0, 0, 0}, start + *endsAtMs * MS);
             } else {
                 scale.QueuePacket({2, 9, 0, 1, 0, 0, 0, 0});
-                if (endsAtMs)
-                    scale.SetWriteMode(sim::ScriptedDevice::WriteMode::Delay, 0, *endsAtMs * MS);
-                else
-                    scale.SetWriteMode(sim::ScriptedDevice::WriteMode::Never);
+                if (endsAtMs) scale.SetWriteMode(sim::ScriptedDevice::WriteMode::Delay, 0, *endsAtMs * MS);
+                else scale.SetWriteMode(sim::ScriptedDevice::WriteMode::Never);
             }
             const bool inTime = endsAtMs && *endsAtMs < c.boundMs;
             EXPECT_EQ(c.exchange(*bench), inTime);

@@ -49,7 +49,10 @@ TEST(CalibrationFileTest, OnlyAFileWithTwentyBytesAndASoundFactorLoads) {
         CalibrationData loaded;
     } cases[] = {
         {"example", EXAMPLE_FILE, false, CalibrationLoad::Loaded, {2.5f, EXAMPLE_LIMITS}},
-        {"longer, smallest factor", longer, false, CalibrationLoad::Loaded,
+        {"longer, smallest factor",
+         longer,
+         false,
+         CalibrationLoad::Loaded,
          {std::numeric_limits<float>::denorm_min(), longerLimits}},
         {"no file", std::nullopt, false, CalibrationLoad::Missing, HELD},
         {"unreadable", EXAMPLE_FILE, true, CalibrationLoad::Missing, HELD},

@@ -32,8 +32,8 @@ std::optional<Bytes> ReadNative(const fs::path& path) {
 }
 
 void WriteNative(const fs::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::string> Listing(const fs::path& folder) {
@@ -147,8 +147,8 @@ TEST(MapPathTest, DriveCPathsMoveUnderTheRootOthersAreUnchanged) {
     EXPECT_EQ(MapPath("c:/velsor/a b.lim"), "/srv/drive/velsor/a b.lim");
     EXPECT_EQ(MapPath("C:/velsor\\mixto.est"), "/srv/drive/velsor/mixto.est");
     EXPECT_EQ(MapPath("c:\\"), "/srv/drive/");
-    for (const char* path : {"/home/ana/turno.est", "relativo\\con\\barras.lim", "d:\\velsor\\usb.ini", "c:",
-                             "c:velsor", "\\\\servidor\\velsor\\a.lim", "", "cc:\\x", "/tmp/c:\\x"})
+    for (const char* path : {"/home/ana/turno.est", "relativo\\con\\barras.lim", "d:\\velsor\\usb.ini",
+                             "c:", "c:velsor", "\\\\servidor\\velsor\\a.lim", "", "cc:\\x", "/tmp/c:\\x"})
         EXPECT_EQ(MapPath(path), path);
 }
 

@@ -71,7 +71,8 @@ inline const std::vector<ConnectRow>& ConnectRows() {
         {S::SetConfigurationRefused, "set-configuration refused", F::Ok, C::ConfigurationFailed, unconfigurable, true},
         {S::Unconfigured, "unconfigured", F::Ok, C::Ok, ready, false},
         {S::BulkEndpoints, "bulk endpoints", F::Ok, C::Ok, ready, false},
-        {S::NoReadEndpoint, "no endpoint 0x81", F::Ok, C::ReadPipeFailed, stop("No se pudo bindear el pipe 0x81"), true},
+        {S::NoReadEndpoint, "no endpoint 0x81", F::Ok, C::ReadPipeFailed, stop("No se pudo bindear el pipe 0x81"),
+         true},
         {S::NoWriteEndpoint, "no endpoint 0x02", F::Ok, C::WritePipeFailed, stop("No se pudo bindear el pipe 0x02"),
          true},
     };

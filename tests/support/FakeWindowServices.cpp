@@ -8,9 +8,8 @@ namespace testing_support {
 
 void PrintTo(const MessageRecord& record, std::ostream* os) {
     static const char* const icons[] = {"no icon", "stop", "exclamation", "information"};
-    *os << '"' << record.text << "\" caption \"" << record.caption << "\", "
-        << icons[static_cast<int>(record.icon)] << ", "
-        << (record.buttons == platform::MessageButtons::Ok ? "OK" : "OK/Cancel");
+    *os << '"' << record.text << "\" caption \"" << record.caption << "\", " << icons[static_cast<int>(record.icon)]
+        << ", " << (record.buttons == platform::MessageButtons::Ok ? "OK" : "OK/Cancel");
 }
 
 FakeWindowServices::FakeWindowServices() {

@@ -50,16 +50,12 @@ TransferOutcome ScriptedDevice::Write(std::uint8_t, const std::uint8_t* data, st
     writes_.emplace_back(data, data + size);
     TransferOutcome outcome;
     switch (writeMode_) {
-        case WriteMode::Complete:
-            outcome.bytes = size;
-            break;
+        case WriteMode::Complete: outcome.bytes = size; break;
         case WriteMode::Fail:
             outcome.kind = TransferOutcome::Kind::Failed;
             outcome.status = writeStatus_;
             break;
-        case WriteMode::Never:
-            outcome.kind = TransferOutcome::Kind::Pending;
-            break;
+        case WriteMode::Never: outcome.kind = TransferOutcome::Kind::Pending; break;
         case WriteMode::Delay:
             outcome.kind = TransferOutcome::Kind::Pending;
             outcome.bytes = size;

@@ -94,14 +94,14 @@ void UmockdevBus::Plug(FakeUsbDevice device) {
     std::snprintf(name, sizeof name, "bus/usb/001/%03zu", number);
     node->devnode = std::string("/dev/") + name;
     umockdev_testbed_attach_ioctl(testbed_, node->devnode.c_str(), handler_, nullptr);
-    const std::string description = "P: /devices/pci0000:00/usb1/1-" + std::to_string(number) + "\nN: " + name +
-                                    "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=001\n"
-                                    "E: DEVNUM=" + std::string(name + 12) + "\nE: DEVNAME=" + node->devnode +
-                                    "\nA: busnum=1\\n\nA: devnum=" + std::to_string(number) +
-                                    "\\n\nA: speed=12\\n\nA: bConfigurationValue=" +
-                                    // The kernel shows an empty file while no configuration is active.
-                                    (device.configured ? "1\\n" : "") + "\nH: descriptors=" +
-                                    Descriptors(device) + "\n";
+    const std::string description =
+        "P: /devices/pci0000:00/usb1/1-" + std::to_string(number) + "\nN: " + name +
+        "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=001\n"
+        "E: DEVNUM=" +
+        std::string(name + 12) + "\nE: DEVNAME=" + node->devnode +
+        "\nA: busnum=1\\n\nA: devnum=" + std::to_string(number) + "\\n\nA: speed=12\\n\nA: bConfigurationValue=" +
+        // The kernel shows an empty file while no configuration is active.
+        (device.configured ? "1\\n" : "") + "\nH: descriptors=" + Descriptors(device) + "\n";
     umockdev_testbed_add_from_string(testbed_, description.c_str(), nullptr);
     node->syspath = "/sys/devices/pci0000:00/usb1/1-" + std::to_string(number);
 
@@ -144,7 +144,8 @@ void UmockdevBus::Service(Node& node, sim::Time now) {
         } else if (it->unlinkedAt) {
             done = *it->unlinkedAt <= now;
         } else if ((urb->endpoint & 0x80) != 0 && model.TakePacket(urb->endpoint, now, packet)) {
-            const std::uint32_t size = std::min<std::uint32_t>(packet.size, static_cast<std::uint32_t>(urb->buffer_length));
+            const std::uint32_t size =
+                std::min<std::uint32_t>(packet.size, static_cast<std::uint32_t>(urb->buffer_length));
             std::memcpy(urb->buffer, packet.bytes.data(), size);
             urb->status = 0;
             urb->actual_length = static_cast<int>(size);
@@ -206,8 +207,7 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
     }
     if (model.Unplugged()) return fail(ENODEV);
     switch (request) {
-        case USBDEVFS_GETDRIVER:
-            return fail(ENODATA);
+        case USBDEVFS_GETDRIVER: return fail(ENODATA);
         case USBDEVFS_SETCONFIGURATION:
             ++setConfigurationRequests;
             if (node.setup.setConfigurationErrno != 0) return fail(node.setup.setConfigurationErrno);
@@ -221,8 +221,7 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
             if (model.SetConfiguration(0, &setting, 1) != 0) return fail(EBUSY);
             return true;
         }
-        case USBDEVFS_RELEASEINTERFACE:
-            return true;
+        case USBDEVFS_RELEASEINTERFACE: return true;
         case USBDEVFS_SUBMITURB: {
             auto* urb = static_cast<usbdevfs_urb*>(argument);
             ++submissions;
@@ -231,8 +230,9 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
             // until it is discarded; a read waits for the model's packet.
             const Kind kind = (urb->endpoint & 0x80) != 0
                                   ? Kind::Pending
-                                  : model.Write(urb->endpoint, static_cast<std::uint8_t*>(urb->buffer),
-                                                static_cast<std::uint32_t>(urb->buffer_length), now)
+                                  : model
+                                        .Write(urb->endpoint, static_cast<std::uint8_t*>(urb->buffer),
+                                               static_cast<std::uint32_t>(urb->buffer_length), now)
                                         .kind;
             if (kind == Kind::Pending) {
                 node.pending.push_back(Urb{urb, std::nullopt});
@@ -269,8 +269,7 @@ bool UmockdevBus::Answer(Node& node, unsigned long request, void* argument, int&
             Service(node, now);
             return true;
         }
-        default:
-            return false;
+        default: return false;
     }
 }
 

@@ -33,9 +33,9 @@ struct FakeUsbDevice {
     std::shared_ptr<sim::DeviceModel> model;
     std::array<std::uint8_t, 2> endpoints{0x81, 0x02};  // of interface 0 (0: none)
     std::uint8_t transferType = 3;                      // 2 bulk, 3 interrupt
-    bool configured = true;         // configuration 1 active, as the kernel leaves it
-    int setConfigurationErrno = 0;  // what a set-configuration request gets (0: accepted)
-    bool nodeLocked = false;        // the node grants nobody access (no udev rule)
+    bool configured = true;                             // configuration 1 active, as the kernel leaves it
+    int setConfigurationErrno = 0;                      // what a set-configuration request gets (0: accepted)
+    bool nodeLocked = false;                            // the node grants nobody access (no udev rule)
     // How long a discarded URB takes to end (microseconds): a host
     // controller that is slow to give a cancelled transfer back.
     sim::Time discardDelay = 0;

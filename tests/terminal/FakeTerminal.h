@@ -45,7 +45,8 @@ public:
         for (std::size_t row = 0; row < cells_.size(); ++row)
             for (std::size_t col = 0; col + offset < cells_[row].size(); ++col) {
                 std::string here;
-                for (std::size_t c = col; c < cells_[row].size() && here.size() < text.size(); ++c) here += cells_[row][c];
+                for (std::size_t c = col; c < cells_[row].size() && here.size() < text.size(); ++c)
+                    here += cells_[row][c];
                 if (here == text) return attributes_[row][col + offset];
             }
         return ~0u;
@@ -54,8 +55,10 @@ public:
     int Rows() const override { return rows_; }
     int Columns() const override { return columns_; }
     void Clear() override {
-        cells_.assign(static_cast<std::size_t>(rows_), std::vector<std::string>(static_cast<std::size_t>(columns_), " "));
-        attributes_.assign(static_cast<std::size_t>(rows_), std::vector<unsigned>(static_cast<std::size_t>(columns_), 0));
+        cells_.assign(static_cast<std::size_t>(rows_),
+                      std::vector<std::string>(static_cast<std::size_t>(columns_), " "));
+        attributes_.assign(static_cast<std::size_t>(rows_),
+                           std::vector<unsigned>(static_cast<std::size_t>(columns_), 0));
     }
     void Put(int row, int col, std::string_view utf8, unsigned attributes) override {
         if (row < 0 || row >= rows_) return;

@@ -13,7 +13,9 @@
 namespace ui::terminal {
 namespace {
 
-std::size_t IndexOf(const DialogTemplate& d, int id) { return static_cast<std::size_t>(FindControl(d, id) - d.controls.data()); }
+std::size_t IndexOf(const DialogTemplate& d, int id) {
+    return static_cast<std::size_t>(FindControl(d, id) - d.controls.data());
+}
 std::size_t IndexOfText(const DialogTemplate& d, std::string_view text) {
     for (std::size_t i = 0; i < d.controls.size(); ++i)
         if (d.controls[i].text == text) return i;
@@ -47,7 +49,8 @@ TEST_P(MainLayout, EveryControlIsWhollyVisibleAndGroupBoxesFrameWhatTheyFrameInT
             if (!GroupContains(dialog.controls[g], dialog.controls[i])) continue;
             ++framed;
             const CellRect& outer = layout.cells[g];
-            EXPECT_TRUE(r.row > outer.row && r.Bottom() < outer.Bottom() && r.col > outer.col && r.Right() < outer.Right())
+            EXPECT_TRUE(r.row > outer.row && r.Bottom() < outer.Bottom() && r.col > outer.col &&
+                        r.Right() < outer.Right())
                 << "inside " << Name(g);
         }
     }
@@ -90,10 +93,12 @@ TEST_P(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumnsEve
     std::set<int> spacings;
     for (int line = 0, previous = -1; line < 9; ++line) {
         SCOPED_TRACE(line);
-        const CellRect& text = layout.cells[IndexOfText(dialog, line < 8 ? "Linea " + std::to_string(line + 1) : "Totales")];
+        const CellRect& text =
+            layout.cells[IndexOfText(dialog, line < 8 ? "Linea " + std::to_string(line + 1) : "Totales")];
         const CellRect& count = Cell(platform::IDC_LINE_COUNT_1 + line);
         const CellRect& kilograms = Cell(platform::IDC_LINE_KILOGRAMS_1 + line);
-        EXPECT_TRUE(count.row == text.row && kilograms.row == text.row && text.col < count.col && count.col < kilograms.col);
+        EXPECT_TRUE(count.row == text.row && kilograms.row == text.row && text.col < count.col &&
+                    count.col < kilograms.col);
         if (line < 8) {
             const CellRect& limit = Cell(platform::LIMIT_FIELD_IDS[line]);
             EXPECT_TRUE(limit.row == text.row && kilograms.col < limit.col && limit.col < Cell(platform::IDC_EXIT).col);

@@ -29,7 +29,7 @@ TEST(TimerSchedulerTest, TimersFallDueOncePerPeriodHoweverLateAndStopOrRestart) 
     timers.Postpone(3, 320);
     timers.Postpone(7, 320);  // not running: nothing happens
     EXPECT_FALSE(timers.IsRunning(7));
-    timers.Start(1, 1000, 300);  // restarted with a new period
+    timers.Start(1, 1000, 300);             // restarted with a new period
     EXPECT_EQ(timers.NextDeadline(), 570);  // 3 is due a period after 320
     timers.Stop(3);
     EXPECT_FALSE(timers.IsRunning(3));

@@ -76,8 +76,8 @@ TEST(DialogLayout, RowsOfTheTemplateAsWrittenOut) {
     std::vector<int> tabOrder;
     for (const ControlTemplate& c : MainDialogTemplate().controls)
         if (c.styles & STYLE_TABSTOP) tabOrder.push_back(c.id);
-    EXPECT_EQ(tabOrder, (std::vector<int>{1000, 1002, 1042, 1003, 1040, 1041, 1008, 1010, 1011, 1012, 1013, 1014,
-                                          1015, 1016, 1036, 1037, 1045, 1035, 1044, 1050}));
+    EXPECT_EQ(tabOrder, (std::vector<int>{1000, 1002, 1042, 1003, 1040, 1041, 1008, 1010, 1011, 1012,
+                                          1013, 1014, 1015, 1016, 1036, 1037, 1045, 1035, 1044, 1050}));
 }
 
 TEST(DialogLayout, Mnemonics) {
@@ -85,8 +85,10 @@ TEST(DialogLayout, Mnemonics) {
         const char* text;
         const char* display;
         char letter;
-    } cases[] = {{"C&argar", "Cargar", 'a'}, {"&Calibración", "Calibración", 'C'},
-                 {"Salt && pepper", "Salt & pepper", 0}, {"trailing&", "trailing", 0}};
+    } cases[] = {{"C&argar", "Cargar", 'a'},
+                 {"&Calibración", "Calibración", 'C'},
+                 {"Salt && pepper", "Salt & pepper", 0},
+                 {"trailing&", "trailing", 0}};
     for (const auto& c : cases) {
         const Mnemonic m = ParseMnemonic(c.text);
         EXPECT_EQ(m.display, c.display);

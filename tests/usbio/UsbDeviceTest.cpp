@@ -77,8 +77,7 @@ TEST_F(UsbDeviceTest, ARefusedOpenSaysWhyAndLeavesNothingOpen) {
          USB_STATUS_DEVICE_NOT_FOUND},
         {"no detail", fail("SetupDiGetDeviceInterfaceDetailA", 2, ERROR_NOT_ENOUGH_MEMORY), 0, true,
          ERROR_NOT_ENOUGH_MEMORY},
-        {"no enumeration", fail("SetupDiEnumDeviceInterfaces", 1, ERROR_INVALID_HANDLE), 0, true,
-         ERROR_INVALID_HANDLE},
+        {"no enumeration", fail("SetupDiEnumDeviceInterfaces", 1, ERROR_INVALID_HANDLE), 0, true, ERROR_INVALID_HANDLE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -152,8 +152,8 @@ void ExpectInventory(HWND window, const ui::DialogTemplate& layout) {
         SCOPED_TRACE("control " + std::to_string(i) + " \"" + std::string(expected.text) + "\"");
         const LONG style = ::GetWindowLongW(child, GWL_STYLE), exStyle = ::GetWindowLongW(child, GWL_EXSTYLE);
         EXPECT_EQ(static_cast<WORD>(::GetDlgCtrlID(child)), static_cast<WORD>(expected.id));
-        const Kind& kind = *std::find_if(std::begin(KINDS), std::end(KINDS),
-                                         [&](const Kind& k) { return k.kind == expected.kind; });
+        const Kind& kind =
+            *std::find_if(std::begin(KINDS), std::end(KINDS), [&](const Kind& k) { return k.kind == expected.kind; });
         EXPECT_EQ(_wcsicmp(ClassName(child).c_str(), kind.className), 0);
         EXPECT_EQ(style & kind.typeMask, kind.type);
         if (expected.kind == ControlKind::Static) {
@@ -273,8 +273,8 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicAndOnlyTheLogicEndsTheWindow) {
         ::PostMessageW(Item(LIMIT_FIELD_IDS[2]), WM_KEYDOWN, VK_ESCAPE, 0);
         ::PostMessageW(Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
         Later([this] {
-            EXPECT_EQ(events_.log, (std::vector<std::string>{"change 1010", "command 1040", "accept", "cancel",
-                                                             "close"}));
+            EXPECT_EQ(events_.log,
+                      (std::vector<std::string>{"change 1010", "command 1040", "accept", "cancel", "close"}));
             EXPECT_TRUE(::IsWindowVisible(Window())) << "the logic decides, and this one did nothing";
             EXPECT_EQ(frontEnd_.GetControlText(LIMIT_FIELD_IDS[1]), "5");
             Close();
@@ -367,8 +367,8 @@ TEST_F(Win32FrontEndTest, MessageBoxesShowTextCaptionIconAndButtonsWhileTicksGoO
     const Row rows[] = {
         {"No hay dispositivos USB conectados!", "Quelmar", MessageIcon::Stop, MessageButtons::Ok, IDOK, L"Quelmar",
          BoxIcon::Stop, MessageResult::Ok},
-        {"¿Está seguro?", "Estadísticas", MessageIcon::Exclamation, MessageButtons::OkCancel, -1,
-         L"Estad\u00edsticas", BoxIcon::Exclamation, MessageResult::Cancel},
+        {"¿Está seguro?", "Estadísticas", MessageIcon::Exclamation, MessageButtons::OkCancel, -1, L"Estad\u00edsticas",
+         BoxIcon::Exclamation, MessageResult::Cancel},
         {"Calibración terminada", "", MessageIcon::Information, MessageButtons::OkCancel, 0, L"Win32FrontEndTest",
          BoxIcon::Information, MessageResult::Cancel},  // no caption: the program file's name
         {"Sin icono", "Quelmar", MessageIcon::None, MessageButtons::Ok, IDOK, L"Quelmar", BoxIcon::None,
@@ -451,8 +451,8 @@ TEST_F(Win32FrontEndTest, TheSimulatorToolWindowStandsBesideTheWindowWithoutTaki
         EXPECT_EQ(::GetActiveWindow(), Window()) << "showing it took nothing from the main window";
         EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"Balanza simulada: sin peso patr\u00f3n");
         std::vector<std::wstring> buttons;
-        for (int id : {ui::win32::IDC_SIMULATOR_REFERENCE, ui::win32::IDC_SIMULATOR_PAUSE,
-                       ui::win32::IDC_SIMULATOR_UNPLUG}) {
+        for (int id :
+             {ui::win32::IDC_SIMULATOR_REFERENCE, ui::win32::IDC_SIMULATOR_PAUSE, ui::win32::IDC_SIMULATOR_UNPLUG}) {
             buttons.push_back(WindowText(toolItem(id)));
             ::SendMessageW(toolItem(id), BM_CLICK, 0, 0);
         }

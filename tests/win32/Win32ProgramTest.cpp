@@ -236,15 +236,15 @@ TEST_F(Win32FirstStartTest, CalibratingWithTheToolWindowsReferenceWeightReachesW
             const HWND reference = ::GetDlgItem(Tool(), ui::win32::IDC_SIMULATOR_REFERENCE);
             EXPECT_TRUE(ClickIfEnabled(reference));
             Later([&, box] {
-                EXPECT_NE(WindowText(::GetDlgItem(Tool(), ui::win32::IDC_SIMULATOR_STATE)).find(L"peso patr\u00f3n puesto"),
-                          std::wstring::npos);
+                EXPECT_NE(
+                    WindowText(::GetDlgItem(Tool(), ui::win32::IDC_SIMULATOR_STATE)).find(L"peso patr\u00f3n puesto"),
+                    std::wstring::npos);
                 Answer(box, IDOK);
             });
         });
     };
-    const int result = RunProgram({"--simulate", "--paused"}, [this] {
-        ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_CALIBRATE)));
-    });
+    const int result =
+        RunProgram({"--simulate", "--paused"}, [this] { ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_CALIBRATE))); });
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(toolUsableAtThePrompt);
     std::vector<std::wstring> texts;

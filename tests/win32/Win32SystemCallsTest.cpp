@@ -61,14 +61,11 @@ private:
     HANDLE server_ = INVALID_HANDLE_VALUE;
 };
 
-
-
 TEST(Win32SystemCallsTest, TheRealSeamIsTheDefault) {
     EXPECT_NE(dynamic_cast<platform::Win32SystemCalls*>(&platform::Sys()), nullptr);
 }
 
 }  // namespace
 
-QUELMAR_SYSTEM_CALLS_CONTRACT(Seam, ::contract::SideFactory{"Win32SystemCalls", [] {
-                                  return std::make_unique<Win32Side>();
-                              }});
+QUELMAR_SYSTEM_CALLS_CONTRACT(Seam, ::contract::SideFactory{"Win32SystemCalls",
+                                                            [] { return std::make_unique<Win32Side>(); }});

@@ -14,14 +14,10 @@ constexpr const char* CANCEL_TEXT = "Cancelar";
 
 const char* IconSign(platform::MessageIcon icon) {
     switch (icon) {
-        case platform::MessageIcon::Stop:
-            return "(x)";
-        case platform::MessageIcon::Exclamation:
-            return "(!)";
-        case platform::MessageIcon::Information:
-            return "(i)";
-        case platform::MessageIcon::None:
-            break;
+        case platform::MessageIcon::Stop: return "(x)";
+        case platform::MessageIcon::Exclamation: return "(!)";
+        case platform::MessageIcon::Information: return "(i)";
+        case platform::MessageIcon::None: break;
     }
     return "";
 }
@@ -113,8 +109,7 @@ void AboutBox::Draw(Terminal& t) {
             PutButton(t, top + cell.row, x, m.display, m.index, ATTR_REVERSE);
             button_ = {top + cell.row, x, 1, w};
         } else {
-            const std::string text = (c.styles & STYLE_NO_PREFIX) ? std::string(c.text)
-                                                                  : ParseMnemonic(c.text).display;
+            const std::string text = (c.styles & STYLE_NO_PREFIX) ? std::string(c.text) : ParseMnemonic(c.text).display;
             t.Put(top + cell.row, left + cell.col, text, ATTR_NORMAL);
         }
     }

@@ -15,10 +15,8 @@ bool IsButton(const ControlTemplate& c) {
 std::vector<std::string> Cells(std::string_view utf8) {
     std::vector<std::string> cells;
     for (const char c : utf8) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 || cells.empty())
-            cells.emplace_back(1, c);
-        else
-            cells.back() += c;
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 || cells.empty()) cells.emplace_back(1, c);
+        else cells.back() += c;
     }
     return cells;
 }
@@ -80,9 +78,17 @@ void DrawJoinedFrames(Terminal& t, const std::vector<CellRect>& frames, int rowO
         }
     }
     static const std::map<unsigned, const char*> glyphs = {
-        {LEFT | RIGHT, "─"}, {UP | DOWN, "│"}, {RIGHT | DOWN, "┌"}, {LEFT | DOWN, "┐"},
-        {UP | RIGHT, "└"}, {UP | LEFT, "┘"}, {UP | DOWN | RIGHT, "├"}, {UP | DOWN | LEFT, "┤"},
-        {LEFT | RIGHT | DOWN, "┬"}, {LEFT | RIGHT | UP, "┴"}, {UP | DOWN | LEFT | RIGHT, "┼"},
+        {LEFT | RIGHT, "─"},
+        {UP | DOWN, "│"},
+        {RIGHT | DOWN, "┌"},
+        {LEFT | DOWN, "┐"},
+        {UP | RIGHT, "└"},
+        {UP | LEFT, "┘"},
+        {UP | DOWN | RIGHT, "├"},
+        {UP | DOWN | LEFT, "┤"},
+        {LEFT | RIGHT | DOWN, "┬"},
+        {LEFT | RIGHT | UP, "┴"},
+        {UP | DOWN | LEFT | RIGHT, "┼"},
     };
     for (const auto& [cell, mask] : lines) {
         const auto glyph = glyphs.find(mask);

@@ -106,14 +106,9 @@ EditBuffer::Result EditBuffer::HandleKey(const Key& key) {
         case KEY_CODE_RIGHT:
             if (!wasSelected && cursor_ < Length()) ++cursor_;
             break;
-        case KEY_CODE_HOME:
-            cursor_ = 0;
-            break;
-        case KEY_CODE_END:
-            cursor_ = Length();
-            break;
-        default:
-            return Result::NotHandled;
+        case KEY_CODE_HOME: cursor_ = 0; break;
+        case KEY_CODE_END: cursor_ = Length(); break;
+        default: return Result::NotHandled;
     }
     allSelected_ = false;
     return Result::Moved;

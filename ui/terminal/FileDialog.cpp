@@ -31,7 +31,10 @@ std::optional<std::string> FileDialog::Run() {
         }
         if (k.alt && k.type == Key::Type::Char) {
             switch (Lower(k.code)) {
-                case 'n': part_ = Part::Name; name_.SelectAll(); continue;
+                case 'n':
+                    part_ = Part::Name;
+                    name_.SelectAll();
+                    continue;
                 case 'l': part_ = Part::List; continue;
                 case 't': part_ = Part::Type; continue;
                 case 'c': return std::nullopt;
@@ -145,13 +148,20 @@ void FileDialog::Select(std::size_t index) {
 
 bool FileDialog::HandleClick(const Key& k) {
     if (nameField_.Contains(k.row, k.col)) part_ = Part::Name;
-    else if (typeField_.Contains(k.row, k.col)) { part_ = Part::Type; SwitchFilter(1); }
-    else if (list_.Contains(k.row, k.col)) {
+    else if (typeField_.Contains(k.row, k.col)) {
+        part_ = Part::Type;
+        SwitchFilter(1);
+    } else if (list_.Contains(k.row, k.col)) {
         part_ = Part::List;
         const int line = k.row - list_.row - 1;
         if (line >= 0 && line < LIST_ROWS) Select(first_ + static_cast<std::size_t>(line));
-    } else if (buttons_.size() == 2 && buttons_[0].Contains(k.row, k.col)) { part_ = Part::Accept; return true; }
-    else if (buttons_.size() == 2 && buttons_[1].Contains(k.row, k.col)) { part_ = Part::Cancel; return true; }
+    } else if (buttons_.size() == 2 && buttons_[0].Contains(k.row, k.col)) {
+        part_ = Part::Accept;
+        return true;
+    } else if (buttons_.size() == 2 && buttons_[1].Contains(k.row, k.col)) {
+        part_ = Part::Cancel;
+        return true;
+    }
     return false;
 }
 

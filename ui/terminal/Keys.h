@@ -49,9 +49,7 @@ struct Key {
 
     bool IsChar(int codePoint) const { return type == Type::Char && !alt && code == codePoint; }
     bool IsSpecial(int keyCode) const { return type == Type::Special && code == keyCode; }
-    bool IsEnter() const {
-        return IsChar(CHAR_LINE_FEED) || IsChar(CHAR_RETURN) || IsSpecial(KEY_CODE_ENTER);
-    }
+    bool IsEnter() const { return IsChar(CHAR_LINE_FEED) || IsChar(CHAR_RETURN) || IsSpecial(KEY_CODE_ENTER); }
     bool IsEscape() const { return IsChar(CHAR_ESCAPE); }
     bool IsTab() const { return IsChar(CHAR_TAB); }
     bool IsBackTab() const { return IsSpecial(KEY_CODE_BACK_TAB); }

@@ -15,15 +15,13 @@ bool TerminalFrontEnd::ScreenChanged() const {
            (options_.panel && options_.panel->StatusLine() != drawnStatus_);
 }
 
-bool TerminalFrontEnd::TooSmall() const {
-    return terminal_->Columns() < MIN_COLUMNS || terminal_->Rows() < MIN_ROWS;
-}
+bool TerminalFrontEnd::TooSmall() const { return terminal_->Columns() < MIN_COLUMNS || terminal_->Rows() < MIN_ROWS; }
 
 void TerminalFrontEnd::DrawTooSmall() {
     const std::string text = "La terminal es demasiado pequeña: Quelmar necesita al menos " +
-                             std::to_string(MIN_COLUMNS) + " x " + std::to_string(MIN_ROWS) +
-                             " caracteres (ahora " + std::to_string(terminal_->Columns()) + " x " +
-                             std::to_string(terminal_->Rows()) + "). Agrande la ventana.";
+                             std::to_string(MIN_COLUMNS) + " x " + std::to_string(MIN_ROWS) + " caracteres (ahora " +
+                             std::to_string(terminal_->Columns()) + " x " + std::to_string(terminal_->Rows()) +
+                             "). Agrande la ventana.";
     const std::vector<std::string> lines = WrapText(text, std::max(terminal_->Columns(), 10));
     for (std::size_t i = 0; i < lines.size() && static_cast<int>(i) < terminal_->Rows(); ++i)
         terminal_->Put(static_cast<int>(i), 0, lines[i], ATTR_BOLD);
@@ -139,9 +137,7 @@ void TerminalFrontEnd::DrawControl(const Control& control, const CellRect& cell,
             t.Put(row, x, shown, figure ? ATTR_BOLD : ATTR_NORMAL);
             break;
         }
-        case ControlKind::Icon:
-            t.Put(row, col, "(Q)", ATTR_BOLD);
-            break;
+        case ControlKind::Icon: t.Put(row, col, "(Q)", ATTR_BOLD); break;
     }
 }
 

@@ -91,10 +91,8 @@ void TerminalFrontEnd::SetControlText(int id, std::string_view text) {
     // and selection, and the screen is not drawn anew.
     Control* c = Find(id);
     if (!c || GetControlText(id) == text) return;
-    if (c->source->kind == ControlKind::Edit)
-        c->edit.SetText(text);
-    else
-        c->text = std::string(text);
+    if (c->source->kind == ControlKind::Edit) c->edit.SetText(text);
+    else c->text = std::string(text);
     changed_ = true;
 }
 
@@ -196,10 +194,8 @@ void TerminalFrontEnd::SetFocus(std::size_t index, bool selectAll) {
     focus_ = index;
     changed_ = true;
     if (controls_[index].source->kind != ControlKind::Edit) return;
-    if (selectAll)
-        controls_[index].edit.SelectAll();
-    else
-        controls_[index].edit.Deselect();
+    if (selectAll) controls_[index].edit.SelectAll();
+    else controls_[index].edit.Deselect();
 }
 
 void TerminalFrontEnd::MoveFocus(bool forward, bool selectAll) {
@@ -217,8 +213,7 @@ void TerminalFrontEnd::Press(std::size_t index) {
 bool TerminalFrontEnd::HandleMnemonic(int letter) {
     for (std::size_t i = 0; i < controls_.size(); ++i) {
         const Control& c = controls_[i];
-        if (c.mnemonic.letter == 0 || Lower(static_cast<unsigned char>(c.mnemonic.letter)) != Lower(letter))
-            continue;
+        if (c.mnemonic.letter == 0 || Lower(static_cast<unsigned char>(c.mnemonic.letter)) != Lower(letter)) continue;
         if (IsButton(*c.source)) {
             Press(i);
             return true;
@@ -245,10 +240,8 @@ void TerminalFrontEnd::RunSystemMenu() {
         chosen = menu.Run();
     }
     if (!chosen || !events_) return;
-    if (*chosen == SYSTEM_MENU_CLOSE)
-        events_->OnClose();
-    else
-        events_->OnSysCommand(*chosen);
+    if (*chosen == SYSTEM_MENU_CLOSE) events_->OnClose();
+    else events_->OnSysCommand(*chosen);
 }
 
 void TerminalFrontEnd::HandleMainKey(const Key& key) {
@@ -297,10 +290,8 @@ void TerminalFrontEnd::HandleMainKey(const Key& key) {
         if (HandleMnemonic(key.code)) return;
     }
     if (key.IsEnter()) {
-        if (onButton)
-            Press(focus_);
-        else
-            events_->OnAccept();
+        if (onButton) Press(focus_);
+        else events_->OnAccept();
         return;
     }
     if (key.IsChar(' ') && onButton) {

@@ -29,7 +29,7 @@ constexpr const char* KEY_HELP = "Tab mover  Alt+letra botón  F10 menú  Ctrl+Q
 struct TerminalOptions {
     std::string applicationName = "quelmar";  // caption of boxes without one
     SimulatorPanel* panel = nullptr;
-    EventPump::Clock clock;                   // milliseconds, monotonic
+    EventPump::Clock clock;  // milliseconds, monotonic
 };
 
 class TerminalFrontEnd final : public FrontEnd, private ModalHost {

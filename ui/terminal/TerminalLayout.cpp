@@ -138,14 +138,10 @@ int MinimumColumns(const ControlTemplate& control) {
     const int text = DisplayWidth(display);
     switch (control.kind) {
         case ControlKind::PushButton:
-        case ControlKind::DefaultPushButton:
-            return text + 2;  // "[Salir]"
-        case ControlKind::Edit:
-            return std::max(text, EDIT_COLUMNS);
-        case ControlKind::GroupBox:
-            return text + 2;  // the title between the two corners
-        case ControlKind::Icon:
-            return ICON_COLUMNS;
+        case ControlKind::DefaultPushButton: return text + 2;  // "[Salir]"
+        case ControlKind::Edit: return std::max(text, EDIT_COLUMNS);
+        case ControlKind::GroupBox: return text + 2;  // the title between the two corners
+        case ControlKind::Icon: return ICON_COLUMNS;
         case ControlKind::Static:
             if (control.styles & (STYLE_THIN_SUNKEN | STYLE_CLIENT_EDGE)) {
                 // Figures and the state words change at run time.

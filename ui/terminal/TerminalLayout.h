@@ -63,10 +63,8 @@ std::size_t NextTabStop(const std::vector<std::size_t>& order, std::size_t curre
         if (order[i] == current) position = i;
     for (std::size_t step = 1; step <= n; ++step) {
         std::size_t i;
-        if (position == n)
-            i = forward ? step - 1 : n - step;
-        else
-            i = forward ? (position + step) % n : (position + n - step) % n;
+        if (position == n) i = forward ? step - 1 : n - step;
+        else i = forward ? (position + step) % n : (position + n - step) % n;
         if (usable(order[i])) return order[i];
     }
     return static_cast<std::size_t>(-1);

@@ -19,13 +19,10 @@ std::uint16_t ClassAtom(ControlKind kind) {
     switch (kind) {
         case ControlKind::PushButton:
         case ControlKind::DefaultPushButton:
-        case ControlKind::GroupBox:
-            return CLASS_BUTTON;
-        case ControlKind::Edit:
-            return CLASS_EDIT;
+        case ControlKind::GroupBox: return CLASS_BUTTON;
+        case ControlKind::Edit: return CLASS_EDIT;
         case ControlKind::Static:
-        case ControlKind::Icon:
-            return CLASS_STATIC;
+        case ControlKind::Icon: return CLASS_STATIC;
     }
     return CLASS_STATIC;
 }
@@ -58,15 +55,9 @@ WindowStyles ControlWindowStyles(const ControlTemplate& control) {
     WindowStyles result;
     result.style = WS_CHILD | WS_VISIBLE;
     switch (control.kind) {
-        case ControlKind::PushButton:
-            result.style |= BS_PUSHBUTTON;
-            break;
-        case ControlKind::DefaultPushButton:
-            result.style |= BS_DEFPUSHBUTTON;
-            break;
-        case ControlKind::GroupBox:
-            result.style |= BS_GROUPBOX;
-            break;
+        case ControlKind::PushButton: result.style |= BS_PUSHBUTTON; break;
+        case ControlKind::DefaultPushButton: result.style |= BS_DEFPUSHBUTTON; break;
+        case ControlKind::GroupBox: result.style |= BS_GROUPBOX; break;
         case ControlKind::Edit:
             result.style |= ES_LEFT;
             if (control.styles & STYLE_RIGHT) result.style |= ES_RIGHT;
@@ -78,9 +69,7 @@ WindowStyles ControlWindowStyles(const ControlTemplate& control) {
             if (control.styles & STYLE_CENTER_VERTICAL) result.style |= SS_CENTERIMAGE;
             if (control.styles & STYLE_NO_PREFIX) result.style |= SS_NOPREFIX;
             break;
-        case ControlKind::Icon:
-            result.style |= SS_ICON;
-            break;
+        case ControlKind::Icon: result.style |= SS_ICON; break;
     }
     if (control.styles & STYLE_TABSTOP) result.style |= WS_TABSTOP;
     if (control.styles & STYLE_DISABLED) result.style |= WS_DISABLED;
@@ -93,8 +82,7 @@ WindowStyles ControlWindowStyles(const ControlTemplate& control) {
 WindowStyles DialogWindowStyles(const DialogTemplate& dialog) {
     WindowStyles result;
     // Centred on the screen (the About box on the main window).
-    result.style =
-        DS_SETFONT | DS_MODALFRAME | DS_3DLOOK | DS_CENTER | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
+    result.style = DS_SETFONT | DS_MODALFRAME | DS_3DLOOK | DS_CENTER | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
     if (dialog.minimizeBox) result.style |= WS_MINIMIZEBOX;
     if (dialog.inTaskBar) result.exStyle |= WS_EX_APPWINDOW;
     return result;

@@ -26,7 +26,6 @@ struct WindowStyles {
 [[nodiscard]] std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog);
 // The same with window styles of the caller's own for the dialog itself
 // (a tool window rather than a modal dialog).
-[[nodiscard]] std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog,
-                                                        const WindowStyles& styles);
+[[nodiscard]] std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog, const WindowStyles& styles);
 
 }  // namespace ui::win32

@@ -22,12 +22,11 @@ constexpr std::array SIMULATOR_CONTROLS = {
     ControlTemplate{IDC_SIMULATOR_REFERENCE, ControlKind::PushButton, "Peso patrón", {7, 52, 100, 14}, BUTTON},
     ControlTemplate{IDC_SIMULATOR_PAUSE, ControlKind::PushButton, "Pausa", {7, 70, 100, 14}, BUTTON},
     ControlTemplate{IDC_SIMULATOR_UNPLUG, ControlKind::PushButton, "Desconectar", {7, 88, 100, 14}, BUTTON},
-    ControlTemplate{IDC_SIMULATOR_STATE, ControlKind::Static, "", {7, 7, 100, 40},
-                    STYLE_NO_PREFIX | STYLE_CLIENT_EDGE},
+    ControlTemplate{IDC_SIMULATOR_STATE, ControlKind::Static, "", {7, 7, 100, 40}, STYLE_NO_PREFIX | STYLE_CLIENT_EDGE},
 };
 
-const DialogTemplate SIMULATOR_DIALOG{0, "Balanza simulada", 114, 109, "MS Sans Serif", 8, false, false,
-                                      SIMULATOR_CONTROLS};
+const DialogTemplate SIMULATOR_DIALOG{0,     "Balanza simulada", 114, 109, "MS Sans Serif", 8, false,
+                                      false, SIMULATOR_CONTROLS};
 
 // A tool window with a caption and no close box: it lives as long as the
 // main window. Hidden until it has been placed.
@@ -38,9 +37,8 @@ constexpr WindowStyles SIMULATOR_STYLES{DS_SETFONT | DS_3DLOOK | DS_MODALFRAME |
 
 SimulatorWindow::SimulatorWindow(SimulatorPanel& panel, HWND owner) : panel_(panel) {
     const std::vector<std::uint16_t> bytes = BuildDialogTemplate(SIMULATOR_DIALOG, SIMULATOR_STYLES);
-    window_ = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr),
-                                           reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner, Procedure,
-                                           reinterpret_cast<LPARAM>(this));
+    window_ = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()),
+                                           owner, Procedure, reinterpret_cast<LPARAM>(this));
     if (window_ == nullptr) return;
     Refresh();
     PlaceBeside(owner);
@@ -66,31 +64,22 @@ INT_PTR CALLBACK SimulatorWindow::Procedure(HWND window, UINT message, WPARAM wP
         case WM_TIMER:
             if (wParam == REFRESH_TIMER) self->Refresh();
             return TRUE;
-        case WM_CLOSE:
-            return TRUE;
-        case WM_NCDESTROY:
-            self->window_ = nullptr;
-            return FALSE;
-        default:
-            return FALSE;
+        case WM_CLOSE: return TRUE;
+        case WM_NCDESTROY: self->window_ = nullptr; return FALSE;
+        default: return FALSE;
     }
 }
 
 void SimulatorWindow::OnButton(int id) {
     switch (id) {
-        case IDC_SIMULATOR_REFERENCE:
-            panel_.HandleKey(PANEL_KEY_F2);
-            break;
-        case IDC_SIMULATOR_PAUSE:
-            panel_.HandleKey(PANEL_KEY_F3);
-            break;
+        case IDC_SIMULATOR_REFERENCE: panel_.HandleKey(PANEL_KEY_F2); break;
+        case IDC_SIMULATOR_PAUSE: panel_.HandleKey(PANEL_KEY_F3); break;
         case IDC_SIMULATOR_UNPLUG:
             // The simulated scale cannot be plugged in again.
             panel_.HandleKey(PANEL_KEY_F4);
             EnableDialogControl(window_, ::GetDlgItem(window_, IDC_SIMULATOR_UNPLUG), false);
             break;
-        default:
-            return;
+        default: return;
     }
     Refresh();
 }
@@ -119,13 +108,12 @@ void SimulatorWindow::PlaceBeside(HWND owner) {
     int x = main.right + gap;
     const int shift = std::min(x + width - static_cast<int>(work.right), static_cast<int>(main.left - work.left));
     if (shift > 0) {
-        ::SetWindowPos(owner, nullptr, main.left - shift, main.top, 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(owner, nullptr, main.left - shift, main.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         x -= shift;
     }
     x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - width));
-    const int y = std::max(static_cast<int>(work.top), std::min(static_cast<int>(main.top),
-                                                                static_cast<int>(work.bottom) - height));
+    const int y = std::max(static_cast<int>(work.top),
+                           std::min(static_cast<int>(main.top), static_cast<int>(work.bottom) - height));
     ::SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

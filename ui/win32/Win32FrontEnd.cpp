@@ -27,8 +27,8 @@ constexpr int ICON_RESOURCE_ID = 128;
 HWND Hwnd(void* window) { return static_cast<HWND>(window); }
 
 HICON LoadAppIcon(int width, int height) {
-    return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ICON_RESOURCE_ID),
-                                           IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+    return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ICON_RESOURCE_ID), IMAGE_ICON,
+                                           width, height, LR_DEFAULTCOLOR));
 }
 
 INT_PTR RunTemplate(const DialogTemplate& layout, HWND owner, DLGPROC procedure, LPARAM parameter) {
@@ -76,8 +76,7 @@ public:
                     return TRUE;
                 }
                 return FALSE;
-            default:
-                return FALSE;
+            default: return FALSE;
         }
     }
 };
@@ -98,8 +97,8 @@ Win32FrontEnd::~Win32FrontEnd() {
 platform::ModalResult Win32FrontEnd::RunModal(DialogEvents& events) {
     events_ = &events;
     ended_ = false;
-    lastMainResult_ = RunTemplate(MainDialogTemplate(), nullptr, DialogProcedures::Main,
-                                  reinterpret_cast<LPARAM>(this));
+    lastMainResult_ =
+        RunTemplate(MainDialogTemplate(), nullptr, DialogProcedures::Main, reinterpret_cast<LPARAM>(this));
     window_ = nullptr;
     events_ = nullptr;
     return lastMainResult_ == IDOK ? platform::ModalResult::Ok : platform::ModalResult::Cancel;
@@ -143,8 +142,7 @@ std::intptr_t Win32FrontEnd::HandleMessage(unsigned message, std::uintptr_t wPar
             events_->OnTimer(static_cast<int>(wParam));
             return TRUE;
 
-        case WM_SYSCOMMAND:
-            return events_->OnSysCommand(static_cast<int>(wParam & 0xFFF0)) ? TRUE : FALSE;
+        case WM_SYSCOMMAND: return events_->OnSysCommand(static_cast<int>(wParam & 0xFFF0)) ? TRUE : FALSE;
 
         case WM_CLOSE:
             // The close box, the system menu's close item and Alt+F4. Handled
@@ -166,15 +164,11 @@ std::intptr_t Win32FrontEnd::HandleMessage(unsigned message, std::uintptr_t wPar
             return TRUE;
         }
 
-        case WM_QUERYDRAGICON:
-            return reinterpret_cast<INT_PTR>(largeIcon_);
+        case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(largeIcon_);
 
-        case WM_DESTROY:
-            simulator_.reset();
-            return FALSE;
+        case WM_DESTROY: simulator_.reset(); return FALSE;
 
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }
 
@@ -197,17 +191,10 @@ platform::MessageResult Win32FrontEnd::ShowMessage(std::string_view text, std::s
                                                    platform::MessageIcon icon, platform::MessageButtons buttons) {
     UINT flags = buttons == platform::MessageButtons::OkCancel ? MB_OKCANCEL : MB_OK;
     switch (icon) {
-        case platform::MessageIcon::None:
-            break;
-        case platform::MessageIcon::Stop:
-            flags |= MB_ICONSTOP;
-            break;
-        case platform::MessageIcon::Exclamation:
-            flags |= MB_ICONEXCLAMATION;
-            break;
-        case platform::MessageIcon::Information:
-            flags |= MB_ICONINFORMATION;
-            break;
+        case platform::MessageIcon::None: break;
+        case platform::MessageIcon::Stop: flags |= MB_ICONSTOP; break;
+        case platform::MessageIcon::Exclamation: flags |= MB_ICONEXCLAMATION; break;
+        case platform::MessageIcon::Information: flags |= MB_ICONINFORMATION; break;
     }
     const std::wstring wideText = Utf8ToUtf16(text);
     const std::wstring wideCaption = Utf8ToUtf16(caption.empty() ? std::string_view(ApplicationName()) : caption);
@@ -299,8 +286,8 @@ std::optional<std::string> Win32FrontEnd::ChooseFile(const platform::FileDialogS
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (settings.kind == platform::FileDialogKind::Save) dialog.Flags |= OFN_OVERWRITEPROMPT;
 
-    const BOOL chosen = settings.kind == platform::FileDialogKind::Save ? ::GetSaveFileNameW(&dialog)
-                                                                        : ::GetOpenFileNameW(&dialog);
+    const BOOL chosen =
+        settings.kind == platform::FileDialogKind::Save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog);
     if (!chosen) return std::nullopt;
     return Utf16ToUtf8(file.data());
 }
