@@ -1,7 +1,10 @@
 #include "UiAutomation.h"
 
+#include <gtest/gtest.h>
+
 #include <map>
-#include <memory>
+
+#include "ui/win32/TextConversion.h"
 
 namespace win32_test {
 
@@ -25,32 +28,6 @@ LRESULT CALLBACK WindowWatcher::Hook(int code, WPARAM wParam, LPARAM lParam) {
             self->onActivated_(window);
         } else if (code == HCBT_DESTROYWND) {
             self->seen_.erase(window);
-        }
-    }
-    return ::CallNextHookEx(self ? self->hook_ : nullptr, code, wParam, lParam);
-}
-
-TextWriteCounter* TextWriteCounter::current_ = nullptr;
-
-TextWriteCounter::TextWriteCounter() {
-    current_ = this;
-    hook_ = ::SetWindowsHookExW(WH_CALLWNDPROC, Hook, nullptr, ::GetCurrentThreadId());
-}
-
-TextWriteCounter::~TextWriteCounter() {
-    if (hook_) ::UnhookWindowsHookEx(hook_);
-    current_ = nullptr;
-}
-
-LRESULT CALLBACK TextWriteCounter::Hook(int code, WPARAM wParam, LPARAM lParam) {
-    TextWriteCounter* self = current_;
-    if (self != nullptr && code == HC_ACTION) {
-        // Seen before the window handles it: the window still shows its old text.
-        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (message->message == WM_SETTEXT && message->lParam != 0) {
-            ++self->writes_;
-            if (WindowText(message->hwnd) == reinterpret_cast<const wchar_t*>(message->lParam))
-                ++self->unchangedWrites_;
         }
     }
     return ::CallNextHookEx(self ? self->hook_ : nullptr, code, wParam, lParam);
@@ -91,18 +68,15 @@ bool IsMessageBox(HWND window) {
     return statics == 1 && ::GetDlgItem(window, IDOK) != nullptr;
 }
 
-MessageBoxView ReadMessageBox(HWND box) {
-    MessageBoxView view;
-    view.caption = WindowText(box);
-    view.text = WindowText(::GetDlgItem(box, 0xFFFF));
-    view.hasOk = ::GetDlgItem(box, IDOK) != nullptr;
-    view.hasCancel = ::GetDlgItem(box, IDCANCEL) != nullptr;
-    view.owner = ::GetWindow(box, GW_OWNER);
-    const std::map<HICON, BoxIcon> icons = {
-        {::LoadIconA(nullptr, IDI_HAND), BoxIcon::Stop},
-        {::LoadIconA(nullptr, IDI_EXCLAMATION), BoxIcon::Exclamation},
-        {::LoadIconA(nullptr, IDI_ASTERISK), BoxIcon::Information},
-        {::LoadIconA(nullptr, IDI_QUESTION), BoxIcon::Question},
+MessageRecord ReadMessageBox(HWND box) {
+    using platform::MessageIcon;
+    MessageRecord view{ui::win32::Utf16ToUtf8(WindowText(::GetDlgItem(box, 0xFFFF))),
+                       ui::win32::Utf16ToUtf8(WindowText(box)), MessageIcon::None,
+                       ::GetDlgItem(box, IDCANCEL) ? platform::MessageButtons::OkCancel : platform::MessageButtons::Ok};
+    const std::map<HICON, MessageIcon> icons = {
+        {::LoadIconA(nullptr, IDI_HAND), MessageIcon::Stop},
+        {::LoadIconA(nullptr, IDI_EXCLAMATION), MessageIcon::Exclamation},
+        {::LoadIconA(nullptr, IDI_ASTERISK), MessageIcon::Information},
     };
     for (HWND child : Children(box)) {
         // The box is not shown yet when it is activated: look at the style.
@@ -110,7 +84,8 @@ MessageBoxView ReadMessageBox(HWND box) {
         const auto icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
         if (icon == nullptr) continue;
         const auto known = icons.find(icon);
-        view.icon = known == icons.end() ? BoxIcon::Other : known->second;
+        EXPECT_NE(known, icons.end()) << "an icon the program does not use";
+        if (known != icons.end()) view.icon = known->second;
     }
     return view;
 }

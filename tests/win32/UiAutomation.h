@@ -1,7 +1,7 @@
 // In-process automation of Win32 windows for the UI tests: a CBT hook that
-// reports every window as it is activated (message boxes, the About box,
-// file dialogs), readers for what a message box shows, and steps that run
-// from the modal loop once the window is up. Works with Wine's null display
+// reports each window as it is activated (message boxes, the About box, file
+// dialogs), a reader for what a message box shows, and steps that run from
+// the modal loop once the window is up. Works with Wine's null display
 // driver, so the tests need no display.
 #pragma once
 
@@ -18,7 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FakeWindowServices.h"
+
 namespace win32_test {
+
+using testing_support::MessageRecord;
 
 // Watches the calling thread's windows while it exists: `onActivated` runs
 // once for each top-level window when it is first activated.
@@ -40,48 +44,15 @@ private:
     static WindowWatcher* current_;
 };
 
-// Counts the WM_SETTEXT messages sent to the calling thread's windows while
-// it exists: all of them, and those that would leave the text as it was
-// (the flicker of a box rewritten with its own figure).
-class TextWriteCounter {
-public:
-    TextWriteCounter();
-    ~TextWriteCounter();
-    TextWriteCounter(const TextWriteCounter&) = delete;
-    TextWriteCounter& operator=(const TextWriteCounter&) = delete;
-
-    int Writes() const { return writes_; }
-    int UnchangedWrites() const { return unchangedWrites_; }
-    void Reset() { writes_ = unchangedWrites_ = 0; }
-
-private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
-
-    HHOOK hook_ = nullptr;
-    int writes_ = 0;
-    int unchangedWrites_ = 0;
-    static TextWriteCounter* current_;
-};
-
-enum class BoxIcon { None, Stop, Exclamation, Information, Question, Other };
-
-// What a message box shows, read from the live box.
-struct MessageBoxView {
-    std::wstring text;
-    std::wstring caption;
-    BoxIcon icon = BoxIcon::None;
-    bool hasOk = false;
-    bool hasCancel = false;
-    HWND owner = nullptr;
-};
-
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 bool IsDialogClass(HWND window);
 // A message box: a dialog-class window with the message text control 0xFFFF
 // and no other statics than the text and its icon.
 bool IsMessageBox(HWND window);
-MessageBoxView ReadMessageBox(HWND box);
+// Text, caption, icon and buttons of a live box, written as the program's
+// tests write the boxes they expect.
+MessageRecord ReadMessageBox(HWND box);
 // Answers a box as a click on one of its buttons would (IDOK, IDCANCEL...).
 void Answer(HWND box, int buttonId);
 // Clicks a button as the operator would: only when it is enabled. Returns
