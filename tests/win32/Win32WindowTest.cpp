@@ -1,32 +1,176 @@
-// The Win32 front-end in its real windows, in-process (headless under Wine):
-// the inventory of the windows built from the layout table, then the flows
-// of its services. A scripted DialogEvents stands in for the window's logic.
+// The Win32 windows for real, in-process and headless under Wine (its null
+// display driver): the inventory of the windows built from the layout table,
+// the flows of the front-end's services with a scripted logic, and the whole
+// program on its window. Windows are caught by a CBT hook as they are
+// activated, and steps run from the modal loop.
 #include "ui/win32/Win32FrontEnd.h"
 
 #include <gtest/gtest.h>
 
-#include "UiAutomation.h"
-
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
 #include <commdlg.h>
 #include <dlgs.h>
+#include <winver.h>
 
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/quelmar.h"
 #include "platform/ControlIds.h"
+#include "tests/support/ProgramBoxes.h"
 #include "ui/DialogLayout.h"
 #include "ui/win32/SimulatorWindow.h"
 #include "ui/win32/TextConversion.h"
 
 namespace {
 
-using namespace win32_test;
 using namespace platform;
+using namespace testing_support::boxes;
+using testing_support::MessageRecord;
 using ui::ControlKind;
+using ui::win32::Utf16ToUtf8;
 using ui::win32::Utf8ToUtf16;
+
+// --- automation -----------------------------------------------------------------
+
+// Watches the thread's windows while it exists: `onActivated` runs once for
+// each top-level window when it is first activated.
+class WindowWatcher {
+public:
+    explicit WindowWatcher(std::function<void(HWND)> onActivated) : onActivated_(std::move(onActivated)) {
+        current_ = this;
+        hook_ = ::SetWindowsHookExW(WH_CBT, Hook, nullptr, ::GetCurrentThreadId());
+    }
+    ~WindowWatcher() {
+        ::UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    void SetHandler(std::function<void(HWND)> onActivated) { onActivated_ = std::move(onActivated); }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        WindowWatcher* self = current_;
+        const HWND window = reinterpret_cast<HWND>(wParam);
+        if (self != nullptr && code == HCBT_ACTIVATE && self->seen_.insert(window).second) self->onActivated_(window);
+        if (self != nullptr && code == HCBT_DESTROYWND) self->seen_.erase(window);
+        return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    HHOOK hook_ = nullptr;
+    std::function<void(HWND)> onActivated_;
+    std::set<HWND> seen_;
+    static inline WindowWatcher* current_ = nullptr;
+};
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(std::max(0, ::GetWindowTextW(window, text.data(), text.size()))));
+    return text;
+}
+
+bool HasClass(HWND window, const wchar_t* name) {
+    wchar_t actual[256] = {};
+    ::GetClassNameW(window, actual, 256);
+    return _wcsicmp(actual, name) == 0;
+}
+
+bool IsDialogClass(HWND window) { return HasClass(window, L"#32770"); }
+
+bool IsIconStatic(HWND child) {
+    return HasClass(child, L"Static") && (::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+}
+
+// The children of a window in creation order.
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+// A message box: a dialog with the message text control 0xFFFF, an OK button
+// and no other statics than the text and its icon (unlike the About box).
+bool IsMessageBox(HWND window) {
+    if (!IsDialogClass(window) || ::GetDlgItem(window, IDOK) == nullptr) return false;
+    const HWND text = ::GetDlgItem(window, 0xFFFF);
+    if (text == nullptr || IsIconStatic(text)) return false;
+    const std::vector<HWND> children = Children(window);
+    return std::count_if(children.begin(), children.end(),
+                         [](HWND child) { return HasClass(child, L"Static") && !IsIconStatic(child); }) == 1;
+}
+
+// Text, caption, icon and buttons of a live box, as the program's tests write boxes.
+MessageRecord ReadMessageBox(HWND box) {
+    MessageRecord view{Utf16ToUtf8(WindowText(::GetDlgItem(box, 0xFFFF))), Utf16ToUtf8(WindowText(box)),
+                       MessageIcon::None, ::GetDlgItem(box, IDCANCEL) ? MessageButtons::OkCancel : MessageButtons::Ok};
+    const std::map<HICON, MessageIcon> icons = {
+        {::LoadIconA(nullptr, IDI_HAND), MessageIcon::Stop},
+        {::LoadIconA(nullptr, IDI_EXCLAMATION), MessageIcon::Exclamation},
+        {::LoadIconA(nullptr, IDI_ASTERISK), MessageIcon::Information},
+    };
+    for (HWND child : Children(box)) {
+        // The box is not shown yet when it is activated: look at the style.
+        if (!IsIconStatic(child) || !(::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
+        const auto icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+        if (icon == nullptr) continue;
+        const auto known = icons.find(icon);
+        EXPECT_NE(known, icons.end()) << "an icon the program does not use";
+        if (known != icons.end()) view.icon = known->second;
+    }
+    return view;
+}
+
+// Answers a box as a click on one of its buttons would (IDOK, IDCANCEL...).
+void Answer(HWND box, int buttonId) {
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box, buttonId)));
+}
+
+// Clicks a button as the operator would: only when it is enabled.
+bool ClickIfEnabled(HWND button) {
+    return button != nullptr && ::IsWindowEnabled(button) && ::PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+// A child's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND child) {
+    RECT rect;
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// Steps run from the thread's message loop once the messages posted so far
+// have been handled: one-shot thread timers, which come after everything else.
+std::map<UINT_PTR, std::function<void()>> pendingSteps;
+
+void CALLBACK RunStep(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    const auto found = pendingSteps.find(id);
+    if (found == pendingSteps.end()) return;
+    const std::function<void()> step = std::move(found->second);
+    pendingSteps.erase(found);
+    step();
+}
+
+void Later(std::function<void()> step) {
+    pendingSteps[::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, RunStep)] = std::move(step);
+}
+
+// Drops the steps not run yet, so that none runs in the next test's window.
+void CancelPendingSteps() {
+    for (const auto& [id, step] : pendingSteps) ::KillTimer(nullptr, id);
+    pendingSteps.clear();
+}
+
+// --- the front-end with a scripted logic ------------------------------------------
 
 // The window's logic as a script: events are logged and handed to hooks.
 class ScriptedEvents final : public ui::DialogEvents {
@@ -79,25 +223,7 @@ protected:
     ui::win32::Win32FrontEnd frontEnd_;
     ScriptedEvents events_;
     bool closed_ = false;
-    std::vector<MessageRecord> boxes_;
-    // How the next boxes are answered (IDOK when none is given; 0 is the
-    // Escape key, -1 leaves it open in openBox_); every box is recorded.
-    std::deque<int> answers_;
-    HWND openBox_ = nullptr;
-    WindowWatcher watcher_{[this](HWND window) {
-        if (!IsMessageBox(window)) return;
-        boxes_.push_back(ReadMessageBox(window));
-        EXPECT_EQ(::GetWindow(window, GW_OWNER), Window()) << "a box over the main window";
-        const int answer = answers_.empty() ? IDOK : answers_.front();
-        if (!answers_.empty()) answers_.pop_front();
-        if (answer == -1) {
-            openBox_ = window;
-        } else if (answer == 0) {
-            ::PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
-        } else {
-            Answer(window, answer);
-        }
-    }};
+    WindowWatcher watcher_{[](HWND) {}};
 };
 
 // --- the inventory ------------------------------------------------------------
@@ -115,35 +241,33 @@ RECT DialogUnits(HWND window, const ui::Rect& units) {
 // window's own caption, frame, size and font.
 void ExpectInventory(HWND window, const ui::DialogTemplate& layout) {
     struct Kind {
-        ControlKind kind;
         const wchar_t* className;
         LONG typeMask, type;
     };
-    static const Kind KINDS[] = {
-        {ControlKind::PushButton, L"Button", BS_TYPEMASK, BS_PUSHBUTTON},
-        {ControlKind::DefaultPushButton, L"Button", BS_TYPEMASK, BS_DEFPUSHBUTTON},
-        {ControlKind::GroupBox, L"Button", BS_TYPEMASK, BS_GROUPBOX},
-        {ControlKind::Edit, L"Edit", 0, 0},
-        {ControlKind::Static, L"Static", 0, 0},
-        {ControlKind::Icon, L"Static", SS_TYPEMASK, SS_ICON},
+    static const std::map<ControlKind, Kind> KINDS = {
+        {ControlKind::PushButton, {L"Button", BS_TYPEMASK, BS_PUSHBUTTON}},
+        {ControlKind::DefaultPushButton, {L"Button", BS_TYPEMASK, BS_DEFPUSHBUTTON}},
+        {ControlKind::GroupBox, {L"Button", BS_TYPEMASK, BS_GROUPBOX}},
+        {ControlKind::Edit, {L"Edit", 0, 0}},
+        {ControlKind::Static, {L"Static", 0, 0}},
+        {ControlKind::Icon, {L"Static", SS_TYPEMASK, SS_ICON}},
     };
     // Edits and statics share bit values: a flag of one kind is looked at on that kind only.
     struct Flag {
         unsigned layout;
         bool extended;
         LONG bit;
-        const ControlKind* only;
+        std::optional<ControlKind> only;
     };
-    static const ControlKind EDIT = ControlKind::Edit, TEXT = ControlKind::Static;
     static const Flag FLAGS[] = {
-        {ui::STYLE_TABSTOP, false, WS_TABSTOP, nullptr},
-        {ui::STYLE_GROUP, false, WS_GROUP, nullptr},
-        {ui::STYLE_RIGHT, false, ES_RIGHT, &EDIT},
-        {ui::STYLE_AUTOHSCROLL, false, ES_AUTOHSCROLL, &EDIT},
-        {ui::STYLE_CENTER_VERTICAL, false, SS_CENTERIMAGE, &TEXT},
-        {ui::STYLE_NO_PREFIX, false, SS_NOPREFIX, &TEXT},
-        {ui::STYLE_THIN_SUNKEN, true, WS_EX_STATICEDGE, nullptr},
-        {ui::STYLE_CLIENT_EDGE, true, WS_EX_CLIENTEDGE, &TEXT},  // a bordered edit gets it too
+        {ui::STYLE_TABSTOP, false, WS_TABSTOP, {}},
+        {ui::STYLE_GROUP, false, WS_GROUP, {}},
+        {ui::STYLE_RIGHT, false, ES_RIGHT, ControlKind::Edit},
+        {ui::STYLE_AUTOHSCROLL, false, ES_AUTOHSCROLL, ControlKind::Edit},
+        {ui::STYLE_CENTER_VERTICAL, false, SS_CENTERIMAGE, ControlKind::Static},
+        {ui::STYLE_NO_PREFIX, false, SS_NOPREFIX, ControlKind::Static},
+        {ui::STYLE_THIN_SUNKEN, true, WS_EX_STATICEDGE, {}},
+        {ui::STYLE_CLIENT_EDGE, true, WS_EX_CLIENTEDGE, ControlKind::Static},  // a bordered edit gets it too
     };
     const std::vector<HWND> children = Children(window);
     ASSERT_EQ(children.size(), layout.controls.size());
@@ -153,9 +277,8 @@ void ExpectInventory(HWND window, const ui::DialogTemplate& layout) {
         SCOPED_TRACE("control " + std::to_string(i) + " \"" + std::string(expected.text) + "\"");
         const LONG style = ::GetWindowLongW(child, GWL_STYLE), exStyle = ::GetWindowLongW(child, GWL_EXSTYLE);
         EXPECT_EQ(static_cast<WORD>(::GetDlgCtrlID(child)), static_cast<WORD>(expected.id));
-        const Kind& kind =
-            *std::find_if(std::begin(KINDS), std::end(KINDS), [&](const Kind& k) { return k.kind == expected.kind; });
-        EXPECT_EQ(_wcsicmp(ClassName(child).c_str(), kind.className), 0);
+        const Kind& kind = KINDS.at(expected.kind);
+        EXPECT_TRUE(HasClass(child, kind.className));
         EXPECT_EQ(style & kind.typeMask, kind.type);
         if (expected.kind == ControlKind::Static) {
             EXPECT_EQ((style & SS_TYPEMASK) == SS_CENTER, (expected.styles & ui::STYLE_CENTER) != 0);
@@ -164,7 +287,7 @@ void ExpectInventory(HWND window, const ui::DialogTemplate& layout) {
             EXPECT_TRUE((style & WS_BORDER) || (exStyle & WS_EX_CLIENTEDGE));
         }
         for (const Flag& flag : FLAGS) {
-            if (flag.only != nullptr && *flag.only != expected.kind) continue;
+            if (flag.only && *flag.only != expected.kind) continue;
             EXPECT_EQ(((flag.extended ? exStyle : style) & flag.bit) != 0, (expected.styles & flag.layout) != 0)
                 << "style " << flag.layout;
         }
@@ -286,33 +409,18 @@ TEST_F(Win32FrontEndTest, TextsKeepTheirAccentsAndAreWrittenOnlyWhenTheyChange) 
 // A mode button that disables itself when pressed hands the focus on to the
 // next enabled tab stop, so that Tab and Space go on working.
 TEST_F(Win32FrontEndTest, AButtonThatDisablesItselfHandsTheFocusOn) {
-    struct Row {
-        int pressed;
-        std::vector<int> enabledByIt;
-        int focusAfter;
-    };
-    const Row rows[] = {
-        {IDC_START_TEST, {IDC_STOP_TEST}, IDC_STOP_TEST},
-        {IDC_START_WORK, {IDC_STOP_WORK, IDC_RESTART}, IDC_STOP_WORK},
-        {IDC_STOP_WORK, {IDC_CALIBRATE, IDC_START_TEST}, IDC_CALIBRATE},
-        {IDC_STOP_TEST, {IDC_START_TEST, IDC_CALIBRATE}, LIMIT_FIELD_IDS[0]},  // the next enabled control
-    };
-    const Row* current = nullptr;
     events_.onCommand = [&](int id) {
         EXPECT_EQ(::GetFocus(), Item(id)) << "clicking gave the button the focus";
-        for (int other : current->enabledByIt) frontEnd_.EnableControl(other, true);
         frontEnd_.EnableControl(id, false);
     };
     RunWindow([&] {
         frontEnd_.SetControlText(LIMIT_FIELD_IDS[0], "250");
-        for (const Row& row : rows) {
-            SCOPED_TRACE("pressed " + std::to_string(row.pressed));
-            current = &row;
-            for (int id : {IDC_START_WORK, IDC_STOP_WORK, IDC_CALIBRATE, IDC_START_TEST, IDC_STOP_TEST, IDC_RESTART})
-                frontEnd_.EnableControl(id, id == row.pressed);
-            ::SendMessageW(Item(row.pressed), BM_CLICK, 0, 0);
-            EXPECT_FALSE(frontEnd_.IsControlEnabled(row.pressed));
-            EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), row.focusAfter);
+        frontEnd_.EnableControl(IDC_STOP_TEST, true);
+        for (const auto& [pressed, next] :
+             {std::pair{IDC_START_TEST, IDC_STOP_TEST}, {IDC_STOP_TEST, LIMIT_FIELD_IDS[0]}}) {
+            ::SendMessageW(Item(pressed), BM_CLICK, 0, 0);
+            EXPECT_FALSE(frontEnd_.IsControlEnabled(pressed));
+            EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), next) << "pressed " << pressed;
         }
         DWORD start = 0, end = 0;
         Selection(Item(LIMIT_FIELD_IDS[0]), start, end);
@@ -342,17 +450,28 @@ TEST_F(Win32FrontEndTest, MessageBoxesShowTextCaptionIconAndButtonsWhileTicksGoO
         {{"Sin icono", "Quelmar", MessageIcon::None, MessageButtons::Ok}, IDOK, MessageResult::Ok},
     };
     // clang-format on
-    std::vector<MessageRecord> shown;
-    for (const Row& row : rows) {
-        answers_.push_back(row.answer);
-        shown.push_back(row.asked);
-    }
-    shown[2].caption = "Win32FrontEndTest";  // no caption: the program file's name
+    std::vector<MessageRecord> boxes, shown;
+    for (const Row& row : rows) shown.push_back(row.asked);
+    shown[2].caption = "Win32WindowTest";  // no caption: the program file's name
+    HWND openBox = nullptr;
+    watcher_.SetHandler([&](HWND window) {
+        if (!IsMessageBox(window)) return;
+        boxes.push_back(ReadMessageBox(window));
+        EXPECT_EQ(::GetWindow(window, GW_OWNER), Window()) << "a box over the main window";
+        const int answer = boxes.size() <= std::size(rows) ? rows[boxes.size() - 1].answer : IDOK;
+        if (answer == -1) {
+            openBox = window;
+        } else if (answer == 0) {
+            ::PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        } else {
+            Answer(window, answer);
+        }
+    });
     int ticksDuringBox = 0;
     events_.onTimer = [&](int id) {
-        if (id == TIMER_WORK && openBox_ != nullptr && ++ticksDuringBox == 3) {
-            Answer(openBox_, IDCANCEL);
-            openBox_ = nullptr;
+        if (id == TIMER_WORK && openBox != nullptr && ++ticksDuringBox == 3) {
+            Answer(openBox, IDCANCEL);
+            openBox = nullptr;
         }
     };
     RunWindow([&] {
@@ -364,23 +483,21 @@ TEST_F(Win32FrontEndTest, MessageBoxesShowTextCaptionIconAndButtonsWhileTicksGoO
         frontEnd_.StopTimer(TIMER_WORK);
         Close();
     });
-    EXPECT_EQ(boxes_, shown);
+    EXPECT_EQ(boxes, shown);
     EXPECT_EQ(ticksDuringBox, 3) << "the timer's ticks went on while a box was open";
 }
 
 TEST_F(Win32FrontEndTest, LocalTimeIsTheSystemClock) {
-    for (int attempt = 0; attempt < 5; ++attempt) {  // until the clock held still across the call
-        SYSTEMTIME before, after;
+    SYSTEMTIME before, after;
+    LocalDateTime now;
+    do {  // until the clock held still across the call
         ::GetLocalTime(&before);
-        const LocalDateTime now = frontEnd_.LocalTime();
+        now = frontEnd_.LocalTime();
         ::GetLocalTime(&after);
-        if (before.wSecond != after.wSecond || before.wMinute != after.wMinute) continue;
-        EXPECT_EQ(std::vector<int>({now.year, now.month, now.day, now.hour, now.minute, now.second, now.dayOfWeek}),
-                  std::vector<int>({after.wYear, after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond,
-                                    after.wDayOfWeek}));
-        return;
-    }
-    ADD_FAILURE() << "the clock never held still";
+    } while (before.wSecond != after.wSecond);
+    EXPECT_EQ(std::vector<int>({now.year, now.month, now.day, now.hour, now.minute, now.second, now.dayOfWeek}),
+              std::vector<int>({after.wYear, after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond,
+                                after.wDayOfWeek}));
 }
 
 // Stands in for the simulated scale: its state is the keys it was given.
@@ -480,6 +597,152 @@ TEST_F(Win32FrontEndTest, FileDialogsOpenInTheFolderAddTheExtensionAndAskBeforeO
     EXPECT_TRUE(inFolder(chosen[2], L"existe.est")) << chosen[2].value_or("(none)");
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(firstFilter, 0) << "the first filter is selected";
+}
+
+// --- the whole program ----------------------------------------------------------
+
+class Win32ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::CreateDirectoryW(L"C:\\velsor", nullptr);
+        ::DeleteFileW(CALIBRATION_FILE);
+    }
+    void TearDown() override {
+        CancelPendingSteps();
+        ::DeleteFileW(CALIBRATION_FILE);
+        ::RemoveDirectoryW(L"C:\\velsor");
+    }
+
+    // Runs the program with `arguments` and the front-end quelmar.exe gives
+    // it; `script` runs once the main window is on screen and must end the
+    // program through the window.
+    int RunProgram(std::vector<std::string> arguments, std::function<void()> script) {
+        arguments.insert(arguments.begin(), "quelmar");
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        WindowWatcher watcher([this, script](HWND window) {
+            if (frontEnd_ != nullptr && window == frontEnd_->WindowHandle()) {
+                RunWhenShown(script);
+            } else if (IsMessageBox(window)) {
+                boxes_.push_back(ReadMessageBox(window));
+                if (onMessageBox_) {
+                    onMessageBox_(window);
+                } else {
+                    Answer(window, IDOK);
+                }
+            }
+        });
+        const int result = app::RunQuelmar(
+            static_cast<int>(arguments.size()), argv.data(),
+            [this](ui::SimulatorPanel* panel) -> std::unique_ptr<ui::FrontEnd> {
+                auto frontEnd = std::make_unique<ui::win32::Win32FrontEnd>();
+                frontEnd->SetSimulatorPanel(panel);
+                frontEnd_ = frontEnd.get();
+                return frontEnd;
+            },
+            /*simulateByDefault=*/false);
+        CancelPendingSteps();
+        frontEnd_ = nullptr;  // the program has destroyed it
+        return result;
+    }
+
+    // The main window is activated (still hidden) when a box of its
+    // initialisation closes: the script waits until it is on screen.
+    void RunWhenShown(std::function<void()> script) {
+        Later([this, script] {
+            if (frontEnd_ == nullptr || Window() == nullptr) return;
+            if (!::IsWindowVisible(Window())) return RunWhenShown(script);
+            script();
+        });
+    }
+
+    HWND Window() const { return static_cast<HWND>(frontEnd_->WindowHandle()); }
+    HWND Tool() const { return static_cast<HWND>(frontEnd_->SimulatorWindowHandle()); }
+    HWND Item(int id) const { return ::GetDlgItem(Window(), id); }
+    // Presses "&Salir", which no mode disables.
+    void PressExit() { ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_EXIT))); }
+
+    static constexpr const wchar_t* CALIBRATION_FILE = L"C:\\velsor\\usb.ini";
+    ui::win32::Win32FrontEnd* frontEnd_ = nullptr;
+    std::vector<MessageRecord> boxes_;
+    std::function<void(HWND)> onMessageBox_;
+};
+
+TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
+    bool windowInitialising = false;
+    onMessageBox_ = [&](HWND box) {
+        windowInitialising = frontEnd_->WindowHandle() != nullptr;
+        Answer(box, IDOK);
+    };
+    EXPECT_EQ(RunProgram({}, [] { ADD_FAILURE() << "the window must not be shown"; }), 0);
+    EXPECT_TRUE(windowInitialising) << "the box comes from the window's initialisation";
+    EXPECT_EQ(boxes_, std::vector<MessageRecord>{Stop("No hay dispositivos USB conectados!", "Quelmar")});
+}
+
+// A first start on the simulated scale (paused: it sends nothing by itself),
+// with no calibration file: the operator calibrates, putting the weight on
+// from the tool window while the box waits, and can then work.
+TEST_F(Win32ProgramTest, AFirstStartCalibratesWithTheToolWindowsReferenceWeightAndReachesWorkMode) {
+    bool toolUsableAtThePrompt = false;
+    onMessageBox_ = [&](HWND box) {
+        if (boxes_.back() == PUT_WEIGHT) {
+            Later([&, box] {
+                toolUsableAtThePrompt = !::IsWindowEnabled(Window()) && ::IsWindowEnabled(Tool());
+                EXPECT_TRUE(ClickIfEnabled(::GetDlgItem(Tool(), ui::win32::IDC_SIMULATOR_REFERENCE)));
+                Later([box] { Answer(box, IDOK); });
+            });
+            return;
+        }
+        Answer(box, IDOK);
+        if (boxes_.size() < 5) return;
+        Later([this] {  // once the calibration has ended, whichever way
+            if (!ClickIfEnabled(Item(platform::IDC_START_WORK))) return PressExit();
+            Later([this] {
+                EXPECT_TRUE(::IsWindowEnabled(Item(platform::IDC_STOP_WORK))) << "in work mode";
+                PressExit();
+            });
+        });
+    };
+    EXPECT_EQ(RunProgram({"--simulate", "--paused"},
+                         [this] {
+                             EXPECT_EQ(::GetFocus(), Item(platform::IDC_EXIT));
+                             ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_CALIBRATE)));
+                         }),
+              0);
+    EXPECT_TRUE(toolUsableAtThePrompt) << "the box disables the main window, not the tool window";
+    EXPECT_EQ(boxes_, (std::vector<MessageRecord>{FOUND, CONFIGURATION_MISSING, CLEAR_SCALE, PUT_WEIGHT, CALIBRATED}));
+    const HANDLE file = ::CreateFileW(CALIBRATION_FILE, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the calibration was stored";
+    EXPECT_EQ(::GetFileSize(file, nullptr), 20u);
+    ::CloseHandle(file);
+}
+
+// The version resource linked into the program (the tests link it too), as
+// Explorer reads it: the maker and the copyright in the Spanish block.
+TEST(Win32ResourcesTest, TheVersionResourceNamesTheMakerInItsSpanishBlock) {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    DWORD ignored = 0;
+    std::vector<char> data(::GetFileVersionInfoSizeW(path, &ignored));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(::GetFileVersionInfoW(path, 0, static_cast<DWORD>(data.size()), data.data()));
+    const auto value = [&](const wchar_t* key) {
+        void* found = nullptr;
+        UINT length = 0;
+        return ::VerQueryValueW(data.data(), key, &found, &length) && length > 0 ? static_cast<const WORD*>(found)
+                                                                                 : nullptr;
+    };
+    const auto text = [&](const wchar_t* key) {
+        const WORD* found = value(key);
+        return found ? std::wstring(reinterpret_cast<const wchar_t*>(found)) : std::wstring();
+    };
+    EXPECT_EQ(text(L"\\StringFileInfo\\0C0A04B0\\CompanyName"), L"Proyecto Quelmar");
+    EXPECT_EQ(text(L"\\StringFileInfo\\0C0A04B0\\LegalCopyright"), L"\u00a9 2026 Proyecto Quelmar");
+    const WORD* translation = value(L"\\VarFileInfo\\Translation");
+    ASSERT_NE(translation, nullptr);
+    EXPECT_EQ(translation[0], 0x0C0A) << "Spanish (Spain, modern sort)";
+    EXPECT_EQ(translation[1], 1200) << "UTF-16";
 }
 
 }  // namespace
