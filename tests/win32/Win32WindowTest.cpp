@@ -16,7 +16,6 @@
 #include <winver.h>
 
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -112,6 +111,7 @@ MessageRecord ReadMessageBox(HWND box) {
     MessageRecord view{Utf16ToUtf8(WindowText(::GetDlgItem(box, 0xFFFF))), Utf16ToUtf8(WindowText(box)),
                        MessageIcon::None, ::GetDlgItem(box, IDCANCEL) ? MessageButtons::OkCancel : MessageButtons::Ok};
     const std::map<HICON, MessageIcon> icons = {
+        {nullptr, MessageIcon::None},
         {::LoadIconA(nullptr, IDI_HAND), MessageIcon::Stop},
         {::LoadIconA(nullptr, IDI_EXCLAMATION), MessageIcon::Exclamation},
         {::LoadIconA(nullptr, IDI_ASTERISK), MessageIcon::Information},
@@ -119,9 +119,7 @@ MessageRecord ReadMessageBox(HWND box) {
     for (HWND child : Children(box)) {
         // The box is not shown yet when it is activated: look at the style.
         if (!IsIconStatic(child) || !(::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
-        const auto icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
-        if (icon == nullptr) continue;
-        const auto known = icons.find(icon);
+        const auto known = icons.find(reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0)));
         EXPECT_NE(known, icons.end()) << "an icon the program does not use";
         if (known != icons.end()) view.icon = known->second;
     }
@@ -175,24 +173,20 @@ void CancelPendingSteps() {
 // The window's logic as a script: events are logged and handed to hooks.
 class ScriptedEvents final : public ui::DialogEvents {
 public:
-    std::function<void()> onInitialize;
-    std::function<void(int)> onCommand, onTimer;
-    std::function<bool(int)> onSysCommand;
+    std::function<void()> onInitialize = [] {};
+    std::function<void(int)> onCommand = [](int) {}, onTimer = [](int) {};
+    std::function<bool(int)> onSysCommand = [](int) { return false; };
     std::vector<std::string> log;
 
     long Count(const std::string& entry) const { return std::count(log.begin(), log.end(), entry); }
-    void InitializeWindow() override {
-        if (onInitialize) onInitialize();
-    }
+    void InitializeWindow() override { onInitialize(); }
     void OnCommand(int id) override {
         log.push_back("command " + std::to_string(id));
-        if (onCommand) onCommand(id);
+        onCommand(id);
     }
     void OnEditChange(int id) override { log.push_back("change " + std::to_string(id)); }
-    void OnTimer(int id) override {
-        if (onTimer) onTimer(id);
-    }
-    bool OnSysCommand(int id) override { return onSysCommand && onSysCommand(id); }
+    void OnTimer(int id) override { onTimer(id); }
+    bool OnSysCommand(int id) override { return onSysCommand(id); }
     void OnAccept() override { log.push_back("accept"); }
     void OnCancel() override { log.push_back("cancel"); }
     void OnClose() override { log.push_back("close"); }
@@ -216,8 +210,10 @@ protected:
     }
     HWND Window() const { return static_cast<HWND>(frontEnd_.WindowHandle()); }
     HWND Item(int id) const { return ::GetDlgItem(Window(), id); }
-    static void Selection(HWND field, DWORD& start, DWORD& end) {
-        ::SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    std::pair<DWORD, DWORD> Selection(int field) const {
+        DWORD start = 0, end = 0;
+        ::SendMessageW(Item(field), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        return {start, end};
     }
 
     ui::win32::Win32FrontEnd frontEnd_;
@@ -321,12 +317,12 @@ void ExpectInventory(HWND window, const ui::DialogTemplate& layout) {
 }
 
 TEST_F(Win32FrontEndTest, TheWindowsAreTheirLayoutsWithTheAppIconAndTheAboutItem) {
-    bool aboutSeen = false, aboutIconShown = false;
+    bool aboutSeen = false;
     watcher_.SetHandler([&](HWND window) {
         if (!IsDialogClass(window) || window == Window() || IsMessageBox(window)) return;
         aboutSeen = true;
         ExpectInventory(window, ui::AboutDialogTemplate());
-        aboutIconShown = ::SendMessageW(Children(window).front(), STM_GETICON, 0, 0) != 0;
+        EXPECT_NE(::SendMessageW(Children(window).front(), STM_GETICON, 0, 0), 0) << "the app icon";
         EXPECT_EQ(::GetWindow(window, GW_OWNER), Window());
         EXPECT_TRUE(ClickIfEnabled(::GetDlgItem(window, IDOK)));
     });
@@ -359,7 +355,6 @@ TEST_F(Win32FrontEndTest, TheWindowsAreTheirLayoutsWithTheAppIconAndTheAboutItem
               }),
               ModalResult::Ok);
     EXPECT_TRUE(aboutSeen);
-    EXPECT_TRUE(aboutIconShown);
     EXPECT_EQ(frontEnd_.LastAboutBoxResult(), IDOK);
 }
 
@@ -397,9 +392,7 @@ TEST_F(Win32FrontEndTest, TextsKeepTheirAccentsAndAreWrittenOnlyWhenTheyChange) 
         frontEnd_.SetControlText(LIMIT_FIELD_IDS[0], "250");
         ::SendMessageW(Item(LIMIT_FIELD_IDS[0]), EM_SETSEL, 1, 1);
         frontEnd_.SetControlText(LIMIT_FIELD_IDS[0], "250");
-        DWORD start = 0, end = 0;
-        Selection(Item(LIMIT_FIELD_IDS[0]), start, end);
-        EXPECT_EQ(start, 1u) << "the operator's caret stays where it was";
+        EXPECT_EQ(Selection(LIMIT_FIELD_IDS[0]).first, 1u) << "the operator's caret stays where it was";
         frontEnd_.SetControlText(LIMIT_FIELD_IDS[0], "");
         EXPECT_EQ(events_.Count("change 1008"), 2) << "\"250\" once, and emptying is a change too";
         Close();
@@ -422,12 +415,10 @@ TEST_F(Win32FrontEndTest, AButtonThatDisablesItselfHandsTheFocusOn) {
             EXPECT_FALSE(frontEnd_.IsControlEnabled(pressed));
             EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), next) << "pressed " << pressed;
         }
-        DWORD start = 0, end = 0;
-        Selection(Item(LIMIT_FIELD_IDS[0]), start, end);
-        EXPECT_EQ(start, end) << "the field reached this way has no selection";
+        EXPECT_EQ(Selection(LIMIT_FIELD_IDS[0]), std::make_pair(DWORD{3}, DWORD{3}))
+            << "reached this way: no selection";
         frontEnd_.FocusControl(LIMIT_FIELD_IDS[0]);
-        Selection(Item(LIMIT_FIELD_IDS[0]), start, end);
-        EXPECT_EQ(std::make_pair(start, end), std::make_pair(DWORD{0}, DWORD{3})) << "focused on purpose: selected";
+        EXPECT_EQ(Selection(LIMIT_FIELD_IDS[0]), std::make_pair(DWORD{0}, DWORD{3})) << "focused on purpose: selected";
         // A control disabled while another has the focus leaves it there.
         frontEnd_.FocusControl(IDC_EXIT);
         frontEnd_.EnableControl(IDC_CALIBRATE, false);
@@ -511,9 +502,7 @@ public:
     std::vector<int> keys;
 };
 
-// The calibration flow through the tool window (the program's tests) shows
-// that the reference button works while a box is open; here: where the
-// window is, what it shows and that it takes nothing from the main window.
+// Where the tool window is, what it shows, and that it takes nothing from the main window.
 TEST_F(Win32FrontEndTest, TheSimulatorToolWindowStandsBesideTheWindowWithoutTakingTheFocus) {
     FakePanel panel;
     frontEnd_.SetSimulatorPanel(&panel);
@@ -730,19 +719,15 @@ TEST(Win32ResourcesTest, TheVersionResourceNamesTheMakerInItsSpanishBlock) {
     const auto value = [&](const wchar_t* key) {
         void* found = nullptr;
         UINT length = 0;
-        return ::VerQueryValueW(data.data(), key, &found, &length) && length > 0 ? static_cast<const WORD*>(found)
-                                                                                 : nullptr;
+        // Not found: two zero words, an empty text or an empty translation.
+        return ::VerQueryValueW(data.data(), key, &found, &length) && length > 0 ? static_cast<const wchar_t*>(found)
+                                                                                 : L"\0";
     };
-    const auto text = [&](const wchar_t* key) {
-        const WORD* found = value(key);
-        return found ? std::wstring(reinterpret_cast<const wchar_t*>(found)) : std::wstring();
-    };
-    EXPECT_EQ(text(L"\\StringFileInfo\\0C0A04B0\\CompanyName"), L"Proyecto Quelmar");
-    EXPECT_EQ(text(L"\\StringFileInfo\\0C0A04B0\\LegalCopyright"), L"\u00a9 2026 Proyecto Quelmar");
-    const WORD* translation = value(L"\\VarFileInfo\\Translation");
-    ASSERT_NE(translation, nullptr);
-    EXPECT_EQ(translation[0], 0x0C0A) << "Spanish (Spain, modern sort)";
-    EXPECT_EQ(translation[1], 1200) << "UTF-16";
+    EXPECT_STREQ(value(L"\\StringFileInfo\\0C0A04B0\\CompanyName"), L"Proyecto Quelmar");
+    EXPECT_STREQ(value(L"\\StringFileInfo\\0C0A04B0\\LegalCopyright"), L"\u00a9 2026 Proyecto Quelmar");
+    const auto* translation = reinterpret_cast<const WORD*>(value(L"\\VarFileInfo\\Translation"));
+    EXPECT_EQ(std::make_pair(translation[0], translation[1]), std::make_pair(WORD{0x0C0A}, WORD{1200}))
+        << "Spanish (Spain, modern sort), UTF-16";
 }
 
 }  // namespace
