@@ -1,174 +1,26 @@
-// The Win32 windows for real, in-process and headless under Wine (its null
-// display driver): the inventory of the windows built from the layout table,
-// the flows of the front-end's services with a scripted logic, and the whole
-// program on its window. Windows are caught by a CBT hook as they are
-// activated, and steps run from the modal loop.
+// The Win32 front-end's windows for real, in-process and headless under Wine
+// (its null display driver): the inventory of the windows built from the
+// layout table and the flows of the front-end's services with a scripted logic.
 #include "ui/win32/Win32FrontEnd.h"
 
 #include <gtest/gtest.h>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "tests/win32/WindowAutomation.h"
+
 #include <commdlg.h>
 #include <dlgs.h>
-#include <winver.h>
 
-#include <algorithm>
-#include <functional>
-#include <map>
-#include <set>
-#include <string>
-#include <vector>
-
-#include "app/quelmar.h"
 #include "platform/ControlIds.h"
-#include "tests/support/ProgramBoxes.h"
 #include "ui/DialogLayout.h"
 #include "ui/win32/SimulatorWindow.h"
-#include "ui/win32/TextConversion.h"
 
 namespace {
 
 using namespace platform;
 using namespace testing_support::boxes;
-using testing_support::MessageRecord;
+using namespace win32_testing;
 using ui::ControlKind;
-using ui::win32::Utf16ToUtf8;
 using ui::win32::Utf8ToUtf16;
-
-// --- automation -----------------------------------------------------------------
-
-// Watches the thread's windows while it exists: `onActivated` runs once for
-// each top-level window when it is first activated.
-class WindowWatcher {
-public:
-    explicit WindowWatcher(std::function<void(HWND)> onActivated) : onActivated_(std::move(onActivated)) {
-        current_ = this;
-        hook_ = ::SetWindowsHookExW(WH_CBT, Hook, nullptr, ::GetCurrentThreadId());
-    }
-    ~WindowWatcher() {
-        ::UnhookWindowsHookEx(hook_);
-        current_ = nullptr;
-    }
-    void SetHandler(std::function<void(HWND)> onActivated) { onActivated_ = std::move(onActivated); }
-
-private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-        WindowWatcher* self = current_;
-        const HWND window = reinterpret_cast<HWND>(wParam);
-        if (self != nullptr && code == HCBT_ACTIVATE && self->seen_.insert(window).second) self->onActivated_(window);
-        if (self != nullptr && code == HCBT_DESTROYWND) self->seen_.erase(window);
-        return ::CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
-    HHOOK hook_ = nullptr;
-    std::function<void(HWND)> onActivated_;
-    std::set<HWND> seen_;
-    static inline WindowWatcher* current_ = nullptr;
-};
-
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(std::max(0, ::GetWindowTextW(window, text.data(), text.size()))));
-    return text;
-}
-
-bool HasClass(HWND window, const wchar_t* name) {
-    wchar_t actual[256] = {};
-    ::GetClassNameW(window, actual, 256);
-    return _wcsicmp(actual, name) == 0;
-}
-
-bool IsDialogClass(HWND window) { return HasClass(window, L"#32770"); }
-
-bool IsIconStatic(HWND child) {
-    return HasClass(child, L"Static") && (::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-}
-
-// The children of a window in creation order.
-std::vector<HWND> Children(HWND parent) {
-    std::vector<HWND> children;
-    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        children.push_back(child);
-    return children;
-}
-
-// A message box: a dialog with the message text control 0xFFFF, an OK button
-// and no other statics than the text and its icon (unlike the About box).
-bool IsMessageBox(HWND window) {
-    if (!IsDialogClass(window) || ::GetDlgItem(window, IDOK) == nullptr) return false;
-    const HWND text = ::GetDlgItem(window, 0xFFFF);
-    if (text == nullptr || IsIconStatic(text)) return false;
-    const std::vector<HWND> children = Children(window);
-    return std::count_if(children.begin(), children.end(),
-                         [](HWND child) { return HasClass(child, L"Static") && !IsIconStatic(child); }) == 1;
-}
-
-// Text, caption, icon and buttons of a live box, as the program's tests write boxes.
-MessageRecord ReadMessageBox(HWND box) {
-    MessageRecord view{Utf16ToUtf8(WindowText(::GetDlgItem(box, 0xFFFF))), Utf16ToUtf8(WindowText(box)),
-                       MessageIcon::None, ::GetDlgItem(box, IDCANCEL) ? MessageButtons::OkCancel : MessageButtons::Ok};
-    const std::map<HICON, MessageIcon> icons = {
-        {nullptr, MessageIcon::None},
-        {::LoadIconA(nullptr, IDI_HAND), MessageIcon::Stop},
-        {::LoadIconA(nullptr, IDI_EXCLAMATION), MessageIcon::Exclamation},
-        {::LoadIconA(nullptr, IDI_ASTERISK), MessageIcon::Information},
-    };
-    for (HWND child : Children(box)) {
-        // The box is not shown yet when it is activated: look at the style.
-        if (!IsIconStatic(child) || !(::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
-        const auto known = icons.find(reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0)));
-        EXPECT_NE(known, icons.end()) << "an icon the program does not use";
-        if (known != icons.end()) view.icon = known->second;
-    }
-    return view;
-}
-
-// Answers a box as a click on one of its buttons would (IDOK, IDCANCEL...).
-void Answer(HWND box, int buttonId) {
-    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(box, buttonId)));
-}
-
-// Clicks a button as the operator would: only when it is enabled.
-bool ClickIfEnabled(HWND button) {
-    return button != nullptr && ::IsWindowEnabled(button) && ::PostMessageW(button, BM_CLICK, 0, 0);
-}
-
-// A child's rectangle in its parent's client coordinates.
-RECT ChildRect(HWND child) {
-    RECT rect;
-    ::GetWindowRect(child, &rect);
-    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-// Steps run from the thread's message loop once the messages posted so far
-// have been handled: one-shot thread timers, which come after everything else.
-std::map<UINT_PTR, std::function<void()>> pendingSteps;
-
-void CALLBACK RunStep(HWND, UINT, UINT_PTR id, DWORD) {
-    ::KillTimer(nullptr, id);
-    const auto found = pendingSteps.find(id);
-    if (found == pendingSteps.end()) return;
-    const std::function<void()> step = std::move(found->second);
-    pendingSteps.erase(found);
-    step();
-}
-
-void Later(std::function<void()> step) {
-    pendingSteps[::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, RunStep)] = std::move(step);
-}
-
-// Drops the steps not run yet, so that none runs in the next test's window.
-void CancelPendingSteps() {
-    for (const auto& [id, step] : pendingSteps) ::KillTimer(nullptr, id);
-    pendingSteps.clear();
-}
-
-// --- the front-end with a scripted logic ------------------------------------------
 
 // The window's logic as a script: events are logged and handed to hooks.
 class ScriptedEvents final : public ui::DialogEvents {
@@ -586,148 +438,6 @@ TEST_F(Win32FrontEndTest, FileDialogsOpenInTheFolderAddTheExtensionAndAskBeforeO
     EXPECT_TRUE(inFolder(chosen[2], L"existe.est")) << chosen[2].value_or("(none)");
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(firstFilter, 0) << "the first filter is selected";
-}
-
-// --- the whole program ----------------------------------------------------------
-
-class Win32ProgramTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ::CreateDirectoryW(L"C:\\velsor", nullptr);
-        ::DeleteFileW(CALIBRATION_FILE);
-    }
-    void TearDown() override {
-        CancelPendingSteps();
-        ::DeleteFileW(CALIBRATION_FILE);
-        ::RemoveDirectoryW(L"C:\\velsor");
-    }
-
-    // Runs the program with `arguments` and the front-end quelmar.exe gives
-    // it; `script` runs once the main window is on screen and must end the
-    // program through the window.
-    int RunProgram(std::vector<std::string> arguments, std::function<void()> script) {
-        arguments.insert(arguments.begin(), "quelmar");
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        WindowWatcher watcher([this, script](HWND window) {
-            if (frontEnd_ != nullptr && window == frontEnd_->WindowHandle()) {
-                RunWhenShown(script);
-            } else if (IsMessageBox(window)) {
-                boxes_.push_back(ReadMessageBox(window));
-                if (onMessageBox_) {
-                    onMessageBox_(window);
-                } else {
-                    Answer(window, IDOK);
-                }
-            }
-        });
-        const int result = app::RunQuelmar(
-            static_cast<int>(arguments.size()), argv.data(),
-            [this](ui::SimulatorPanel* panel) -> std::unique_ptr<ui::FrontEnd> {
-                auto frontEnd = std::make_unique<ui::win32::Win32FrontEnd>();
-                frontEnd->SetSimulatorPanel(panel);
-                frontEnd_ = frontEnd.get();
-                return frontEnd;
-            },
-            /*simulateByDefault=*/false);
-        CancelPendingSteps();
-        frontEnd_ = nullptr;  // the program has destroyed it
-        return result;
-    }
-
-    // The main window is activated (still hidden) when a box of its
-    // initialisation closes: the script waits until it is on screen.
-    void RunWhenShown(std::function<void()> script) {
-        Later([this, script] {
-            if (frontEnd_ == nullptr || Window() == nullptr) return;
-            if (!::IsWindowVisible(Window())) return RunWhenShown(script);
-            script();
-        });
-    }
-
-    HWND Window() const { return static_cast<HWND>(frontEnd_->WindowHandle()); }
-    HWND Tool() const { return static_cast<HWND>(frontEnd_->SimulatorWindowHandle()); }
-    HWND Item(int id) const { return ::GetDlgItem(Window(), id); }
-    // Presses "&Salir", which no mode disables.
-    void PressExit() { ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_EXIT))); }
-
-    static constexpr const wchar_t* CALIBRATION_FILE = L"C:\\velsor\\usb.ini";
-    ui::win32::Win32FrontEnd* frontEnd_ = nullptr;
-    std::vector<MessageRecord> boxes_;
-    std::function<void(HWND)> onMessageBox_;
-};
-
-TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
-    bool windowInitialising = false;
-    onMessageBox_ = [&](HWND box) {
-        windowInitialising = frontEnd_->WindowHandle() != nullptr;
-        Answer(box, IDOK);
-    };
-    EXPECT_EQ(RunProgram({}, [] { ADD_FAILURE() << "the window must not be shown"; }), 0);
-    EXPECT_TRUE(windowInitialising) << "the box comes from the window's initialisation";
-    EXPECT_EQ(boxes_, std::vector<MessageRecord>{Stop("No hay dispositivos USB conectados!", "Quelmar")});
-}
-
-// A first start on the simulated scale (paused: it sends nothing by itself),
-// with no calibration file: the operator calibrates, putting the weight on
-// from the tool window while the box waits, and can then work.
-TEST_F(Win32ProgramTest, AFirstStartCalibratesWithTheToolWindowsReferenceWeightAndReachesWorkMode) {
-    bool toolUsableAtThePrompt = false;
-    onMessageBox_ = [&](HWND box) {
-        if (boxes_.back() == PUT_WEIGHT) {
-            Later([&, box] {
-                toolUsableAtThePrompt = !::IsWindowEnabled(Window()) && ::IsWindowEnabled(Tool());
-                EXPECT_TRUE(ClickIfEnabled(::GetDlgItem(Tool(), ui::win32::IDC_SIMULATOR_REFERENCE)));
-                Later([box] { Answer(box, IDOK); });
-            });
-            return;
-        }
-        Answer(box, IDOK);
-        if (boxes_.size() < 5) return;
-        Later([this] {  // once the calibration has ended, whichever way
-            if (!ClickIfEnabled(Item(platform::IDC_START_WORK))) return PressExit();
-            Later([this] {
-                EXPECT_TRUE(::IsWindowEnabled(Item(platform::IDC_STOP_WORK))) << "in work mode";
-                PressExit();
-            });
-        });
-    };
-    EXPECT_EQ(RunProgram({"--simulate", "--paused"},
-                         [this] {
-                             EXPECT_EQ(::GetFocus(), Item(platform::IDC_EXIT));
-                             ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_CALIBRATE)));
-                         }),
-              0);
-    EXPECT_TRUE(toolUsableAtThePrompt) << "the box disables the main window, not the tool window";
-    EXPECT_EQ(boxes_, (std::vector<MessageRecord>{FOUND, CONFIGURATION_MISSING, CLEAR_SCALE, PUT_WEIGHT, CALIBRATED}));
-    const HANDLE file = ::CreateFileW(CALIBRATION_FILE, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the calibration was stored";
-    EXPECT_EQ(::GetFileSize(file, nullptr), 20u);
-    ::CloseHandle(file);
-}
-
-// The version resource linked into the program (the tests link it too), as
-// Explorer reads it: the maker and the copyright in the Spanish block.
-TEST(Win32ResourcesTest, TheVersionResourceNamesTheMakerInItsSpanishBlock) {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    DWORD ignored = 0;
-    std::vector<char> data(::GetFileVersionInfoSizeW(path, &ignored));
-    ASSERT_FALSE(data.empty());
-    ASSERT_TRUE(::GetFileVersionInfoW(path, 0, static_cast<DWORD>(data.size()), data.data()));
-    const auto value = [&](const wchar_t* key) {
-        void* found = nullptr;
-        UINT length = 0;
-        // Not found: two zero words, an empty text or an empty translation.
-        return ::VerQueryValueW(data.data(), key, &found, &length) && length > 0 ? static_cast<const wchar_t*>(found)
-                                                                                 : L"\0";
-    };
-    EXPECT_STREQ(value(L"\\StringFileInfo\\0C0A04B0\\CompanyName"), L"Proyecto Quelmar");
-    EXPECT_STREQ(value(L"\\StringFileInfo\\0C0A04B0\\LegalCopyright"), L"\u00a9 2026 Proyecto Quelmar");
-    const auto* translation = reinterpret_cast<const WORD*>(value(L"\\VarFileInfo\\Translation"));
-    EXPECT_EQ(std::make_pair(translation[0], translation[1]), std::make_pair(WORD{0x0C0A}, WORD{1200}))
-        << "Spanish (Spain, modern sort), UTF-16";
 }
 
 }  // namespace

@@ -1,0 +1,160 @@
+// The whole program on its Win32 window, under Wine: app::RunQuelmar with the
+// front-end quelmar.exe gives it, and the resources linked into it.
+#include "app/quelmar.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/win32/WindowAutomation.h"
+
+#include <winver.h>
+
+#include "platform/ControlIds.h"
+#include "ui/win32/SimulatorWindow.h"
+#include "ui/win32/Win32FrontEnd.h"
+
+namespace {
+
+using namespace testing_support::boxes;
+using namespace win32_testing;
+
+class Win32ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::CreateDirectoryW(L"C:\\velsor", nullptr);
+        ::DeleteFileW(CALIBRATION_FILE);
+    }
+    void TearDown() override {
+        CancelPendingSteps();
+        ::DeleteFileW(CALIBRATION_FILE);
+        ::RemoveDirectoryW(L"C:\\velsor");
+    }
+
+    // Runs the program with `arguments` and the front-end quelmar.exe gives
+    // it; `script` runs once the main window is on screen and must end the
+    // program through the window.
+    int RunProgram(std::vector<std::string> arguments, std::function<void()> script) {
+        arguments.insert(arguments.begin(), "quelmar");
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        WindowWatcher watcher([this, script](HWND window) {
+            if (frontEnd_ != nullptr && window == frontEnd_->WindowHandle()) {
+                RunWhenShown(script);
+            } else if (IsMessageBox(window)) {
+                boxes_.push_back(ReadMessageBox(window));
+                if (onMessageBox_) {
+                    onMessageBox_(window);
+                } else {
+                    Answer(window, IDOK);
+                }
+            }
+        });
+        const int result = app::RunQuelmar(
+            static_cast<int>(arguments.size()), argv.data(),
+            [this](ui::SimulatorPanel* panel) -> std::unique_ptr<ui::FrontEnd> {
+                auto frontEnd = std::make_unique<ui::win32::Win32FrontEnd>();
+                frontEnd->SetSimulatorPanel(panel);
+                frontEnd_ = frontEnd.get();
+                return frontEnd;
+            },
+            /*simulateByDefault=*/false);
+        CancelPendingSteps();
+        frontEnd_ = nullptr;  // the program has destroyed it
+        return result;
+    }
+
+    // The main window is activated (still hidden) when a box of its
+    // initialisation closes: the script waits until it is on screen.
+    void RunWhenShown(std::function<void()> script) {
+        Later([this, script] {
+            if (frontEnd_ == nullptr || Window() == nullptr) return;
+            if (!::IsWindowVisible(Window())) return RunWhenShown(script);
+            script();
+        });
+    }
+
+    HWND Window() const { return static_cast<HWND>(frontEnd_->WindowHandle()); }
+    HWND Tool() const { return static_cast<HWND>(frontEnd_->SimulatorWindowHandle()); }
+    HWND Item(int id) const { return ::GetDlgItem(Window(), id); }
+    // Presses "&Salir", which no mode disables.
+    void PressExit() { ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_EXIT))); }
+
+    static constexpr const wchar_t* CALIBRATION_FILE = L"C:\\velsor\\usb.ini";
+    ui::win32::Win32FrontEnd* frontEnd_ = nullptr;
+    std::vector<MessageRecord> boxes_;
+    std::function<void(HWND)> onMessageBox_;
+};
+
+TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
+    bool windowInitialising = false;
+    onMessageBox_ = [&](HWND box) {
+        windowInitialising = frontEnd_->WindowHandle() != nullptr;
+        Answer(box, IDOK);
+    };
+    EXPECT_EQ(RunProgram({}, [] { ADD_FAILURE() << "the window must not be shown"; }), 0);
+    EXPECT_TRUE(windowInitialising) << "the box comes from the window's initialisation";
+    EXPECT_EQ(boxes_, std::vector<MessageRecord>{Stop("No hay dispositivos USB conectados!", "Quelmar")});
+}
+
+// A first start on the simulated scale (paused: it sends nothing by itself),
+// with no calibration file: the operator calibrates, putting the weight on
+// from the tool window while the box waits, and can then work.
+TEST_F(Win32ProgramTest, AFirstStartCalibratesWithTheToolWindowsReferenceWeightAndReachesWorkMode) {
+    bool toolUsableAtThePrompt = false;
+    onMessageBox_ = [&](HWND box) {
+        if (boxes_.back() == PUT_WEIGHT) {
+            Later([&, box] {
+                toolUsableAtThePrompt = !::IsWindowEnabled(Window()) && ::IsWindowEnabled(Tool());
+                EXPECT_TRUE(ClickIfEnabled(::GetDlgItem(Tool(), ui::win32::IDC_SIMULATOR_REFERENCE)));
+                Later([box] { Answer(box, IDOK); });
+            });
+            return;
+        }
+        Answer(box, IDOK);
+        if (boxes_.size() < 5) return;
+        Later([this] {  // once the calibration has ended, whichever way
+            if (!ClickIfEnabled(Item(platform::IDC_START_WORK))) return PressExit();
+            Later([this] {
+                EXPECT_TRUE(::IsWindowEnabled(Item(platform::IDC_STOP_WORK))) << "in work mode";
+                PressExit();
+            });
+        });
+    };
+    EXPECT_EQ(RunProgram({"--simulate", "--paused"},
+                         [this] {
+                             EXPECT_EQ(::GetFocus(), Item(platform::IDC_EXIT));
+                             ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_CALIBRATE)));
+                         }),
+              0);
+    EXPECT_TRUE(toolUsableAtThePrompt) << "the box disables the main window, not the tool window";
+    EXPECT_EQ(boxes_, (std::vector<MessageRecord>{FOUND, CONFIGURATION_MISSING, CLEAR_SCALE, PUT_WEIGHT, CALIBRATED}));
+    const HANDLE file = ::CreateFileW(CALIBRATION_FILE, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the calibration was stored";
+    EXPECT_EQ(::GetFileSize(file, nullptr), 20u);
+    ::CloseHandle(file);
+}
+
+// The version resource linked into the program (the tests link it too), as
+// Explorer reads it: the maker and the copyright in the Spanish block.
+TEST(Win32ResourcesTest, TheVersionResourceNamesTheMakerInItsSpanishBlock) {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    DWORD ignored = 0;
+    std::vector<char> data(::GetFileVersionInfoSizeW(path, &ignored));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(::GetFileVersionInfoW(path, 0, static_cast<DWORD>(data.size()), data.data()));
+    const auto value = [&](const wchar_t* key) {
+        void* found = nullptr;
+        UINT length = 0;
+        // Not found: two zero words, an empty text or an empty translation.
+        return ::VerQueryValueW(data.data(), key, &found, &length) && length > 0 ? static_cast<const wchar_t*>(found)
+                                                                                 : L"\0";
+    };
+    EXPECT_STREQ(value(L"\\StringFileInfo\\0C0A04B0\\CompanyName"), L"Proyecto Quelmar");
+    EXPECT_STREQ(value(L"\\StringFileInfo\\0C0A04B0\\LegalCopyright"), L"\u00a9 2026 Proyecto Quelmar");
+    const auto* translation = reinterpret_cast<const WORD*>(value(L"\\VarFileInfo\\Translation"));
+    EXPECT_EQ(std::make_pair(translation[0], translation[1]), std::make_pair(WORD{0x0C0A}, WORD{1200}))
+        << "Spanish (Spain, modern sort), UTF-16";
+}
+
+}  // namespace
