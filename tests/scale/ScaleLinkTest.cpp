@@ -1,15 +1,11 @@
 // The scale link on the emulated driver: the connect rows, the search's
-// bound, the configuration it asks for, the close order, the packets byte for
-// byte, and each exchange's time-out and cancellation bound on the virtual
-// clock.
+// bound, the configuration, the close order, the packets, and each exchange's
+// time-out and cancellation bound on the virtual clock.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
-#include <optional>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "tests/support/ConnectResults.h"
 #include "tests/support/ScaleTestBench.h"
@@ -114,12 +110,13 @@ protected:
     ScaleLink& link = bench.link;
 };
 
-TEST_F(ScaleLinkTest, ConfigurationZeroWithInterfaceZeroForSixteenBytes) {
+TEST_F(ScaleLinkTest, ConfigurationZeroWithInterfaceZeroForSixteenBytesThenThePackets) {
     ASSERT_EQ(scale.LastConfiguration().size(), 1u);
     const sim::InterfaceSetting& setting = scale.LastConfiguration()[0];
     EXPECT_EQ(std::tuple(scale.LastConfigurationIndex(), setting.interfaceNumber, setting.alternateSetting,
                          setting.maximumTransferSize),
               std::tuple(0, 0, 0, 16u));
+    testing_support::ExpectPacketsByteForByte(link, [&](auto f) { f(scale); });
 }
 
 TEST_F(ScaleLinkTest, CloseTakesDownReadPipeWritePipeDeviceThenListAndMayRunTwice) {
@@ -147,28 +144,6 @@ TEST_F(ScaleLinkTest, CloseTakesDownReadPipeWritePipeDeviceThenListAndMayRunTwic
         ASSERT_EQ(other.FindScale(), FindResult::Ok);
     }
     EXPECT_EQ(bench.kernel.ListCount(), 0u);
-}
-
-TEST_F(ScaleLinkTest, PacketsByteForByte) {
-    scale.QueuePacket({2, 200, 0, 0, 0, 0, 0, 0});
-    EXPECT_EQ(link.ReadWeight(), std::optional<std::uint8_t>(200));
-    // Set-limits leaves its bytes in the command buffer for the commands after it.
-    ASSERT_TRUE(link.SendLimits({10, 20, 30, 40, 50, 60, 70, 80}, LIMITS_AFTER_SAVE_TIMEOUT_MS));
-    ASSERT_TRUE(link.SendRestart());
-    EXPECT_EQ(scale.Writes(), (std::vector<Bytes>{{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                                                  {2, 10, 20, 30, 40, 50, 60, 70, 80, 0, 0, 0, 0, 0, 0, 0},
-                                                  {3, 10, 20, 30, 40, 50, 60, 70, 80, 0, 0, 0, 0, 0, 0, 0}}));
-    // Short packets must not re-apply what the last one left in the buffer.
-    scale.QueuePacket({2, 95, 0, 0x01, 0, 0, 0, 0});
-    ASSERT_TRUE(link.ReadStatus());
-    for (const Bytes& shortPacket : {Bytes{}, Bytes{2, 95, 0}}) {
-        scale.QueuePacket(shortPacket);
-        EXPECT_FALSE(link.ReadStatus()) << shortPacket.size();
-    }
-    scale.QueuePacket({2});  // a weight reply needs its weight byte
-    EXPECT_FALSE(link.ReadWeight().has_value());
-    scale.QueuePacket({2, 9});
-    EXPECT_EQ(link.ReadWeight(), std::optional<std::uint8_t>(9));
 }
 
 // ---- time-outs at their bound
@@ -212,7 +187,6 @@ TEST(ScaleLinkTimeOuts, EachWaitEndsExactlyAtItsBound) {
             sim::ScriptedDevice& scale = bench->AttachScripted();
             bench->StoreCalibration(2.0f, {});
             bench->StartUp();
-            ASSERT_GE(bench->link.ScaleIndex(), 0);
             const auto start = bench->clock.Now();
             if (c.heldBackIsTheRead) {
                 if (endsAtMs) scale.QueuePacket({2, 9, 0, 1, 0, 0, 0, 0}, start + *endsAtMs * MS);
@@ -254,8 +228,7 @@ TEST_F(ScaleLinkTest, ACancellationSlowerThanItsBoundFailsAndTheNextExchangeWait
     EXPECT_EQ(link.StatusPacket()[1], 61);
     EXPECT_EQ(bench.clock.Now() - start, wait / 2 + 10 * MS);
 
-    // A left-over that outlasts the next wait as well fails that exchange
-    // too, without starting another transfer on the buffer.
+    // A left-over outlasting the next wait too fails that exchange as well.
     bench.kernel.SetCancelDelay(2 * wait + wait / 2);
     EXPECT_FALSE(link.ReadStatus());
     start = bench.clock.Now();
