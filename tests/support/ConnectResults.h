@@ -21,21 +21,13 @@ inline void PrintTo(ConfigureResult result, std::ostream* os) { *os << "Configur
 
 namespace testing_support {
 
+// Each test's Arrange builds the situation on its bus.
+// clang-format off
 enum class Situation {
-    NoDevice,
-    ForeignDevices,           // 1234:0000 and 0c70:0001, neither of them the scale
-    ScalesAfterForeign,       // 1234:0000, then two scales: the first one is taken
-    ListRefused,              // the system cannot list the devices
-    UnreadableDescriptor,     // a scale whose descriptor cannot be read, then another
-    OpenRefused,              // the scale, held by another program
-    NodeLocked,               // the device node grants no access (no udev rule)
-    ConfigurationRefused,     // the scale refuses its configuration
-    SetConfigurationRefused,  // none active, and the system refuses to choose one
-    Unconfigured,             // none active: the link chooses the first
-    BulkEndpoints,            // bulk rather than interrupt endpoints
-    NoReadEndpoint,
-    NoWriteEndpoint,
+    NoDevice, ForeignDevices, ScalesAfterForeign, ListRefused, UnreadableDescriptor, OpenRefused, NodeLocked,
+    ConfigurationRefused, SetConfigurationRefused, Unconfigured, BulkEndpoints, NoReadEndpoint, NoWriteEndpoint
 };
+// clang-format on
 
 struct ConnectRow {
     Situation situation;
