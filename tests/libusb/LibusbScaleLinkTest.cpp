@@ -103,8 +103,6 @@ TEST(LibusbConnectTest, EachRowOnAUmockdevBus) {
     }
 }
 
-// ---- exchanges
-
 double MillisecondsOf(const std::function<void()>& run) {
     const auto start = std::chrono::steady_clock::now();
     run();
@@ -167,9 +165,8 @@ TEST_F(LibusbExchangeTest, AFailedWriteSendsNoReadAndAnUnpluggedScaleFailsAtOnce
     EXPECT_FALSE(link.SendLimits({}, LIMITS_AFTER_SAVE_TIMEOUT_MS));
 }
 
-// A cancelled read the controller gives back late fails within its bound;
-// each later exchange waits at most the cancellation bound for it, and the
-// transfer is not submitted again until it ended.
+// A cancelled read given back late: each exchange waits at most the
+// cancellation bound for it, and it is not submitted again until it ended.
 TEST_F(LibusbExchangeTest, ASlowCancellationKeepsTheTransferOutOfUseUntilItEnds) {
     bus.discardDelay = 300'000;  // microseconds
     EXPECT_LT(MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); }), MOST_MS);

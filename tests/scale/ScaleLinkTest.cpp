@@ -128,10 +128,7 @@ TEST_F(ScaleLinkTest, CloseTakesDownReadPipeWritePipeDeviceThenListAndMayRunTwic
     EXPECT_EQ(bench.kernel.ListCount(), 0u);
 }
 
-// ---- time-outs at their bound
-
-// Saves or loads eight limits through the window, as the operator does;
-// true when the scale took them.
+// Saves or loads eight limits through the window; true when the scale took them.
 bool LimitsThroughTheWindow(ScaleTestBench& b, int button) {
     for (const int id : platform::LIMIT_FIELD_IDS) b.Type(id, "10");
     b.files.SetFile("C:\\velsor\\turno.lim", Bytes(16, 0));
@@ -184,8 +181,6 @@ TEST(ScaleLinkTimeOuts, EachWaitEndsExactlyAtItsBound) {
         }
     }
 }
-
-// ---- cancellations
 
 TEST_F(ScaleLinkTest, APacketThatWinsTheRaceWithTheCancellationIsUsedOnce) {
     scale.SetPacketOnCancel({2, 77, 0, 0x10, 0, 0, 0, 0});

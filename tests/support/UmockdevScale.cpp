@@ -26,8 +26,7 @@ std::int64_t MonotonicMicroseconds() {
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// The device descriptor and configuration 1 (interface 0, alternate setting
-// 0, vendor class, with the device's endpoints), in hexadecimal.
+// The device descriptor and configuration 1 (interface 0, vendor class), in hex.
 std::string Descriptors(const FakeUsbDevice& device) {
     const std::array<std::uint8_t, 18> head = device.model->DeviceDescriptor();
     std::vector<std::uint8_t> bytes(head.begin(), head.end());
@@ -113,8 +112,7 @@ void UmockdevBus::Plug(FakeUsbDevice device) {
         "\nH: descriptors=" + Descriptors(device) + "\n";
     umockdev_testbed_add_from_string(testbed_, description.c_str(), nullptr);
 
-    // The node becomes a FIFO of one page, filled: not writable, so libusb's
-    // poll waits until the bus empties it.
+    // A FIFO of one page, filled: libusb's poll waits until the bus empties it.
     gchar* root = umockdev_testbed_get_root_dir(testbed_);
     const std::string path = std::string(root) + node->devnode;
     g_free(root);
@@ -205,8 +203,7 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
             return 0;
         case USBDEVFS_CLAIMINTERFACE:
         case USBDEVFS_DISCONNECT_CLAIM: {
-            // Claiming interface 0 configures the model: a model that
-            // refuses its configuration refuses the claim.
+            // Claiming interface 0 configures the model, which may refuse.
             const sim::InterfaceSetting setting{0, 0, 16};
             return model.SetConfiguration(0, &setting, 1) != 0 ? -EBUSY : 0;
         }
@@ -214,8 +211,7 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
         case USBDEVFS_SUBMITURB: {
             ++submissions;
             using Kind = sim::TransferOutcome::Kind;
-            // A write is taken, refused, or left pending (a stalled scale)
-            // until it is discarded; a read waits for the model's packet.
+            // A write is taken, refused or left pending; a read awaits its packet.
             const Kind kind = IsRead(urb) ? Kind::Pending
                                           : model
                                                 .Write(urb->endpoint, static_cast<std::uint8_t*>(urb->buffer),
@@ -230,8 +226,7 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
         case USBDEVFS_DISCARDURB: {
             ++discards;
             if (pending() == node.pending.end() || pending()->unlinkedAt) return -EINVAL;
-            // A packet the model hands over now arrives while the URB is
-            // being unlinked: it ends as unlinked with the packet's bytes.
+            // A packet handed over now ends the URB as unlinked, with its bytes.
             model.OnCancel(urb->endpoint, now);
             Service(node, now);
             if (pending() == node.pending.end()) {
@@ -261,8 +256,7 @@ void UmockdevBus::Run() {
                 if (due && (!next || *due < *next)) next = due;
             }
         }
-        // Never sooner than a millisecond ahead: a model that announces an
-        // event it then does not produce must not make this spin.
+        // At least 1 ms ahead: an announced event that never comes must not spin.
         if (!next) wake_.wait(lock);
         else wake_.wait_for(lock, std::chrono::microseconds(std::max(*next, now + 1000) - now));
     }
