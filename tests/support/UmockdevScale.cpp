@@ -138,13 +138,9 @@ void UmockdevBus::Service(Node& node, sim::Time now) {
         sim::Packet packet;
         if (model.Unplugged()) {
             node.End(urb, -ESHUTDOWN, 0);
-        } else if (it->unlinkedAt) {
-            if (*it->unlinkedAt > now) {
-                ++it;
-                continue;
-            }
+        } else if (it->unlinkedAt && *it->unlinkedAt <= now) {
             node.ended.push_back(urb);
-        } else if (IsRead(urb) && model.TakePacket(urb->endpoint, now, packet)) {
+        } else if (!it->unlinkedAt && IsRead(urb) && model.TakePacket(urb->endpoint, now, packet)) {
             const auto size = std::min<std::uint32_t>(packet.size, static_cast<std::uint32_t>(urb->buffer_length));
             std::memcpy(urb->buffer, packet.bytes.data(), size);
             node.End(urb, 0, static_cast<int>(size));
