@@ -1,8 +1,6 @@
-// The terminal program on the libusb road, for the end-to-end flows: a
-// umockdev bus with the simulated scale plugged in (as 0c70:0000, through
-// usbfs requests answered in this process), then the program's own start
-// with --usb. Takes the program's options; --seed and --rate also set up the
-// scale on the bus.
+// The terminal program on the libusb road for the end-to-end flows: the
+// simulated scale on a umockdev bus, then the program's own start with --usb.
+// --seed and --rate also set up the scale.
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -23,10 +21,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--rate") == 0) options.itemsPerSecond = std::strtod(argv[i + 1], nullptr);
     }
     testing_support::UmockdevBus bus;
-    testing_support::FakeUsbDevice device;
-    device.model = std::make_shared<sim::SimulatedScale>(options);
-    bus.Plug(device);
-
+    bus.Plug({std::make_shared<sim::SimulatedScale>(options)});
     std::vector<char*> arguments(argv, argv + argc);
     char usb[] = "--usb";
     arguments.insert(arguments.begin() + 1, usb);

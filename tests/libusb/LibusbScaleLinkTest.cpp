@@ -1,7 +1,6 @@
 // The libusb link against devices on a umockdev bus: the connect rows, the
-// packets byte for byte, and libusb's own waits: a time-out and its
-// cancellation, a cancellation that ends late, an unplugged scale. libusb
-// waits for real, so the few time-outs here cost their real 100 ms.
+// packets, and libusb's own waits (a time-out and its cancellation, one that
+// ends late, an unplugged scale), which cost their real 100 ms each.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -16,11 +15,11 @@
 #include "storage/CalibrationFile.h"
 #include "tests/support/ConnectResults.h"
 #include "tests/support/MemoryFileSystem.h"
-#include "tests/support/ScriptedDevice.h"
 #include "tests/support/UmockdevScale.h"
 #include "ui/quelmarDlg.h"
 
 using namespace scale;
+using sim::ScriptedDevice;
 using testing_support::FakeUsbDevice;
 using testing_support::Situation;
 using testing_support::UmockdevBus;
@@ -28,27 +27,24 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-FakeUsbDevice Device(std::shared_ptr<sim::DeviceModel> model) {
+FakeUsbDevice Device(std::shared_ptr<sim::DeviceModel> model = std::make_shared<ScriptedDevice>()) {
     FakeUsbDevice device;
     device.model = std::move(model);
     return device;
 }
-FakeUsbDevice Device(std::uint16_t vendor = 0x0C70, std::uint16_t product = 0x0000) {
-    return Device(std::make_shared<sim::ScriptedDevice>(vendor, product));
-}
 
 // Builds the situation; false when the bus cannot show it.
 bool Arrange(Situation situation, UmockdevBus& bus) {
-    auto model = std::make_shared<sim::ScriptedDevice>();
+    auto model = std::make_shared<ScriptedDevice>();
     FakeUsbDevice scale = Device(model);
     switch (situation) {
         case Situation::NoDevice: return true;
         case Situation::ForeignDevices:
-            bus.Plug(Device(0x1234, 0x0000));
-            bus.Plug(Device(0x0C70, 0x0001));
+            bus.Plug(Device(std::make_shared<ScriptedDevice>(0x1234, 0x0000)));
+            bus.Plug(Device(std::make_shared<ScriptedDevice>(0x0C70, 0x0001)));
             return true;
         case Situation::ScalesAfterForeign:
-            bus.Plug(Device(0x1234, 0x0000));
+            bus.Plug(Device(std::make_shared<ScriptedDevice>(0x1234, 0x0000)));
             bus.Plug(Device());
             break;
         case Situation::ListRefused:
@@ -107,8 +103,6 @@ TEST(LibusbConnectTest, EachRowOnAUmockdevBus) {
     }
 }
 
-// ---- exchanges
-
 double MillisecondsOf(const std::function<void()>& run) {
     const auto start = std::chrono::steady_clock::now();
     run();
@@ -124,37 +118,24 @@ protected:
         ASSERT_EQ(link.FindScale(), FindResult::Ok);
         ASSERT_EQ(link.ConfigureScale(), ConfigureResult::Ok);
     }
-    Bytes Status() const { return Bytes(link.StatusPacket(), link.StatusPacket() + 8); }
     // Changes or reads the scripted scale while the bus holds still.
     template <typename F>
-    auto Scale(F f) {
+    void Scale(F f) {
         UmockdevBus::ModelAccess hold(bus);
-        return f(*scale);
+        f(*scale);
+    }
+    void Queue(const Bytes& packet) {
+        Scale([&](ScriptedDevice& s) { s.QueuePacket(packet); });
     }
 
-    std::shared_ptr<sim::ScriptedDevice> scale = std::make_shared<sim::ScriptedDevice>();
+    std::shared_ptr<ScriptedDevice> scale = std::make_shared<ScriptedDevice>();
     FakeUsbDevice device = Device(scale);
     UmockdevBus bus;
     LibusbScaleLink link;
 };
 
 TEST_F(LibusbExchangeTest, PacketsByteForByte) {
-    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({2, 200, 0, 0x10, 0, 0, 0, 9}); });
-    EXPECT_EQ(link.ReadWeight(), std::optional<std::uint8_t>(200));
-    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({2, 95, 0, 0x04, 1, 2, 3, 4}); });
-    EXPECT_TRUE(link.ReadStatus());
-    EXPECT_EQ(Status(), Bytes({2, 95, 0, 0x04, 1, 2, 3, 4}));
-    ASSERT_TRUE(link.SendLimits({10, 20, 30, 40, 50, 60, 70, 255}, LIMITS_AFTER_LOAD_TIMEOUT_MS));
-    ASSERT_TRUE(link.SendRestart());
-    EXPECT_EQ(Scale([](sim::ScriptedDevice& s) { return s.Writes(); }),
-              (std::vector<Bytes>{{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                                  {2, 10, 20, 30, 40, 50, 60, 70, 255, 0, 0, 0, 0, 0, 0, 0},
-                                  {3, 10, 20, 30, 40, 50, 60, 70, 255, 0, 0, 0, 0, 0, 0, 0}}));
-    // Short packets are refused: three bytes have no line byte, one no weight.
-    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({2, 61, 0}); });
-    EXPECT_FALSE(link.ReadStatus());
-    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({2}); });
-    EXPECT_EQ(link.ReadWeight(), std::nullopt);
+    testing_support::ExpectPacketsByteForByte(link, [&](auto f) { Scale(f); });
 }
 
 TEST_F(LibusbExchangeTest, ASilentScaleTimesOutTheReadAndAPacketArrivingWithTheCancellationIsUsed) {
@@ -163,42 +144,33 @@ TEST_F(LibusbExchangeTest, ASilentScaleTimesOutTheReadAndAPacketArrivingWithTheC
     EXPECT_LT(silent, MOST_MS);
     EXPECT_EQ(bus.discards, 1);
     // The cancelled read ended: the next one gets the next packet.
-    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({1, 7, 0, 0, 0, 0, 0, 0}); });
+    Queue({1, 7, 0, 0, 0, 0, 0, 0});
     EXPECT_TRUE(link.ReadStatus());
-    EXPECT_EQ(Status()[1], 7);
-    Scale([](sim::ScriptedDevice& s) { s.SetPacketOnCancel({2, 50, 0, 0x08, 0, 0, 0, 0}); });
+    EXPECT_EQ(link.StatusPacket()[1], 7);
+    Scale([](ScriptedDevice& s) { s.SetPacketOnCancel({2, 50, 0, 0x08, 0, 0, 0, 0}); });
     EXPECT_TRUE(link.ReadStatus());
-    EXPECT_EQ(Status(), Bytes({2, 50, 0, 0x08, 0, 0, 0, 0}));
+    EXPECT_EQ(Bytes(link.StatusPacket(), link.StatusPacket() + 8), Bytes({2, 50, 0, 0x08, 0, 0, 0, 0}));
     EXPECT_EQ(bus.discards, 2);
 }
 
 TEST_F(LibusbExchangeTest, AFailedWriteSendsNoReadAndAnUnpluggedScaleFailsAtOnce) {
-    Scale([](sim::ScriptedDevice& s) {
-        s.SetWriteMode(sim::ScriptedDevice::WriteMode::Fail, sim::SimulatedScale::STATUS_DEVICE_REMOVED);
+    Scale([](ScriptedDevice& s) {
+        s.SetWriteMode(ScriptedDevice::WriteMode::Fail, sim::SimulatedScale::STATUS_DEVICE_REMOVED);
         s.QueuePacket({2, 60, 0, 0x02, 0, 0, 0, 0});
     });
     EXPECT_EQ(link.ReadWeight(), std::nullopt);
     EXPECT_EQ(bus.submissions, 1);
-    Scale([](sim::ScriptedDevice& s) { s.Unplug(); });
+    Scale([](ScriptedDevice& s) { s.Unplug(); });
     EXPECT_LT(MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); }), READ_STATUS_TIMEOUT_MS);
     EXPECT_FALSE(link.SendLimits({}, LIMITS_AFTER_SAVE_TIMEOUT_MS));
 }
 
-// A cancelled read that the controller gives back late: the exchange fails
-// within its bound, and the transfer is not submitted again until it ended.
-class LibusbSlowCancelTest : public LibusbExchangeTest {
-protected:
-    void SetUp() override {
-        device.discardDelay = 300'000;
-        LibusbExchangeTest::SetUp();
-    }
-};
-
-TEST_F(LibusbSlowCancelTest, TheTransferStaysOutOfUseUntilItEnds) {
+// A cancelled read given back late: each exchange waits at most the
+// cancellation bound for it, and it is not submitted again until it ended.
+TEST_F(LibusbExchangeTest, ASlowCancellationKeepsTheTransferOutOfUseUntilItEnds) {
+    bus.discardDelay = 300'000;  // microseconds
     EXPECT_LT(MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); }), MOST_MS);
-    Scale([](sim::ScriptedDevice& s) { s.QueuePacket({2, 33, 0, 0x02, 0, 0, 0, 0}); });
-    // Each later exchange waits at most the cancellation bound for the old
-    // transfer; the packet is read only once it has ended.
+    Queue({2, 33, 0, 0x02, 0, 0, 0, 0});
     int failures = 0;
     while (!link.ReadStatus() && failures < 20) {
         ++failures;
@@ -207,7 +179,7 @@ TEST_F(LibusbSlowCancelTest, TheTransferStaysOutOfUseUntilItEnds) {
     EXPECT_GE(failures, 1);
     EXPECT_LT(failures, 20);
     EXPECT_EQ(bus.submissions, 2);
-    EXPECT_EQ(Status()[1], 33);
+    EXPECT_EQ(link.StatusPacket()[1], 33);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // end, and when it is unplugged.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -25,8 +26,11 @@ public:
     const std::vector<InterfaceSetting>& LastConfiguration() const { return lastConfiguration_; }
     std::uint16_t LastConfigurationIndex() const { return lastConfigurationIndex_; }
 
-    // Packets on endpoint 0x81, available from `at` on (default: at once).
-    void QueuePacket(std::vector<std::uint8_t> bytes, Time at = 0);
+    // Packets on endpoint 0x81 from `at` on, in time order (then queue order).
+    void QueuePacket(const std::vector<std::uint8_t>& bytes, Time at = 0) {
+        in_.insert(std::upper_bound(in_.begin(), in_.end(), at, [](Time t, const Timed& p) { return t < p.at; }),
+                   MakePacket(bytes, at));
+    }
     // A packet that appears only when the host cancels a read: the read
     // completes with it, winning the race with the cancellation.
     void SetPacketOnCancel(std::vector<std::uint8_t> bytes) { onCancel_ = std::move(bytes); }
@@ -34,7 +38,11 @@ public:
 
     // How writes end.
     enum class WriteMode { Complete, Fail, Never, Delay };
-    void SetWriteMode(WriteMode mode, std::uint32_t status = 0, Time delay = 0);
+    void SetWriteMode(WriteMode mode, std::uint32_t status = 0, Time delay = 0) {
+        writeMode_ = mode;
+        writeStatus_ = status;
+        writeDelay_ = delay;
+    }
     const std::vector<std::vector<std::uint8_t>>& Writes() const { return writes_; }
 
     void Unplug() { unplugged_ = true; }
@@ -42,13 +50,30 @@ public:
     // DeviceModel
     std::array<std::uint8_t, 18> DeviceDescriptor() const override { return descriptor_; }
     std::uint16_t DriverInterfaceVersion() const override { return version_; }
-    std::uint32_t SetConfiguration(std::uint16_t configurationIndex, const InterfaceSetting* settings,
-                                   std::uint16_t count) override;
-    bool HasEndpoint(std::uint8_t address) const override;
+    std::uint32_t SetConfiguration(std::uint16_t index, const InterfaceSetting* settings,
+                                   std::uint16_t count) override {
+        lastConfigurationIndex_ = index;
+        lastConfiguration_.assign(settings, settings + count);
+        configured_ = configured_ || configurationStatus_ == 0;
+        return configurationStatus_;
+    }
+    bool HasEndpoint(std::uint8_t address) const override {
+        return configured_ && (address == 0x81 || address == 0x02) && refused_.count(address) == 0;
+    }
     TransferOutcome Write(std::uint8_t endpoint, const std::uint8_t* data, std::uint32_t size, Time now) override;
-    bool TakePacket(std::uint8_t endpoint, Time now, Packet& packet) override;
-    std::optional<Time> NextEventTime(Time now) const override;
-    void OnCancel(std::uint8_t endpoint, Time now) override;
+    bool TakePacket(std::uint8_t endpoint, Time now, Packet& packet) override {
+        if (endpoint != 0x81 || in_.empty() || in_.front().at > now) return false;
+        packet = in_.front().packet;
+        in_.pop_front();
+        return true;
+    }
+    std::optional<Time> NextEventTime(Time now) const override {
+        return in_.empty() ? std::nullopt : std::optional(std::max(in_.front().at, now));
+    }
+    void OnCancel(std::uint8_t, Time now) override {
+        if (onCancel_) in_.push_front(MakePacket(*onCancel_, now));
+        onCancel_.reset();
+    }
     bool Unplugged() const override { return unplugged_; }
 
 private:

@@ -1,14 +1,9 @@
-// A USB bus made with umockdev for the libusb road: each device is a device
-// model (the simulated scale or a scripted device) whose usbfs requests
-// (claims, configuration, URB submission, reaping and discarding) are
-// answered in this process through umockdev's ioctl hook. The device node is
-// a FIFO that the bus keeps full while nothing can be reaped and empties when
-// a URB has ended, so libusb's poll sleeps until there is something to reap
-// instead of spinning.
-//
-// libusb waits for real here, so the models run on the real (monotonic)
-// clock, in microseconds since the bus was built. Devices must be plugged in
-// before libusb lists them for the first time.
+// A USB bus made with umockdev for the libusb road. Each device is a device
+// model whose usbfs requests are answered in this process through umockdev's
+// ioctl hook; its node is a FIFO kept full until a URB can be reaped, so that
+// libusb's poll sleeps instead of spinning. libusb waits for real, so the
+// models run on the monotonic clock (microseconds since the bus was built).
+// Devices must be plugged in before libusb first lists them.
 #pragma once
 
 #include <array>
@@ -34,11 +29,8 @@ struct FakeUsbDevice {
     std::array<std::uint8_t, 2> endpoints{0x81, 0x02};  // of interface 0 (0: none)
     std::uint8_t transferType = 3;                      // 2 bulk, 3 interrupt
     bool configured = true;                             // configuration 1 active, as the kernel leaves it
-    int setConfigurationErrno = 0;                      // what a set-configuration request gets (0: accepted)
+    int setConfigurationErrno = 0;                      // what a set-configuration request gets
     bool nodeLocked = false;                            // the node grants nobody access (no udev rule)
-    // How long a discarded URB takes to end (microseconds): a host
-    // controller that is slow to give a cancelled transfer back.
-    sim::Time discardDelay = 0;
 };
 
 class UmockdevBus {
@@ -48,18 +40,14 @@ public:
     UmockdevBus(const UmockdevBus&) = delete;
     UmockdevBus& operator=(const UmockdevBus&) = delete;
 
-    // Adds the device as /dev/bus/usb/001/NNN, numbered from 2 in the order
-    // of plugging.
+    // Adds the device as /dev/bus/usb/001/NNN, numbered from 2.
     void Plug(FakeUsbDevice device);
 
-    // Holds the models still while a test changes or reads one, and lets the
-    // bus look again at what fell due when it ends.
+    // Holds the models still while a test changes or reads one.
     class ModelAccess {
     public:
         explicit ModelAccess(UmockdevBus& bus) : bus_(bus), lock_(bus.mutex_) {}
         ~ModelAccess();
-        ModelAccess(const ModelAccess&) = delete;
-        ModelAccess& operator=(const ModelAccess&) = delete;
 
     private:
         UmockdevBus& bus_;
@@ -70,16 +58,18 @@ public:
     std::atomic<int> setConfigurationRequests{0};
     std::atomic<int> discards{0};
     std::atomic<int> submissions{0};
+    // How long a discarded URB takes to end: a controller slow to give it back.
+    std::atomic<sim::Time> discardDelay{0};
 
 private:
     struct Urb;
     struct Node;
-    sim::Time Now() const;  // the models' clock
+    sim::Time Now() const;
     static int HandleIoctl(_UMockdevIoctlBase* handler, _UMockdevIoctlClient* client, void* self);
-    bool Answer(Node& node, unsigned long request, void* argument, int& result, int& error);
+    // The ioctl's result, or -errno.
+    int Answer(Node& node, unsigned long request, void* argument);
     // Ends whatever can end now; the node readable while a URB waits to be reaped.
     void Service(Node& node, sim::Time now);
-    void SetReadable(Node& node, bool readable);
     void Run();
 
     mutable std::mutex mutex_;
@@ -96,14 +86,14 @@ private:
 // root open any file: so that a locked device node refuses root as well.
 class WithoutFileOverride {
 public:
-    WithoutFileOverride();
-    ~WithoutFileOverride();
-    WithoutFileOverride(const WithoutFileOverride&) = delete;
-    WithoutFileOverride& operator=(const WithoutFileOverride&) = delete;
+    WithoutFileOverride() : dropped_(Set(false)) {}
+    ~WithoutFileOverride() {
+        if (dropped_) Set(true);
+    }
 
 private:
+    static bool Set(bool overriding);
     bool dropped_ = false;
-    std::uint32_t saved_[2] = {};
 };
 
 }  // namespace testing_support
