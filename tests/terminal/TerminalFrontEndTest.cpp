@@ -1,6 +1,6 @@
-// The front-end's own wiring: drawing, keys, focus and timers. The boxes are
-// tested in BoxesTest, the dialog's use of its events in tests/ui, and the
-// keys the operator uses in the program's flows in tests/e2e.
+// The front-end's own wiring: drawing, keys, focus, timers and its boxes.
+// The dialog's use of its events is tested in tests/ui, the keys of the
+// program's flows in tests/e2e.
 #include "ui/terminal/TerminalFrontEnd.h"
 
 #include <gtest/gtest.h>
@@ -30,49 +30,42 @@ namespace ids = platform;
 
 Key Alt(char c) { return Key::Char(c, true); }
 const Key ENTER = Key::Char(CHAR_RETURN), ESCAPE = Key::Char(CHAR_ESCAPE), TAB = Key::Char(CHAR_TAB),
-          SPACE = Key::Char(' '), F10 = Key::Special(KeyCodeF(10));
+          SPACE = Key::Char(' '), BACK_TAB = Key::Special(KEY_CODE_BACK_TAB), F10 = Key::Special(KeyCodeF(10));
 
 // The main window's events, written down; hooks play the dialog's part.
 class RecordingEvents final : public DialogEvents {
 public:
-    explicit RecordingEvents(TerminalFrontEnd*& window) : window_(window) {}
+    TerminalFrontEnd* window = nullptr;
     Log log;
-    std::function<void()> onInit;
-    std::function<void(int)> onCommand, onTimer;
+    std::function<void()> onInit = [] {};
+    std::function<void(int)> onCommand = [](int) {}, onTimer = [](int) {};
 
-    void InitializeWindow() override { Note("init", onInit); }
+    void InitializeWindow() override {
+        log.push_back("init");
+        onInit();
+    }
     void OnCommand(int id) override {
-        Note("command " + std::to_string(id), [&] { onCommand(id); });
+        log.push_back("command " + std::to_string(id));
+        onCommand(id);
     }
     void OnEditChange(int) override {}
     void OnTimer(int id) override { onTimer(id); }
-    bool OnSysCommand(int id) override { return Note("syscommand " + std::to_string(id), nullptr), false; }
-    void OnAccept() override {
-        Note("accept", [&] { window_->CloseModal(ModalResult::Ok); });
-    }
-    void OnCancel() override {
-        Note("cancel", [&] { window_->CloseModal(ModalResult::Cancel); });
-    }
-    void OnClose() override {
-        Note("close", [&] { window_->CloseModal(ModalResult::Cancel); });
-    }
+    bool OnSysCommand(int) override { return false; }
+    void OnAccept() override { End("accept", ModalResult::Ok); }
+    void OnCancel() override { End("cancel", ModalResult::Cancel); }
+    void OnClose() override { End("close", ModalResult::Cancel); }
 
 private:
-    void Note(const std::string& what, const std::function<void()>& then) {
+    void End(const char* what, ModalResult result) {
         log.push_back(what);
-        if (then) then();
+        window->CloseModal(result);
     }
-    TerminalFrontEnd*& window_;
 };
 
 class FakePanel final : public SimulatorPanel {
 public:
     std::string StatusLine() const override { return state + "   F2 peso patrón  F3 pausa  F4 desconectar"; }
-    bool HandleKey(int key) override {
-        keys.push_back(key);
-        return true;
-    }
-    std::vector<int> keys;
+    bool HandleKey(int) override { return true; }
     std::string state = "Balanza simulada: Trabajando, 12 piezas, sin peso patrón";
 };
 
@@ -87,13 +80,14 @@ protected:
         options.panel = &panel;
         options.clock = [this] { return now; };
         owned = std::make_unique<TerminalFrontEnd>(std::move(fake), std::move(options));
-        window = owned.get();
+        window = events.window = owned.get();
         window->AppendSystemMenuItem(platform::SYSMENU_ABOUT_ID, "&Acerca de quelmar...");
-        events.onCommand = events.onTimer = [](int) {};
     }
-    // Runs the window with `keys`, and leaves it drawn as it was last.
-    void Run(const std::vector<Key>& keys) {
+    void Type(const std::vector<Key>& keys) {
         for (const Key& key : keys) terminal->KeyAt(0, key);
+    }
+    void Run(const std::vector<Key>& keys) {
+        Type(keys);
         static_cast<void>(window->RunModal(events));
     }
 
@@ -102,7 +96,7 @@ protected:
     FakeTerminal* terminal = nullptr;
     std::unique_ptr<TerminalFrontEnd> owned;
     TerminalFrontEnd* window = nullptr;
-    RecordingEvents events{window};
+    RecordingEvents events;
 };
 
 TEST_F(FrontEndTest, TheMainWindowShowsMnemonicsDisabledButtonsAndTheFocusAndBelowItTheStateKeysAndHelp) {
@@ -153,7 +147,8 @@ TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
     const Case cases[] = {
         {"Tab skips the disabled work buttons", {TAB, TAB, SPACE, ESCAPE}, {"init", "command 1040", "cancel"}},
         {"arrows move among buttons", {Key::Special(KEY_CODE_DOWN), SPACE, ESCAPE}, {"init", "command 1003", "cancel"}},
-        {"Enter in a field accepts", {Key::Special(KEY_CODE_BACK_TAB), ENTER}, {"init", "accept"}},
+        {"Tab wraps from the last to the first", {BACK_TAB, TAB, SPACE, ESCAPE}, {"init", "command 1000", "cancel"}},
+        {"Enter in a field accepts", {BACK_TAB, ENTER}, {"init", "accept"}},
         {"F10 opens the system menu, Cerrar first", {F10, ENTER}, {"init", "close"}},
         {"buttons by mnemonic, Enter, space, click; not when disabled (last: enables one)",
          {Alt('s'), Alt('E'), Key::Char('p'), ENTER, SPACE, clickOnLoad, Alt('e'), ESCAPE},
@@ -237,32 +232,21 @@ TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
 }
 
 // The boxes, run by the window before it is shown (nothing behind them).
-TEST_F(FrontEndTest, MessageBoxesAnswerLikeWindowsOnesAndHandOtherKeysToTheScale) {
-    struct Case {
-        MessageButtons buttons;
-        std::vector<Key> keys;
-        MessageResult answer;
-        std::vector<int> toPanel;
-    };
+TEST_F(FrontEndTest, MessageBoxesAnswerLikeWindowsOnes) {
     // clang-format off
-    const Case cases[] = {
-        {MessageButtons::OkCancel, {ENTER}, MessageResult::Ok, {}},
-        {MessageButtons::OkCancel, {ESCAPE}, MessageResult::Cancel, {}},
-        {MessageButtons::OkCancel, {TAB, ENTER}, MessageResult::Cancel, {}},
-        {MessageButtons::OkCancel, {Key::Special(KeyCodeF(2)), SPACE}, MessageResult::Ok, {KeyCodeF(2)}},
-        {MessageButtons::Ok, {ESCAPE}, MessageResult::Ok, {}},
-        {MessageButtons::Ok, {Key::Char(CHAR_CTRL_Q)}, MessageResult::Ok, {}},
+    const std::tuple<MessageButtons, std::vector<Key>, MessageResult> cases[] = {
+        {MessageButtons::OkCancel, {ESCAPE}, MessageResult::Cancel},
+        {MessageButtons::OkCancel, {TAB, ENTER}, MessageResult::Cancel},
+        {MessageButtons::Ok, {ESCAPE}, MessageResult::Ok},
+        {MessageButtons::Ok, {Key::Char(CHAR_CTRL_Q)}, MessageResult::Ok},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(&c - cases);
+    for (const auto& [buttons, keys, answer] : cases) {
+        SCOPED_TRACE(std::to_string(keys[0].code) + (buttons == MessageButtons::Ok ? " Ok" : " OkCancel"));
         Reopen();
-        for (const Key& key : c.keys) terminal->KeyAt(0, key);
-        EXPECT_EQ(window->ShowMessage("¿Desea borrar?", "Reset", platform::MessageIcon::Exclamation, c.buttons),
-                  c.answer);
-        EXPECT_EQ(panel.keys, c.toPanel);
-        EXPECT_EQ(terminal->Showed("[Cancelar]"), c.buttons == MessageButtons::OkCancel);
-        panel.keys.clear();
+        Type(keys);
+        EXPECT_EQ(window->ShowMessage("¿Desea borrar?", "Reset", platform::MessageIcon::Exclamation, buttons), answer);
+        EXPECT_EQ(terminal->Showed("[Cancelar]"), buttons == MessageButtons::OkCancel);
     }
 }
 
@@ -302,7 +286,7 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
         SCOPED_TRACE(c.name);
         Reopen();
         for (const char ch : c.typed) terminal->KeyAt(0, Key::Char(ch));
-        for (const Key& key : c.keys) terminal->KeyAt(0, key);
+        Type(c.keys);
         platform::FileDialogSettings settings;
         settings.kind = c.kind;
         settings.initialFolder = c.folder;
