@@ -27,6 +27,7 @@ TEST(EditBufferTest, KeysEditTheTextAtTheCursorAndLeaveTheRestToTheDialog) {
         const char* text;
         std::size_t cursor;
     };
+    // clang-format off
     const Case cases[] = {
         {"digits and minus go in at the cursor", Accepts::Digits, 32, "", false,
          {{Char('1'), R::Changed}, {Char('9'), R::Changed}, {HOME, R::Moved}, {Char('-'), R::Changed},
@@ -53,6 +54,7 @@ TEST(EditBufferTest, KeysEditTheTextAtTheCursorAndLeaveTheRestToTheDialog) {
           {RIGHT, R::Moved}, {DEL, R::Changed}, {Char('/'), R::NotHandled}, {Char('.'), R::Changed}},
          "a.o", 2},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EditBuffer e(c.accepts, c.maxLength);
@@ -61,7 +63,8 @@ TEST(EditBufferTest, KeysEditTheTextAtTheCursorAndLeaveTheRestToTheDialog) {
         e.SelectAll();
         e.SetText(c.start);
         if (c.selected) e.SelectAll();
-        for (std::size_t i = 0; i < c.keys.size(); ++i) EXPECT_EQ(e.HandleKey(c.keys[i].first), c.keys[i].second) << "key " << i;
+        for (std::size_t i = 0; i < c.keys.size(); ++i)
+            EXPECT_EQ(e.HandleKey(c.keys[i].first), c.keys[i].second) << "key " << i;
         EXPECT_EQ(e.Text(), c.text);
         EXPECT_EQ(e.Cursor(), c.cursor);
     }

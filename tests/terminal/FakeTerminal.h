@@ -8,6 +8,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/terminal/Terminal.h"
@@ -21,16 +22,13 @@ inline bool Shows(const std::vector<std::string>& lines, std::string_view text) 
 
 class FakeTerminal final : public Terminal {
 public:
-    FakeTerminal(int rows, int columns, std::int64_t& clock) : clock_(clock) { Resize(rows, columns); }
+    FakeTerminal(int rows, int columns, std::int64_t& clock) : rows_(rows), columns_(columns), clock_(clock) {
+        Clear();
+    }
 
     // A key that arrives `atMs` on the clock (0: as soon as the program
     // waits for one); keys keep the order given.
-    void KeyAt(std::int64_t atMs, Key key) { keys_.push_back({atMs, key}); }
-    void Resize(int rows, int columns) {
-        rows_ = rows;
-        columns_ = columns;
-        Clear();
-    }
+    void KeyAt(std::int64_t atMs, Key key) { keys_.emplace_back(atMs, key); }
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
         for (const auto& row : grid_) {
@@ -49,6 +47,11 @@ public:
                 if (here == text) return row[col + offset].attributes;
             }
         return ~0u;
+    }
+    // Every screen a key was awaited on.
+    std::vector<std::vector<std::string>> seen;
+    bool Showed(std::string_view text) const {
+        return std::any_of(seen.begin(), seen.end(), [&](const auto& lines) { return Shows(lines, text); });
     }
 
     int Rows() const override { return rows_; }
@@ -69,19 +72,13 @@ public:
     void Flush() override { ++flushes; }
     int flushes = 0;  // screens the program finished drawing
 
-    // Every screen a key was awaited on.
-    std::vector<std::vector<std::string>> seen;
-    bool Showed(std::string_view text) const {
-        return std::any_of(seen.begin(), seen.end(), [&](const auto& lines) { return Shows(lines, text); });
-    }
-
     std::optional<Key> ReadKey(int timeoutMs) override {
         seen.push_back(Lines());
-        if (!keys_.empty() && (timeoutMs < 0 || keys_.front().at <= clock_ + timeoutMs)) {
-            const Scripted next = keys_.front();
+        if (!keys_.empty() && (timeoutMs < 0 || keys_.front().first <= clock_ + timeoutMs)) {
+            const auto [at, key] = keys_.front();
             keys_.pop_front();
-            clock_ = std::max(clock_, next.at);
-            return next.key;
+            clock_ = std::max(clock_, at);
+            return key;
         }
         if (timeoutMs >= 0) {
             clock_ += timeoutMs;
@@ -95,17 +92,13 @@ public:
     }
 
 private:
-    struct Scripted {
-        std::int64_t at;
-        Key key;
-    };
     struct Cell {
         std::string text = " ";
         unsigned attributes = 0;
     };
-    int rows_ = 0, columns_ = 0;
+    const int rows_, columns_;
     std::int64_t& clock_;
-    std::deque<Scripted> keys_;
+    std::deque<std::pair<std::int64_t, Key>> keys_;  // each at its moment
     std::vector<std::vector<Cell>> grid_;
     int idleReads_ = 0;
 };
