@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "FakeTerminal.h"
@@ -12,7 +13,6 @@ namespace ui::terminal {
 namespace {
 
 using testing::FakeTerminal;
-using Times = std::vector<std::int64_t>;
 
 TEST(TimerSchedulerTest, TimersFallDueOncePerPeriodHoweverLateAndStopOrRestart) {
     TimerScheduler timers;
@@ -33,60 +33,49 @@ TEST(TimerSchedulerTest, TimersFallDueOncePerPeriodHoweverLateAndStopOrRestart) 
     EXPECT_EQ(timers.NextDeadline(), 5500);
 }
 
-// Runs the pump with the timers given until `keys` keys were read; each tick
-// takes `tickMs` (a scale that does not answer waits out its time-out).
-struct PumpRun {
-    Times ticks;
-    std::vector<int> ids, keys;
-};
-PumpRun RunPump(std::vector<int> timers, unsigned period, std::int64_t tickMs,
-                const std::vector<std::pair<std::int64_t, Key>>& script, std::size_t keys, std::size_t ticks = 0,
-                const std::function<void(EventPump&)>& onTick = {}) {
-    std::int64_t now = 0;
-    FakeTerminal terminal{30, 80, now};
-    EventPump pump{terminal, [&now] { return now; }};
-    PumpRun run;
-    pump.SetTickHandler([&](int id) {
-        run.ticks.push_back(now);
-        run.ids.push_back(id);
-        now += tickMs;
-        if (onTick) onTick(pump);
-    });
-    for (const int id : timers) pump.StartTimer(id, period);
-    for (const auto& [at, key] : script) terminal.KeyAt(at, key);
-    for (int call = 0; call < 50 && (run.keys.size() < keys || run.ticks.size() < ticks); ++call)
-        if (const Key k = pump.Next(); k.type != Key::Type::None) run.keys.push_back(k.code);
-    return run;
-}
-
-TEST(PumpTest, AKeyIsAwaitedOnlyUntilTheNextDeadlineAndASlowTickPostponesTheNext) {
-    const PumpRun waiting = RunPump({3}, 100, 0, {{250, Key::Char('x')}}, 1);
-    EXPECT_EQ(waiting.ticks, (Times{100, 200}));
-    EXPECT_EQ(waiting.keys, std::vector<int>{'x'});
-    // Each tick takes 350 ms: the next falls due a period after it ended.
-    EXPECT_EQ(RunPump({3}, 100, 350, {}, 0, 4).ticks, (Times{100, 550, 1000, 1450}));
-}
-
-TEST(PumpTest, KeysTypedWhileEveryTickWaitsOutItsTimeOutAreReadBeforeTheNextTick) {
-    // Work mode waits one read of 100 ms; test mode a write and a read of
-    // 200 ms each. A key comes in during the first tick.
-    struct Case {
-        unsigned period;
-        std::int64_t tickMs;
-        std::vector<int> timers;
-    };
-    for (const Case& c : {Case{100, 100, {3}}, Case{100, 400, {1}}, Case{10, 100, {1, 3}}}) {
-        SCOPED_TRACE(std::to_string(c.tickMs) + " ms per tick");
-        const PumpRun run = RunPump(c.timers, c.period, c.tickMs,
-                                    {{c.period + 1, Key::Char('d', true)}, {c.period + 2, Key::Char(CHAR_CTRL_Q)}}, 2);
-        EXPECT_EQ(run.keys, (std::vector<int>{'d', CHAR_CTRL_Q}));
-        EXPECT_EQ(run.ticks.size(), 1u) << "no other tick before both keys";
+// The pump with ticks that take `tickMs` each (a scale that does not answer
+// waits out its time-out); ticks and keys are noted in the order served.
+class PumpTest : public ::testing::Test {
+protected:
+    PumpTest() {
+        pump.SetTickHandler([this](int id) {
+            log.push_back("tick " + std::to_string(id) + " at " + std::to_string(now));
+            now += tickMs;
+            if (onTick) onTick(id);
+        });
     }
+    void ReadKeys(int count) {
+        while (count > 0)
+            if (const Key key = pump.Next(); key.type != Key::Type::None) {
+                log.push_back(std::string(1, static_cast<char>(key.code)));
+                --count;
+            }
+    }
+    std::int64_t now = 0, tickMs = 100;
+    FakeTerminal terminal{24, 80, now};
+    EventPump pump{terminal, [this] { return now; }};
+    std::vector<std::string> log;
+    std::function<void(int)> onTick;
+};
+
+TEST_F(PumpTest, KeysTypedDuringATickAreReadBeforeTheOtherTimersThatFellDue) {
+    pump.StartTimer(1, 10);
+    pump.StartTimer(3, 10);
+    terminal.KeyAt(11, Key::Char('a'));
+    terminal.KeyAt(12, Key::Char('b'));
+    ReadKeys(2);
+    EXPECT_EQ(log, (std::vector<std::string>{"tick 1 at 10", "a", "b"}));
 }
 
-TEST(PumpTest, AHandlerThatStopsAnotherDueTimerPreventsItsTick) {
-    const auto stopBoth = [](EventPump& pump) { pump.StopTimer(3), pump.StopTimer(1); };
-    EXPECT_EQ(RunPump({1, 3}, 100, 0, {}, 0, 2, stopBoth).ids, std::vector<int>{1});
+TEST_F(PumpTest, ASlowTickPostponesTheNextAndAHandlerCanStopAnotherDueTimer) {
+    tickMs = 350;
+    onTick = [&](int) { pump.StopTimer(3); };
+    pump.StartTimer(1, 100);
+    pump.StartTimer(3, 100);
+    terminal.KeyAt(1460, Key::Char('a'));
+    ReadKeys(1);
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"tick 1 at 100", "tick 1 at 550", "tick 1 at 1000", "tick 1 at 1450", "a"}));
 }
 
 }  // namespace
