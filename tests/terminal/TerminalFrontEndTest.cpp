@@ -279,11 +279,8 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
         Reopen();
         for (const char ch : c.typed) terminal->KeyAt(0, Key::Char(ch));
         Type(c.keys);
-        platform::FileDialogSettings settings;
-        settings.kind = c.kind;
-        settings.initialFolder = c.folder;
-        settings.filters = {{"Archivos Límites USB(*.lim)", "*.lim"}, {"Todos los archivos(*.*)", "*.*"}};
-        settings.defaultExtension = ".lim";
+        const platform::FileDialogSettings settings{
+            c.kind, c.folder, {{"Archivos Límites USB(*.lim)", "*.lim"}, {"Todos los archivos(*.*)", "*.*"}}, ".lim"};
         EXPECT_EQ(window->ChooseFile(settings), c.chosen);
         for (const char* text : c.shown) EXPECT_TRUE(terminal->Showed(text)) << text;
         EXPECT_FALSE(terminal->Showed(c.hidden)) << c.hidden;

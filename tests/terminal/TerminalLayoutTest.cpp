@@ -13,9 +13,6 @@
 namespace ui::terminal {
 namespace {
 
-std::size_t IndexOf(const DialogTemplate& d, int id) {
-    return static_cast<std::size_t>(FindControl(d, id) - d.controls.data());
-}
 std::size_t IndexOfText(const DialogTemplate& d, std::string_view text) {
     for (std::size_t i = 0; i < d.controls.size(); ++i)
         if (d.controls[i].text == text) return i;
@@ -26,7 +23,7 @@ std::size_t IndexOfText(const DialogTemplate& d, std::string_view text) {
 class MainLayout : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override { ASSERT_TRUE(layout.fits); }
-    const CellRect& Cell(int id) const { return layout.cells[IndexOf(dialog, id)]; }
+    const CellRect& Cell(int id) const { return layout.cells[FindControl(dialog, id) - dialog.controls.data()]; }
     std::string Name(std::size_t i) const { return "\"" + std::string(dialog.controls[i].text) + "\""; }
     const DialogTemplate& dialog = MainDialogTemplate();
     const TerminalLayout layout = ComputeTerminalLayout(dialog, MIN_COLUMNS, DialogRows(GetParam()));
@@ -107,7 +104,6 @@ TEST_P(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumnsEve
 }
 
 TEST(TerminalLayoutTest, TooSmallAnAreaIsReportedAndWidthsCountCharacters) {
-    EXPECT_FALSE(ComputeTerminalLayout(MainDialogTemplate(), 60, DIALOG_ROWS).fits);
     EXPECT_FALSE(ComputeTerminalLayout(MainDialogTemplate(), MIN_COLUMNS, 12).fits);
     EXPECT_EQ(MinimumColumns(*FindControl(MainDialogTemplate(), platform::IDC_CALIBRATE)), 13) << "[Calibración]";
 }
