@@ -41,8 +41,6 @@ TEST(EditBufferTest, KeysEditTheTextAtTheCursorAndLeaveTheRestToTheDialog) {
          {{LEFT, R::Moved}, {Char(CHAR_DELETE), R::Changed}, {BACKSPACE, R::Moved}, {LEFT, R::Moved},
           {END, R::Moved}, {DEL, R::Moved}, {RIGHT, R::Moved}},
          "4", 1},
-        {"a selection is replaced by the first character", Accepts::Digits, 32, "190", true,
-         {{Char('1'), R::Changed}, {Char('0'), R::Changed}}, "10", 2},
         {"backspace erases a selection", Accepts::Digits, 32, "190", true, {{BACKSPACE, R::Changed}}, "", 0},
         {"left goes to the start of a selection", Accepts::Digits, 32, "55", true,
          {{LEFT, R::Moved}, {Char('1'), R::Changed}}, "155", 1},

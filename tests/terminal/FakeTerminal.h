@@ -22,9 +22,7 @@ inline bool Shows(const std::vector<std::string>& lines, std::string_view text) 
 
 class FakeTerminal final : public Terminal {
 public:
-    FakeTerminal(int rows, int columns, std::int64_t& clock) : rows_(rows), columns_(columns), clock_(clock) {
-        Clear();
-    }
+    FakeTerminal(int rows, int cols, std::int64_t& clock) : rows_(rows), columns_(cols), clock_(clock) { Clear(); }
 
     // A key that arrives `atMs` on the clock (0: as soon as the program
     // waits for one); keys keep the order given.
