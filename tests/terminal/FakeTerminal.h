@@ -24,8 +24,7 @@ class FakeTerminal final : public Terminal {
 public:
     FakeTerminal(int rows, int cols, std::int64_t& clock) : rows_(rows), columns_(cols), clock_(clock) { Clear(); }
 
-    // A key that arrives `atMs` on the clock (0: as soon as the program
-    // waits for one); keys keep the order given.
+    // A key that arrives `atMs` on the clock (0: at once), in the order given.
     void KeyAt(std::int64_t atMs, Key key) { keys_.emplace_back(atMs, key); }
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
@@ -35,8 +34,7 @@ public:
         }
         return lines;
     }
-    // The attributes of the cell `offset` characters into the first place
-    // `text` is on the screen, or ~0u when it is not there.
+    // The attributes `offset` characters into where `text` first is, or ~0u.
     unsigned AttributesAt(std::string_view text, std::size_t offset) const {
         for (const auto& row : grid_)
             for (std::size_t col = 0; col + offset < row.size(); ++col) {
@@ -83,8 +81,7 @@ public:
             if (clock_ > 3600 * 1000) std::abort();  // a script that ran out while timers go on
             return std::nullopt;
         }
-        // Nothing else can happen: close whatever is open, and give up on a
-        // program that never ends.
+        // Nothing else can happen: close what is open; give up on a program that never ends.
         if (++idleReads_ > 50) std::abort();
         return Key::Char(CHAR_CTRL_Q);
     }
