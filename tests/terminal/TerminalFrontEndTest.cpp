@@ -163,21 +163,40 @@ TEST_F(FrontEndTest, AButtonThatDisablesItselfHandsTheFocusOnWithoutSelectingThe
     EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "1005") << "the limit is not replaced";
 }
 
-TEST_F(FrontEndTest, TicksGoOnBehindABoxOverAWindowNotYetDrawnAndEndWithTheWindow) {
-    std::vector<std::int64_t> ticks;
+TEST_F(FrontEndTest, TicksGoOnBehindABoxOverAWindowNotYetDrawnASlowOnePuttingOffTheNext) {
     onInit = [&] {
-        window->StartTimer(ids::TIMER_WORK, 100);
+        window->StartTimer(1, 100);
+        window->StartTimer(3, 100);
         static_cast<void>(window->ShowMessage("Dispositivo Encontrado y Configurado!", "Quelmar",
-                                              platform::MessageIcon::Information, platform::MessageButtons::Ok));
+                                              platform::MessageIcon::Information, MessageButtons::Ok));
     };
-    onTimer = [&](int) { ticks.push_back(now); };
-    terminal->KeyAt(1050, ENTER);   // the box stays open one second
-    terminal->KeyAt(1060, ESCAPE);  // ends the window
+    onTimer = [&](int id) {  // each waits out a silent scale's time-out
+        log.push_back("tick " + std::to_string(id) + " at " + std::to_string(now));
+        window->StopTimer(3);  // due as well, but not to tick any more
+        now += 350;
+    };
+    terminal->KeyAt(1460, ENTER);   // the box stays open over a second
+    terminal->KeyAt(1470, ESCAPE);  // ends the window
     Run({});
-    EXPECT_EQ(std::count_if(ticks.begin(), ticks.end(), [](std::int64_t t) { return t < 1050; }), 10);
+    EXPECT_EQ(log, (Log{"tick 1 at 100", "tick 1 at 550", "tick 1 at 1000", "tick 1 at 1450", "cancel"}));
     EXPECT_TRUE(testing::Shows(terminal->seen.front(), "Dispositivo Encontrado y Configurado!"));
     EXPECT_FALSE(testing::Shows(terminal->seen.front(), "[Salir]")) << "the box comes before the window";
-    EXPECT_FALSE(window->IsTimerRunning(ids::TIMER_WORK));
+    EXPECT_FALSE(window->IsTimerRunning(1)) << "the timers end with the window";
+}
+
+TEST_F(FrontEndTest, KeysTypedDuringATickAreReadBeforeTheOtherTimersThatFellDue) {
+    onInit = [&] {
+        window->StartTimer(1, 10);
+        window->StartTimer(3, 10);
+    };
+    onTimer = [&](int id) {
+        log.push_back("tick " + std::to_string(id));
+        now += 100;
+    };
+    terminal->KeyAt(11, Alt('s'));
+    terminal->KeyAt(12, ESCAPE);
+    Run({});
+    EXPECT_EQ(log, (Log{"tick 1", "command 1000", "cancel"}));
 }
 
 TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
@@ -239,16 +258,15 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
         std::vector<const char*> shown;
         const char* hidden;
     };
-    const Key cancel = ESCAPE;  // to the question to replace the file
     // clang-format off
     const Case cases[] = {
-        {"the second filter lists every file in order, the list fills the name", FileDialogKind::Open, "C:\\velsor\\", "",
+        {"the second filter lists all files in order, the list fills the name", FileDialogKind::Open, "C:\\velsor\\", "",
          {Alt('t'), SPACE, Alt('l'), Key::Special(KEY_CODE_DOWN), ENTER}, "C:\\velsor\\informe.est",
          {"< Todos los archivos(*.*) >"}, "(ningún archivo)"},
         {"a missing file to open is the program's to report", FileDialogKind::Open, "C:\\nohay\\", "x", {ENTER},
          "C:\\nohay\\x.lim", {"(ningún archivo)"}, "[Guardar]"},
         {"saving over a file asks; Cancel keeps the dialog open", FileDialogKind::Save, "C:\\velsor\\", "noche",
-         {ENTER, cancel, ENTER, ENTER}, "C:\\velsor\\noche.lim",
+         {ENTER, ESCAPE /* no to the question */, ENTER, ENTER}, "C:\\velsor\\noche.lim",
          {"Guardar como", "[Guardar]", "noche.lim ya existe. ¿Desea reemplazarlo?"}, "informe.est"},
         {"Escape cancels", FileDialogKind::Save, "C:\\velsor\\", "otro", {ESCAPE}, std::nullopt, {}, "(ningún archivo)"},
     };
