@@ -9,21 +9,17 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(FileDialogModelTest, PatternsMatchLikeWindowsWithoutCase) {
-    const std::tuple<const char*, const char*, bool> cases[] = {
-        {"turno.lim", "*.lim", true},  {"TURNO.LIM", "*.lim", true},   {"turno.lim.bak", "*.lim", false},
-        {"turno.est", "*.lim", false}, {"sin_extension", "*.*", true}, {"a.est", "*.lim;*.est", true},
-        {"a1.lim", "a?.lim", true},    {"a12.lim", "a?.lim", false}};
-    for (const auto& [name, pattern, matches] : cases)
-        EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
-}
-
-TEST(FileDialogModelTest, NamesGetTheDefaultExtensionAndTheFolderAndComeBackInTheProgramsForm) {
+TEST(FileDialogModelTest, NamesMatchPatternsLikeWindowsAndGetTheDefaultExtensionAndTheFolder) {
     // clang-format off
+    const std::tuple<const char*, const char*, bool> patterns[] = {
+        {"TURNO.LIM", "*.lim", true}, {"turno.lim.bak", "*.lim", false}, {"sin_extension", "*.*", true},
+        {"a.est", "*.lim;*.est", true}, {"a1.lim", "a?.lim", true}, {"a12.lim", "a?.lim", false}};
     const std::tuple<const char*, const char*, const char*> extensions[] = {
-        {"turno", ".lim", "turno.lim"}, {"turno", "lim", "turno.lim"}, {"turno.txt", ".lim", "turno.txt"},
+        {"turno", "lim", "turno.lim"}, {"turno.txt", ".lim", "turno.txt"},
         {"C:\\a.b\\turno", ".lim", "C:\\a.b\\turno.lim"}, {"turno", "", "turno"}};
     // clang-format on
+    for (const auto& [name, pattern, matches] : patterns)
+        EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
     for (const auto& [name, extension, result] : extensions) EXPECT_EQ(WithDefaultExtension(name, extension), result);
     EXPECT_EQ(ResolveTypedName("C:\\velsor", " a.lim "), "C:\\velsor\\a.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "c:\\otra\\b.lim"), "c:\\otra\\b.lim");
