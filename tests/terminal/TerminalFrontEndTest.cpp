@@ -1,6 +1,5 @@
-// The front-end's own wiring: drawing, keys, focus, timers and its boxes.
-// The dialog's use of its events is tested in tests/ui, the keys of the
-// program's flows in tests/e2e.
+// The front-end's own wiring: drawing, keys, focus, timers and boxes. The
+// dialog's events are tested in tests/ui, the program's key flows in tests/e2e.
 #include "ui/terminal/TerminalFrontEnd.h"
 
 #include <gtest/gtest.h>
