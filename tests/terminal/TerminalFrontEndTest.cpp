@@ -15,6 +15,7 @@
 
 #include "FakeTerminal.h"
 #include "platform/ControlIds.h"
+#include "ui/terminal/FileDialogModel.h"
 
 namespace ui::terminal {
 namespace {
@@ -22,7 +23,6 @@ namespace {
 using platform::MessageButtons;
 using platform::MessageResult;
 using platform::ModalResult;
-using testing::FakeTerminal;
 using Log = std::vector<std::string>;
 namespace ids = platform;
 
@@ -44,7 +44,7 @@ protected:
     FrontEndTest() { Reopen(); }
     // A new window, as the program opens it.
     void Reopen(int rows = 30, int columns = 80) {
-        auto fake = std::make_unique<FakeTerminal>(rows, columns, now);
+        auto fake = std::make_unique<testing::FakeTerminal>(rows, columns, now);
         terminal = fake.get();
         TerminalOptions options;
         options.panel = &panel;
@@ -78,7 +78,7 @@ protected:
 
     std::int64_t now = 0;
     FakePanel panel;
-    FakeTerminal* terminal = nullptr;
+    testing::FakeTerminal* terminal = nullptr;
     std::unique_ptr<TerminalFrontEnd> window;
     Log log;
     std::function<void()> onInit = [] {};
@@ -230,7 +230,6 @@ TEST_F(FrontEndTest, MessageBoxesAnswerLikeWindowsOnes) {
     };
     // clang-format on
     for (const auto& [buttons, keys, answer] : cases) {
-        SCOPED_TRACE(std::to_string(keys[0].code) + (buttons == MessageButtons::Ok ? " Ok" : " OkCancel"));
         Reopen();
         Type(keys);
         EXPECT_EQ(window->ShowMessage("¿Desea borrar?", "Reset", platform::MessageIcon::Exclamation, buttons), answer);
@@ -243,7 +242,9 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
         std::filesystem::temp_directory_path() / ("quelmar_drive_" + std::to_string(::getpid()));
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root / "velsor" / "a.lim");  // a folder is not a file to list
-    for (const char* name : {"noche.lim", "informe.est"}) std::ofstream(root / "velsor" / name) << "x";
+    for (const char* name : {"noche.lim", "z.est", "informe.est", "t.lim"}) std::ofstream(root / "velsor" / name);
+    const std::vector<std::string> all = {"informe.est", "noche.lim", "t.lim", "z.est"};  // sorted, no folder
+    EXPECT_EQ(ListFolder((root / "velsor").string(), "*.*"), all);
     setenv("QUELMAR_DRIVE_C", root.c_str(), 1);
     using platform::FileDialogKind;
     struct Case {
