@@ -2,49 +2,28 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <tuple>
-#include <unistd.h>
 
 namespace ui::terminal {
 namespace {
 
-namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-TEST(FileDialogModelTest, PatternsMatchLikeWindowsWithoutCase) {
-    const std::tuple<const char*, const char*, bool> cases[] = {
-        {"turno.lim", "*.lim", true},  {"TURNO.LIM", "*.lim", true},   {"turno.lim.bak", "*.lim", false},
-        {"turno.est", "*.lim", false}, {"sin_extension", "*.*", true}, {"a.est", "*.lim;*.est", true},
-        {"a1.lim", "a?.lim", true},    {"a12.lim", "a?.lim", false}};
-    for (const auto& [name, pattern, matches] : cases)
-        EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
-}
-
-TEST(FileDialogModelTest, NamesGetTheDefaultExtensionAndTheFolderAndComeBackInTheProgramsForm) {
+TEST(FileDialogModelTest, NamesMatchPatternsLikeWindowsAndGetTheDefaultExtensionAndTheFolder) {
+    // clang-format off
+    const std::tuple<const char*, const char*, bool> patterns[] = {
+        {"TURNO.LIM", "*.lim", true}, {"turno.lim.bak", "*.lim", false}, {"sin_extension", "*.*", true},
+        {"a.est", "*.lim;*.est", true}, {"a1.lim", "a?.lim", true}, {"a12.lim", "a?.lim", false}};
     const std::tuple<const char*, const char*, const char*> extensions[] = {
-        {"turno", ".lim", "turno.lim"},
-        {"turno", "lim", "turno.lim"},
-        {"turno.txt", ".lim", "turno.txt"},
-        {"C:\\a.b\\turno", ".lim", "C:\\a.b\\turno.lim"},
-        {"turno", "", "turno"}};
+        {"turno", "lim", "turno.lim"}, {"turno.txt", ".lim", "turno.txt"},
+        {"C:\\a.b\\turno", ".lim", "C:\\a.b\\turno.lim"}, {"turno", "", "turno"}};
+    // clang-format on
+    for (const auto& [name, pattern, matches] : patterns)
+        EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
     for (const auto& [name, extension, result] : extensions) EXPECT_EQ(WithDefaultExtension(name, extension), result);
     EXPECT_EQ(ResolveTypedName("C:\\velsor", " a.lim "), "C:\\velsor\\a.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "c:\\otra\\b.lim"), "c:\\otra\\b.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "/tmp/b.lim"), "/tmp/b.lim");
-}
-
-TEST(FileDialogModelTest, TheListingHoldsTheMatchingFilesSortedAndNothingForAMissingFolder) {
-    const fs::path dir = fs::temp_directory_path() / ("quelmar_listing_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    EXPECT_TRUE(ListFolder(dir.string(), "*.*").empty());
-    EXPECT_FALSE(fs::exists(dir)) << "looking never creates the folder";
-    fs::create_directories(dir / "sub.lim");
-    for (const char* name : {"b.lim", "a.lim", "c.est"}) std::ofstream(dir / name) << "x";
-    EXPECT_EQ(ListFolder(dir.string(), "*.lim"), (Lines{"a.lim", "b.lim"}));
-    EXPECT_EQ(ListFolder(dir.string(), "*.*"), (Lines{"a.lim", "b.lim", "c.est"}));
-    fs::remove_all(dir);
 }
 
 TEST(FileDialogModelTest, TextIsWrappedAtSpacesAndAtItsLineBreaks) {

@@ -1,279 +1,289 @@
-// The front-end's own wiring: drawing, keys, focus and timers (the boxes
-// are tested on their own in BoxesTest). What the dialog does with its
-// events is tested in tests/ui, the whole program in tests/e2e.
+// The front-end's own wiring: drawing, keys, focus, timers and boxes. The
+// dialog's events are tested in tests/ui, the program's key flows in tests/e2e.
 #include "ui/terminal/TerminalFrontEnd.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
+#include <unistd.h>
 
 #include "FakeTerminal.h"
 #include "platform/ControlIds.h"
+#include "ui/terminal/FileDialogModel.h"
 
 namespace ui::terminal {
 namespace {
 
 using platform::MessageButtons;
-using platform::MessageIcon;
 using platform::MessageResult;
-using testing::FakeTerminal;
+using platform::ModalResult;
 using Log = std::vector<std::string>;
 namespace ids = platform;
 
 Key Alt(char c) { return Key::Char(c, true); }
-Key Special(int code) { return Key::Special(code); }
 const Key ENTER = Key::Char(CHAR_RETURN), ESCAPE = Key::Char(CHAR_ESCAPE), TAB = Key::Char(CHAR_TAB),
-          BACK_TAB = Special(KEY_CODE_BACK_TAB), CTRL_Q = Key::Char(CHAR_CTRL_Q), SPACE = Key::Char(' ');
+          SPACE = Key::Char(' '), BACK_TAB = Key::Special(KEY_CODE_BACK_TAB), F10 = Key::Special(KeyCodeF(10));
 
-// The main window's events, written down; hooks play the dialog's part.
-class RecordingEvents final : public DialogEvents {
-public:
-    explicit RecordingEvents(TerminalFrontEnd*& window) : window_(window) {}
-    Log log;
-    std::function<void()> onInit;
-    std::function<void(int)> onCommand, onTimer;
-
-    void InitializeWindow() override { Note("init", onInit); }
-    void OnCommand(int id) override { Note("command " + std::to_string(id), [&] { if (onCommand) onCommand(id); }); }
-    void OnEditChange(int id) override { log.push_back("edit " + std::to_string(id) + " " + window_->GetControlText(id)); }
-    void OnTimer(int id) override { if (onTimer) onTimer(id); }
-    bool OnSysCommand(int id) override { return Note("syscommand " + std::to_string(id), nullptr), false; }
-    void OnAccept() override { Note("accept", [&] { window_->CloseModal(platform::ModalResult::Ok); }); }
-    void OnCancel() override { Note("cancel", [&] { window_->CloseModal(platform::ModalResult::Cancel); }); }
-    void OnClose() override { Note("close", [&] { window_->CloseModal(platform::ModalResult::Cancel); }); }
-
-private:
-    void Note(const std::string& what, const std::function<void()>& then) {
-        log.push_back(what);
-        if (then) then();
-    }
-    TerminalFrontEnd*& window_;
-};
-
-// The simulated scale's panel; notes its keys, and looks at the screen at each.
 class FakePanel final : public SimulatorPanel {
 public:
     std::string StatusLine() const override { return state + "   F2 peso patrón  F3 pausa  F4 desconectar"; }
-    bool HandleKey(int key) override {
-        keys.push_back(key);
-        if (look) look();
-        return true;
-    }
+    bool HandleKey(int) override { return true; }
     std::string state = "Balanza simulada: Trabajando, 12 piezas, sin peso patrón";
-    std::function<void()> look;
-    std::vector<int> keys;
 };
 
-class FrontEndTest : public ::testing::Test {
+// The window on an in-memory terminal; its events are noted in `log`, and
+// hooks play the dialog's part.
+class FrontEndTest : public ::testing::Test, public DialogEvents {
 protected:
     FrontEndTest() { Reopen(); }
     // A new window, as the program opens it.
-    void Reopen() {
-        auto fake = std::make_unique<FakeTerminal>(30, 80, now);
+    void Reopen(int rows = 30, int columns = 80) {
+        auto fake = std::make_unique<testing::FakeTerminal>(rows, columns, now);
         terminal = fake.get();
         TerminalOptions options;
         options.panel = &panel;
         options.clock = [this] { return now; };
-        owned = std::make_unique<TerminalFrontEnd>(std::move(fake), std::move(options));
-        window = owned.get();
+        window = std::make_unique<TerminalFrontEnd>(std::move(fake), std::move(options));
         window->AppendSystemMenuItem(platform::SYSMENU_ABOUT_ID, "&Acerca de quelmar...");
     }
-    platform::ModalResult Run() { return window->RunModal(events); }
-    // The screen as the first key offered to the panel (F4) finds it.
-    std::string ScreenAtF4(const std::function<void()>& look = {}) {
-        std::string screen;
-        panel.look = [&] {
-            if (!screen.empty()) return;
-            screen = terminal->Screen();
-            if (look) look();
-        };
-        terminal->Keys({Special(KeyCodeF(4)), ESCAPE});
-        static_cast<void>(Run());
-        return screen;
+    void Type(const std::vector<Key>& keys) {
+        for (const Key& key : keys) terminal->KeyAt(0, key);
     }
-    Key ClickOn(int id) const {
-        const DialogTemplate& dialog = MainDialogTemplate();
-        const CellRect& cell = window->Layout().cells[static_cast<std::size_t>(FindControl(dialog, id) - dialog.controls.data())];
-        return Key::Click(cell.row + DIALOG_FIRST_ROW, cell.col + cell.cols / 2);
+    void Run(const std::vector<Key>& keys) {
+        Type(keys);
+        static_cast<void>(window->RunModal(*this));
+    }
+
+    void InitializeWindow() override { onInit(); }
+    void OnCommand(int id) override {
+        log.push_back("command " + std::to_string(id));
+        onCommand(id);
+    }
+    void OnEditChange(int) override {}
+    void OnTimer(int id) override { onTimer(id); }
+    bool OnSysCommand(int) override { return false; }
+    void OnAccept() override { End("accept", ModalResult::Ok); }
+    void OnCancel() override { End("cancel", ModalResult::Cancel); }
+    void OnClose() override { End("close", ModalResult::Cancel); }
+    void End(const char* what, ModalResult result) {
+        log.push_back(what);
+        window->CloseModal(result);
     }
 
     std::int64_t now = 0;
     FakePanel panel;
-    FakeTerminal* terminal = nullptr;
-    std::unique_ptr<TerminalFrontEnd> owned;
-    TerminalFrontEnd* window = nullptr;
-    RecordingEvents events{window};
+    testing::FakeTerminal* terminal = nullptr;
+    std::unique_ptr<TerminalFrontEnd> window;
+    Log log;
+    std::function<void()> onInit = [] {};
+    std::function<void(int)> onCommand = [](int) {}, onTimer = [](int) {};
 };
 
 TEST_F(FrontEndTest, TheMainWindowShowsMnemonicsDisabledButtonsAndTheFocusAndBelowItTheStateKeysAndHelp) {
-    terminal->Resize(24, 80);
-    const std::string screen = ScreenAtF4([&] {
-        EXPECT_EQ(terminal->AttributesAt("[Parar Prueba]", 11), unsigned{ATTR_DIM});
-        EXPECT_EQ(terminal->AttributesAt("[Calibración]", 1), unsigned{ATTR_UNDERLINE});
-        EXPECT_EQ(terminal->AttributesAt("[Calibración]", 2), unsigned{ATTR_NORMAL});
-        EXPECT_EQ(terminal->AttributesAt("[Salir]", 0), unsigned{ATTR_REVERSE});
-    });
-    EXPECT_EQ(screen.find('&'), std::string::npos) << screen;
+    std::vector<std::string> lines;
+    std::vector<unsigned> attributes;
+    onInit = [&] { window->StartTimer(1, 10); };
+    onTimer = [&](int) {  // the window as it is drawn
+        lines = terminal->Lines();
+        attributes = {terminal->AttributesAt("[Parar Prueba]", 11), terminal->AttributesAt("[Calibración]", 1),
+                      terminal->AttributesAt("[Calibración]", 2), terminal->AttributesAt("[Salir]", 0)};
+        window->CloseModal(ModalResult::Cancel);
+    };
+    Reopen(24, 80);
+    Run({});
+    EXPECT_EQ(attributes, (std::vector<unsigned>{ATTR_DIM, ATTR_UNDERLINE, ATTR_NORMAL, ATTR_REVERSE}));
+    EXPECT_FALSE(testing::Shows(lines, "&"));
     // The state and the keys each whole on a row of their own, then the
     // help; both on one row when they fit, their spacing kept.
-    std::vector<std::string> rows;
-    for (std::size_t at = 0, end; (end = screen.find('\n', at)) != std::string::npos; at = end + 1)
-        rows.push_back(screen.substr(at, end - at));
-    ASSERT_EQ(rows.size(), 24u);
-    EXPECT_EQ(rows[21].find(panel.state), 0u) << screen;
-    EXPECT_EQ(rows[22].find("F2 peso patrón  F3 pausa  F4 desconectar"), 0u) << screen;
-    EXPECT_EQ(rows[23].find(KEY_HELP), 0u) << screen;
+    EXPECT_EQ(lines[21].find(panel.state), 0u) << lines[21];
+    EXPECT_EQ(lines[22].find("F2 peso patrón  F3 pausa  F4 desconectar"), 0u) << lines[22];
+    EXPECT_EQ(lines[23].find(KEY_HELP), 0u) << lines[23];
     panel.state = "Balanza simulada: lista";
-    EXPECT_NE(ScreenAtF4().find("\nBalanza simulada: lista   F2 peso patrón"), std::string::npos);
+    Run({});
+    EXPECT_TRUE(testing::Shows(lines, "Balanza simulada: lista   F2 peso patrón"));
 }
 
 TEST_F(FrontEndTest, ATooSmallTerminalAsksForMoreRoomAndTakesOnlyTheCloseKey) {
-    for (const auto& [rows, columns, size] : {std::tuple{24, 79, "ahora 79 x 24"}, std::tuple{23, 80, "ahora 80 x 23"}}) {
-        terminal->Resize(rows, columns);
-        terminal->Keys({Alt('s'), CTRL_Q});
-        static_cast<void>(Run());
-        EXPECT_NE(terminal->Screen().find("al menos 80 x 24"), std::string::npos) << terminal->Screen();
-        EXPECT_NE(terminal->Screen().find(size), std::string::npos) << terminal->Screen();
+    for (const auto& [rows, columns, size] :
+         {std::tuple{24, 79, "ahora 79 x 24"}, std::tuple{23, 80, "ahora 80 x 23"}}) {
+        Reopen(rows, columns);
+        Run({Alt('s'), Key::Char(CHAR_CTRL_Q)});
+        EXPECT_TRUE(testing::Shows(terminal->Lines(), "al menos 80 x 24"));
+        EXPECT_TRUE(testing::Shows(terminal->Lines(), size));
     }
-    EXPECT_EQ(events.log, (Log{"init", "close", "init", "close"}));
+    EXPECT_EQ(log, (Log{"close", "close"}));
 }
 
 TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
+    const DialogTemplate& dialog = MainDialogTemplate();
+    const CellRect& load = window->Layout().cells[FindControl(dialog, ids::IDC_LOAD_LIMITS) - dialog.controls.data()];
+    const Key clickOnLoad = Key::Click(load.row + DIALOG_FIRST_ROW, load.col + load.cols / 2);
     struct Case {
         const char* name;
-        std::vector<Key> keys;  // an Escape ends each
+        std::vector<Key> keys;
         Log log;
-        int focus;  // after the keys, 0: not looked at
-        std::vector<int> panelKeys;
     };
+    // clang-format off
     const Case cases[] = {
-        {"Tab skips the disabled work buttons", {TAB, TAB}, {}, ids::IDC_START_TEST, {}},
-        {"back from the first round to the end, past a disabled one", {BACK_TAB, BACK_TAB}, {},
-         ids::IDC_SAVE_STATISTICS, {}},
-        {"arrows move among buttons", {Special(KEY_CODE_DOWN)}, {}, ids::IDC_CALIBRATE, {}},
-        {"the operator's edits are reported, unused keys go to the scale",
-         {BACK_TAB, Key::Char('1'), Key::Char('x'), Key::Char('0'), Special(KEY_CODE_HOME), Special(KEY_CODE_DELETE),
-          Special(KEY_CODE_BACKSPACE), Special(KeyCodeF(4))},
-         {"edit 1050 1", "edit 1050 10", "edit 1050 0"}, ids::IDC_REFERENCE_WEIGHT, {'x', KeyCodeF(4)}},
-        {"Enter accepts", {BACK_TAB, ENTER}, {"accept"}, 0, {}},
-        {"F10 opens the system menu, Cerrar first", {Special(KeyCodeF(10)), ENTER}, {"close"}, 0, {}},
-        {"the menu's last item by its mnemonic", {Special(KeyCodeF(10)), Key::Char('a')}, {"syscommand 16"}, 0, {}},
-        {"buttons by mnemonic, Enter, space, click; not when disabled (last: enables one)",
-         {Alt('s'), Alt('E'), Key::Char('p'), ENTER, SPACE, ClickOn(ids::IDC_LOAD_LIMITS), Alt('e')},
-         {"command 1000", "command 1040", "command 1040", "command 1040", "command 1037", "command 1002"}, 0, {}},
+        {"Tab skips the disabled work buttons", {TAB, TAB, SPACE, ESCAPE}, {"command 1040", "cancel"}},
+        {"arrows move among buttons", {Key::Special(KEY_CODE_DOWN), SPACE, ESCAPE}, {"command 1003", "cancel"}},
+        {"Tab wraps from the last to the first", {BACK_TAB, TAB, SPACE, ESCAPE}, {"command 1000", "cancel"}},
+        {"Enter in a field accepts", {BACK_TAB, ENTER}, {"accept"}},
+        {"F10 opens the system menu, Cerrar first", {F10, ENTER}, {"close"}},
+        {"buttons by their letter, Enter, space and click", {Key::Char('p'), ENTER, SPACE, clickOnLoad, ESCAPE},
+         {"command 1040", "command 1040", "command 1040", "command 1037", "cancel"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        events.log.clear();
-        panel.keys.clear();
-        // The program's texts, selected when the focus comes by Tab.
-        events.onInit = [&] { window->SetControlText(ids::IDC_REFERENCE_WEIGHT, "190"); };
-        events.onCommand = [&](int id) {
-            if (id == ids::IDC_LOAD_LIMITS) window->EnableControl(ids::IDC_START_WORK, true);
-        };
-        Log log = {"init"};
-        log.insert(log.end(), c.log.begin(), c.log.end());
-        for (const Key& key : c.keys) terminal->KeyAt(0, key);
-        if (log.back() != "accept" && log.back() != "close") {
-            terminal->KeyAt(0, ESCAPE);
-            log.push_back("cancel");
-        }
-        static_cast<void>(Run());
-        EXPECT_EQ(events.log, log);
-        if (c.focus != 0) {
-            EXPECT_EQ(window->FocusedControl(), c.focus);
-        }
-        EXPECT_EQ(panel.keys, c.panelKeys);
+        log.clear();
+        Run(c.keys);
+        EXPECT_EQ(log, c.log);
     }
 }
 
 TEST_F(FrontEndTest, AButtonThatDisablesItselfHandsTheFocusOnWithoutSelectingTheNextText) {
-    // Each mode button's own steps, in the order its operation takes them
-    // (a negative id disables), from the mode in which it is pressed.
-    struct Case {
-        int pressed;
-        std::vector<int> before, steps;
-        int focusAfter;
+    // "Parar Prueba" disables itself: the focus goes on to the first limit.
+    onInit = [&] {
+        window->SetControlText(ids::IDC_LIMIT_1, "100");
+        window->EnableControl(ids::IDC_STOP_TEST, true);
+        window->FocusControl(ids::IDC_STOP_TEST);
     };
-    using namespace platform;
-    const Case cases[] = {
-        {IDC_START_TEST, {IDC_START_WORK}, {IDC_STOP_TEST, -IDC_START_TEST, -IDC_CALIBRATE, -IDC_START_WORK}, IDC_STOP_TEST},
-        {IDC_STOP_TEST, {IDC_STOP_TEST, -IDC_START_TEST, -IDC_CALIBRATE},
-         {-IDC_STOP_TEST, IDC_START_TEST, IDC_CALIBRATE, IDC_START_WORK}, IDC_LIMIT_1},
-        {IDC_START_WORK, {IDC_START_WORK}, {-IDC_CALIBRATE, -IDC_START_TEST, IDC_STOP_WORK, -IDC_START_WORK, IDC_RESTART},
-         IDC_STOP_WORK},
-        {IDC_STOP_WORK, {IDC_STOP_WORK, IDC_RESTART, -IDC_CALIBRATE, -IDC_START_TEST},
-         {IDC_CALIBRATE, IDC_START_TEST, -IDC_STOP_WORK, IDC_START_WORK, -IDC_RESTART}, IDC_CALIBRATE},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.pressed);
-        Reopen();
-        const auto apply = [&](const std::vector<int>& steps) {
-            for (const int step : steps) window->EnableControl(std::abs(step), step > 0);
-        };
-        events.onInit = [&] {
-            window->SetControlText(IDC_LIMIT_1, "100");
-            apply(c.before);
-            window->FocusControl(c.pressed);
-        };
-        events.onCommand = [&](int) { apply(c.steps); };
-        terminal->Keys({ENTER, Key::Char('5'), ESCAPE});  // a digit right after the press
-        static_cast<void>(Run());
-        EXPECT_EQ(window->FocusedControl(), c.focusAfter);
-        EXPECT_EQ(window->GetControlText(IDC_LIMIT_1), c.focusAfter == IDC_LIMIT_1 ? "1005" : "100")
-            << "the limit is not replaced";
-    }
+    onCommand = [&](int) { window->EnableControl(ids::IDC_STOP_TEST, false); };
+    Run({ENTER, Key::Char('5'), ESCAPE});  // a digit right after the press
+    EXPECT_EQ(window->FocusedControl(), ids::IDC_LIMIT_1);
+    EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "1005") << "the limit is not replaced";
 }
 
-TEST_F(FrontEndTest, TicksGoOnBehindABoxOverAWindowNotYetDrawnAndEndWithTheWindow) {
-    std::vector<std::int64_t> ticks;
-    std::string behind;
-    events.onInit = [&] {
-        window->StartTimer(ids::TIMER_WORK, 100);
+TEST_F(FrontEndTest, TicksGoOnBehindABoxOverAWindowNotYetDrawnASlowOnePuttingOffTheNext) {
+    onInit = [&] {
+        window->StartTimer(1, 100);
+        window->StartTimer(3, 100);
         static_cast<void>(window->ShowMessage("Dispositivo Encontrado y Configurado!", "Quelmar",
-                                              MessageIcon::Information, MessageButtons::Ok));
+                                              platform::MessageIcon::Information, MessageButtons::Ok));
     };
-    events.onTimer = [&](int) {
-        ticks.push_back(now);
-        if (behind.empty()) behind = terminal->Screen();
+    onTimer = [&](int id) {  // each waits out a silent scale's time-out
+        log.push_back("tick " + std::to_string(id) + " at " + std::to_string(now));
+        window->StopTimer(3);  // due as well, but not to tick any more
+        now += 350;
     };
-    terminal->KeyAt(1050, ENTER);   // the box stays open one second
-    terminal->KeyAt(1060, ESCAPE);  // ends the window
-    static_cast<void>(Run());
-    EXPECT_EQ(std::count_if(ticks.begin(), ticks.end(), [](std::int64_t t) { return t < 1050; }), 10);
-    EXPECT_NE(behind.find("Dispositivo Encontrado y Configurado!"), std::string::npos) << behind;
-    EXPECT_EQ(behind.find("[Salir]"), std::string::npos) << behind;
-    EXPECT_FALSE(window->IsTimerRunning(ids::TIMER_WORK));
+    terminal->KeyAt(1460, ENTER);   // the box stays open over a second
+    terminal->KeyAt(1470, ESCAPE);  // ends the window
+    Run({});
+    EXPECT_EQ(log, (Log{"tick 1 at 100", "tick 1 at 550", "tick 1 at 1000", "tick 1 at 1450", "cancel"}));
+    EXPECT_TRUE(testing::Shows(terminal->seen.front(), "Dispositivo Encontrado y Configurado!"));
+    EXPECT_FALSE(testing::Shows(terminal->seen.front(), "[Salir]")) << "the box comes before the window";
+    EXPECT_FALSE(window->IsTimerRunning(1)) << "the timers end with the window";
+}
+
+TEST_F(FrontEndTest, KeysTypedDuringATickAreReadBeforeTheOtherTimersThatFellDue) {
+    onInit = [&] {
+        window->StartTimer(1, 10);
+        window->StartTimer(3, 10);
+    };
+    onTimer = [&](int id) {
+        log.push_back("tick " + std::to_string(id));
+        now += 100;
+    };
+    terminal->KeyAt(11, Alt('s'));
+    terminal->KeyAt(12, ESCAPE);
+    Run({});
+    EXPECT_EQ(log, (Log{"tick 1", "command 1000", "cancel"}));
 }
 
 TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
     // The dialog refreshes every field on each tick; only a change is drawn.
     std::vector<int> flushes;
-    std::string state = "Trabajando";
-    events.onInit = [&] {
+    onInit = [&] {
         window->SetControlText(ids::IDC_LIMIT_1, "100");
         window->FocusControl(ids::IDC_LIMIT_1);  // its text selected
         window->StartTimer(9, 10);
     };
-    events.onTimer = [&](int) {
+    onTimer = [&](int) {
         window->SetControlText(ids::IDC_LIMIT_1, "100");
-        window->SetControlText(ids::IDC_STATE, state);
+        window->SetControlText(ids::IDC_STATE, flushes.size() < 8 ? "Trabajando" : "Esperando sincronismo...");
         flushes.push_back(terminal->flushes);
-        if (flushes.size() == 8) state = "Esperando sincronismo...";
     };
-    terminal->KeyAt(15, Special(KEY_CODE_HOME));  // cursor before "100", nothing selected
+    terminal->KeyAt(15, Key::Special(KEY_CODE_HOME));  // cursor before "100", nothing selected
     terminal->KeyAt(105, Key::Char('5'));
     terminal->KeyAt(106, ESCAPE);
-    static_cast<void>(Run());
+    Run({});
     ASSERT_GE(flushes.size(), 10u);
     EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "5100") << "cursor and selection kept";
     EXPECT_EQ(flushes[8], flushes[2]) << "ticks 3 to 8 wrote the same texts";
     EXPECT_EQ(flushes[9], flushes[8] + 1) << "the ninth changed the state";
+}
+
+// The boxes, run by the window before it is shown (nothing behind them).
+TEST_F(FrontEndTest, MessageBoxesAnswerLikeWindowsOnes) {
+    // clang-format off
+    const std::tuple<MessageButtons, std::vector<Key>, MessageResult> cases[] = {
+        {MessageButtons::OkCancel, {TAB, ENTER}, MessageResult::Cancel},
+        {MessageButtons::Ok, {ESCAPE}, MessageResult::Ok},
+        {MessageButtons::Ok, {Key::Char(CHAR_CTRL_Q)}, MessageResult::Ok},
+    };
+    // clang-format on
+    for (const auto& [buttons, keys, answer] : cases) {
+        Reopen();
+        Type(keys);
+        EXPECT_EQ(window->ShowMessage("¿Desea borrar?", "Reset", platform::MessageIcon::Exclamation, buttons), answer);
+        EXPECT_EQ(terminal->Showed("[Cancelar]"), buttons == MessageButtons::OkCancel);
+    }
+}
+
+TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("quelmar_drive_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root / "velsor" / "a.lim");  // a folder is not a file to list
+    for (const char* name : {"noche.lim", "z.est", "informe.est", "t.lim"}) std::ofstream(root / "velsor" / name);
+    const std::vector<std::string> all = {"informe.est", "noche.lim", "t.lim", "z.est"};  // sorted, no folder
+    EXPECT_EQ(ListFolder((root / "velsor").string(), "*.*"), all);
+    setenv("QUELMAR_DRIVE_C", root.c_str(), 1);
+    using platform::FileDialogKind;
+    struct Case {
+        const char* name;
+        FileDialogKind kind;
+        const char* folder;
+        std::string typed;
+        std::vector<Key> keys;  // after the typed text
+        std::optional<std::string> chosen;
+        std::vector<const char*> shown;
+        const char* hidden;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"the second filter lists all files in order, the list fills the name", FileDialogKind::Open, "C:\\velsor\\", "",
+         {Alt('t'), SPACE, Alt('l'), Key::Special(KEY_CODE_DOWN), ENTER}, "C:\\velsor\\informe.est",
+         {"< Todos los archivos(*.*) >"}, "(ningún archivo)"},
+        {"a missing file to open is the program's to report", FileDialogKind::Open, "C:\\nohay\\", "x", {ENTER},
+         "C:\\nohay\\x.lim", {"(ningún archivo)"}, "[Guardar]"},
+        {"saving over a file asks; Cancel keeps the dialog open", FileDialogKind::Save, "C:\\velsor\\", "noche",
+         {ENTER, ESCAPE /* no to the question */, ENTER, ENTER}, "C:\\velsor\\noche.lim",
+         {"Guardar como", "[Guardar]", "noche.lim ya existe. ¿Desea reemplazarlo?"}, "informe.est"},
+        {"Escape cancels", FileDialogKind::Save, "C:\\velsor\\", "otro", {ESCAPE}, std::nullopt, {}, "(ningún archivo)"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reopen();
+        for (const char ch : c.typed) terminal->KeyAt(0, Key::Char(ch));
+        Type(c.keys);
+        const platform::FileDialogSettings settings{
+            c.kind, c.folder, {{"Archivos Límites USB(*.lim)", "*.lim"}, {"Todos los archivos(*.*)", "*.*"}}, ".lim"};
+        EXPECT_EQ(window->ChooseFile(settings), c.chosen);
+        for (const char* text : c.shown) EXPECT_TRUE(terminal->Showed(text)) << text;
+        EXPECT_FALSE(terminal->Showed(c.hidden)) << c.hidden;
+    }
+    EXPECT_FALSE(std::filesystem::exists(root / "nohay")) << "a missing folder is never created";
+    unsetenv("QUELMAR_DRIVE_C");
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -13,21 +14,15 @@
 namespace ui::terminal {
 namespace {
 
-std::size_t IndexOf(const DialogTemplate& d, int id) {
-    return static_cast<std::size_t>(FindControl(d, id) - d.controls.data());
-}
-std::size_t IndexOfText(const DialogTemplate& d, std::string_view text) {
-    for (std::size_t i = 0; i < d.controls.size(); ++i)
-        if (d.controls[i].text == text) return i;
-    return d.controls.size();
-}
-
-// The main window in terminals of 80 columns and 24 rows (the smallest
-// taken, the usual default) and 30 (a roomier layout).
+// The main window in 80 columns by 24 rows (the smallest taken) and by 30.
 class MainLayout : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override { ASSERT_TRUE(layout.fits); }
-    const CellRect& Cell(int id) const { return layout.cells[IndexOf(dialog, id)]; }
+    const CellRect& Cell(int id) const { return layout.cells[FindControl(dialog, id) - dialog.controls.data()]; }
+    const CellRect& Label(const std::string& text) const {
+        const auto is = [&](const ControlTemplate& c) { return c.text == text; };
+        return layout.cells[std::find_if(dialog.controls.begin(), dialog.controls.end(), is) - dialog.controls.begin()];
+    }
     std::string Name(std::size_t i) const { return "\"" + std::string(dialog.controls[i].text) + "\""; }
     const DialogTemplate& dialog = MainDialogTemplate();
     const TerminalLayout layout = ComputeTerminalLayout(dialog, MIN_COLUMNS, DialogRows(GetParam()));
@@ -35,9 +30,7 @@ protected:
 INSTANTIATE_TEST_SUITE_P(TerminalRows, MainLayout, ::testing::Values(24, 30));
 
 TEST_P(MainLayout, EveryControlIsWhollyVisibleAndGroupBoxesFrameWhatTheyFrameInTheTemplate) {
-    ASSERT_EQ(layout.cells.size(), dialog.controls.size());
-    // Room for the title bar above, the simulator's state and keys and the
-    // key help below.
+    // Room for the title bar above, the scale's state and keys and the help below.
     EXPECT_LE(layout.rows, GetParam() - 4);
     int framed = 0;
     for (std::size_t i = 0; i < layout.cells.size(); ++i) {
@@ -58,9 +51,8 @@ TEST_P(MainLayout, EveryControlIsWhollyVisibleAndGroupBoxesFrameWhatTheyFrameInT
 }
 
 TEST_P(MainLayout, NoTwoControlsOrTitlesShareACellAndNothingLiesOnAFrame) {
-    // A group box paints its frame and its title, any other control its
-    // whole rectangle. Two frames may share border cells (they are drawn
-    // joined), nothing else may.
+    // A group box paints its frame and title, any other control its whole
+    // rectangle. Only two frames may share border cells (drawn joined).
     std::map<std::pair<int, int>, std::size_t> painted;  // controls and titles
     const auto paint = [&](std::size_t i, int row, int col) {
         const auto [it, inserted] = painted.emplace(std::pair{row, col}, i);
@@ -93,8 +85,7 @@ TEST_P(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumnsEve
     std::set<int> spacings;
     for (int line = 0, previous = -1; line < 9; ++line) {
         SCOPED_TRACE(line);
-        const CellRect& text =
-            layout.cells[IndexOfText(dialog, line < 8 ? "Linea " + std::to_string(line + 1) : "Totales")];
+        const CellRect& text = Label(line < 8 ? "Linea " + std::to_string(line + 1) : "Totales");
         const CellRect& count = Cell(platform::IDC_LINE_COUNT_1 + line);
         const CellRect& kilograms = Cell(platform::IDC_LINE_KILOGRAMS_1 + line);
         EXPECT_TRUE(count.row == text.row && kilograms.row == text.row && text.col < count.col &&
@@ -110,20 +101,8 @@ TEST_P(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumnsEve
 }
 
 TEST(TerminalLayoutTest, TooSmallAnAreaIsReportedAndWidthsCountCharacters) {
-    EXPECT_FALSE(ComputeTerminalLayout(MainDialogTemplate(), 60, DIALOG_ROWS).fits);
     EXPECT_FALSE(ComputeTerminalLayout(MainDialogTemplate(), MIN_COLUMNS, 12).fits);
-    EXPECT_EQ(DisplayWidth("Peso Patrón (gramos)"), 20);
     EXPECT_EQ(MinimumColumns(*FindControl(MainDialogTemplate(), platform::IDC_CALIBRATE)), 13) << "[Calibración]";
-}
-
-TEST(TerminalLayoutTest, TheNextTabStopSkipsUnusableStopsAndWraps) {
-    const std::vector<std::size_t> order = {3, 5, 8, 9};
-    const auto usable = [](std::size_t i) { return i != 5 && i != 9; };
-    EXPECT_EQ(NextTabStop(order, 3, true, usable), 8u);
-    EXPECT_EQ(NextTabStop(order, 8, true, usable), 3u);   // 9 skipped, wraps
-    EXPECT_EQ(NextTabStop(order, 3, false, usable), 8u);  // back from the first
-    EXPECT_EQ(NextTabStop(order, NONE, true, usable), 3u);
-    EXPECT_EQ(NextTabStop(order, 3, true, [](std::size_t) { return false; }), NONE);
 }
 
 }  // namespace
