@@ -1,7 +1,5 @@
 // The line limits as operations on their own: the edit gate of "&Guardar",
 // saving (order check, limits file, send, calibration file) and loading.
-// The rules themselves are in ScaleRulesTest, the file formats in
-// tests/storage, the link's time-outs in ScaleLinkTest.
 #include "scale/LineLimits.h"
 
 #include <gtest/gtest.h>
@@ -36,13 +34,13 @@ protected:
         bench.StoreCalibration(2.0f, STORED);
         bench.program.calibrationFactor = 2.0f;
     }
-    void Save(const Limits& limits, std::optional<std::string_view> path = PATH) {
+    void Save(const Limits& limits, std::optional<std::string> path = std::string(PATH)) {
         bench.values.lineLimits = limits;
-        bench.window.ChooseNext(path ? std::optional<std::string>(*path) : std::nullopt);
+        bench.window.ChooseNext(path);
         scale::SaveLimits(bench.context);
     }
-    void Load(std::optional<std::string_view> path = PATH) {
-        bench.window.ChooseNext(path ? std::optional<std::string>(*path) : std::nullopt);
+    void Load(std::optional<std::string> path = std::string(PATH)) {
+        bench.window.ChooseNext(path);
         scale::LoadLimits(bench.context);
     }
     testing_support::OperationBench bench;
@@ -73,7 +71,6 @@ TEST_F(LineLimitsTest, SaveWritesBothFilesAndSendsTheCountsAtTheFactor) {
     EXPECT_EQ(bench.window.messages, Boxes{LIMITS_SENT});
     ASSERT_EQ(bench.window.fileDialogs.size(), 1u);
     EXPECT_EQ(bench.window.fileDialogs[0].kind, platform::FileDialogKind::Save);
-    EXPECT_EQ(bench.window.fileDialogs[0].defaultExtension, ".lim");
     EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
     EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(2.0f, EXAMPLE));
     EXPECT_EQ(bench.link.sent, (std::vector<FakeScaleLink::Sent>{{EXAMPLE_AT_2, 200}}));
@@ -99,7 +96,7 @@ TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStep) {
         bench.window.fileAnswers.clear();
         bench.fields.accept = !c.refuseField;
         bench.files.FailNextWrites(c.failLimitsFile ? 1 : 0);
-        Save(c.limits, c.cancelDialog ? std::nullopt : std::optional(PATH));
+        Save(c.limits, c.cancelDialog ? std::nullopt : std::optional(std::string(PATH)));
         EXPECT_EQ(bench.window.messages, c.boxes);
         EXPECT_FALSE(bench.files.File(PATH).has_value());
         EXPECT_EQ(bench.CalibrationFile(), calibration);
@@ -116,28 +113,16 @@ TEST_F(LineLimitsTest, AFailedSendOrNoFactorStillWritesBothFiles) {
         std::size_t sent;
     } cases[] = {{2.0f, false, {LIMITS_NOT_SENT}, 1}, {0.0f, true, {UNCALIBRATED}, 0}};
     for (const auto& c : cases) {
-        testing_support::OperationBench b;
-        b.program.calibrationFactor = c.factor;
-        b.link.sendWorks = c.sendWorks;
-        b.window.ChooseNext(std::string(PATH));
-        b.values.lineLimits = EXAMPLE;
-        scale::SaveLimits(b.context);
-        EXPECT_EQ(b.window.messages, c.boxes);
-        EXPECT_EQ(b.link.sent.size(), c.sent);
-        EXPECT_EQ(b.files.File(PATH), LimitsFile(EXAMPLE));
-        EXPECT_EQ(b.CalibrationFile(), CalibrationBytes(c.factor, EXAMPLE));
+        bench.window.messages.clear();
+        bench.link.sent.clear();
+        bench.program.calibrationFactor = c.factor;
+        bench.link.sendWorks = c.sendWorks;
+        Save(EXAMPLE);
+        EXPECT_EQ(bench.window.messages, c.boxes);
+        EXPECT_EQ(bench.link.sent.size(), c.sent);
+        EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
+        EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(c.factor, EXAMPLE));
     }
-}
-
-TEST_F(LineLimitsTest, AFailedCalibrationRewriteIsReportedAndTheSendStands) {
-    bench.window.whileMessageOpen = [this](const MessageRecord& box) {
-        if (box == LIMITS_SENT) bench.files.FailNextWrites(1);
-    };
-    Save(EXAMPLE);
-    EXPECT_EQ(bench.window.messages, (Boxes{LIMITS_SENT, ConfigurationNotSaved(LIMITS)}));
-    EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
-    EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(2.0f, STORED));
-    EXPECT_EQ(bench.link.sent.size(), 1u);
 }
 
 TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItWithoutTouchingTheCalibration) {
@@ -150,7 +135,8 @@ TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItWithoutTouchingTheCalibra
     ASSERT_EQ(bench.window.fileDialogs.size(), 1u);
     EXPECT_EQ(bench.window.fileDialogs[0].kind, platform::FileDialogKind::Open);
     EXPECT_EQ(bench.values.lineLimits, falling);
-    EXPECT_EQ((std::array<int, 2>{bench.fields.loadedShows, bench.fields.reads}), (std::array<int, 2>{1, 0}));
+    EXPECT_EQ(bench.fields.loadedShows, 1);
+    EXPECT_EQ(bench.fields.reads, 0);
     EXPECT_EQ(bench.link.sent, (std::vector<FakeScaleLink::Sent>{{{255, 255, 255, 250, 150, 0, 50, 255}, 300}}));
     EXPECT_EQ(bench.files.operations.size(), operations + 1) << "the one read, no write";
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
