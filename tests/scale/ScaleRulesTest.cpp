@@ -1,9 +1,10 @@
 // The pure rules under the operations: the packets, the statistics
-// arithmetic and the limit rules. The operations' tests take these as given.
+// arithmetic and the limit rules; the operations' tests take them as given.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <limits>
+#include <tuple>
 
 #include "scale/LimitRules.h"
 #include "scale/Protocol.h"
@@ -107,15 +108,11 @@ TEST(Statistics, ResetZeroesEveryNumberAndText) {
     LineStatistics s;
     for (int line = 1; line <= LINE_COUNT; ++line) CountItem(s, line, 200, 3.0f);
     ResetStatistics(s);
-    const LineStatistics fresh;
-    EXPECT_EQ(s.lineCount, fresh.lineCount);
-    EXPECT_EQ(s.lineKilograms, fresh.lineKilograms);
-    EXPECT_EQ(s.lineCountText, fresh.lineCountText);
-    EXPECT_EQ(s.lineKilogramsText, fresh.lineKilogramsText);
-    EXPECT_EQ((std::array<std::string, 2>{s.totalCountText, s.totalKilogramsText}),
-              (std::array<std::string, 2>{"0", "0"}));
-    EXPECT_EQ(s.totalCount, 0u);
-    EXPECT_EQ(s.totalKilograms, 0.0);
+    const auto all = [](const LineStatistics& t) {
+        return std::tie(t.lineCount, t.totalCount, t.lineKilograms, t.totalKilograms, t.lineCountText, t.totalCountText,
+                        t.lineKilogramsText, t.totalKilogramsText);
+    };
+    EXPECT_EQ(all(s), all(LineStatistics{}));
 }
 
 }  // namespace
