@@ -34,12 +34,10 @@ TEST(TerminalLocale, EveryEnvironmentEndsUtf8OrWithAMessageNamingTheLocale) {
     };
     for (const auto& row : rows) {
         std::string trace;
-        const std::pair<const char*, const char*> variables[] = {
-            {"LC_ALL", row.lcAll}, {"LC_CTYPE", row.lcCtype}, {"LANG", row.lang}};
-        for (const auto& [name, value] : variables) {
+        for (const auto& [name, value] :
+             {std::pair{"LC_ALL", row.lcAll}, {"LC_CTYPE", row.lcCtype}, {"LANG", row.lang}}) {
             trace += std::string(name) + "=" + (value ? value : "-") + " ";
-            if (value) setenv(name, value, 1);
-            else unsetenv(name);
+            value ? setenv(name, value, 1) : unsetenv(name);
         }
         SCOPED_TRACE(trace);
         const app::LocaleSetup setup = app::SetUpTerminalLocale();

@@ -1,7 +1,7 @@
-// A whole day of production in virtual time at one item per 100 ms tick, the
-// highest rate the protocol allows, through the real link, the emulated
-// driver and the main window's timer handling: every item the scale sorted
-// counted once on its line, with heap and kernel flat.
+// A whole day in virtual time at one item per 100 ms tick, the highest rate
+// the protocol allows, through the real link, the emulated driver and the
+// main window's timers: every item counted once on its line, heap and kernel
+// flat.
 #include <gtest/gtest.h>
 
 #include "platform/ControlIds.h"
@@ -14,10 +14,8 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemOnceAndStayFlat) {
     constexpr sim::Time PERIOD = 100'000;
     constexpr sim::Time WARM_UP = 10LL * 60 * 1'000'000;
     constexpr sim::Time SHIFT = 24LL * 3600 * 1'000'000;
-    sim::SimulatedScaleOptions options;
-    options.seed = 24;
-    options.itemsPerSecond = 10.0;
-    options.itemJitter = 0.0;  // one item per period exactly
+    // One item per period exactly.
+    const sim::SimulatedScaleOptions options{.seed = 24, .itemsPerSecond = 10.0, .itemJitter = 0.0};
     testing_support::ScaleTestBench bench;
     sim::SimulatedScale& scale = bench.AttachSimulated(options);
     bench.StoreCalibration(2.0f, {});

@@ -1,7 +1,5 @@
-// Once warmed up, the periodic work must not touch the heap: a work-mode
-// tick with an item or with a read that timed out, and a test-mode tick with
-// a reading or without one, reuse the buffers, texts and kernel records that
-// already exist.
+// Once warmed up, the periodic work must not touch the heap: work-mode and
+// test-mode ticks with and without an answer reuse what already exists.
 #include <gtest/gtest.h>
 
 #include "platform/ControlIds.h"
@@ -13,10 +11,7 @@ namespace {
 class SteadyStateAllocationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim::SimulatedScaleOptions options;
-        options.seed = 7;
-        options.itemsPerSecond = 10.0;
-        options.itemJitter = 0.0;
+        const sim::SimulatedScaleOptions options{.seed = 7, .itemsPerSecond = 10.0, .itemJitter = 0.0};
         scale_ = &bench.AttachSimulated(options);
         bench.StoreCalibration(2.0f, {140, 164, 180, 192, 204, 220, 244, 800});
         bench.StartUp();
@@ -36,8 +31,7 @@ protected:
 
 TEST_F(SteadyStateAllocationTest, WorkTicksWithAnItemOrATimedOutReadAllocateNothing) {
     bench.Press(platform::IDC_START_WORK);
-    // Sync and tares take 2.5 s; then items flow and every text has been
-    // formatted at least once.
+    // Sync and tares take 2.5 s; then every text has been formatted once.
     EXPECT_EQ(Ticks(platform::TIMER_WORK, 2600, 2000), 0u);
     EXPECT_GE(Total(), 2200u) << "items were read, counted and shown";
     scale_->SetPaused(true, bench.clock.Now());
@@ -53,9 +47,7 @@ TEST_F(SteadyStateAllocationTest, TestModeTicksAllocateNothing) {
     scale_->SetReferenceOn(true, bench.clock.Now());
     EXPECT_EQ(Ticks(platform::TIMER_TEST, 100, 50), 0u);
     EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "190");  // 95 counts over the empty platter
-    sim::SimulatedScaleFaults noAnswer;
-    noAnswer.noAnswer = true;
-    scale_->SetFaults(noAnswer, bench.clock.Now());
+    scale_->SetFaults({.noAnswer = true}, bench.clock.Now());
     EXPECT_EQ(Ticks(platform::TIMER_TEST, 100, 50), 0u);
     EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "");
 }
