@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tests/support/OperationBench.h"
 #include "tests/support/ProgramBoxes.h"
 
@@ -30,20 +32,18 @@ protected:
 };
 
 TEST_F(CalibrationTest, StartingModeFollowsTheCalibrationFile) {
-    const struct {
-        std::optional<std::vector<std::uint8_t>> file;  // nullopt: none
-        Boxes boxes;
-    } cases[] = {
+    const std::pair<std::optional<std::vector<std::uint8_t>>, Boxes> cases[] = {
+        // the file (none), the boxes
         {std::nullopt, {CONFIGURATION_MISSING}},
         {std::vector<std::uint8_t>(19, 1), {CONFIGURATION_INVALID}},
         {testing_support::OperationBench::CalibrationBytes(2.5f, STORED), {}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [file, boxes] : cases) {
         testing_support::OperationBench b;
-        if (c.file) b.files.SetFile(storage::CALIBRATION_FILE_PATH, *c.file);
+        if (file) b.files.SetFile(storage::CALIBRATION_FILE_PATH, *file);
         scale::ChooseStartingMode(b.context);
-        const bool loaded = c.boxes.empty();
-        EXPECT_EQ(b.window.messages, c.boxes);
+        const bool loaded = boxes.empty();
+        EXPECT_EQ(b.window.messages, boxes);
         EXPECT_EQ(b.window.IsControlEnabled(platform::IDC_START_WORK), loaded);
         EXPECT_EQ(b.window.IsControlEnabled(platform::IDC_SAVE_LIMITS), loaded);
         EXPECT_EQ(b.fields.loadedShows, loaded ? 1 : 0);
@@ -81,14 +81,8 @@ TEST_F(CalibrationTest, ReferenceWeightOverTheReadingsDifferenceIsTheNewFactorAn
 }
 
 TEST_F(CalibrationTest, EveryOtherEndKeepsTheFactorAndTheFile) {
-    const struct {
-        const char* name;
-        bool refuseField;
-        int cancelAt;  // the question answered Cancel, 1 or 2; 0: none
-        std::deque<std::uint8_t> weights;
-        Boxes boxes;
-        std::uint8_t zero;
-    } cases[] = {
+    const std::tuple<const char*, bool, int, std::deque<std::uint8_t>, Boxes, std::uint8_t> cases[] = {
+        // the fields refused, the question answered Cancel (1, 2; 0: none), readings, boxes, zero afterwards
         {"refused field", true, 0, {12, 107}, {}, 7},
         {"cancel first", false, 1, {33}, {CLEAR_SCALE, CALIBRATION_CANCELLED}, 7},
         {"cancel second", false, 2, {33}, {CLEAR_SCALE, PUT_WEIGHT, CALIBRATION_CANCELLED}, 33},
@@ -98,19 +92,19 @@ TEST_F(CalibrationTest, EveryOtherEndKeepsTheFactorAndTheFile) {
         {"lower reading", false, 0, {40, 35}, {CLEAR_SCALE, PUT_WEIGHT, INVALID_READING}, 40},
     };
     const auto before = bench.CalibrationFile();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, refuse, cancelAt, weights, boxes, zero] : cases) {
+        SCOPED_TRACE(name);
         bench.window.messages.clear();
         bench.window.StartTimer(platform::TIMER_WORK, 100);
         bench.program.zeroCount = 7;
-        bench.fields.accept = !c.refuseField;
-        for (int question = 1; question <= c.cancelAt; ++question)
-            bench.window.AnswerNext(question == c.cancelAt ? MessageResult::Cancel : MessageResult::Ok);
-        bench.link.weights = c.weights;
+        bench.fields.accept = !refuse;
+        for (int question = 1; question <= cancelAt; ++question)
+            bench.window.AnswerNext(question == cancelAt ? MessageResult::Cancel : MessageResult::Ok);
+        bench.link.weights = weights;
         scale::Calibrate(bench.context);
-        EXPECT_EQ(bench.window.messages, c.boxes);
+        EXPECT_EQ(bench.window.messages, boxes);
         EXPECT_TRUE(bench.window.timers.empty());
-        EXPECT_EQ(bench.program.zeroCount, c.zero);
+        EXPECT_EQ(bench.program.zeroCount, zero);
         EXPECT_EQ(bench.program.calibrationFactor, 2.5f);
         EXPECT_EQ(bench.CalibrationFile(), before);
         EXPECT_EQ(bench.ModeButtons(), READY);
@@ -132,24 +126,20 @@ TEST_F(CalibrationTest, TestModeNeedsAZeroReadingThenShowsNetGramsAndRawCounts) 
     EXPECT_EQ(bench.window.messages, Boxes{TEST_CLEAR_SCALE});
     EXPECT_EQ(bench.window.timers, (std::map<int, unsigned>{{platform::TIMER_TEST, 100u}}));
     EXPECT_EQ(bench.ModeButtons(), (std::vector<bool>{false, false, false, false, true, false}));
-    const struct {
-        std::optional<std::uint8_t> reading;
-        float factor;
-        const char* grams;
-        const char* counts;
-    } ticks[] = {
+    const std::tuple<std::optional<std::uint8_t>, float, const char*, const char*> ticks[] = {
+        // the reading, the factor, grams and counts shown
         {107, 2.5f, "238", "107"},     // 95 x 2.5 = 237.5
         {10, 2.5f, "-5", "10"},        // below the zero: negative, not wrapped round
         {11, 0.1f, "0", "11"},         // -0.1 g: never "-0"
         {std::nullopt, 2.5f, "", ""},  // no reading: nothing shown
     };
-    for (const auto& t : ticks) {
-        if (t.reading) bench.link.weights = {*t.reading};
-        bench.program.calibrationFactor = t.factor;
+    for (const auto& [reading, factor, grams, counts] : ticks) {
+        if (reading) bench.link.weights = {*reading};
+        bench.program.calibrationFactor = factor;
         const int shows = bench.fields.shows;
         scale::ShowTestReading(bench.context);
-        EXPECT_EQ(bench.values.gramsText, t.grams);
-        EXPECT_EQ(bench.values.countsText, t.counts);
+        EXPECT_EQ(bench.values.gramsText, grams);
+        EXPECT_EQ(bench.values.countsText, counts);
         EXPECT_EQ(bench.fields.shows, shows + 1);
     }
     EXPECT_EQ(bench.window.messages.size(), 1u) << "a tick shows no box";

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "scale/LimitRules.h"
 #include "storage/LimitsFile.h"
 #include "tests/support/OperationBench.h"
 #include "tests/support/ProgramBoxes.h"
@@ -21,7 +24,6 @@ using Limits = std::array<std::int16_t, 8>;
 constexpr std::string_view PATH = "C:\\velsor\\turno.lim";
 const Limits STORED = {10, 20, 30, 40, 50, 60, 70, 80};
 const Limits EXAMPLE = {0, 100, 150, 200, 250, 300, 350, 400};
-const scale::LimitCounts EXAMPLE_AT_2 = {0, 50, 75, 100, 125, 150, 175, 200};
 
 Bytes LimitsFile(const Limits& limits) {
     const auto bytes = storage::EncodeLimits(limits);
@@ -65,39 +67,23 @@ TEST_F(LineLimitsTest, SaveOpensOnceEveryFieldWasEditedAndOnlyThenEditsAreTakenI
     EXPECT_EQ(saveOnWhileRead, (std::vector<bool>{true, true}));
 }
 
-TEST_F(LineLimitsTest, SaveWritesBothFilesAndSendsTheCountsAtTheFactor) {
-    bench.files.SetFile(PATH, Bytes(40, 0x55));
-    Save(EXAMPLE);
-    EXPECT_EQ(bench.window.messages, Boxes{LIMITS_SENT});
-    ASSERT_EQ(bench.window.fileDialogs.size(), 1u);
-    EXPECT_EQ(bench.window.fileDialogs[0].kind, platform::FileDialogKind::Save);
-    EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
-    EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(2.0f, EXAMPLE));
-    EXPECT_EQ(bench.link.sent, (std::vector<FakeScaleLink::Sent>{{EXAMPLE_AT_2, 200}}));
-}
-
 TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStep) {
     const Limits falling = {0, 100, 150, 200, 250, 300, 400, 350};
-    const struct {
-        const char* name;
-        Limits limits;
-        bool refuseField, cancelDialog, failLimitsFile;
-        Boxes boxes;
-    } cases[] = {
-        {"refused field", EXAMPLE, true, false, false, {}},
-        {"falling limits", falling, false, false, false, {LIMITS_OUT_OF_ORDER}},
-        {"dialog cancelled", EXAMPLE, false, true, false, {FILE_CANCELLED}},
-        {"limits file not written", EXAMPLE, false, false, true, {LIMITS_NOT_SAVED}},
+    const std::tuple<Limits, bool, bool, bool, Boxes> cases[] = {
+        // limits, the fields refused, the dialog cancelled, the limits file not written, the boxes
+        {EXAMPLE, true, false, false, {}},
+        {falling, false, false, false, {LIMITS_OUT_OF_ORDER}},
+        {EXAMPLE, false, true, false, {FILE_CANCELLED}},
+        {EXAMPLE, false, false, true, {LIMITS_NOT_SAVED}},
     };
     const auto calibration = bench.CalibrationFile();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [limits, refuse, cancel, failWrite, boxes] : cases) {
         bench.window.messages.clear();
         bench.window.fileAnswers.clear();
-        bench.fields.accept = !c.refuseField;
-        bench.files.FailNextWrites(c.failLimitsFile ? 1 : 0);
-        Save(c.limits, c.cancelDialog ? std::nullopt : std::optional(std::string(PATH)));
-        EXPECT_EQ(bench.window.messages, c.boxes);
+        bench.fields.accept = !refuse;
+        bench.files.FailNextWrites(failWrite ? 1 : 0);
+        Save(limits, cancel ? std::nullopt : std::optional(std::string(PATH)));
+        EXPECT_EQ(bench.window.messages, boxes);
         EXPECT_FALSE(bench.files.File(PATH).has_value());
         EXPECT_EQ(bench.CalibrationFile(), calibration);
         EXPECT_TRUE(bench.link.sent.empty());
@@ -105,23 +91,27 @@ TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStep) {
     EXPECT_EQ(bench.window.fileDialogs.size(), 2u) << "only once the fields and their order passed";
 }
 
-TEST_F(LineLimitsTest, AFailedSendOrNoFactorStillWritesBothFiles) {
-    const struct {
-        float factor;
-        bool sendWorks;
-        Boxes boxes;
-        std::size_t sent;
-    } cases[] = {{2.0f, false, {LIMITS_NOT_SENT}, 1}, {0.0f, true, {UNCALIBRATED}, 0}};
-    for (const auto& c : cases) {
+// Limits can be prepared before the scale is calibrated or while it does not
+// answer: both files are written, only the send depends on the factor.
+TEST_F(LineLimitsTest, SaveWritesBothFilesAndSendsTheCountsAtTheFactor) {
+    const std::tuple<float, bool, MessageRecord, std::vector<FakeScaleLink::Sent>> cases[] = {
+        // factor, the send works, the box, what was sent
+        {2.0f, true, LIMITS_SENT, {{scale::LimitsToCounts(EXAMPLE, 2.0f), 200}}},
+        {2.5f, false, LIMITS_NOT_SENT, {{scale::LimitsToCounts(EXAMPLE, 2.5f), 200}}},
+        {0.0f, true, UNCALIBRATED, {}},
+    };
+    for (const auto& [factor, sendWorks, box, sent] : cases) {
         bench.window.messages.clear();
         bench.link.sent.clear();
-        bench.program.calibrationFactor = c.factor;
-        bench.link.sendWorks = c.sendWorks;
+        bench.files.SetFile(PATH, Bytes(40, 0x55));
+        bench.program.calibrationFactor = factor;
+        bench.link.sendWorks = sendWorks;
         Save(EXAMPLE);
-        EXPECT_EQ(bench.window.messages, c.boxes);
-        EXPECT_EQ(bench.link.sent.size(), c.sent);
+        EXPECT_EQ(bench.window.messages, Boxes{box});
+        EXPECT_EQ(bench.link.sent, sent);
         EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
-        EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(c.factor, EXAMPLE));
+        EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(factor, EXAMPLE));
+        EXPECT_EQ(bench.window.fileDialogs.back().kind, platform::FileDialogKind::Save);
     }
 }
 
@@ -132,12 +122,11 @@ TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItWithoutTouchingTheCalibra
     const std::size_t operations = bench.files.operations.size();
     Load();
     EXPECT_EQ(bench.window.messages, Boxes{LIMITS_SENT});
-    ASSERT_EQ(bench.window.fileDialogs.size(), 1u);
-    EXPECT_EQ(bench.window.fileDialogs[0].kind, platform::FileDialogKind::Open);
+    EXPECT_EQ(bench.window.fileDialogs.at(0).kind, platform::FileDialogKind::Open);
     EXPECT_EQ(bench.values.lineLimits, falling);
     EXPECT_EQ(bench.fields.loadedShows, 1);
     EXPECT_EQ(bench.fields.reads, 0);
-    EXPECT_EQ(bench.link.sent, (std::vector<FakeScaleLink::Sent>{{{255, 255, 255, 250, 150, 0, 50, 255}, 300}}));
+    EXPECT_EQ(bench.link.sent, (std::vector<FakeScaleLink::Sent>{{scale::LimitsToCounts(falling, 2.0f), 300}}));
     EXPECT_EQ(bench.files.operations.size(), operations + 1) << "the one read, no write";
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
     EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
