@@ -50,11 +50,7 @@ TEST(LimitRules, NoLimitAboveTheNextLinesEqualOnesAllowed) {
 }
 
 TEST(LimitRules, CountsTruncateTowardZeroInDoublePrecisionAndClampToTheByte) {
-    const struct {
-        LineLimitsGrams grams;
-        float factor;
-        Counts counts;
-    } cases[] = {
+    const std::tuple<LineLimitsGrams, float, Counts> cases[] = {
         {{0, 100, 101, 250, 300, 450, 600, 637}, 2.5f, {0, 40, 40, 100, 120, 180, 240, 254}},
         // 0.3f is a little above 0.3: 3 g are 9.9999996 counts, so 9; a
         // division in single precision gives 10. 7 / 0.1f is 69.99999896.
@@ -62,7 +58,7 @@ TEST(LimitRules, CountsTruncateTowardZeroInDoublePrecisionAndClampToTheByte) {
         {{7, 1, 3, 0, 0, 0, 0, 0}, 0.1f, {69, 9, 29, 0, 0, 0, 0, 0}},
         {{510, 511, 512, -1, -2, -32768, 32767, 1}, 2.0f, {255, 255, 255, 0, 0, 0, 255, 0}},
     };
-    for (const auto& c : cases) EXPECT_EQ(LimitsToCounts(c.grams, c.factor), c.counts) << c.factor;
+    for (const auto& [grams, factor, counts] : cases) EXPECT_EQ(LimitsToCounts(grams, factor), counts) << factor;
 }
 
 TEST(Statistics, AnItemCountsOnItsOwnLineAndInTheTotalsOnly) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "storage/StatisticsReport.h"
 #include "tests/support/OperationBench.h"
 #include "tests/support/ProgramBoxes.h"
@@ -30,11 +32,8 @@ protected:
 };
 
 TEST_F(WorkModeTest, EachPacketShowsTheStateAndOnlyAWorkingOneWithALineCounts) {
-    const struct {
-        std::uint8_t state, lineByte;
-        const char* stateText;
-        std::uint32_t counted;  // items on line 1 afterwards
-    } ticks[] = {
+    const std::tuple<std::uint8_t, std::uint8_t, const char*, std::uint32_t> ticks[] = {
+        // state, line byte, the state shown, items on line 1 afterwards
         {0, 0x01, "Esperando sincronismo...", 0},
         {1, 0x01, "Tomando Taras", 0},
         {5, 0x01, "Tomando Taras", 0},  // an unknown state changes nothing
@@ -42,10 +41,10 @@ TEST_F(WorkModeTest, EachPacketShowsTheStateAndOnlyAWorkingOneWithALineCounts) {
         {2, 0x03, "Trabajando", 1},  // no line
         {7, 0x01, "Trabajando", 1},
     };
-    for (const auto& t : ticks) {
-        Tick(t.state, 95, t.lineByte);
-        EXPECT_EQ(bench.values.stateText, t.stateText) << +t.state;
-        EXPECT_EQ(Statistics().lineCount[0], t.counted) << +t.state;
+    for (const auto& [state, lineByte, stateText, counted] : ticks) {
+        Tick(state, 95, lineByte);
+        EXPECT_EQ(bench.values.stateText, stateText) << +state;
+        EXPECT_EQ(Statistics().lineCount[0], counted) << +state;
     }
     Tick(2, 50, 0x80);
     EXPECT_EQ(Statistics().lineCount[7], 1u);

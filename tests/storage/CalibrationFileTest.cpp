@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <bit>
 #include <limits>
 #include <vector>
@@ -40,12 +42,8 @@ TEST(CalibrationFileTest, OnlyAFileWithTwentyBytesAndASoundFactorLoads) {
     longer[4] = longer[5] = 0xFF;  // line 1: -1
     longer.insert(longer.end(), 3, 0xAB);
     const CalibrationData longerData{Float::denorm_min(), {-1, 100, 150, 200, 250, 300, 350, 400}};
-    const struct {
-        const char* name;
-        std::optional<Bytes> file;  // nullopt: no file
-        CalibrationLoad result;
-        CalibrationData loaded;
-    } cases[] = {
+    const std::tuple<const char*, std::optional<Bytes>, CalibrationLoad, CalibrationData> cases[] = {
+        // name, the file (nullopt: none), the result, the data afterwards
         {"example", EXAMPLE_FILE, CalibrationLoad::Loaded, {2.5f, EXAMPLE_LIMITS}},
         {"longer, smallest factor", longer, CalibrationLoad::Loaded, longerData},
         {"no file", std::nullopt, CalibrationLoad::Missing, HELD},
@@ -57,14 +55,14 @@ TEST(CalibrationFileTest, OnlyAFileWithTwentyBytesAndASoundFactorLoads) {
         {"factor inf", WithFactor(Float::infinity()), CalibrationLoad::Invalid, HELD},
         {"factor NaN", WithFactor(Float::quiet_NaN()), CalibrationLoad::Invalid, HELD},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, file, result, loaded] : cases) {
+        SCOPED_TRACE(name);
         MemoryFileSystem fs;
-        if (c.file) fs.SetFile(CALIBRATION_FILE_PATH, *c.file);
+        if (file) fs.SetFile(CALIBRATION_FILE_PATH, *file);
         CalibrationData out = HELD;
-        EXPECT_EQ(LoadCalibrationFile(fs, out), c.result);
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(out.factor), std::bit_cast<std::uint32_t>(c.loaded.factor));
-        EXPECT_EQ(out.limits, c.loaded.limits);
+        EXPECT_EQ(LoadCalibrationFile(fs, out), result);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(out.factor), std::bit_cast<std::uint32_t>(loaded.factor));
+        EXPECT_EQ(out.limits, loaded.limits);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -131,21 +133,18 @@ TEST(MapPathTest, DriveCPathsMoveUnderTheRootOthersAreUnchanged) {
 
 TEST(DriveCRootTest, ChoosesTheFirstAvailableFolder) {
     ScopedEnvironment home("HOME", "/home/ana");
-    const struct {
-        const char* drive;
-        const char* xdg;
-        const char* root;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // QUELMAR_DRIVE_C, XDG_DATA_HOME, the root
         {"/datos/c", "/xdg", "/datos/c"},
         {"", "/xdg", "/xdg/quelmar/drive_c"},
         {nullptr, "", "/home/ana/.local/share/quelmar/drive_c"},
         {nullptr, "relativo", "/home/ana/.local/share/quelmar/drive_c"},
     };
-    for (const auto& c : cases) {
-        ScopedEnvironment drive("QUELMAR_DRIVE_C", c.drive);
-        ScopedEnvironment xdg("XDG_DATA_HOME", c.xdg);
-        EXPECT_EQ(DriveCRoot(), c.root);
-        EXPECT_EQ(MapPath("c:\\velsor\\usb.ini"), std::string(c.root) + "/velsor/usb.ini");
+    for (const auto& [drive, xdg, root] : cases) {
+        ScopedEnvironment setDrive("QUELMAR_DRIVE_C", drive);
+        ScopedEnvironment setXdg("XDG_DATA_HOME", xdg);
+        EXPECT_EQ(DriveCRoot(), root);
+        EXPECT_EQ(MapPath("c:\\velsor\\usb.ini"), std::string(root) + "/velsor/usb.ini");
     }
 }
 

@@ -3,6 +3,8 @@
 // because every other check reads the same table.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <set>
 #include <vector>
 
@@ -35,13 +37,8 @@ TEST(DialogLayout, MainWindowInventory) {
 }
 
 TEST(DialogLayout, RowsOfTheTemplateAsWrittenOut) {
-    const struct {
-        int id;
-        ControlKind kind;
-        const char* text;
-        std::vector<int> rect;
-        bool disabled;
-    } rows[] = {
+    const std::tuple<int, ControlKind, const char*, std::vector<int>, bool> rows[] = {
+        // id, kind, text, rect, disabled
         {1000, ControlKind::PushButton, "&Salir", {238, 18, 71, 11}, false},
         {1002, ControlKind::PushButton, "&Empezar Trabajo", {239, 53, 71, 11}, true},
         {1041, ControlKind::PushButton, "Parar Prue&ba", {237, 146, 71, 11}, true},
@@ -54,14 +51,14 @@ TEST(DialogLayout, RowsOfTheTemplateAsWrittenOut) {
         {1025, ControlKind::Static, "0", {55, 165, 33, 15}, false},
         {1043, ControlKind::Static, "", {69, 219, 102, 10}, false},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.id);
-        const ControlTemplate* c = FindControl(MainDialogTemplate(), row.id);
+    for (const auto& [id, kind, text, rect, disabled] : rows) {
+        SCOPED_TRACE(id);
+        const ControlTemplate* c = FindControl(MainDialogTemplate(), id);
         ASSERT_NE(c, nullptr);
-        EXPECT_EQ(c->kind, row.kind);
-        EXPECT_EQ(c->text, row.text);
-        EXPECT_EQ((std::vector<int>{c->rect.x, c->rect.y, c->rect.cx, c->rect.cy}), row.rect);
-        EXPECT_EQ((c->styles & STYLE_DISABLED) != 0, row.disabled);
+        EXPECT_EQ(c->kind, kind);
+        EXPECT_EQ(c->text, text);
+        EXPECT_EQ((std::vector<int>{c->rect.x, c->rect.y, c->rect.cx, c->rect.cy}), rect);
+        EXPECT_EQ((c->styles & STYLE_DISABLED) != 0, disabled);
     }
     std::vector<int> tabOrder;
     for (const ControlTemplate& c : MainDialogTemplate().controls)
@@ -71,20 +68,16 @@ TEST(DialogLayout, RowsOfTheTemplateAsWrittenOut) {
 }
 
 TEST(DialogLayout, Mnemonics) {
-    const struct {
-        const char* text;
-        const char* display;
-        char letter;
-        std::size_t index;
-    } cases[] = {{"C&argar", "Cargar", 'a', 1},
-                 {"&Calibración", "Calibración", 'C', 0},
-                 {"Salt && pepper", "Salt & pepper", 0, std::string::npos},
-                 {"trailing&", "trailing", 0, std::string::npos}};
-    for (const auto& c : cases) {
-        const Mnemonic m = ParseMnemonic(c.text);
-        EXPECT_EQ(m.display, c.display);
-        EXPECT_EQ(m.letter, c.letter) << c.text;
-        EXPECT_EQ(m.index, c.index) << c.text;
+    const std::tuple<const char*, const char*, char, std::size_t> cases[] = {
+        // text, display, letter, its index{"C&argar", "Cargar", 'a', 1},
+        {"&Calibración", "Calibración", 'C', 0},
+        {"Salt && pepper", "Salt & pepper", 0, std::string::npos},
+        {"trailing&", "trailing", 0, std::string::npos}};
+    for (const auto& [text, display, letter, index] : cases) {
+        const Mnemonic m = ParseMnemonic(text);
+        EXPECT_EQ(m.display, display);
+        EXPECT_EQ(m.letter, letter) << text;
+        EXPECT_EQ(m.index, index) << text;
     }
 }
 
