@@ -1,13 +1,15 @@
-// The calibration file: its bytes on the fixed path, and which files load.
+// The file formats: the calibration file (its bytes on the fixed path, and
+// which files load), the limits file both ways, and the file dialogs.
 #include "storage/CalibrationFile.h"
+#include "storage/LimitsFile.h"
+#include "storage/StatisticsReport.h"
 #include "tests/support/MemoryFileSystem.h"
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <bit>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 namespace storage {
@@ -64,6 +66,51 @@ TEST(CalibrationFileTest, OnlyAFileWithTwentyBytesAndASoundFactorLoads) {
         EXPECT_EQ(std::bit_cast<std::uint32_t>(out.factor), std::bit_cast<std::uint32_t>(loaded.factor));
         EXPECT_EQ(out.limits, loaded.limits);
     }
+}
+
+const Limits HELD_LIMITS = {100, 200, 300, 400, 500, 600, 700, 800};
+constexpr std::string_view PATH = "C:\\velsor\\linea.lim";
+
+TEST(LimitsFileTest, SixteenBytesOfSignedLittleEndianLimitsBothWays) {
+    const struct {
+        std::optional<Bytes> file;     // nullopt: no file
+        std::optional<Limits> limits;  // nullopt: refused, the held ones kept
+    } cases[] = {
+        {Bytes(EXAMPLE_FILE.begin() + 4, EXAMPLE_FILE.end()), EXAMPLE_LIMITS},  // the calibration file's tail
+        // Taken as they are (no range or order check); a longer file's tail is ignored.
+        {Bytes{0xFF, 0xFF, 0x00, 0x80, 0xFF, 0x7F, 0xD0, 0x07, 0xBC, 0x02, 0x58, 0x02, 0x00, 0x00, 0x01, 0x00, 0x77},
+         Limits{-1, -32768, 32767, 2000, 700, 600, 0, 1}},
+        {Bytes(15, 0x01), std::nullopt},
+        {std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        MemoryFileSystem fs;
+        if (c.file) fs.SetFile(PATH, *c.file);
+        Limits limits = HELD_LIMITS;
+        EXPECT_EQ(ReadLimitsFile(fs, PATH, limits), c.limits.has_value());
+        EXPECT_EQ(limits, c.limits.value_or(HELD_LIMITS));
+        if (!c.limits) continue;
+        fs.SetFile(PATH, Bytes(40, 0x11));
+        ASSERT_TRUE(WriteLimitsFile(fs, PATH, *c.limits));
+        EXPECT_EQ(fs.File(PATH), Bytes(c.file->begin(), c.file->begin() + 16));
+    }
+}
+
+// Kind, folder, default extension and filters on one line.
+std::string Flat(const platform::FileDialogSettings& s) {
+    std::string text = s.kind == platform::FileDialogKind::Save ? "save " : "open ";
+    text += s.initialFolder + " " + s.defaultExtension;
+    for (const auto& filter : s.filters) text += " | " + filter.description + " " + filter.pattern;
+    return text;
+}
+
+TEST(FileDialogs, LimitsAndStatisticsDialogs) {
+    const std::string limits = "C:\\velsor\\ .lim | Archivos L\xC3\xADmites USB(*.lim) *.lim";
+    const std::string all = " | Todos los archivos(*.*) *.*";
+    EXPECT_EQ(Flat(LimitsFileDialog(platform::FileDialogKind::Save)), "save " + limits + all);
+    EXPECT_EQ(Flat(LimitsFileDialog(platform::FileDialogKind::Open)), "open " + limits + all);
+    EXPECT_EQ(Flat(StatisticsFileDialog()),
+              "save C:\\velsor\\ .est | Archivos Estad\xC3\xADsticas USB(*.est) *.est" + all);
 }
 
 }  // namespace
