@@ -14,8 +14,10 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemOnceAndStayFlat) {
     constexpr sim::Time PERIOD = 100'000;
     constexpr sim::Time WARM_UP = 10LL * 60 * 1'000'000;
     constexpr sim::Time SHIFT = 24LL * 3600 * 1'000'000;
-    // One item per period exactly.
-    const sim::SimulatedScaleOptions options{.seed = 24, .itemsPerSecond = 10.0, .itemJitter = 0.0};
+    sim::SimulatedScaleOptions options;
+    options.seed = 24;
+    options.itemsPerSecond = 10.0;
+    options.itemJitter = 0.0;  // one item per period exactly
     testing_support::ScaleTestBench bench;
     sim::SimulatedScale& scale = bench.AttachSimulated(options);
     bench.StoreCalibration(2.0f, {});

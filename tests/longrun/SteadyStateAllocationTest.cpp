@@ -11,7 +11,10 @@ namespace {
 class SteadyStateAllocationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const sim::SimulatedScaleOptions options{.seed = 7, .itemsPerSecond = 10.0, .itemJitter = 0.0};
+        sim::SimulatedScaleOptions options;
+        options.seed = 7;
+        options.itemsPerSecond = 10.0;
+        options.itemJitter = 0.0;  // one item per period exactly
         scale_ = &bench.AttachSimulated(options);
         bench.StoreCalibration(2.0f, {140, 164, 180, 192, 204, 220, 244, 800});
         bench.StartUp();
@@ -47,7 +50,9 @@ TEST_F(SteadyStateAllocationTest, TestModeTicksAllocateNothing) {
     scale_->SetReferenceOn(true, bench.clock.Now());
     EXPECT_EQ(Ticks(platform::TIMER_TEST, 100, 50), 0u);
     EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "190");  // 95 counts over the empty platter
-    scale_->SetFaults({.noAnswer = true}, bench.clock.Now());
+    sim::SimulatedScaleFaults noAnswer;
+    noAnswer.noAnswer = true;
+    scale_->SetFaults(noAnswer, bench.clock.Now());
     EXPECT_EQ(Ticks(platform::TIMER_TEST, 100, 50), 0u);
     EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "");
 }
