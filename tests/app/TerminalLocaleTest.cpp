@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <langinfo.h>
 
 #include <cstdlib>
@@ -16,13 +18,8 @@ namespace {
 using app::LocaleChoice;
 
 TEST(TerminalLocale, EveryEnvironmentEndsUtf8OrWithAMessageNamingTheLocale) {
-    const struct {
-        const char* lcAll;
-        const char* lcCtype;
-        const char* lang;
-        LocaleChoice choice;
-        const char* named;  // what the message quotes, for a refusal
-    } rows[] = {
+    const std::tuple<const char*, const char*, const char*, LocaleChoice, const char*> rows[] = {
+        // LC_ALL, LC_CTYPE, LANG (nullptr: unset), the choice, what a refusal quotes
         {nullptr, nullptr, nullptr, LocaleChoice::FellBackToUtf8, nullptr},  // a fresh root shell
         {"", "", "", LocaleChoice::FellBackToUtf8, nullptr},
         {nullptr, nullptr, "C.UTF-8", LocaleChoice::Utf8, nullptr},
@@ -32,20 +29,17 @@ TEST(TerminalLocale, EveryEnvironmentEndsUtf8OrWithAMessageNamingTheLocale) {
         {nullptr, nullptr, "POSIX", LocaleChoice::NotUtf8, "\"POSIX\", no es UTF-8"},
         {nullptr, nullptr, "xx_YY.ISO-8859-1", LocaleChoice::NotUtf8, "\"xx_YY.ISO-8859-1\", no está instalada"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [lcAll, lcCtype, lang, choice, named] : rows) {
         std::string trace;
-        const std::pair<const char*, const char*> variables[] = {
-            {"LC_ALL", row.lcAll}, {"LC_CTYPE", row.lcCtype}, {"LANG", row.lang}};
-        for (const auto& [name, value] : variables) {
+        for (const auto& [name, value] : {std::pair{"LC_ALL", lcAll}, {"LC_CTYPE", lcCtype}, {"LANG", lang}}) {
             trace += std::string(name) + "=" + (value ? value : "-") + " ";
-            if (value) setenv(name, value, 1);
-            else unsetenv(name);
+            value ? setenv(name, value, 1) : unsetenv(name);
         }
         SCOPED_TRACE(trace);
         const app::LocaleSetup setup = app::SetUpTerminalLocale();
-        EXPECT_EQ(setup.choice, row.choice);
-        if (row.choice == LocaleChoice::NotUtf8) {
-            EXPECT_NE(setup.message.find(row.named), std::string::npos) << setup.message;
+        EXPECT_EQ(setup.choice, choice);
+        if (choice == LocaleChoice::NotUtf8) {
+            EXPECT_NE(setup.message.find(named), std::string::npos) << setup.message;
             EXPECT_NE(setup.message.find("LANG=C.UTF-8"), std::string::npos) << setup.message;
         } else {
             EXPECT_TRUE(setup.message.empty());

@@ -1,7 +1,7 @@
-// A whole day of production in virtual time at one item per 100 ms tick, the
-// highest rate the protocol allows, through the real link, the emulated
-// driver and the main window's timer handling: every item the scale sorted
-// counted once on its line, with heap and kernel flat.
+// A whole day in virtual time at one item per 100 ms tick, the highest rate
+// the protocol allows, through the real link, the emulated driver and the
+// main window's timers: every item counted once on its line, heap and kernel
+// flat.
 #include <gtest/gtest.h>
 
 #include "platform/ControlIds.h"

@@ -1,7 +1,5 @@
-// Once warmed up, the periodic work must not touch the heap: a work-mode
-// tick with an item or with a read that timed out, and a test-mode tick with
-// a reading or without one, reuse the buffers, texts and kernel records that
-// already exist.
+// Once warmed up, the periodic work must not touch the heap: work-mode and
+// test-mode ticks with and without an answer reuse what already exists.
 #include <gtest/gtest.h>
 
 #include "platform/ControlIds.h"
@@ -16,7 +14,7 @@ protected:
         sim::SimulatedScaleOptions options;
         options.seed = 7;
         options.itemsPerSecond = 10.0;
-        options.itemJitter = 0.0;
+        options.itemJitter = 0.0;  // one item per period exactly
         scale_ = &bench.AttachSimulated(options);
         bench.StoreCalibration(2.0f, {140, 164, 180, 192, 204, 220, 244, 800});
         bench.StartUp();
@@ -36,8 +34,7 @@ protected:
 
 TEST_F(SteadyStateAllocationTest, WorkTicksWithAnItemOrATimedOutReadAllocateNothing) {
     bench.Press(platform::IDC_START_WORK);
-    // Sync and tares take 2.5 s; then items flow and every text has been
-    // formatted at least once.
+    // Sync and tares take 2.5 s; then every text has been formatted once.
     EXPECT_EQ(Ticks(platform::TIMER_WORK, 2600, 2000), 0u);
     EXPECT_GE(Total(), 2200u) << "items were read, counted and shown";
     scale_->SetPaused(true, bench.clock.Now());

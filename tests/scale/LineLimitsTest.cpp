@@ -1,11 +1,12 @@
 // The line limits as operations on their own: the edit gate of "&Guardar",
 // saving (order check, limits file, send, calibration file) and loading.
-// The rules themselves are in ScaleRulesTest, the file formats in
-// tests/storage, the link's time-outs in ScaleLinkTest.
 #include "scale/LineLimits.h"
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "scale/LimitRules.h"
 #include "storage/LimitsFile.h"
 #include "tests/support/OperationBench.h"
 #include "tests/support/ProgramBoxes.h"
@@ -23,7 +24,6 @@ using Limits = std::array<std::int16_t, 8>;
 constexpr std::string_view PATH = "C:\\velsor\\turno.lim";
 const Limits STORED = {10, 20, 30, 40, 50, 60, 70, 80};
 const Limits EXAMPLE = {0, 100, 150, 200, 250, 300, 350, 400};
-const scale::LimitCounts EXAMPLE_AT_2 = {0, 50, 75, 100, 125, 150, 175, 200};
 
 Bytes LimitsFile(const Limits& limits) {
     const auto bytes = storage::EncodeLimits(limits);
@@ -36,13 +36,13 @@ protected:
         bench.StoreCalibration(2.0f, STORED);
         bench.program.calibrationFactor = 2.0f;
     }
-    void Save(const Limits& limits, std::optional<std::string_view> path = PATH) {
+    void Save(const Limits& limits, std::optional<std::string> path = std::string(PATH)) {
         bench.values.lineLimits = limits;
-        bench.window.ChooseNext(path ? std::optional<std::string>(*path) : std::nullopt);
+        bench.window.ChooseNext(path);
         scale::SaveLimits(bench.context);
     }
-    void Load(std::optional<std::string_view> path = PATH) {
-        bench.window.ChooseNext(path ? std::optional<std::string>(*path) : std::nullopt);
+    void Load(std::optional<std::string> path = std::string(PATH)) {
+        bench.window.ChooseNext(path);
         scale::LoadLimits(bench.context);
     }
     testing_support::OperationBench bench;
@@ -67,40 +67,23 @@ TEST_F(LineLimitsTest, SaveOpensOnceEveryFieldWasEditedAndOnlyThenEditsAreTakenI
     EXPECT_EQ(saveOnWhileRead, (std::vector<bool>{true, true}));
 }
 
-TEST_F(LineLimitsTest, SaveWritesBothFilesAndSendsTheCountsAtTheFactor) {
-    bench.files.SetFile(PATH, Bytes(40, 0x55));
-    Save(EXAMPLE);
-    EXPECT_EQ(bench.window.messages, Boxes{LIMITS_SENT});
-    ASSERT_EQ(bench.window.fileDialogs.size(), 1u);
-    EXPECT_EQ(bench.window.fileDialogs[0].kind, platform::FileDialogKind::Save);
-    EXPECT_EQ(bench.window.fileDialogs[0].defaultExtension, ".lim");
-    EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
-    EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(2.0f, EXAMPLE));
-    EXPECT_EQ(bench.link.sent, (std::vector<FakeScaleLink::Sent>{{EXAMPLE_AT_2, 200}}));
-}
-
 TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStep) {
     const Limits falling = {0, 100, 150, 200, 250, 300, 400, 350};
-    const struct {
-        const char* name;
-        Limits limits;
-        bool refuseField, cancelDialog, failLimitsFile;
-        Boxes boxes;
-    } cases[] = {
-        {"refused field", EXAMPLE, true, false, false, {}},
-        {"falling limits", falling, false, false, false, {LIMITS_OUT_OF_ORDER}},
-        {"dialog cancelled", EXAMPLE, false, true, false, {FILE_CANCELLED}},
-        {"limits file not written", EXAMPLE, false, false, true, {LIMITS_NOT_SAVED}},
+    const std::tuple<Limits, bool, bool, bool, Boxes> cases[] = {
+        // limits, the fields refused, the dialog cancelled, the limits file not written, the boxes
+        {EXAMPLE, true, false, false, {}},
+        {falling, false, false, false, {LIMITS_OUT_OF_ORDER}},
+        {EXAMPLE, false, true, false, {FILE_CANCELLED}},
+        {EXAMPLE, false, false, true, {LIMITS_NOT_SAVED}},
     };
     const auto calibration = bench.CalibrationFile();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [limits, refuse, cancel, failWrite, boxes] : cases) {
         bench.window.messages.clear();
         bench.window.fileAnswers.clear();
-        bench.fields.accept = !c.refuseField;
-        bench.files.FailNextWrites(c.failLimitsFile ? 1 : 0);
-        Save(c.limits, c.cancelDialog ? std::nullopt : std::optional(PATH));
-        EXPECT_EQ(bench.window.messages, c.boxes);
+        bench.fields.accept = !refuse;
+        bench.files.FailNextWrites(failWrite ? 1 : 0);
+        Save(limits, cancel ? std::nullopt : std::optional(std::string(PATH)));
+        EXPECT_EQ(bench.window.messages, boxes);
         EXPECT_FALSE(bench.files.File(PATH).has_value());
         EXPECT_EQ(bench.CalibrationFile(), calibration);
         EXPECT_TRUE(bench.link.sent.empty());
@@ -108,36 +91,28 @@ TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStep) {
     EXPECT_EQ(bench.window.fileDialogs.size(), 2u) << "only once the fields and their order passed";
 }
 
-TEST_F(LineLimitsTest, AFailedSendOrNoFactorStillWritesBothFiles) {
-    const struct {
-        float factor;
-        bool sendWorks;
-        Boxes boxes;
-        std::size_t sent;
-    } cases[] = {{2.0f, false, {LIMITS_NOT_SENT}, 1}, {0.0f, true, {UNCALIBRATED}, 0}};
-    for (const auto& c : cases) {
-        testing_support::OperationBench b;
-        b.program.calibrationFactor = c.factor;
-        b.link.sendWorks = c.sendWorks;
-        b.window.ChooseNext(std::string(PATH));
-        b.values.lineLimits = EXAMPLE;
-        scale::SaveLimits(b.context);
-        EXPECT_EQ(b.window.messages, c.boxes);
-        EXPECT_EQ(b.link.sent.size(), c.sent);
-        EXPECT_EQ(b.files.File(PATH), LimitsFile(EXAMPLE));
-        EXPECT_EQ(b.CalibrationFile(), CalibrationBytes(c.factor, EXAMPLE));
-    }
-}
-
-TEST_F(LineLimitsTest, AFailedCalibrationRewriteIsReportedAndTheSendStands) {
-    bench.window.whileMessageOpen = [this](const MessageRecord& box) {
-        if (box == LIMITS_SENT) bench.files.FailNextWrites(1);
+// Limits can be prepared before the scale is calibrated or while it does not
+// answer: both files are written, only the send depends on the factor.
+TEST_F(LineLimitsTest, SaveWritesBothFilesAndSendsTheCountsAtTheFactor) {
+    const std::tuple<float, bool, MessageRecord, std::vector<FakeScaleLink::Sent>> cases[] = {
+        // factor, the send works, the box, what was sent
+        {2.0f, true, LIMITS_SENT, {{scale::LimitsToCounts(EXAMPLE, 2.0f), 200}}},
+        {2.5f, false, LIMITS_NOT_SENT, {{scale::LimitsToCounts(EXAMPLE, 2.5f), 200}}},
+        {0.0f, true, UNCALIBRATED, {}},
     };
-    Save(EXAMPLE);
-    EXPECT_EQ(bench.window.messages, (Boxes{LIMITS_SENT, ConfigurationNotSaved(LIMITS)}));
-    EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
-    EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(2.0f, STORED));
-    EXPECT_EQ(bench.link.sent.size(), 1u);
+    for (const auto& [factor, sendWorks, box, sent] : cases) {
+        bench.window.messages.clear();
+        bench.link.sent.clear();
+        bench.files.SetFile(PATH, Bytes(40, 0x55));
+        bench.program.calibrationFactor = factor;
+        bench.link.sendWorks = sendWorks;
+        Save(EXAMPLE);
+        EXPECT_EQ(bench.window.messages, Boxes{box});
+        EXPECT_EQ(bench.link.sent, sent);
+        EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
+        EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(factor, EXAMPLE));
+        EXPECT_EQ(bench.window.fileDialogs.back().kind, platform::FileDialogKind::Save);
+    }
 }
 
 TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItWithoutTouchingTheCalibration) {
@@ -147,11 +122,11 @@ TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItWithoutTouchingTheCalibra
     const std::size_t operations = bench.files.operations.size();
     Load();
     EXPECT_EQ(bench.window.messages, Boxes{LIMITS_SENT});
-    ASSERT_EQ(bench.window.fileDialogs.size(), 1u);
-    EXPECT_EQ(bench.window.fileDialogs[0].kind, platform::FileDialogKind::Open);
+    EXPECT_EQ(bench.window.fileDialogs.at(0).kind, platform::FileDialogKind::Open);
     EXPECT_EQ(bench.values.lineLimits, falling);
-    EXPECT_EQ((std::array<int, 2>{bench.fields.loadedShows, bench.fields.reads}), (std::array<int, 2>{1, 0}));
-    EXPECT_EQ(bench.link.sent, (std::vector<FakeScaleLink::Sent>{{{255, 255, 255, 250, 150, 0, 50, 255}, 300}}));
+    EXPECT_EQ(bench.fields.loadedShows, 1);
+    EXPECT_EQ(bench.fields.reads, 0);
+    EXPECT_EQ(bench.link.sent, (std::vector<FakeScaleLink::Sent>{{scale::LimitsToCounts(falling, 2.0f), 300}}));
     EXPECT_EQ(bench.files.operations.size(), operations + 1) << "the one read, no write";
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
     EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));

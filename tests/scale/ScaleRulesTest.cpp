@@ -1,9 +1,10 @@
 // The pure rules under the operations: the packets, the statistics
-// arithmetic and the limit rules. The operations' tests take these as given.
+// arithmetic and the limit rules; the operations' tests take them as given.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <limits>
+#include <tuple>
 
 #include "scale/LimitRules.h"
 #include "scale/Protocol.h"
@@ -49,11 +50,7 @@ TEST(LimitRules, NoLimitAboveTheNextLinesEqualOnesAllowed) {
 }
 
 TEST(LimitRules, CountsTruncateTowardZeroInDoublePrecisionAndClampToTheByte) {
-    const struct {
-        LineLimitsGrams grams;
-        float factor;
-        Counts counts;
-    } cases[] = {
+    const std::tuple<LineLimitsGrams, float, Counts> cases[] = {
         {{0, 100, 101, 250, 300, 450, 600, 637}, 2.5f, {0, 40, 40, 100, 120, 180, 240, 254}},
         // 0.3f is a little above 0.3: 3 g are 9.9999996 counts, so 9; a
         // division in single precision gives 10. 7 / 0.1f is 69.99999896.
@@ -61,7 +58,7 @@ TEST(LimitRules, CountsTruncateTowardZeroInDoublePrecisionAndClampToTheByte) {
         {{7, 1, 3, 0, 0, 0, 0, 0}, 0.1f, {69, 9, 29, 0, 0, 0, 0, 0}},
         {{510, 511, 512, -1, -2, -32768, 32767, 1}, 2.0f, {255, 255, 255, 0, 0, 0, 255, 0}},
     };
-    for (const auto& c : cases) EXPECT_EQ(LimitsToCounts(c.grams, c.factor), c.counts) << c.factor;
+    for (const auto& [grams, factor, counts] : cases) EXPECT_EQ(LimitsToCounts(grams, factor), counts) << factor;
 }
 
 TEST(Statistics, AnItemCountsOnItsOwnLineAndInTheTotalsOnly) {
@@ -107,15 +104,11 @@ TEST(Statistics, ResetZeroesEveryNumberAndText) {
     LineStatistics s;
     for (int line = 1; line <= LINE_COUNT; ++line) CountItem(s, line, 200, 3.0f);
     ResetStatistics(s);
-    const LineStatistics fresh;
-    EXPECT_EQ(s.lineCount, fresh.lineCount);
-    EXPECT_EQ(s.lineKilograms, fresh.lineKilograms);
-    EXPECT_EQ(s.lineCountText, fresh.lineCountText);
-    EXPECT_EQ(s.lineKilogramsText, fresh.lineKilogramsText);
-    EXPECT_EQ((std::array<std::string, 2>{s.totalCountText, s.totalKilogramsText}),
-              (std::array<std::string, 2>{"0", "0"}));
-    EXPECT_EQ(s.totalCount, 0u);
-    EXPECT_EQ(s.totalKilograms, 0.0);
+    const auto all = [](const LineStatistics& t) {
+        return std::tie(t.lineCount, t.totalCount, t.lineKilograms, t.totalKilograms, t.lineCountText, t.totalCountText,
+                        t.lineKilogramsText, t.totalKilogramsText);
+    };
+    EXPECT_EQ(all(s), all(LineStatistics{}));
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
-#include "storage/CalibrationFile.h"
 #include "storage/FileSystem.h"
-#include "storage/LimitsFile.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,12 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 std::string Utf8(const fs::path& path) {
     const std::u8string s = path.u8string();
     return std::string(s.begin(), s.end());
-}
-
-std::optional<Bytes> ReadNative(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteNative(const fs::path& path, const Bytes& bytes) {
@@ -45,38 +38,31 @@ std::vector<std::string> Listing(const fs::path& folder) {
 
 const Bytes OLD_CONTENT = {'o', 'l', 'd', '\r', '\n', 0x00, 0xFF};
 
-// A fresh "velsor" folder under the system's temporary folder, removed
-// afterwards (read-only files included).
+// A fresh "velsor" folder under the temporary folder, removed afterwards.
 class RealFileSystemTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("quelmar-storage-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        velsor_ = root_ / "velsor";
-        ASSERT_TRUE(fs::create_directories(velsor_));
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        ASSERT_TRUE(fs::create_directories(velsor_ /= "quelmar-storage-" + std::to_string(stamp) + "/velsor"));
     }
     void TearDown() override {
         std::error_code ec;
-        for (const auto& entry : fs::recursive_directory_iterator(root_, ec))
+        for (const auto& entry : fs::recursive_directory_iterator(velsor_, ec))
             fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(root_, ec);
+        fs::remove_all(velsor_.parent_path(), ec);
     }
 
     FileSystem& files_ = RealFileSystem();
-    fs::path root_;
-    fs::path velsor_;
+    fs::path velsor_ = fs::temp_directory_path();
 };
 
 TEST_F(RealFileSystemTest, ReplaceWritesTheWholeFileAndLeavesNoTemporary) {
-    const fs::path target = velsor_ / "turno.est";
-    ASSERT_TRUE(files_.ReplaceFile(Utf8(target), Bytes{1, 2, 3, 0, 255}));
-    EXPECT_EQ(ReadNative(target), (Bytes{1, 2, 3, 0, 255}));
-    WriteNative(target, Bytes(5000, 'x'));
-    ASSERT_TRUE(files_.ReplaceFile(Utf8(target), Bytes{'n'}));
-    EXPECT_EQ(ReadNative(target), Bytes{'n'});
-    ASSERT_TRUE(files_.ReplaceFile(Utf8(target), {}));
-    EXPECT_EQ(ReadNative(target), Bytes{});
-    EXPECT_EQ(Listing(velsor_), std::vector<std::string>{"turno.est"});
+    const std::string name = "L\xC3\xADmites a\xC3\xB1o.lim";  // names are UTF-8
+    for (const Bytes& bytes : {Bytes{1, 2, 3, 0, 255}, Bytes{'n'}, Bytes{}}) {
+        ASSERT_TRUE(files_.ReplaceFile(Utf8(velsor_) + "/" + name, bytes));
+        EXPECT_EQ(files_.ReadFile(Utf8(velsor_) + "/" + name, 100), bytes);  // ReadFile is checked below
+        EXPECT_EQ(Listing(velsor_), std::vector<std::string>{name});
+    }
 }
 
 TEST_F(RealFileSystemTest, FailedReplaceLeavesEverythingAsItWas) {
@@ -91,50 +77,35 @@ TEST_F(RealFileSystemTest, FailedReplaceLeavesEverythingAsItWas) {
         EXPECT_FALSE(files_.ReplaceFile(Utf8(velsor_) + "/" + name, Bytes(20, 0)));
         EXPECT_EQ(Listing(velsor_), (std::vector<std::string>{"carpeta.lim", "usb.ini"}));
     }
-    EXPECT_EQ(ReadNative(velsor_ / "carpeta.lim" / "dentro"), OLD_CONTENT);
-    EXPECT_EQ(ReadNative(velsor_ / "usb.ini"), OLD_CONTENT);
+    EXPECT_EQ(files_.ReadFile(Utf8(velsor_ / "carpeta.lim" / "dentro"), 100), OLD_CONTENT);
+    EXPECT_EQ(files_.ReadFile(Utf8(velsor_ / "usb.ini"), 100), OLD_CONTENT);
     EXPECT_EQ(files_.ReadFile(Utf8(velsor_ / "carpeta.lim"), 100), std::nullopt);
 }
 
 TEST_F(RealFileSystemTest, ReadFileGivesAtMostMaxBytes) {
-    const fs::path target = velsor_ / "datos.bin";
-    Bytes big(100000);
+    const std::string target = Utf8(velsor_ / "datos.bin");
+    Bytes big(100000);  // many times the read's chunk
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
     WriteNative(target, big);
-    EXPECT_EQ(files_.ReadFile(Utf8(target), big.size() + 1), big);
-    EXPECT_EQ(files_.ReadFile(Utf8(target), 20), Bytes(big.begin(), big.begin() + 20));
-    EXPECT_EQ(files_.ReadFile(Utf8(target), 0), Bytes{});
+    EXPECT_EQ(files_.ReadFile(target, big.size() + 1), big);
+    EXPECT_EQ(files_.ReadFile(target, 20), Bytes(big.begin(), big.begin() + 20));
+    EXPECT_EQ(files_.ReadFile(target, 0), Bytes{});
     WriteNative(velsor_ / "vacio", {});
     EXPECT_EQ(files_.ReadFile(Utf8(velsor_ / "vacio"), 16), Bytes{});
     EXPECT_EQ(files_.ReadFile(Utf8(velsor_ / "no-existe"), 16), std::nullopt);
 }
 
-TEST_F(RealFileSystemTest, NonAsciiNamesAreUtf8) {
-    const std::string name = "L\xC3\xADmites a\xC3\xB1o.lim";
-    const std::array<std::int16_t, 8> limits = {0, 100, 150, 200, 250, 300, 350, 400};
-    ASSERT_TRUE(WriteLimitsFile(files_, Utf8(velsor_) + "/" + name, limits));
-    EXPECT_EQ(Listing(velsor_), std::vector<std::string>{name});
-    std::array<std::int16_t, 8> back{};
-    ASSERT_TRUE(ReadLimitsFile(files_, Utf8(velsor_) + "/" + name, back));
-    EXPECT_EQ(back, limits);
-}
-
 #ifndef _WIN32
 
 // Sets or clears an environment variable for one scope and puts it back.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        value ? setenv(name, value, 1) : unsetenv(name);
+struct ScopedEnvironment {
+    ScopedEnvironment(const char* variable, const char* value) : name(variable) {
+        if (const char* before = std::getenv(variable)) old = before;
+        value ? setenv(variable, value, 1) : unsetenv(variable);
     }
-    ~ScopedEnvironment() { old_ ? setenv(name_.c_str(), old_->c_str(), 1) : unsetenv(name_.c_str()); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
+    ~ScopedEnvironment() { old ? setenv(name.c_str(), old->c_str(), 1) : unsetenv(name.c_str()); }
+    std::string name;
+    std::optional<std::string> old;
 };
 
 TEST(MapPathTest, DriveCPathsMoveUnderTheRootOthersAreUnchanged) {
@@ -154,31 +125,19 @@ TEST(MapPathTest, DriveCPathsMoveUnderTheRootOthersAreUnchanged) {
 
 TEST(DriveCRootTest, ChoosesTheFirstAvailableFolder) {
     ScopedEnvironment home("HOME", "/home/ana");
-    const struct {
-        const char* drive;
-        const char* xdg;
-        const char* root;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // QUELMAR_DRIVE_C, XDG_DATA_HOME, the root
         {"/datos/c", "/xdg", "/datos/c"},
         {"", "/xdg", "/xdg/quelmar/drive_c"},
         {nullptr, "", "/home/ana/.local/share/quelmar/drive_c"},
         {nullptr, "relativo", "/home/ana/.local/share/quelmar/drive_c"},
     };
-    for (const auto& c : cases) {
-        ScopedEnvironment drive("QUELMAR_DRIVE_C", c.drive);
-        ScopedEnvironment xdg("XDG_DATA_HOME", c.xdg);
-        EXPECT_EQ(DriveCRoot(), c.root);
-        EXPECT_EQ(MapPath("c:\\velsor\\usb.ini"), std::string(c.root) + "/velsor/usb.ini");
+    for (const auto& [drive, xdg, root] : cases) {
+        ScopedEnvironment setDrive("QUELMAR_DRIVE_C", drive);
+        ScopedEnvironment setXdg("XDG_DATA_HOME", xdg);
+        EXPECT_EQ(DriveCRoot(), root);
+        EXPECT_EQ(MapPath("c:\\velsor\\usb.ini"), std::string(root) + "/velsor/usb.ini");
     }
-}
-
-TEST_F(RealFileSystemTest, MissingDriveFolderIsNeverCreated) {
-    const fs::path absent = root_ / "sin-crear";
-    ScopedEnvironment drive("QUELMAR_DRIVE_C", Utf8(absent).c_str());
-    CalibrationData out;
-    EXPECT_EQ(LoadCalibrationFile(files_, out), CalibrationLoad::Missing);
-    EXPECT_FALSE(SaveCalibrationFile(files_, CalibrationData{1.0f, {}}));
-    EXPECT_FALSE(fs::exists(absent));
 }
 
 #else

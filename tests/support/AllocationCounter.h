@@ -1,8 +1,5 @@
-// A test-only count of the process's heap allocations: global operator new
-// and delete are replaced (AllocationCounter.cpp) so that tests and
-// benchmarks can tell whether a piece of code allocates. Linked only into the
-// executables that ask for it (target quelmar_allocation_counter), never
-// into the program.
+// A count of the process's heap allocations (global operator new and delete
+// replaced), linked only into the tests and benchmarks that ask for it.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +10,7 @@ namespace testing_support {
 std::uint64_t AllocationCount();
 // Calls of any form of operator delete on a non-null pointer.
 std::uint64_t DeallocationCount();
-// Allocations not yet released: what a piece of code left behind is the
-// growth of this figure across it.
+// Allocations not yet released: what code left behind is its growth.
 inline std::int64_t LiveAllocations() {
     return static_cast<std::int64_t>(AllocationCount()) - static_cast<std::int64_t>(DeallocationCount());
 }

@@ -1,7 +1,6 @@
-// A recording double of the window services: keeps control texts and
-// enabled states (initialised from the dialog template), records every
-// message box and answers it from a script, runs timers by hand, and answers
-// file dialogs from a script.
+// A recording double of the window services: control texts and enabled
+// states (from the dialog template), message boxes and file dialogs
+// recorded and answered from scripts, timers run by hand.
 #pragma once
 
 #include <deque>
@@ -9,7 +8,6 @@
 #include <iosfwd>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -30,7 +28,6 @@ void PrintTo(const MessageRecord& record, std::ostream* os);
 
 class FakeWindowServices : public platform::WindowServices {
 public:
-    // Controls start as template 102 has them: texts empty, enabled as marked.
     FakeWindowServices();
 
     // ---- WindowServices
@@ -51,22 +48,15 @@ public:
     std::optional<std::string> ChooseFile(const platform::FileDialogSettings& settings) override;
     platform::LocalDateTime LocalTime() const override { return now; }
 
-    // ---- scripting
-    // Answers for the next message boxes, in order; a box with no scripted
-    // answer gets OK.
+    // ---- scripting: answers for the next boxes (none: OK) and file dialogs
+    // (nullopt: cancel); hooks run while a box or dialog is open and after
+    // every SetControlText (a platform reporting the program's own writes).
     void AnswerNext(platform::MessageResult answer) { answers.push_back(answer); }
-    // Runs while a message box is "open" (before it is answered), e.g. to
-    // deliver timer ticks behind it.
     std::function<void(const MessageRecord&)> whileMessageOpen;
-    // Runs after every SetControlText, like a platform that reports the
-    // program's own writes into edit fields as changes.
     std::function<void(int)> afterSetText;
-    // Runs while a file dialog is "open", before it is answered.
     std::function<void()> whileFileDialogOpen;
-    // Answers for the next file dialogs: a path, or nullopt to cancel.
     void ChooseNext(std::optional<std::string> path) { fileAnswers.push_back(std::move(path)); }
-    // The operator types into a field: sets the text (no notification; the
-    // caller delivers OnEditChange itself).
+    // The operator types: no notification, the caller delivers OnEditChange.
     void Type(int id, std::string_view text) { texts[id] = std::string(text); }
 
     bool TimerRunning(int id) const { return timers.count(id) != 0; }

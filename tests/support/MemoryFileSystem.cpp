@@ -5,17 +5,14 @@
 
 namespace testing_support {
 
-bool MemoryFileSystem::Fails(bool write, std::string_view path, int& failNext) {
+bool MemoryFileSystem::Fails(bool write, std::string_view path) {
     operations.push_back({write, std::string(path)});
-    if (failNext > 0) {
-        --failNext;
-        return true;
-    }
+    if (write && failWrites_ > 0) return failWrites_-- > 0;
     return failing_.count(operations.size()) != 0;
 }
 
 std::optional<std::vector<std::uint8_t>> MemoryFileSystem::ReadFile(std::string_view path, std::size_t maxBytes) {
-    if (Fails(false, path, failReads_)) return std::nullopt;
+    if (Fails(false, path)) return std::nullopt;
     auto it = files_.find(path);
     if (it == files_.end()) return std::nullopt;
     const std::size_t n = std::min(maxBytes, it->second.size());
@@ -23,7 +20,7 @@ std::optional<std::vector<std::uint8_t>> MemoryFileSystem::ReadFile(std::string_
 }
 
 bool MemoryFileSystem::ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) {
-    if (Fails(true, path, failWrites_)) return false;
+    if (Fails(true, path)) return false;
     files_.insert_or_assign(std::string(path), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     return true;
 }

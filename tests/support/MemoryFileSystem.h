@@ -1,6 +1,6 @@
-// A file system held in memory, for tests and fuzzing: files are keyed by the
-// path exactly as given (no mapping, case-sensitive), every read and write is
-// logged, and chosen ones can be made to fail.
+// A file system held in memory, for tests and fuzzing: files keyed by the path
+// exactly as given (case-sensitive), every read and write logged, chosen ones
+// failed.
 #pragma once
 
 #include "storage/FileSystem.h"
@@ -24,21 +24,18 @@ public:
     // The file's bytes, or nothing when there is no such file.
     std::optional<std::vector<std::uint8_t>> File(std::string_view path) const;
 
-    // The next `count` reads fail as if the file could not be opened; the
-    // next `count` writes fail and leave the files untouched.
-    void FailNextReads(int count) { failReads_ = count; }
+    // The next `count` writes, or the operation numbered `number` in the log
+    // (1-based), fail as if the file could not be opened.
     void FailNextWrites(int count) { failWrites_ = count; }
-    // The operation numbered `number` in the log (1-based) fails the same way.
     void FailOperation(std::size_t number) { failing_.insert(number); }
 
     std::vector<Operation> operations;
 
 private:
-    bool Fails(bool write, std::string_view path, int& failNext);
+    bool Fails(bool write, std::string_view path);
 
     std::map<std::string, std::vector<std::uint8_t>, std::less<>> files_;
     std::set<std::size_t> failing_;
-    int failReads_ = 0;
     int failWrites_ = 0;
 };
 

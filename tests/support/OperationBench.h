@@ -1,6 +1,5 @@
-// The scale operations on their own: the recording window services, a field
-// exchange and a link that the test scripts, and an in-memory file system,
-// with no main window and no USB stack behind them.
+// The scale operations on their own: recording window services, a scripted
+// field exchange and link, and an in-memory file system; no window, no USB.
 #pragma once
 
 #include <array>
@@ -31,8 +30,8 @@ public:
     int reads = 0, shows = 0, loadedShows = 0;
 };
 
-// Answers from queues (empty: the scale did not answer) and records what
-// was sent. It never connects: the operations start on a connected link.
+// Answers from queues (empty: no answer) and records what was sent; never
+// connects, as the operations start on a connected link.
 class FakeScaleLink final : public scale::ScaleConnection {
 public:
     struct Sent {
@@ -40,7 +39,6 @@ public:
         std::uint32_t timeoutMs;
         bool operator==(const Sent&) const = default;
     };
-    // Whatever type the connect results have: a value-initialised one.
     decltype(std::declval<ScaleConnection&>().FindScale()) FindScale() override { return {}; }
     decltype(std::declval<ScaleConnection&>().ConfigureScale()) ConfigureScale() override { return {}; }
     std::optional<std::uint8_t> ReadWeight() override {
@@ -93,8 +91,7 @@ struct OperationBench {
         const auto bytes = storage::EncodeCalibration({factor, limits});
         return {bytes.begin(), bytes.end()};
     }
-    // The enabled states of the mode buttons: start work, stop work,
-    // calibrate, start test, stop test, restart.
+    // Enabled: start work, stop work, calibrate, start test, stop test, restart.
     std::vector<bool> ModeButtons() const {
         std::vector<bool> states;
         for (int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE,

@@ -1,11 +1,9 @@
-// The main window's own wiring through the recording window services:
-// start-up with the scale present (the failed connects are the connect
-// rows of tests/scale) and exit, the field exchange, which button runs what and when,
-// the timer dispatch and its guard. What the operations do is checked on
-// their own in tests/scale.
+// The main window's own wiring: start-up and exit, the field exchange, which
+// button runs what and when, the timer dispatch and its guard.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 #include "tests/support/ProgramBoxes.h"
 #include "tests/support/ScaleTestBench.h"
@@ -62,6 +60,11 @@ TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
     bench.Type(platform::IDC_REFERENCE_WEIGHT, "abc");  // never validated here
     bench.dialog.OnAccept();
     bench.dialog.OnCancel();
+    EXPECT_FALSE(bench.window.closed.has_value());
+    bench.dialog.OnClose();  // idle: closes at once
+    EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);
+    EXPECT_TRUE(bench.window.messages.empty());
+    bench.window.closed.reset();
     bench.Press(platform::IDC_START_WORK);
     bench.window.AnswerNext(platform::MessageResult::Cancel);
     bench.dialog.OnClose();
@@ -69,48 +72,30 @@ TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
     bench.dialog.OnClose();
     EXPECT_EQ(bench.window.messages, (Boxes{CLOSE_QUESTION, CLOSE_QUESTION}));
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);
-
-    ScaleTestBench idle;
-    idle.AttachScripted();
-    idle.StartUp();
-    idle.window.messages.clear();
-    idle.dialog.OnClose();
-    EXPECT_EQ(idle.window.closed, platform::ModalResult::Cancel);
-    EXPECT_TRUE(idle.window.messages.empty());
 }
 
 // ---- field exchange
 
 TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
     StartReady();
-    const int limit = platform::LIMIT_FIELD_IDS[7];
-    const struct {
-        int field;
-        const char* text;
-        std::optional<MessageRecord> prompt;
-    } cases[] = {
-        {platform::IDC_REFERENCE_WEIGHT, "149", Range(150, 600)},
-        {platform::IDC_REFERENCE_WEIGHT, "601", Range(150, 600)},
-        {platform::IDC_REFERENCE_WEIGHT, "150", std::nullopt},
-        {platform::IDC_REFERENCE_WEIGHT, "600", std::nullopt},
-        {limit, "-1", Range(0, 800)},
-        {limit, "801", Range(0, 800)},
-        {limit, "40000", WHOLE_NUMBER},
-        {limit, "abc", WHOLE_NUMBER},
-        {limit, "", WHOLE_NUMBER},
-        {limit, "0", std::nullopt},
-        {limit, "800", std::nullopt},
+    const int limit = platform::LIMIT_FIELD_IDS[7], reference = platform::IDC_REFERENCE_WEIGHT;
+    const std::tuple<int, const char*, std::optional<MessageRecord>> cases[] = {
+        // field, text, the prompt (none: accepted)
+        {reference, "149", Range(150, 600)}, {reference, "601", Range(150, 600)}, {reference, "150", std::nullopt},
+        {reference, "600", std::nullopt},    {limit, "-1", Range(0, 800)},        {limit, "801", Range(0, 800)},
+        {limit, "40000", WHOLE_NUMBER},      {limit, "abc", WHOLE_NUMBER},        {limit, "", WHOLE_NUMBER},
+        {limit, "0", std::nullopt},          {limit, "800", std::nullopt},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string("\"") + c.text + "\"");
-        bench.window.Type(platform::IDC_REFERENCE_WEIGHT, "190");
+    for (const auto& [field, text, prompt] : cases) {
+        SCOPED_TRACE(std::string("\"") + text + "\"");
+        bench.window.Type(reference, "190");
         bench.window.Type(limit, "400");
-        bench.window.Type(c.field, c.text);
+        bench.window.Type(field, text);
         bench.window.messages.clear();
         bench.window.focused.clear();
-        EXPECT_EQ(bench.dialog.ReadFields(), !c.prompt);
-        EXPECT_EQ(bench.window.messages, c.prompt ? Boxes{*c.prompt} : Boxes{});
-        EXPECT_EQ(bench.window.focused, c.prompt ? std::vector<int>{c.field} : std::vector<int>{});
+        EXPECT_EQ(bench.dialog.ReadFields(), !prompt);
+        EXPECT_EQ(bench.window.messages, prompt ? Boxes{*prompt} : Boxes{});
+        EXPECT_EQ(bench.window.focused, prompt ? std::vector<int>{field} : std::vector<int>{});
     }
     EXPECT_EQ(bench.dialog.Values().lineLimits[7], 800);
 }
@@ -145,15 +130,15 @@ TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimit
     bench.window.Type(platform::IDC_REFERENCE_WEIGHT, "1");
     bench.dialog.Values().lineLimits[5] = 333;  // changed by the program: shown
     bench.dialog.ShowFields();
-    EXPECT_EQ((std::array<std::string, 4>{Text(platform::LIMIT_FIELD_IDS[4]), Text(platform::LIMIT_FIELD_IDS[1]),
-                                          Text(platform::IDC_REFERENCE_WEIGHT), Text(platform::LIMIT_FIELD_IDS[5])}),
-              (std::array<std::string, 4>{"2", "9", "1", "333"}));
+    const auto shown = [&] {
+        return std::vector<std::string>{Text(platform::LIMIT_FIELD_IDS[4]), Text(platform::LIMIT_FIELD_IDS[1]),
+                                        Text(platform::IDC_REFERENCE_WEIGHT), Text(platform::LIMIT_FIELD_IDS[5])};
+    };
+    EXPECT_EQ(shown(), (std::vector<std::string>{"2", "9", "1", "333"}));
     // Loaded limits replace the typed texts even where the value is the same;
     // the reference weight being typed stays.
     bench.dialog.ShowLoadedValues();
-    EXPECT_EQ(Text(platform::LIMIT_FIELD_IDS[4]), "250");
-    EXPECT_EQ(Text(platform::LIMIT_FIELD_IDS[1]), "100");
-    EXPECT_EQ(Text(platform::IDC_REFERENCE_WEIGHT), "1");
+    EXPECT_EQ(shown(), (std::vector<std::string>{"250", "100", "1", "333"}));
 }
 
 TEST_F(MainDialogTest, OnlyTheOperatorsEditsOfLimitFieldsReachTheGate) {
@@ -173,33 +158,29 @@ TEST_F(MainDialogTest, OnlyTheOperatorsEditsOfLimitFieldsReachTheGate) {
 // ---- commands and timers
 
 TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
-    using Check = std::function<bool(ScaleTestBench&, sim::ScriptedDevice&)>;
+    using B = ScaleTestBench&;
+    using D = sim::ScriptedDevice&;
     const auto firstBox = [](const MessageRecord& box) {
-        return [box](ScaleTestBench& b, sim::ScriptedDevice&) {
-            return !b.window.messages.empty() && b.window.messages[0] == box;
-        };
+        return [box](B b, D) { return !b.window.messages.empty() && b.window.messages[0] == box; };
     };
     const auto dialog = [](const char* extension, platform::FileDialogKind kind) {
-        return [=](ScaleTestBench& b, sim::ScriptedDevice&) {
-            return b.window.fileDialogs.size() == 1 && b.window.fileDialogs[0].defaultExtension == extension &&
-                   b.window.fileDialogs[0].kind == kind;
+        return [=](B b, D) {
+            const auto& d = b.window.fileDialogs;
+            return d.size() == 1 && d[0].defaultExtension == extension && d[0].kind == kind;
         };
     };
-    const auto shown = [](int id, const char* text) {
-        return [=](ScaleTestBench& b, sim::ScriptedDevice&) { return b.window.texts[id] == text; };
-    };
-    const std::pair<int, Check> cases[] = {
-        {platform::IDC_EXIT, [](ScaleTestBench& b, sim::ScriptedDevice&) { return b.window.closed.has_value(); }},
+    const auto shown = [](int id, const char* text) { return [=](B b, D) { return b.window.texts[id] == text; }; };
+    const std::pair<int, std::function<bool(B, D)>> cases[] = {
+        {platform::IDC_EXIT, [](B b, D) { return b.window.closed.has_value(); }},
         {platform::IDC_CALIBRATE, firstBox(CLEAR_SCALE)},
         {platform::IDC_START_TEST, firstBox(TEST_CLEAR_SCALE)},
         {platform::IDC_STOP_TEST, shown(platform::IDC_GRAMS, "0")},
-        {platform::IDC_START_WORK,
-         [](ScaleTestBench& b, sim::ScriptedDevice&) { return b.window.TimerRunning(platform::TIMER_WORK); }},
+        {platform::IDC_START_WORK, [](B b, D) { return b.window.TimerRunning(platform::TIMER_WORK); }},
         {platform::IDC_STOP_WORK, shown(platform::IDC_STATE, "")},
         {platform::IDC_SAVE_LIMITS, dialog(".lim", platform::FileDialogKind::Save)},
         {platform::IDC_LOAD_LIMITS, dialog(".lim", platform::FileDialogKind::Open)},
         {platform::IDC_SAVE_STATISTICS, dialog(".est", platform::FileDialogKind::Save)},
-        {platform::IDC_RESTART, [](ScaleTestBench&, sim::ScriptedDevice& d) { return d.Writes().size() == 1; }},
+        {platform::IDC_RESTART, [](B, D d) { return d.Writes().size() == 1; }},
         {platform::IDC_RESET, firstBox(RESET_QUESTION)},
     };
     for (const auto& [id, ran] : cases) {
@@ -219,7 +200,6 @@ TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
     }
 }
 
-// The two timers' ticks are in the next test.
 TEST_F(MainDialogTest, ForeignTimersAndTheAboutItem) {
     sim::ScriptedDevice& scale = StartReady();
     scale.QueuePacket({1, 0, 0, 0});
