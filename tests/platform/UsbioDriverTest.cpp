@@ -18,14 +18,9 @@ protected:
         kernel.AttachDevice(std::make_shared<sim::UsbioDriver>(model));
         overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
     }
-    ~DriverTest() override {
-        for (HANDLE h : handles) kernel.CloseHandle(h);
-        kernel.CloseHandle(overlapped.hEvent);
-    }
     HANDLE Open() {
-        handles.push_back(kernel.CreateFileA("\\\\.\\USBIO_Device0", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
-        return handles.back();
+        return kernel.CreateFileA("\\\\.\\USBIO_Device0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED, nullptr);
     }
     // A control request waited for; 0 or the error.
     DWORD Control(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out = nullptr, DWORD outSize = 0,
@@ -56,7 +51,6 @@ protected:
     EmulatedKernel kernel{clock};
     std::shared_ptr<sim::ScriptedDevice> model = std::make_shared<sim::ScriptedDevice>(0x0C70, 0x0001);
     OVERLAPPED overlapped{};
-    std::vector<HANDLE> handles;
 };
 
 TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCutToTheCallersArea) {
