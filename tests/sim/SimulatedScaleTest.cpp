@@ -148,15 +148,7 @@ TEST(SimulatedScaleIdentity, DescriptorNamesTheScaleAndEndpointsExistOnlyOnceCon
 }
 
 // clang-format off
-TEST(SimulatedScaleCycle, ReportsEachStateAtItsTimeThenItemsAndALateReaderGetsThemInOrder) {
-    Scale(Regular(10.0)).Run({
-        {0, NOTHING, {{0, 12, 0}}, S, 0},
-        {S - 1, NOTHING, {}, S, 0},
-        {S, NOTHING, {{1, 12, 0}}, W, 0},
-        {W - 1, NOTHING, {}, W, 0},
-        {W, NOTHING, {{2, 12, 0}}, W + 100'000, 0},
-    });
-    // Working without items: nothing more happens.
+TEST(SimulatedScaleCycle, ALateReaderGetsEveryStateInOrderAndWithoutItemsNothingMoreHappens) {
     Scale(With([](auto& o) { o.syncDuration = 3 * S; o.tareDuration = 0; }, Regular(0.0))).Run({
         {10 * S, NOTHING, {{0, 12, 0}, {1, 12, 0}, {2, 12, 0}}, std::nullopt, 0},
     });
@@ -252,12 +244,14 @@ TEST(SimulatedScaleCommands, TheWeightReplyCarriesThePlatterAndJumpsTheQueueAndU
     EXPECT_EQ(SimulatedScale(With([](auto& o) { o.zeroCount = 200; o.referenceOn = true; })).PlatterCount(), 255);
 }
 
-TEST(SimulatedScaleCommands, ARestartStartsTheCycleOverAndFlushesReportsButKeepsLimitsAndCounts) {
+TEST(SimulatedScaleCycle, EachStateIsReportedAtItsTimeAndARestartStartsOverFlushingReportsButKeepingLimitsAndCounts) {
     Scale scale(Regular(2.0, 0.0));
     constexpr Time R = W + 1'250'000;  // two items waiting
     scale.Run({
         {0, LIMITS, {{0, 12, 0}}, S, 0},
+        {S - 1, NOTHING, {}, S, 0},
         {S, NOTHING, {{1, 12, 0}}, W, 0},
+        {W - 1, NOTHING, {}, W, 0},
         {W, NOTHING, {{2, 12, 0}}, W + 500'000, 0},
         {R, RESTART, {{0, 12, 0}}, R + S, 2},
         {R + W, NOTHING, {{1, 12, 0}, {2, 12, 0}}, R + W + 500'000, 2},  // no items during the restart
