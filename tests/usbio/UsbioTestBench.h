@@ -1,6 +1,5 @@
-// The driver access layer on the emulated kernel with a virtual clock, with
-// scripted devices behind the emulated driver. The driver's own refusals are
-// tests/platform/UsbioDriverTest; here only what this layer makes of them.
+// The driver access layer on the emulated kernel and a virtual clock; the
+// driver's own refusals are tests/platform/UsbioDriverTest.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/DriverInterface.h"
 #include "platform/emulated/EmulatedKernel.h"
 #include "sim/UsbioDriver.h"
 #include "tests/support/ScriptedDevice.h"
@@ -21,7 +21,7 @@ namespace usbio_test {
 using namespace usbio;
 using Bytes = std::vector<std::uint8_t>;
 
-inline constexpr platform::GUID DRIVER_CLASS = platform::emulated::DRIVER_INTERFACE_CLASS;
+inline constexpr platform::GUID DRIVER_CLASS = platform::DRIVER_INTERFACE_CLASS;
 inline constexpr platform::emulated::Micros MS = 1000;
 inline const Bytes PACKET = {2, 0x37, 0, 0x04, 0, 0, 0, 0x11};
 
