@@ -1,22 +1,14 @@
-// The further requests of devices and pipes, one table: for each, the control
-// code and the exact record the driver receives, the output it is offered,
-// and what the caller holds afterwards on success, after a failure and on a
-// closed object.
+// The further requests of devices and pipes in one table: the control code and
+// record the driver receives, the output offered, and what the caller holds
+// after a success, after a failure and on a closed object.
 #include <functional>
 #include <numeric>
+#include <type_traits>
 
 #include "tests/usbio/UsbioTestBench.h"
 
 namespace usbio_test {
 namespace {
-
-Bytes Pattern(std::uint8_t first, std::size_t size) {
-    Bytes bytes(size);
-    std::iota(bytes.begin(), bytes.end(), first);
-    return bytes;
-}
-// The emulated driver's default reply.
-Bytes DefaultReply(std::size_t size) { return Pattern(0xA0, size); }
 
 template <std::size_t N>
 std::array<std::uint8_t, N> Record(std::uint8_t first) {
@@ -24,110 +16,104 @@ std::array<std::uint8_t, N> Record(std::uint8_t first) {
     std::iota(record.begin(), record.end(), first);
     return record;
 }
+Bytes Pattern(std::uint8_t first, std::size_t size) {
+    Bytes bytes(size);
+    std::iota(bytes.begin(), bytes.end(), first);
+    return bytes;
+}
+Bytes DefaultReply(std::size_t size) { return Pattern(0xA0, size); }  // the emulated driver's
 
 struct Row {
-    std::uint32_t code;
-    Bytes input;  // the record the driver receives
     std::function<UsbStatus()> issue;
+    std::uint32_t code;
+    Bytes input;          // the record the driver receives
     Bytes reply;          // what the caller holds after a success: the output offered
     bool onData = false;  // a request on caller data: `got` is as much of it as the size says
 };
 constexpr bool DATA = true;
 
+// Caller values, each filled with a pattern that no reply carries.
+struct CallerValues {
+    std::array<std::uint8_t, 32> data = Record<32>(0x10);
+    std::uint8_t u8 = 0x55;
+    std::uint16_t u16 = 0x5555;
+    std::uint32_t u32 = 0x55555555;
+    PipeRecord4 r4 = Record<4>(0x55);
+    DeviceRecord8 r8 = Record<8>(0x55);
+    DeviceRecord776 r776 = Record<776>(0x55);
+};
+
 class DeviceRequestsTest : public LinkTest {
 protected:
-    // Caller values, each filled with a pattern that no reply carries.
-    void FillCallerValues() {
-        data = Record<32>(0x10);
-        v8 = 0x55;
-        v16 = 0x5555;
-        v32 = 0x55555555;
-        record4.fill(0x55);
-        record8.fill(0x55);
-        record776.fill(0x55);
-        got.clear();
-    }
-    // Issues a row's request on caller values filled afresh; data requests
-    // are offered as many bytes as the reply has.
+    // Issues a row's request on fresh caller values; data requests are offered as many bytes as the reply has.
     UsbStatus Issue(const Row& row) {
-        FillCallerValues();
+        v = {};
+        got.clear();
         size = static_cast<std::uint32_t>(row.reply.size());
         const UsbStatus status = row.issue();
-        if (row.onData) got.assign(data.begin(), data.begin() + std::min<std::uint32_t>(size, 32));
+        if (row.onData) got.assign(v.data.begin(), v.data.begin() + std::min<std::uint32_t>(size, 32));
         return status;
     }
-    // The value as the caller holds it once the request has returned.
+    // The value or record as the caller holds it once the request has returned.
     template <typename T>
-    UsbStatus Value(UsbStatus status, const T* value) {
-        for (std::size_t i = 0; i < sizeof(T); ++i) got.push_back(static_cast<std::uint8_t>(*value >> (8 * i)));
+    UsbStatus Got(UsbStatus status, const T& value) {
+        if constexpr (std::is_integral_v<T>) {
+            for (std::size_t i = 0; i < sizeof(T); ++i) got.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+        } else {
+            got.assign(value.begin(), value.end());
+        }
         return status;
-    }
-    template <std::size_t N>
-    UsbStatus Holds(UsbStatus status, const std::array<std::uint8_t, N>& record) {
-        got.assign(record.begin(), record.end());
-        return status;
-    }
-    UsbPipe& Pipe() {
-        device.Close();  // the pipe's requests go out on the pipe's own handle
-        return readPipe;
     }
 
     std::vector<Row> Table() {
         const std::uint8_t descriptor[16] = {9, 2, 12, 0, 1, 1, 0, 0x80, 50, 0xEE, 0xEE, 0xEE, 7, 7, 7, 7};
+        // clang-format off
         return {
-            {0x80942009, {4, 3, 2, 1, 3, 5, 9, 4},
-             [this] { return device.SetDescriptor(data.data(), size, 0x01020304, 3, 5, 0x0409); },
-             Pattern(0x10, 6), DATA},
-            {0x80942006, {0, 0, 0, 0, 2, 7, 0, 0},
-             [this] { return device.GetConfigurationDescriptor(data.data(), size, 7); },
-             {9, 2, 32, 0, 1, 1, 0, 0x80, 50}, DATA},
-            {0x80942006, {0, 0, 0, 0, 3, 0, 9, 4},
-             [this] { return device.GetStringDescriptor(data.data(), size, 0, 0x0409); }, {4, 3, 9, 4}, DATA},
-            {0x8094200C, {4, 3, 2, 1, 6, 5, 8, 7},
-             [this] { return device.DeviceRequest803(0x01020304, 0x0506, 0x0708); }, {}},
-            {0x80942010, {2, 0, 0, 0, 1, 0, 0x81, 0}, [this] { return device.DeviceRequest804(2, 1, 0x81); }, {}},
-            {0x80942014, {1, 0, 0, 0, 0x34, 0x12},
-             [this] { return Value(device.DeviceRequest805(v16, 1, 0x1234), &v16); }, DefaultReply(2)},
-            {0x80942018, {}, [this] { return Value(device.GetConfiguration(v8), &v8); }, DefaultReply(1)},
-            {0x8094201C, {2, 1}, [this] { return Value(device.GetInterface(v8, 0x0102), &v8); }, DefaultReply(1)},
+            {[this] { return device.SetDescriptor(v.data.data(), size, 0x01020304, 3, 5, 0x0409); },
+             0x80942009, {4, 3, 2, 1, 3, 5, 9, 4}, Pattern(0x10, 6), DATA},
+            {[this] { return device.GetConfigurationDescriptor(v.data.data(), size, 7); },
+             0x80942006, {0, 0, 0, 0, 2, 7, 0, 0}, {9, 2, 32, 0, 1, 1, 0, 0x80, 50}, DATA},
+            {[this] { return device.GetStringDescriptor(v.data.data(), size, 0, 0x0409); },
+             0x80942006, {0, 0, 0, 0, 3, 0, 9, 4}, {4, 3, 9, 4}, DATA},
+            {[this] { return device.DeviceRequest803(0x01020304, 0x0506, 0x0708); },
+             0x8094200C, {4, 3, 2, 1, 6, 5, 8, 7}, {}},
+            {[this] { return device.DeviceRequest804(2, 1, 0x81); }, 0x80942010, {2, 0, 0, 0, 1, 0, 0x81, 0}, {}},
+            {[this] { return Got(device.DeviceRequest805(v.u16, 1, 0x1234), v.u16); },
+             0x80942014, {1, 0, 0, 0, 0x34, 0x12}, DefaultReply(2)},
+            {[this] { return Got(device.GetConfiguration(v.u8), v.u8); }, 0x80942018, {}, DefaultReply(1)},
+            {[this] { return Got(device.GetInterface(v.u8, 0x0102), v.u8); }, 0x8094201C, {2, 1}, DefaultReply(1)},
             // Total length 12 in a buffer of 16: only the 12 bytes go out.
-            {0x80942020, Bytes(descriptor, descriptor + 12),
-             [this, descriptor] { return device.SubmitConfigurationDescriptor(descriptor, 16); }, {}},
-            {0x80942028, {}, [this] { return device.DeviceRequest80A(); }, {}},
-            {0x8094202C, Pattern(0x30, 8), [this] { return device.DeviceRequest80B(Record<8>(0x30)); }, {}},
-            {0x80942032, Pattern(0x40, 18),
-             [this] { return device.DeviceRequest80C(data.data(), size, Record<18>(0x40)); }, DefaultReply(20), DATA},
-            {0x80942035, Pattern(0x50, 18),
-             [this] { return device.DeviceRequest80D(data.data(), size, Record<18>(0x50)); }, Pattern(0x10, 10), DATA},
-            {0x8094203C, {}, [this] { return Holds(device.DeviceRequest80F(record8), record8); }, DefaultReply(8)},
-            {0x80942040, Pattern(0x60, 8), [this] { return device.DeviceRequest810(Record<8>(0x60)); }, {}},
-            {0x80942050, {},
-             [this] { return Holds(device.DeviceRequest814(record776), record776); }, DefaultReply(776)},
-            {0x80942054, {}, [this] { return device.DeviceRequest815(); }, {}},
-            {0x80942058, {}, [this] { return Value(device.DeviceRequest816(v32), &v32); }, DefaultReply(4)},
-            {0x8094205C, {0x78, 0x56, 0x34, 0x12}, [this] { return device.DeviceRequest817(0x12345678); }, {}},
-            {0x80942060, {}, [this] { return Value(device.DeviceRequest818(v32), &v32); }, DefaultReply(4)},
-            {0x80942070, {}, [this] { return device.DeviceRequest81C(); }, {}},
-            {0x8094207C, {}, [this] { return Pipe().PipeRequest81F(); }, {}},
-            {0x80942080, {}, [this] { return Pipe().PipeRequest820(); }, {}},
-            {0x80942084, {}, [this] { return Pipe().PipeRequest821(); }, {}},
-            {0x8094208C, {}, [this] { return Holds(Pipe().PipeRequest823(record4), record4); }, DefaultReply(4)},
-            {0x80942090, {0x0D, 0x0C, 0x0B, 0x0A},
-             [this] { return Pipe().PipeRequest824({0x0D, 0x0C, 0x0B, 0x0A}); }, {}},
-            {0x809420A2, Pattern(0x70, 12),
-             [this] { return Pipe().PipeRequest828(data.data(), size, Record<12>(0x70)); }, DefaultReply(16), DATA},
-            {0x809420A5, Pattern(0x80, 12),
-             [this] { return Pipe().PipeRequest829(data.data(), size, Record<12>(0x80)); }, Pattern(0x10, 3), DATA},
+            {[this, descriptor] { return device.SubmitConfigurationDescriptor(descriptor, 16); },
+             0x80942020, Bytes(descriptor, descriptor + 12), {}},
+            {[this] { return device.DeviceRequest80A(); }, 0x80942028, {}, {}},
+            {[this] { return device.DeviceRequest80B(Record<8>(0x30)); }, 0x8094202C, Pattern(0x30, 8), {}},
+            {[this] { return device.DeviceRequest80C(v.data.data(), size, Record<18>(0x40)); },
+             0x80942032, Pattern(0x40, 18), DefaultReply(20), DATA},
+            {[this] { return device.DeviceRequest80D(v.data.data(), size, Record<18>(0x50)); },
+             0x80942035, Pattern(0x50, 18), Pattern(0x10, 10), DATA},
+            {[this] { return Got(device.DeviceRequest80F(v.r8), v.r8); }, 0x8094203C, {}, DefaultReply(8)},
+            {[this] { return device.DeviceRequest810(Record<8>(0x60)); }, 0x80942040, Pattern(0x60, 8), {}},
+            {[this] { return Got(device.DeviceRequest814(v.r776), v.r776); }, 0x80942050, {}, DefaultReply(776)},
+            {[this] { return device.DeviceRequest815(); }, 0x80942054, {}, {}},
+            {[this] { return Got(device.DeviceRequest816(v.u32), v.u32); }, 0x80942058, {}, DefaultReply(4)},
+            {[this] { return device.DeviceRequest817(0x12345678); }, 0x8094205C, {0x78, 0x56, 0x34, 0x12}, {}},
+            {[this] { return Got(device.DeviceRequest818(v.u32), v.u32); }, 0x80942060, {}, DefaultReply(4)},
+            {[this] { return device.DeviceRequest81C(); }, 0x80942070, {}, {}},
+            {[this] { return readPipe.PipeRequest81F(); }, 0x8094207C, {}, {}},
+            {[this] { return readPipe.PipeRequest820(); }, 0x80942080, {}, {}},
+            {[this] { return readPipe.PipeRequest821(); }, 0x80942084, {}, {}},
+            {[this] { return Got(readPipe.PipeRequest823(v.r4), v.r4); }, 0x8094208C, {}, DefaultReply(4)},
+            {[this] { return readPipe.PipeRequest824({0x0D, 0x0C, 0x0B, 0x0A}); },
+             0x80942090, {0x0D, 0x0C, 0x0B, 0x0A}, {}},
+            {[this] { return readPipe.PipeRequest828(v.data.data(), size, Record<12>(0x70)); },
+             0x809420A2, Pattern(0x70, 12), DefaultReply(16), DATA},
+            {[this] { return readPipe.PipeRequest829(v.data.data(), size, Record<12>(0x80)); },
+             0x809420A5, Pattern(0x80, 12), Pattern(0x10, 3), DATA},
         };
+        // clang-format on
     }
 
-    std::array<std::uint8_t, 32> data{};
-    std::uint8_t v8 = 0;
-    std::uint16_t v16 = 0;
-    std::uint32_t v32 = 0;
-    PipeRecord4 record4{};
-    DeviceRecord8 record8{};
-    DeviceRecord776 record776{};
+    CallerValues v;
     std::uint32_t size = 0;
     Bytes got;
 };
@@ -135,7 +121,6 @@ protected:
 TEST_F(DeviceRequestsTest, EachRequestSendsItsCodeAndRecordAndHandsBackTheReply) {
     for (const Row& row : Table()) {
         SCOPED_TRACE(testing::Message() << std::hex << row.code);
-        ASSERT_EQ(Configure(device), USB_STATUS_SUCCESS);
         Driver().ClearRequestLog();
         EXPECT_EQ(Issue(row), USB_STATUS_SUCCESS);
         EXPECT_EQ(got, row.reply);
@@ -151,18 +136,14 @@ TEST_F(DeviceRequestsTest, EachRequestSendsItsCodeAndRecordAndHandsBackTheReply)
     }
 }
 
-// After a failure the caller holds what was delivered or, for values and
-// records, the cleared reply; DeviceRequest818 writes its value only on
-// success. On a closed object nothing is sent and sizes stay as they were.
+// After a failure the caller holds what was delivered or, for values and records, the cleared reply
+// (DeviceRequest818 writes only on success); on a closed object nothing is sent and sizes stay.
 TEST_F(DeviceRequestsTest, FailedAndClosedRequestsLeaveTheCallerTheDeliveredOrClearedReply) {
     for (const bool open : {true, false}) {
         for (const Row& row : Table()) {
             for (const Bytes& delivered : {Bytes{}, Bytes{0x12}}) {
-                SCOPED_TRACE(testing::Message() << std::hex << row.code << (open ? " open " : " closed ")
-                                                << delivered.size());
-                if (open) {
-                    ASSERT_EQ(Configure(device), USB_STATUS_SUCCESS);
-                }
+                SCOPED_TRACE(testing::Message()
+                             << std::hex << row.code << (open ? " open " : " closed ") << delivered.size());
                 if (open && row.code == IOCTL_USBIO_GET_DESCRIPTOR) continue;  // the driver's own answers
                 Driver().SetControlAnswer(row.code, {0xE0001000, delivered});
                 EXPECT_EQ(Issue(row), open ? 0xE0001000u : USB_STATUS_NOT_OPEN);
@@ -182,8 +163,7 @@ TEST_F(DeviceRequestsTest, FailedAndClosedRequestsLeaveTheCallerTheDeliveredOrCl
 }
 
 TEST_F(DeviceRequestsTest, AConfigurationDescriptorClaimingMoreThanTheCallerHasIsRefused) {
-    // The field claims 0x0100 bytes, then 13; the caller has 12. Reading on
-    // would send whatever lies behind the caller's memory.
+    // The total length claims 0x0100 bytes, then 13, of the caller's 12: reading on would send what lies behind.
     std::uint8_t descriptor[12] = {9, 2, 0x00, 0x01, 1, 1, 0, 0x80, 50, 1, 2, 3};
     EXPECT_EQ(device.SubmitConfigurationDescriptor(descriptor, sizeof descriptor), USB_STATUS_INVALID_PARAMETER);
     descriptor[2] = 13;
@@ -192,7 +172,7 @@ TEST_F(DeviceRequestsTest, AConfigurationDescriptorClaimingMoreThanTheCallerHasI
     EXPECT_EQ(device.SubmitConfigurationDescriptor(descriptor, 3), USB_STATUS_INVALID_PARAMETER);
     EXPECT_EQ(device.SubmitConfigurationDescriptor(nullptr, 12), USB_STATUS_INVALID_PARAMETER);
     std::uint32_t size = 32;
-    EXPECT_EQ(device.GetStringDescriptor(data.data(), size, 9, 0x0409), sim::DRIVER_STALL_PID);
+    EXPECT_EQ(device.GetStringDescriptor(v.data.data(), size, 9, 0x0409), sim::DRIVER_STALL_PID);
     EXPECT_EQ(size, 0u) << "nothing delivered";
     EXPECT_EQ(Driver().RequestLog().back().code, IOCTL_USBIO_GET_DESCRIPTOR) << "only the descriptor went out";
 }
