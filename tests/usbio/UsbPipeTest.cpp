@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <thread>
+#include <tuple>
 
 #include "tests/usbio/UsbioTestBench.h"
 #include "usbio/UsbBufferPool.h"
@@ -11,6 +12,7 @@ namespace usbio_test {
 namespace {
 
 using WriteMode = sim::ScriptedDevice::WriteMode;
+using platform::emulated::Micros;
 
 bool HoldsPacket(const UsbBuffer& buffer) { return std::equal(PACKET.begin(), PACKET.end(), buffer.Data()); }
 
@@ -35,55 +37,30 @@ TEST_F(UsbioTest, ABindCarriesTheEndpointAndAFailedOneLeavesThePipeOpenUntilClos
     EXPECT_TRUE(pipe.IsOpen());
     pipe.Close();
     EXPECT_EQ(kernel.HandleCount(), 0u);
-    Attach().SetInterfaceVersion(0x0140);
-    EXPECT_EQ(pipe.Bind(1, 0x81, nullptr, nullptr), USB_STATUS_VERSION_MISMATCH);
-    EXPECT_FALSE(pipe.IsOpen());
 }
 
-TEST_F(UsbPipeTest, AStartRefusedAtOnceLeavesItsReasonForTheWait) {
-    UsbBuffer command(16);
-    command.requestedBytes = 17;
-    EXPECT_FALSE(writePipe.Write(command));
-    EXPECT_EQ(writePipe.WaitForCompletion(command, 1000), USB_STATUS_INVALID_PARAMETER);
-    EXPECT_TRUE(scale->Writes().empty()) << "nothing past the capacity went out";
-    buffer.requestedBytes = 9;
-    EXPECT_FALSE(readPipe.Read(buffer));
-    EXPECT_EQ(buffer.completionStatus, USB_STATUS_INVALID_PARAMETER);
-    scale->SetWriteMode(WriteMode::Fail, sim::DRIVER_STALL_PID);
-    command.requestedBytes = 16;
-    EXPECT_FALSE(writePipe.Write(command));
-    EXPECT_EQ(writePipe.WaitForCompletion(command, 1000), sim::DRIVER_STALL_PID);
-    EXPECT_EQ(clock.Now(), 0);
-}
-
+// A pool buffer, which the pool must not take back while the platform owns it either.
 TEST_F(UsbPipeTest, ASecondTransferOnABusyBufferIsRefusedWithTheReasonAndTheFirstStillCompletes) {
+    UsbBufferPool pool;
+    ASSERT_TRUE(pool.Allocate(8, 1));
+    UsbBuffer& busy = *pool.Get();
+    busy.requestedBytes = 8;
     scale->QueuePacket(PACKET, 50 * MS);
-    ASSERT_TRUE(readPipe.Read(buffer));
-    EXPECT_EQ(readPipe.WaitForCompletion(buffer, 10), USB_STATUS_TIMEOUT);
+    ASSERT_TRUE(readPipe.Read(busy));
+    EXPECT_EQ(readPipe.WaitForCompletion(busy, 10), USB_STATUS_TIMEOUT);
     for (const bool read : {true, false}) {
-        EXPECT_FALSE(read ? readPipe.Read(buffer) : writePipe.Write(buffer));
-        EXPECT_EQ(buffer.completionStatus, USB_STATUS_BUFFER_BUSY);
+        EXPECT_FALSE(read ? readPipe.Read(busy) : writePipe.Write(busy));
+        EXPECT_EQ(busy.completionStatus, USB_STATUS_BUFFER_BUSY);
     }
     EXPECT_EQ(kernel.PendingRequestCount(), 1u);
+    EXPECT_FALSE(pool.Put(&busy));
     // A wait is for the transfer the buffer carries, and a time-out cancels nothing.
-    EXPECT_EQ(readPipe.WaitForCompletion(buffer, 10), USB_STATUS_TIMEOUT);
-    EXPECT_EQ(buffer.completionStatus, USB_STATUS_PENDING);
-    EXPECT_EQ(readPipe.WaitForCompletion(buffer, 100), USB_STATUS_SUCCESS);
+    EXPECT_EQ(readPipe.WaitForCompletion(busy, 10), USB_STATUS_TIMEOUT);
+    EXPECT_EQ(busy.completionStatus, USB_STATUS_PENDING);
+    EXPECT_EQ(readPipe.WaitForCompletion(busy, 100), USB_STATUS_SUCCESS);
     EXPECT_EQ(NowMs(), 50);
-    EXPECT_TRUE(HoldsPacket(buffer));
-}
-
-TEST_F(UsbPipeTest, APoolBufferCarriesATransferIntoItsPlaceAndIsNotTakenBackWhileBusy) {
-    UsbBufferPool pool;
-    ASSERT_TRUE(pool.Allocate(8, 2));
-    UsbBuffer* taken = pool.Get();
-    taken->requestedBytes = 8;
-    scale->QueuePacket(PACKET, 20 * MS);
-    ASSERT_TRUE(readPipe.Read(*taken));
-    EXPECT_FALSE(pool.Put(taken)) << "the platform still owns it";
-    EXPECT_EQ(readPipe.WaitForCompletion(*taken, 100), USB_STATUS_SUCCESS);
-    EXPECT_EQ(Bytes(pool.MemoryBlock() + 9, pool.MemoryBlock() + 17), PACKET) << "buffer 1 starts at byte 9";
-    EXPECT_TRUE(pool.Put(taken));
+    EXPECT_TRUE(HoldsPacket(busy));
+    EXPECT_TRUE(pool.Put(&busy));
 }
 
 TEST_F(UsbPipeTest, CancelTransferEndsOnlyThatBufferAndCancelPendingIoOnlyThisThreadsTransfers) {
@@ -102,8 +79,6 @@ TEST_F(UsbPipeTest, CancelTransferEndsOnlyThatBufferAndCancelPendingIoOnlyThisTh
     EXPECT_EQ(others.completionStatus, USB_STATUS_PENDING);
     scale->Unplug();
     EXPECT_EQ(readPipe.WaitForCompletion(others, 100), sim::DRIVER_DEVICE_REMOVED);
-    readPipe.Close();
-    EXPECT_FALSE(readPipe.CancelPendingIo());
 }
 
 TEST_F(UsbioTest, BuffersOwnZeroedMemoryOrNoneAndABufferWithoutAnEventRefusesEveryTransfer) {
@@ -116,7 +91,6 @@ TEST_F(UsbioTest, BuffersOwnZeroedMemoryOrNoneAndABufferWithoutAnEventRefusesEve
         EXPECT_TRUE(std::all_of(owned.Data(), owned.Data() + 256, [](std::uint8_t b) { return b == 0; }));
         UsbBuffer over(memory, sizeof memory);
         EXPECT_EQ(over.capacity, 12u);
-        EXPECT_FALSE(over.ownsMemory);
         // Auto-reset events: a wait takes the signal of the completion it saw.
         EXPECT_EQ(kernel.EventCount(), 2u);
         EXPECT_EQ(kernel.ManualResetEventCount(), 0u);
@@ -132,24 +106,16 @@ TEST_F(UsbioTest, BuffersOwnZeroedMemoryOrNoneAndABufferWithoutAnEventRefusesEve
 const std::array<std::uint8_t, 16> COMMAND = {3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
 TEST_F(UsbPipeTest, SyncTransfersReturnWhatEndedInTimeOrTimeOutOnceTheirCancellationHasEnded) {
-    struct Case {
-        const char* name;
-        std::function<void()> prepare;
-        bool read;
-        std::uint32_t timeoutMs;
-        UsbStatus expected;
-        Bytes data;  // read, or written as far as the size says
-        platform::emulated::Micros elapsedMs;
-    };
     const Bytes command(COMMAND.begin(), COMMAND.end());
-    const auto writing = [this](WriteMode mode, UsbStatus status, platform::emulated::Micros delayMs) {
+    const auto writing = [this](WriteMode mode, UsbStatus status, Micros delayMs) {
         return [=, this] { scale->SetWriteMode(mode, status, delayMs * MS); };
     };
-    const auto packet = [this](Bytes bytes, platform::emulated::Micros afterMs) {
+    const auto packet = [this](Bytes bytes, Micros afterMs) {
         return [=, this] { scale->QueuePacket(bytes, clock.Now() + afterMs * MS); };
     };
     // clang-format off
-    const std::vector<Case> cases = {
+    const std::tuple<const char*, std::function<void()>, bool, std::uint32_t, UsbStatus, Bytes, Micros> cases[] = {
+        // name, set-up, a read (else a write), time-out, status, data read or written, time taken
         {"written at once", writing(WriteMode::Complete, 0, 0), false, 200, USB_STATUS_SUCCESS, command, 0},
         {"written after 60 ms", writing(WriteMode::Delay, 0, 60), false, 200, USB_STATUS_SUCCESS, command, 60},
         {"never written", writing(WriteMode::Never, 0, 0), false, 200, USB_STATUS_TIMEOUT, {}, 200},
@@ -165,24 +131,23 @@ TEST_F(UsbPipeTest, SyncTransfersReturnWhatEndedInTimeOrTimeOutOnceTheirCancella
         {"came during a slow cancellation", packet({4, 4}, 110), true, 100, USB_STATUS_SUCCESS, {4, 4}, 110},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        c.prepare();
-        std::array<std::uint8_t, 16> memory = c.read ? std::array<std::uint8_t, 16>{} : COMMAND;
-        std::uint32_t size = c.read ? 8 : 16;
+    for (const auto& [name, prepare, read, timeoutMs, expected, data, elapsedMs] : cases) {
+        SCOPED_TRACE(name);
+        prepare();
+        std::array<std::uint8_t, 16> memory = read ? std::array<std::uint8_t, 16>{} : COMMAND;
+        std::uint32_t size = read ? 8 : 16;
         const auto start = NowMs();
-        EXPECT_EQ(c.read ? readPipe.ReadSync(memory.data(), size, c.timeoutMs)
-                         : writePipe.WriteSync(memory.data(), size, c.timeoutMs),
-                  c.expected);
-        EXPECT_EQ(Bytes(memory.begin(), memory.begin() + size), c.data);
-        EXPECT_EQ(NowMs() - start, c.elapsedMs);
-        if (!c.read) {
+        EXPECT_EQ(read ? readPipe.ReadSync(memory.data(), size, timeoutMs)
+                       : writePipe.WriteSync(memory.data(), size, timeoutMs),
+                  expected);
+        EXPECT_EQ(Bytes(memory.begin(), memory.begin() + size), data);
+        EXPECT_EQ(NowMs() - start, elapsedMs);
+        if (!read) {
             EXPECT_EQ(scale->Writes().back(), command);
         }
         // Nothing left pending, no event of the call's own buffer left, none released while busy.
-        EXPECT_EQ(kernel.PendingRequestCount(), 0u);
-        EXPECT_EQ(kernel.EventCount(), baseEvents);
-        EXPECT_EQ(kernel.AbandonedRequestCount(), 0u);
+        EXPECT_EQ(std::tuple(kernel.PendingRequestCount(), kernel.EventCount(), kernel.AbandonedRequestCount()),
+                  std::tuple(0u, baseEvents, 0u));
     }
     std::uint32_t size = 8;
     EXPECT_EQ(readPipe.ReadSync(nullptr, size, 100), USB_STATUS_INVALID_PARAMETER);
