@@ -3,7 +3,6 @@
 // after a success, after a failure and on a closed object.
 #include <functional>
 #include <numeric>
-#include <type_traits>
 
 #include "tests/usbio/UsbioTestBench.h"
 
@@ -54,14 +53,11 @@ protected:
         if (row.onData) got.assign(v.data.begin(), v.data.begin() + std::min<std::uint32_t>(size, 32));
         return status;
     }
-    // The value or record as the caller holds it once the request has returned.
+    // The value or record as the caller holds it once the request has returned (little-endian, as sent).
     template <typename T>
     UsbStatus Got(UsbStatus status, const T& value) {
-        if constexpr (std::is_integral_v<T>) {
-            for (std::size_t i = 0; i < sizeof(T); ++i) got.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-        } else {
-            got.assign(value.begin(), value.end());
-        }
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(&value);
+        got.assign(bytes, bytes + sizeof value);
         return status;
     }
 

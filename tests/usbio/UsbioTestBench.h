@@ -12,7 +12,6 @@
 #include "platform/emulated/EmulatedKernel.h"
 #include "sim/UsbioDriver.h"
 #include "tests/support/ScriptedDevice.h"
-#include "usbio/UsbBuffer.h"
 #include "usbio/UsbDevice.h"
 #include "usbio/UsbPipe.h"
 
