@@ -127,11 +127,11 @@ Bytes DefaultReply(std::size_t size) { return Pattern(0xA0, size); }  // the emu
 struct Row {
     std::function<UsbStatus()> issue;
     std::uint32_t code;
-    Bytes input;          // the record the driver receives
-    Bytes reply;          // what the caller holds after a success: the output offered
-    bool onData = false;  // a request on caller data: `got` is as much of it as the size says
+    Bytes input;  // the record the driver receives
+    Bytes reply;  // what the caller holds after a success: the output offered
 };
-constexpr bool DATA = true;
+// Requests on caller data go out direct (methods 1 and 2): `got` is as much of it as the size says.
+bool OnData(const Row& row) { return (row.code & 3) != 0; }
 
 // Caller values, each filled with a pattern that no reply carries.
 struct CallerValues {
@@ -152,7 +152,7 @@ protected:
         got.clear();
         size = static_cast<std::uint32_t>(row.reply.size());
         const UsbStatus status = row.issue();
-        if (row.onData) got.assign(v.data.begin(), v.data.begin() + std::min<std::uint32_t>(size, 32));
+        if (OnData(row)) got.assign(v.data.begin(), v.data.begin() + std::min<std::uint32_t>(size, 32));
         return status;
     }
     // The value or record as the caller holds it once the request has returned (little-endian, as sent).
@@ -168,11 +168,11 @@ protected:
         // clang-format off
         return {
             {[this] { return device.SetDescriptor(v.data.data(), size, 0x01020304, 3, 5, 0x0409); },
-             0x80942009, {4, 3, 2, 1, 3, 5, 9, 4}, Pattern(0x10, 6), DATA},
+             0x80942009, {4, 3, 2, 1, 3, 5, 9, 4}, Pattern(0x10, 6)},
             {[this] { return device.GetConfigurationDescriptor(v.data.data(), size, 7); },
-             0x80942006, {0, 0, 0, 0, 2, 7, 0, 0}, {9, 2, 32, 0, 1, 1, 0, 0x80, 50}, DATA},
+             0x80942006, {0, 0, 0, 0, 2, 7, 0, 0}, {9, 2, 32, 0, 1, 1, 0, 0x80, 50}},
             {[this] { return device.GetStringDescriptor(v.data.data(), size, 0, 0x0409); },
-             0x80942006, {0, 0, 0, 0, 3, 0, 9, 4}, {4, 3, 9, 4}, DATA},
+             0x80942006, {0, 0, 0, 0, 3, 0, 9, 4}, {4, 3, 9, 4}},
             {[this] { return device.DeviceRequest803(0x01020304, 0x0506, 0x0708); },
              0x8094200C, {4, 3, 2, 1, 6, 5, 8, 7}, {}},
             {[this] { return device.DeviceRequest804(2, 1, 0x81); }, 0x80942010, {2, 0, 0, 0, 1, 0, 0x81, 0}, {}},
@@ -186,9 +186,9 @@ protected:
             {[this] { return device.DeviceRequest80A(); }, 0x80942028, {}, {}},
             {[this] { return device.DeviceRequest80B(Record<8>(0x30)); }, 0x8094202C, Pattern(0x30, 8), {}},
             {[this] { return device.DeviceRequest80C(v.data.data(), size, Record<18>(0x40)); },
-             0x80942032, Pattern(0x40, 18), DefaultReply(20), DATA},
+             0x80942032, Pattern(0x40, 18), DefaultReply(20)},
             {[this] { return device.DeviceRequest80D(v.data.data(), size, Record<18>(0x50)); },
-             0x80942035, Pattern(0x50, 18), Pattern(0x10, 10), DATA},
+             0x80942035, Pattern(0x50, 18), Pattern(0x10, 10)},
             {[this] { return Got(device.DeviceRequest80F(v.r8), v.r8); }, 0x8094203C, {}, DefaultReply(8)},
             {[this] { return device.DeviceRequest810(Record<8>(0x60)); }, 0x80942040, Pattern(0x60, 8), {}},
             {[this] { return Got(device.DeviceRequest814(v.r776), v.r776); }, 0x80942050, {}, DefaultReply(776)},
@@ -204,9 +204,9 @@ protected:
             {[this] { return readPipe.PipeRequest824({0x0D, 0x0C, 0x0B, 0x0A}); },
              0x80942090, {0x0D, 0x0C, 0x0B, 0x0A}, {}},
             {[this] { return readPipe.PipeRequest828(v.data.data(), size, Record<12>(0x70)); },
-             0x809420A2, Pattern(0x70, 12), DefaultReply(16), DATA},
+             0x809420A2, Pattern(0x70, 12), DefaultReply(16)},
             {[this] { return readPipe.PipeRequest829(v.data.data(), size, Record<12>(0x80)); },
-             0x809420A5, Pattern(0x80, 12), Pattern(0x10, 3), DATA},
+             0x809420A5, Pattern(0x80, 12), Pattern(0x10, 3)},
         };
         // clang-format on
     }
@@ -245,8 +245,8 @@ TEST_F(DeviceRequestsTest, FailedAndClosedRequestsLeaveTheCallerTheDeliveredOrCl
                 Bytes expected(row.reply.size(), 0);
                 if (open && !delivered.empty() && !expected.empty()) expected[0] = 0x12;
                 if (row.code == IOCTL_USBIO_818) expected.assign(4, 0x55);
-                if (row.onData) expected = Pattern(0x10, open ? delivered.size() : row.reply.size());
-                if (row.onData && open && (row.code & 3) != 1) expected = delivered;
+                if (OnData(row)) expected = Pattern(0x10, open ? delivered.size() : row.reply.size());
+                if (OnData(row) && open && (row.code & 3) != 1) expected = delivered;
                 EXPECT_EQ(got, expected);
             }
         }
