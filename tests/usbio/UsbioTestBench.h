@@ -39,22 +39,12 @@ protected:
     }
     sim::UsbioDriver& Driver(std::size_t instance = 0) { return *drivers_.at(instance); }
 
-    // As the scale link configures: interface 0, transfers of up to 16 bytes.
-    UsbStatus Configure(UsbDevice& device, int index = 0) {
-        const UsbStatus status = device.Open(index, nullptr, nullptr);
-        if (status != USB_STATUS_SUCCESS) return status;
-        ConfigurationRequest request;
-        request.interfaceCount = 1;
-        request.interfaces[0].maximumTransferSize = 16;
-        return device.SetConfiguration(request);
-    }
     // Fails the nth call (from 1) of `name` with `error`.
     void FailCall(const char* name, int nth, platform::DWORD error) {
         kernel.SetFaultHook([name, nth, error, seen = 0](const char* call) mutable -> platform::DWORD {
             return std::strcmp(call, name) == 0 && ++seen == nth ? error : 0;
         });
     }
-    platform::emulated::Micros NowMs() const { return clock.Now() / MS; }
 
 private:
     std::vector<std::shared_ptr<sim::ScriptedDevice>> models_;
@@ -66,7 +56,11 @@ class LinkTest : public UsbioTest {
 protected:
     void SetUp() override {
         scale = &Attach();
-        ASSERT_EQ(Configure(device), USB_STATUS_SUCCESS);
+        ASSERT_EQ(device.Open(0, nullptr, nullptr), USB_STATUS_SUCCESS);
+        ConfigurationRequest request;  // as the link configures: interface 0, transfers of up to 16 bytes
+        request.interfaceCount = 1;
+        request.interfaces[0].maximumTransferSize = 16;
+        ASSERT_EQ(device.SetConfiguration(request), USB_STATUS_SUCCESS);
         ASSERT_EQ(readPipe.Bind(0, 0x81, nullptr, nullptr), USB_STATUS_SUCCESS);
         ASSERT_EQ(writePipe.Bind(0, 0x02, nullptr, nullptr), USB_STATUS_SUCCESS);
     }
