@@ -21,16 +21,15 @@ using Packets = std::vector<std::array<int, 3>>;  // state, count and line bits 
 // Items of 95 counts go to line 5 (bit 0x10) under these.
 constexpr Limits SORTING{60, 70, 80, 90, 100, 110, 120, 130};
 
-SimulatedScaleOptions Regular(double itemsPerSecond = 2.0, double weightSpread = 40.0) {
+// Two items a second, each of 95 counts.
+SimulatedScaleOptions Regular() {
     SimulatedScaleOptions options;
-    options.itemsPerSecond = itemsPerSecond;
-    options.itemJitter = 0.0;
-    options.weightSpread = weightSpread;
+    options.itemJitter = options.weightSpread = 0.0;
     return options;
 }
-// Options changed by `tweak`, from a regular beat of items of 95 unless told otherwise.
+// Options changed by `tweak`, from a regular beat unless told otherwise.
 template <typename F>
-SimulatedScaleOptions With(F tweak, SimulatedScaleOptions options = Regular(2.0, 0.0)) {
+SimulatedScaleOptions With(F tweak, SimulatedScaleOptions options = Regular()) {
     tweak(options);
     return options;
 }
@@ -44,7 +43,7 @@ Packets Summary(const std::vector<Packet>& packets) {
 // What a script step does before the host reads: a command byte (LIMITS sends SORTING), or a panel control.
 // clang-format off
 enum Action { NOTHING = -1, READ = 1, LIMITS, RESTART,
-              REFERENCE_ON = 256, REFERENCE_OFF, PAUSE, RESUME, UNPLUG, UNFAULT };
+              REFERENCE_ON = 256, REFERENCE_OFF, PAUSE, RESUME, MUTE, UNPLUG, UNFAULT };
 // clang-format on
 struct Step {
     Time at;
@@ -72,12 +71,6 @@ struct Scale {
         while (model.TakePacket(SimulatedScale::ENDPOINT_IN, now, packet)) packets.push_back(packet);
         return packets;
     }
-    // The three start-up state packets, each taken as it falls due.
-    void TakeStartUp() {
-        std::size_t states = 0;
-        for (const Time at : {Time{0}, S, W}) states += TakeAll(at).size();
-        EXPECT_EQ(states, 3u);
-    }
     void Run(std::initializer_list<Step> steps) {
         for (const Step& step : steps) {
             SCOPED_TRACE(::testing::Message() << "at " << step.at << ", action " << step.action);
@@ -88,6 +81,7 @@ struct Scale {
                 case PAUSE:
                 case RESUME: model.SetPaused(step.action == PAUSE, step.at); break;
                 case UNPLUG: model.Unplug(step.at); break;
+                case MUTE: model.SetFaults(With([](auto& o) { o.faults.noAnswer = true; }).faults, step.at); break;
                 case UNFAULT: model.SetFaults({}, step.at); break;
                 default: static_cast<void>(Send(static_cast<std::uint8_t>(step.action), step.at));
             }
@@ -128,6 +122,7 @@ TEST(SimulatedScaleIdentity, DescriptorNamesTheScaleAndEndpointsExistOnlyOnceCon
     EXPECT_EQ(scale.SetConfiguration(0, two, 2), 0xE000101Du);
     EXPECT_EQ(scale.SetConfiguration(1, two, 1), 0xE0001018u);
     EXPECT_EQ(scale.SetConfiguration(0, two, 1), 0u);
+    EXPECT_EQ(SimulatedScale(With([](auto& o) { o.faults.unplugged = true; })).SetConfiguration(0, two, 1), REMOVED);
     for (const std::uint8_t endpoint : {0x81, 0x02, 0x01, 0x82})
         EXPECT_EQ(scale.HasEndpoint(endpoint), endpoint == 0x81 || endpoint == 0x02) << +endpoint;
     // Data only flow in the endpoints' own directions.
@@ -137,7 +132,7 @@ TEST(SimulatedScaleIdentity, DescriptorNamesTheScaleAndEndpointsExistOnlyOnceCon
 
 // clang-format off
 TEST(SimulatedScaleCycle, ALateReaderGetsEveryStateInOrderAndWithoutItemsNothingMoreHappens) {
-    Scale(With([](auto& o) { o.syncDuration = 3 * S; o.tareDuration = 0; }, Regular(0.0))).Run({
+    Scale(With([](auto& o) { o.syncDuration = 3 * S; o.tareDuration = 0; o.itemsPerSecond = 0; })).Run({
         {10 * S, NOTHING, {{0, 12, 0}, {1, 12, 0}, {2, 12, 0}}, std::nullopt, 0},
     });
 }
@@ -203,10 +198,10 @@ TEST(SimulatedScaleSorting, LowestLineWhoseLimitHoldsTheWeight) {
 // clang-format off
 // One shift on a regular beat of items of 95: the cycle's states on time, the
 // weight reply ahead of the queue, limits from their arrival, a restart that
-// flushes the reports but keeps limits and counts, a pause without a burst, an unplugging.
+// flushes the reports but keeps limits and counts, a pause without a burst, a mute spell, unplugging.
 TEST(SimulatedScaleTimeline, CommandsAndControlsTakeEffectWhenTheyArrive) {
     constexpr Time R = W + 5'250'000, P = R + W + 3 * S;  // a restart with two items waiting; a pause
-    Scale scale(Regular(2.0, 0.0));
+    Scale scale(Regular());
     scale.Run({
         {0, READ, {{0, 12, 0}, {0, 12, 0}}, S, 0},
         {10, REFERENCE_ON, {}, S, 0},
@@ -231,14 +226,19 @@ TEST(SimulatedScaleTimeline, CommandsAndControlsTakeEffectWhenTheyArrive) {
         {P + 60 * S, PAUSE, {{2, 95, 16}, {2, 95, 16}, {2, 95, 16}, {2, 95, 16}}, std::nullopt, 36},
         {P + 60 * S, RESTART, {{0, 12, 0}}, P + 61 * S, 36},  // the cycle goes on while paused
         {P + 61 * S, RESUME, {{1, 12, 0}}, P + 62'500'000, 36},
-        {P + 64 * S, UNPLUG, {}, std::nullopt, 39},  // its queue lost, the items until then counted
-        {P + 66 * S, UNFAULT, {}, std::nullopt, 39},  // unplugged for good
-        {P + 70 * S, READ, {}, std::nullopt, 39},
+        {P + 61 * S, MUTE, {}, std::nullopt, 36},  // sorts on inside, answers nothing
+        {P + 63 * S, RESTART, {}, std::nullopt, 37},
+        {P + 63 * S, READ, {}, std::nullopt, 37},
+        {P + 80 * S, NOTHING, {}, std::nullopt, 71},
+        {P + 80 * S, UNFAULT, {{2, 12, 0}, {2, 95, 16}, {2, 95, 16}, {2, 95, 16}}, P + 80'500'000, 71},  // no reply
+        {P + 82 * S, UNPLUG, {}, std::nullopt, 75},  // its queue lost, the items until then counted
+        {P + 84 * S, UNFAULT, {}, std::nullopt, 75},  // unplugged for good
+        {P + 90 * S, READ, {}, std::nullopt, 75},
     });
     EXPECT_TRUE(scale->Unplugged());
-    EXPECT_EQ(scale->ItemsDropped(), 2u + 1u + 15u);
+    EXPECT_EQ(scale->ItemsDropped(), 2u + 1u + 15u + 32u);
     EXPECT_EQ(scale->LineTotals()[0], 4u);
-    EXPECT_EQ(scale->LineTotals()[4], 35u);
+    EXPECT_EQ(scale->LineTotals()[4], 71u);
     EXPECT_TRUE(Scale(With([](auto& o) { o.paused = true; })).Items(60 * S).empty());
     EXPECT_EQ(SimulatedScale(With([](auto& o) { o.zeroCount = 200; o.referenceOn = true; })).PlatterCount(), 255);
 }
@@ -247,34 +247,19 @@ TEST(SimulatedScaleTimeline, CommandsAndControlsTakeEffectWhenTheyArrive) {
 TEST(SimulatedScaleQueue, TheWeightReplyPushesOutTheNewestItemAndStateReportsAreLostToo) {
     // Six items, two kept, the newest pushed out by the reply; with room for one, the state reports are lost too.
     Scale small(With([](auto& o) { o.queueCapacity = 2; }));
-    small.TakeStartUp();
+    for (const Time at : {Time{0}, S, W}) small.TakeAll(at);
     small.Run({{W + 3 * S, READ, {{2, 12, 0}, {2, 95, 1}}, W + 3'500'000, 6}});
     EXPECT_EQ(small->ItemsDropped(), 5u);
     Scale(With([](auto& o) { o.queueCapacity = 1; })).Run({{W, NOTHING, {{0, 12, 0}}, W + 500'000, 0}});
 }
-
-// clang-format off
-TEST(SimulatedScaleFaults, AMuteScaleSortsOnInsideAndAnUnpluggedOneRefusesItsConfiguration) {
-    Scale(With([](auto& o) { o.faults.noAnswer = true; })).Run({
-        {S, LIMITS, {}, std::nullopt, 0},
-        {S, READ, {}, std::nullopt, 0},
-        {60 * S, NOTHING, {}, std::nullopt, 115},
-        {60 * S, UNFAULT, {{0, 12, 0}, {1, 12, 0}, {2, 12, 0}, {2, 95, 1}}, 60 * S + 500'000, 115},  // no reply
-    });
-
-    SimulatedScale unplugged(With([](auto& o) { o.faults.unplugged = true; }));
-    const InterfaceSetting setting{0, 0, 16};
-    EXPECT_EQ(unplugged.SetConfiguration(0, &setting, 1), REMOVED);
-    EXPECT_EQ(unplugged.Describe(0), "Balanza simulada: desconectada");
-}
-// clang-format on
 
 TEST(SimulatedScaleFaults, WritesAreTakenWholeUnlessCutShortStalledMutedOrUnplugged) {
     using Kind = TransferOutcome::Kind;
     using F = SimulatedScaleFaults;
     // clang-format off
     // Reports: the start-up packets the host still gets.
-    const struct { bool F::*fault;  std::uint32_t size; Kind kind; std::uint32_t bytes, status; bool taken; std::size_t reports; } rows[] = {
+    const struct { bool F::*fault; std::uint32_t size; Kind kind; std::uint32_t bytes, status; bool taken;
+                   std::size_t reports; } rows[] = {
         {nullptr, 9, Kind::Done, 9, 0, true, 3},
         {nullptr, 8, Kind::Done, 8, 0, false, 3},  // cut short before the eighth limit
         {nullptr, 0, Kind::Done, 0, 0, false, 3},
@@ -312,7 +297,9 @@ TEST(SimulatedScaleFaults, ShortPacketsCarryOnlyTheirBytes) {
 }
 
 TEST(SimulatedScaleDescribe, SaysWhatTheScaleIsDoing) {
-    Scale scale(Regular(2.0));
+    EXPECT_EQ(SimulatedScale(With([](auto& o) { o.faults.unplugged = true; })).Describe(0),
+              "Balanza simulada: desconectada");
+    Scale scale(Regular());
     EXPECT_EQ(scale->Describe(0), "Balanza simulada: Esperando sincronismo, 0 piezas, sin peso patrón");
     EXPECT_EQ(scale->Describe(S), "Balanza simulada: Tomando taras, 0 piezas, sin peso patrón");
     EXPECT_EQ(scale->Describe(W + 500'000), "Balanza simulada: Trabajando, 1 pieza, sin peso patrón");
