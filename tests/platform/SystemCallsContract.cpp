@@ -9,8 +9,7 @@ namespace {
 
 using namespace platform;
 
-// The device end of one side with an auto-reset event in its record, as the
-// driver layer's buffers have.
+// The device end of one side, its record's event auto-reset as the driver layer's buffers have.
 struct Bench {
     explicit Bench(const SideFactory& factory, DWORD access = GENERIC_READ | GENERIC_WRITE)
         : side(factory.make()), calls(side->Calls()), device(side->OpenDevice(access)) {
@@ -100,16 +99,14 @@ TEST_P(SystemCallsContract, WritesAndControlRequestsReturnTheirByteCounts) {
 }
 
 TEST_P(SystemCallsContract, ReadsAndWritesNeedTheHandlesAccess) {
-    for (const DWORD access : {GENERIC_READ, GENERIC_WRITE}) {
-        SCOPED_TRACE(access);
-        Bench bench(GetParam(), access);
+    for (const bool reader : {true, false}) {
+        Bench bench(GetParam(), reader ? GENERIC_READ : GENERIC_WRITE);
         DWORD done = 0;
-        const DWORD refused = access == GENERIC_READ
-                                  ? bench.Error(bench.calls.WriteFile(bench.device, "x", 1, &done, &bench.overlapped))
-                                  : bench.Read(8);
-        EXPECT_EQ(refused, DWORD{5} /* ERROR_ACCESS_DENIED */);
-        if (access == GENERIC_READ) {
-            EXPECT_EQ(bench.Read(8), ERROR_IO_PENDING);
+        const DWORD refused =
+            reader ? bench.Error(bench.calls.WriteFile(bench.device, "x", 1, &done, &bench.overlapped)) : bench.Read(8);
+        EXPECT_EQ(refused, DWORD{5} /* ERROR_ACCESS_DENIED */) << reader;
+        if (reader) {
+            EXPECT_EQ(bench.Read(8), ERROR_IO_PENDING) << "the allowed read";
         }
         EXPECT_TRUE(bench.calls.CancelIo(bench.device));
     }
