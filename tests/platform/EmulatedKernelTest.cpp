@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "platform/emulated/EmulatedKernel.h"
 #include "tests/platform/SystemCallsContract.h"
@@ -67,14 +68,10 @@ private:
 class EmulatedSide : public contract::SeamSide {
 public:
     SystemCalls& Calls() override { return kernel; }
-    HANDLE OpenDevice(DWORD access) override { return Open(access, FILE_FLAG_OVERLAPPED); }
+    HANDLE OpenDevice(DWORD access) override { return Open(FILE_FLAG_OVERLAPPED, access); }
     void Send(std::string_view bytes) override { pipe->waiting.append(bytes); }
-    std::string Receive(std::size_t size) override {
-        const std::string taken = pipe->written.substr(0, size);
-        pipe->written.erase(0, size);
-        return taken;
-    }
-    HANDLE Open(DWORD access, DWORD flags) {
+    std::string Receive(std::size_t) override { return std::exchange(pipe->written, {}); }  // all it wrote
+    HANDLE Open(DWORD flags = FILE_FLAG_OVERLAPPED, DWORD access = GENERIC_READ | GENERIC_WRITE) {
         if (pipe->opened == 0) static_cast<void>(kernel.AttachDevice(pipe));
         return kernel.CreateFileA("\\\\.\\USBIO_Device0", access, 0, nullptr, OPEN_EXISTING, flags, nullptr);
     }
@@ -86,7 +83,6 @@ public:
 
 class KernelTest : public ::testing::Test, public EmulatedSide {
 protected:
-    HANDLE Open(DWORD flags = FILE_FLAG_OVERLAPPED) { return EmulatedSide::Open(GENERIC_READ | GENERIC_WRITE, flags); }
     OVERLAPPED Record() {
         OVERLAPPED overlapped{};
         overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
@@ -137,24 +133,35 @@ TEST_F(KernelTest, WaitsAndBlockingCallsRunOnTheVirtualClock) {
     EXPECT_EQ(kernel.HandleCount(), 0u);
 }
 
-TEST_F(KernelTest, ASlowCancellationLeavesTheRequestOutstandingUntilItReachesTheDriverOrItsRecordIsAbandoned) {
-    const HANDLE file = Open();
+TEST_F(KernelTest, CancellationsReachOnlyTheirRequestsAndWhenSlowLeaveThemOutstandingOrAbandoned) {
+    const HANDLE mine = Open();
+    OVERLAPPED first = Record(), second = Record(), theirs = Record();
+    ASSERT_EQ(Read(mine, first), ERROR_IO_PENDING);
+    ASSERT_EQ(Read(mine, second), ERROR_IO_PENDING);
+    std::thread([&] { EXPECT_EQ(Read(mine, theirs), ERROR_IO_PENDING); }).join();
+    EXPECT_TRUE(kernel.CancelIoEx(mine, &second));
+    EXPECT_EQ(Result(mine, first, FALSE_), ERROR_IO_INCOMPLETE) << "CancelIoEx: only the named record";
+    EXPECT_TRUE(kernel.CancelIo(mine));
+    EXPECT_EQ(Result(mine, first, FALSE_), ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(Result(mine, theirs, FALSE_), ERROR_IO_INCOMPLETE) << "CancelIo: only the calling thread's";
+    // A slow cancellation leaves the request outstanding until it reaches the driver.
     kernel.SetCancelDelay(30'000);
     OVERLAPPED overlapped = Record();
-    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
-    EXPECT_TRUE(kernel.CancelIoEx(file, &overlapped));
-    EXPECT_EQ(Result(file, overlapped, FALSE_), ERROR_IO_INCOMPLETE);
+    ASSERT_EQ(Read(mine, overlapped), ERROR_IO_PENDING);
+    EXPECT_TRUE(kernel.CancelIoEx(mine, &overlapped));
+    EXPECT_EQ(Result(mine, overlapped, FALSE_), ERROR_IO_INCOMPLETE);
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 20), WAIT_TIMEOUT);
-    EXPECT_TRUE(kernel.CancelIoEx(file, &overlapped)) << "still there; asking again changes nothing";
+    EXPECT_TRUE(kernel.CancelIoEx(mine, &overlapped)) << "still there; asking again changes nothing";
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 100), WAIT_OBJECT_0);
     EXPECT_EQ(clock.Now(), 30'000);
-    EXPECT_EQ(Result(file, overlapped, FALSE_), ERROR_OPERATION_ABORTED);
-    // Closing the handle cancels at once.
+    EXPECT_EQ(Result(mine, overlapped, FALSE_), ERROR_OPERATION_ABORTED);
+    // Closing the handle cancels what is left at once.
     OVERLAPPED closed = Record();
-    ASSERT_EQ(Read(file, closed), ERROR_IO_PENDING);
-    EXPECT_TRUE(kernel.CancelIo(file));
-    EXPECT_TRUE(kernel.CloseHandle(file));
-    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
+    ASSERT_EQ(Read(mine, closed), ERROR_IO_PENDING);
+    EXPECT_TRUE(kernel.CancelIo(mine));
+    EXPECT_TRUE(kernel.CloseHandle(mine));
+    EXPECT_EQ(kernel.PendingRequestCount(), 0u) << "also the other thread's";
+    EXPECT_EQ(pipe->closed, 1);
     EXPECT_EQ(clock.Now(), 30'000);
     // A record released before its cancellation ended it is caught, and never written afterwards.
     const HANDLE other = Open();
@@ -168,22 +175,6 @@ TEST_F(KernelTest, ASlowCancellationLeavesTheRequestOutstandingUntilItReachesThe
     kernel.RunDue();
     EXPECT_EQ(overlapped.Internal, 0xDEADu);
     EXPECT_TRUE(pipe->reads.empty()) << "the driver was told to drop it";
-}
-
-TEST_F(KernelTest, CancellationsReachOnlyTheirRequests) {
-    const HANDLE file = Open();
-    OVERLAPPED first = Record(), second = Record(), theirs = Record();
-    ASSERT_EQ(Read(file, first), ERROR_IO_PENDING);
-    ASSERT_EQ(Read(file, second), ERROR_IO_PENDING);
-    std::thread([&] { EXPECT_EQ(Read(file, theirs), ERROR_IO_PENDING); }).join();
-    EXPECT_TRUE(kernel.CancelIoEx(file, &second));
-    EXPECT_EQ(Result(file, first, FALSE_), ERROR_IO_INCOMPLETE) << "CancelIoEx: only the named record";
-    EXPECT_TRUE(kernel.CancelIo(file));
-    EXPECT_EQ(Result(file, first, FALSE_), ERROR_OPERATION_ABORTED);
-    EXPECT_EQ(Result(file, theirs, FALSE_), ERROR_IO_INCOMPLETE) << "CancelIo: only the calling thread's";
-    EXPECT_TRUE(kernel.CloseHandle(file));
-    EXPECT_EQ(kernel.PendingRequestCount(), 0u) << "closing cancels what is left";
-    EXPECT_EQ(pipe->closed, 1);
 }
 
 // Only lists made without DIGCF_PRESENT hold the absent device, not active (paths: tests/usbio's UsbDeviceTest).
