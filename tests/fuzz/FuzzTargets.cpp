@@ -19,13 +19,17 @@
 #include "ui/quelmarDlg.h"
 
 namespace fuzz {
+namespace {
 
-void Fail(const char* condition, const char* file, int line) {
+// A broken invariant ends the run with the input that broke it.
+[[noreturn]] void Fail(const char* condition, const char* file, int line) {
     std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, condition);
     std::abort();
 }
-
-namespace {
+#define FUZZ_CHECK(condition)                                   \
+    do {                                                        \
+        if (!(condition)) Fail(#condition, __FILE__, __LINE__); \
+    } while (false)
 
 // The input as the one file of a memory file system.
 struct Files : testing_support::MemoryFileSystem {

@@ -16,13 +16,3 @@ int FieldsTarget(const std::uint8_t* data, std::size_t size);
 int WorkModeTarget(const std::uint8_t* data, std::size_t size);
 
 }  // namespace fuzz
-
-// A broken invariant ends the run with the input that broke it.
-#define FUZZ_CHECK(condition)                                           \
-    do {                                                                \
-        if (!(condition)) ::fuzz::Fail(#condition, __FILE__, __LINE__); \
-    } while (false)
-
-namespace fuzz {
-[[noreturn]] void Fail(const char* condition, const char* file, int line);
-}
