@@ -95,13 +95,6 @@ protected:
         count = 77;
         return kernel.GetOverlappedResult(file, &overlapped, &count, wait) ? ERROR_SUCCESS : kernel.GetLastError();
     }
-    // A read pending on `file` whose data are due at `at`.
-    void ReadDue(HANDLE file, OVERLAPPED& overlapped, Micros at) {
-        ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
-        pipe->waiting = "12345";
-        pipe->dueAt = at;
-    }
-
     std::uint8_t data[8] = {};
     DWORD count = 0;
 };
@@ -116,7 +109,9 @@ TEST_F(KernelTest, WaitsAndBlockingCallsRunOnTheVirtualClock) {
     // A waiting GetOverlappedResult jumps to the device's time (waits on events: tests/usbio's UsbPipeTest).
     const HANDLE file = Open();
     OVERLAPPED overlapped = Record();
-    ReadDue(file, overlapped, 290'000);
+    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
+    pipe->waiting = "12345";
+    pipe->dueAt = 290'000;
     EXPECT_EQ(Result(file, overlapped, TRUE_), ERROR_SUCCESS);
     EXPECT_EQ(clock.Now(), 290'000);
     // Without overlapped I/O the call itself waits, so no time-out of the caller's could run out.

@@ -196,9 +196,8 @@ TEST(SimulatedScaleSorting, LowestLineWhoseLimitHoldsTheWeight) {
 }
 
 // clang-format off
-// One shift on a regular beat of items of 95: the cycle's states on time, the
-// weight reply ahead of the queue, limits from their arrival, a restart that
-// flushes the reports but keeps limits and counts, a pause without a burst, a mute spell, unplugging.
+// One shift: states on time, the weight reply ahead of the queue, limits from their arrival, a restart
+// flushing reports but keeping limits and counts, a pause without a burst, a mute spell, unplugging.
 TEST(SimulatedScaleTimeline, CommandsAndControlsTakeEffectWhenTheyArrive) {
     constexpr Time R = W + 5'250'000, P = R + W + 3 * S;  // a restart with two items waiting; a pause
     Scale scale(Regular());
