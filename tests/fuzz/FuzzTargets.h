@@ -1,7 +1,4 @@
-// The fuzz targets: each takes arbitrary bytes, feeds them to one reader or
-// handler of the program and aborts when an invariant breaks. Built as
-// libFuzzer programs with clang (scripts/fuzz.sh) and, with any compiler,
-// into the replay test that runs them over their seed corpora.
+// Each target feeds arbitrary bytes to one reader of the program and aborts on a broken invariant.
 #pragma once
 
 #include <cstddef>
@@ -13,19 +10,9 @@ namespace fuzz {
 int CalibrationFileTarget(const std::uint8_t* data, std::size_t size);
 // A limits file as "&Cargar" reads it.
 int LimitsFileTarget(const std::uint8_t* data, std::size_t size);
-// The whole-number parser, and the field exchange over one field per line.
+// The whole-number parser, over the whole input and each of its lines.
 int FieldsTarget(const std::uint8_t* data, std::size_t size);
 // Work-mode ticks over a stream of status packets of 0 to 8 bytes.
 int WorkModeTarget(const std::uint8_t* data, std::size_t size);
 
 }  // namespace fuzz
-
-// A broken invariant ends the run with the input that broke it.
-#define FUZZ_CHECK(condition)                                           \
-    do {                                                                \
-        if (!(condition)) ::fuzz::Fail(#condition, __FILE__, __LINE__); \
-    } while (false)
-
-namespace fuzz {
-[[noreturn]] void Fail(const char* condition, const char* file, int line);
-}

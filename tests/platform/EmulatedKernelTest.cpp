@@ -1,11 +1,9 @@
-// The emulated kernel: the seam's contract (tests/platform/SystemCallsContract.cpp)
-// on an emulated byte pipe, then what only the emulation has: the virtual
-// clock, handles without overlapped I/O, slow cancellations, abandoned
-// records and device lists with devices in them.
+// The seam's contract on an emulated byte pipe, then what only the emulation has (virtual clock, slow cancels).
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "platform/emulated/EmulatedKernel.h"
 #include "tests/platform/SystemCallsContract.h"
@@ -15,9 +13,7 @@ using namespace platform::emulated;
 
 namespace {
 
-// One end of a pipe: writes are taken at once, reads (and control requests
-// other than the peek) wait for data, which arrive when the test sends them,
-// at `dueAt` on the clock if set.
+// One end of a pipe: writes are taken at once, reads wait for data, due at `dueAt` on the clock if set.
 class PipeDevice final : public EmulatedDevice {
 public:
     std::string HardwareId() const override { return "vid_1234&pid_5678"; }
@@ -39,7 +35,7 @@ public:
     }
     void Cancel(RequestId id, IoCompletion& c, Micros) override {
         std::erase_if(reads, [id](const auto& read) { return read.first == id; });
-        c.Complete(id, cancelStatus, cancelBytes);
+        c.Complete(id, ERROR_OPERATION_ABORTED, 0);
     }
     std::optional<Micros> NextEventTime(Micros now) const override {
         if (reads.empty() || waiting.empty()) return std::nullopt;
@@ -55,7 +51,6 @@ public:
 
     std::string waiting, written;
     std::optional<Micros> dueAt;
-    DWORD cancelStatus = ERROR_OPERATION_ABORTED, cancelBytes = 0;
     std::vector<std::pair<RequestId, IoRequest>> reads;
     int opened = 0, closed = 0;
 
@@ -73,14 +68,10 @@ private:
 class EmulatedSide : public contract::SeamSide {
 public:
     SystemCalls& Calls() override { return kernel; }
-    HANDLE OpenDevice(DWORD access) override { return Open(access, FILE_FLAG_OVERLAPPED); }
+    HANDLE OpenDevice(DWORD access) override { return Open(FILE_FLAG_OVERLAPPED, access); }
     void Send(std::string_view bytes) override { pipe->waiting.append(bytes); }
-    std::string Receive(std::size_t size) override {
-        const std::string taken = pipe->written.substr(0, size);
-        pipe->written.erase(0, size);
-        return taken;
-    }
-    HANDLE Open(DWORD access, DWORD flags) {
+    std::string Receive(std::size_t) override { return std::exchange(pipe->written, {}); }  // all it wrote
+    HANDLE Open(DWORD flags = FILE_FLAG_OVERLAPPED, DWORD access = GENERIC_READ | GENERIC_WRITE) {
         if (pipe->opened == 0) static_cast<void>(kernel.AttachDevice(pipe));
         return kernel.CreateFileA("\\\\.\\USBIO_Device0", access, 0, nullptr, OPEN_EXISTING, flags, nullptr);
     }
@@ -92,7 +83,6 @@ public:
 
 class KernelTest : public ::testing::Test, public EmulatedSide {
 protected:
-    HANDLE Open(DWORD flags = FILE_FLAG_OVERLAPPED) { return EmulatedSide::Open(GENERIC_READ | GENERIC_WRITE, flags); }
     OVERLAPPED Record() {
         OVERLAPPED overlapped{};
         overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
@@ -105,73 +95,69 @@ protected:
         count = 77;
         return kernel.GetOverlappedResult(file, &overlapped, &count, wait) ? ERROR_SUCCESS : kernel.GetLastError();
     }
-    // A read pending on `file` whose data are due at `at`.
-    void ReadDue(HANDLE file, OVERLAPPED& overlapped, Micros at) {
-        ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
-        pipe->waiting = "12345";
-        pipe->dueAt = at;
-    }
-
     std::uint8_t data[8] = {};
     DWORD count = 0;
 };
 
-TEST_F(KernelTest, WaitsRunOnTheVirtualClock) {
+TEST_F(KernelTest, WaitsAndBlockingCallsRunOnTheVirtualClock) {
     const HANDLE event = kernel.CreateEventA(nullptr, TRUE_, FALSE_, nullptr);
     EXPECT_EQ(kernel.WaitForSingleObject(event, 100), WAIT_TIMEOUT);
     EXPECT_EQ(clock.Now(), 100'000) << "a timed wait jumps the clock to its deadline";
     // Nothing will ever signal it: an unbounded wait fails instead of hanging the test.
     EXPECT_EQ(kernel.WaitForSingleObject(event, INFINITE), WAIT_FAILED);
 
-    // A waiting GetOverlappedResult moves the clock to the device's time, not
-    // a deadline (waits on a transfer's event are tests/usbio's UsbPipeTest).
+    // A waiting GetOverlappedResult jumps to the device's time (waits on events: tests/usbio's UsbPipeTest).
     const HANDLE file = Open();
     OVERLAPPED overlapped = Record();
-    ReadDue(file, overlapped, 290'000);
+    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
+    pipe->waiting = "12345";
+    pipe->dueAt = 290'000;
     EXPECT_EQ(Result(file, overlapped, TRUE_), ERROR_SUCCESS);
     EXPECT_EQ(clock.Now(), 290'000);
-    for (HANDLE h : {event, file, overlapped.hEvent}) EXPECT_TRUE(kernel.CloseHandle(h));
+    // Without overlapped I/O the call itself waits, so no time-out of the caller's could run out.
+    const HANDLE blocking = Open(0);
+    OVERLAPPED record = Record();
+    pipe->waiting = "12345";
+    pipe->dueAt = 450'000;
+    EXPECT_EQ(Read(blocking, record), ERROR_SUCCESS);
+    EXPECT_EQ(clock.Now(), 450'000);
+    EXPECT_EQ(kernel.WaitForSingleObject(record.hEvent, 0), WAIT_OBJECT_0) << "the record's event is signalled";
+    EXPECT_EQ(Result(blocking, record, FALSE_), ERROR_SUCCESS);
+    EXPECT_EQ(count, 5u);
+    for (HANDLE h : {event, file, blocking, overlapped.hEvent, record.hEvent}) EXPECT_TRUE(kernel.CloseHandle(h));
     EXPECT_EQ(kernel.HandleCount(), 0u);
 }
 
-TEST_F(KernelTest, AHandleOpenedWithoutOverlappedIoEndsEveryRequestBeforeTheCallReturns) {
-    const HANDLE file = Open(0);
-    OVERLAPPED overlapped = Record();
-    pipe->waiting = "12345";
-    pipe->dueAt = 250'000;
-    // No ERROR_IO_PENDING: the call itself waits, so no time-out of the caller's could run out.
-    EXPECT_EQ(Read(file, overlapped), ERROR_SUCCESS);
-    EXPECT_EQ(clock.Now(), 250'000);
-    EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0) << "the record's event is signalled";
-    EXPECT_EQ(Result(file, overlapped, FALSE_), ERROR_SUCCESS);
-    EXPECT_EQ(count, 5u);
-    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
-}
-
-TEST_F(KernelTest, ASlowCancellationLeavesTheRequestOutstandingUntilItReachesTheDriverOrItsRecordIsAbandoned) {
-    const HANDLE file = Open();
+TEST_F(KernelTest, CancellationsReachOnlyTheirRequestsAndWhenSlowLeaveThemOutstandingOrAbandoned) {
+    const HANDLE mine = Open();
+    OVERLAPPED first = Record(), second = Record(), theirs = Record();
+    ASSERT_EQ(Read(mine, first), ERROR_IO_PENDING);
+    ASSERT_EQ(Read(mine, second), ERROR_IO_PENDING);
+    std::thread([&] { EXPECT_EQ(Read(mine, theirs), ERROR_IO_PENDING); }).join();
+    EXPECT_TRUE(kernel.CancelIoEx(mine, &second));
+    EXPECT_EQ(Result(mine, first, FALSE_), ERROR_IO_INCOMPLETE) << "CancelIoEx: only the named record";
+    EXPECT_TRUE(kernel.CancelIo(mine));
+    EXPECT_EQ(Result(mine, first, FALSE_), ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(Result(mine, theirs, FALSE_), ERROR_IO_INCOMPLETE) << "CancelIo: only the calling thread's";
+    // A slow cancellation leaves the request outstanding until it reaches the driver.
     kernel.SetCancelDelay(30'000);
     OVERLAPPED overlapped = Record();
-    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
-    EXPECT_TRUE(kernel.CancelIoEx(file, &overlapped));
-    EXPECT_EQ(Result(file, overlapped, FALSE_), ERROR_IO_INCOMPLETE);
+    ASSERT_EQ(Read(mine, overlapped), ERROR_IO_PENDING);
+    EXPECT_TRUE(kernel.CancelIoEx(mine, &overlapped));
+    EXPECT_EQ(Result(mine, overlapped, FALSE_), ERROR_IO_INCOMPLETE);
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 20), WAIT_TIMEOUT);
-    EXPECT_TRUE(kernel.CancelIoEx(file, &overlapped)) << "still there; asking again changes nothing";
+    EXPECT_TRUE(kernel.CancelIoEx(mine, &overlapped)) << "still there; asking again changes nothing";
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 100), WAIT_OBJECT_0);
     EXPECT_EQ(clock.Now(), 30'000);
-    EXPECT_EQ(Result(file, overlapped, FALSE_), ERROR_OPERATION_ABORTED);
-    // A request that ends by itself before the cancellation arrives succeeds.
-    ReadDue(file, overlapped, clock.Now() + 10'000);
-    EXPECT_TRUE(kernel.CancelIo(file));
-    EXPECT_EQ(Result(file, overlapped, TRUE_), ERROR_SUCCESS);
-    EXPECT_EQ(clock.Now(), 40'000);
-    // Closing the handle cancels at once.
+    EXPECT_EQ(Result(mine, overlapped, FALSE_), ERROR_OPERATION_ABORTED);
+    // Closing the handle cancels what is left at once.
     OVERLAPPED closed = Record();
-    ASSERT_EQ(Read(file, closed), ERROR_IO_PENDING);
-    EXPECT_TRUE(kernel.CancelIo(file));
-    EXPECT_TRUE(kernel.CloseHandle(file));
-    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
-    EXPECT_EQ(clock.Now(), 40'000);
+    ASSERT_EQ(Read(mine, closed), ERROR_IO_PENDING);
+    EXPECT_TRUE(kernel.CancelIo(mine));
+    EXPECT_TRUE(kernel.CloseHandle(mine));
+    EXPECT_EQ(kernel.PendingRequestCount(), 0u) << "also the other thread's";
+    EXPECT_EQ(pipe->closed, 1);
+    EXPECT_EQ(clock.Now(), 30'000);
     // A record released before its cancellation ended it is caught, and never written afterwards.
     const HANDLE other = Open();
     ASSERT_EQ(Read(other, overlapped), ERROR_IO_PENDING);
@@ -186,28 +172,7 @@ TEST_F(KernelTest, ASlowCancellationLeavesTheRequestOutstandingUntilItReachesThe
     EXPECT_TRUE(pipe->reads.empty()) << "the driver was told to drop it";
 }
 
-TEST_F(KernelTest, CancellationsReachOnlyTheirRequests) {
-    const HANDLE file = Open();
-    OVERLAPPED first = Record(), second = Record(), theirs = Record();
-    ASSERT_EQ(Read(file, first), ERROR_IO_PENDING);
-    ASSERT_EQ(Read(file, second), ERROR_IO_PENDING);
-    std::thread([&] { EXPECT_EQ(Read(file, theirs), ERROR_IO_PENDING); }).join();
-    EXPECT_TRUE(kernel.CancelIoEx(file, &second));
-    EXPECT_EQ(Result(file, first, FALSE_), ERROR_IO_INCOMPLETE) << "CancelIoEx: only the named record";
-    // A transfer whose data won the race completes successfully.
-    pipe->cancelStatus = 0;
-    pipe->cancelBytes = 8;
-    EXPECT_TRUE(kernel.CancelIo(file));
-    EXPECT_EQ(Result(file, first, FALSE_), ERROR_SUCCESS);
-    EXPECT_EQ(count, 8u);
-    EXPECT_EQ(Result(file, theirs, FALSE_), ERROR_IO_INCOMPLETE) << "CancelIo: only the calling thread's";
-    EXPECT_TRUE(kernel.CloseHandle(file));
-    EXPECT_EQ(kernel.PendingRequestCount(), 0u) << "closing cancels what is left";
-    EXPECT_EQ(pipe->closed, 1);
-}
-
-// Only lists made without DIGCF_PRESENT hold the absent device, not active.
-// Paths and what an old list opens are seen through tests/usbio's UsbDeviceTest.
+// Only lists made without DIGCF_PRESENT hold the absent device, not active (paths: tests/usbio's UsbDeviceTest).
 TEST_F(KernelTest, DeviceListsAndTheirDetails) {
     static_cast<void>(kernel.AttachDevice(pipe));
     static_cast<void>(kernel.AttachDevice(std::make_shared<PipeDevice>()));

@@ -9,8 +9,7 @@ namespace {
 
 using namespace platform;
 
-// The device end of one side with an auto-reset event in its record, as the
-// driver layer's buffers have.
+// The device end of one side, its record's event auto-reset as the driver layer's buffers have.
 struct Bench {
     explicit Bench(const SideFactory& factory, DWORD access = GENERIC_READ | GENERIC_WRITE)
         : side(factory.make()), calls(side->Calls()), device(side->OpenDevice(access)) {
@@ -60,17 +59,18 @@ TEST_P(SystemCallsContract, EventsAreAutoOrManualResetAndClosedHandlesAreInvalid
     EXPECT_EQ(bench.Error(calls.CancelIo(closed)), ERROR_INVALID_HANDLE);
 }
 
-TEST_P(SystemCallsContract, APendingReadIsIncompleteUntilItsDataArrive) {
+TEST_P(SystemCallsContract, APendingReadIsIncompleteUntilItsDataArriveOrItIsCancelled) {
     Bench bench(GetParam());
     ASSERT_EQ(bench.Read(8), ERROR_IO_PENDING);
     DWORD transferred = 0;
     EXPECT_EQ(bench.Result(transferred, FALSE_), ERROR_IO_INCOMPLETE);
     EXPECT_EQ(bench.Wait(0), WAIT_TIMEOUT);
-    bench.side->Send(std::string("\x02\x5A\x00\x04\x00\x00\x00\x00", 8));
+    const std::string packet("\x02\x5A\x00\x04\x00\x00\x00\x00", 8);
+    bench.side->Send(packet);
     EXPECT_EQ(bench.Wait(INFINITE), WAIT_OBJECT_0);
     ASSERT_EQ(bench.Result(transferred, FALSE_), ERROR_SUCCESS);
     EXPECT_EQ(transferred, 8u);
-    EXPECT_EQ(std::string(bench.buffer.data(), 8), std::string("\x02\x5A\x00\x04\x00\x00\x00\x00", 8));
+    EXPECT_EQ(std::string(bench.buffer.data(), 8), packet);
 
     // Data already there: done on submission, or pending with the event set.
     bench.side->Send("abcd");
@@ -78,6 +78,17 @@ TEST_P(SystemCallsContract, APendingReadIsIncompleteUntilItsDataArrive) {
     EXPECT_TRUE(submitted == ERROR_SUCCESS || submitted == ERROR_IO_PENDING) << submitted;
     ASSERT_EQ(bench.Result(transferred, TRUE_), ERROR_SUCCESS);
     EXPECT_EQ(std::string(bench.buffer.data(), transferred), "abcd");
+    // Cancelled, by handle or by record: aborted with nothing moved.
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "CancelIoEx" : "CancelIo");
+        ASSERT_EQ(bench.Read(8), ERROR_IO_PENDING);
+        EXPECT_TRUE(named ? bench.calls.CancelIoEx(bench.device, &bench.overlapped)
+                          : bench.calls.CancelIo(bench.device));
+        EXPECT_EQ(bench.Result(transferred, TRUE_), ERROR_OPERATION_ABORTED);
+        EXPECT_EQ(transferred, 0u);
+    }
+    EXPECT_FALSE(bench.calls.CancelIoEx(bench.device, &bench.overlapped)) << "nothing left under that record";
+    EXPECT_EQ(bench.calls.GetLastError(), ERROR_NOT_FOUND);
 }
 
 TEST_P(SystemCallsContract, WritesAndControlRequestsReturnTheirByteCounts) {
@@ -100,34 +111,17 @@ TEST_P(SystemCallsContract, WritesAndControlRequestsReturnTheirByteCounts) {
 }
 
 TEST_P(SystemCallsContract, ReadsAndWritesNeedTheHandlesAccess) {
-    for (const DWORD access : {GENERIC_READ, GENERIC_WRITE}) {
-        SCOPED_TRACE(access);
-        Bench bench(GetParam(), access);
+    for (const bool reader : {true, false}) {
+        Bench bench(GetParam(), reader ? GENERIC_READ : GENERIC_WRITE);
         DWORD done = 0;
-        const DWORD refused = access == GENERIC_READ
-                                  ? bench.Error(bench.calls.WriteFile(bench.device, "x", 1, &done, &bench.overlapped))
-                                  : bench.Read(8);
-        EXPECT_EQ(refused, DWORD{5} /* ERROR_ACCESS_DENIED */);
-        if (access == GENERIC_READ) {
-            EXPECT_EQ(bench.Read(8), ERROR_IO_PENDING);
+        const DWORD refused =
+            reader ? bench.Error(bench.calls.WriteFile(bench.device, "x", 1, &done, &bench.overlapped)) : bench.Read(8);
+        EXPECT_EQ(refused, DWORD{5} /* ERROR_ACCESS_DENIED */) << reader;
+        if (reader) {
+            EXPECT_EQ(bench.Read(8), ERROR_IO_PENDING) << "the allowed read";
         }
         EXPECT_TRUE(bench.calls.CancelIo(bench.device));
     }
-}
-
-TEST_P(SystemCallsContract, CancelIoAndCancelIoExAbortThePendingRead) {
-    Bench bench(GetParam());
-    for (const bool named : {false, true}) {
-        SCOPED_TRACE(named ? "CancelIoEx" : "CancelIo");
-        ASSERT_EQ(bench.Read(8), ERROR_IO_PENDING);
-        EXPECT_TRUE(named ? bench.calls.CancelIoEx(bench.device, &bench.overlapped)
-                          : bench.calls.CancelIo(bench.device));
-        DWORD transferred = 0;
-        EXPECT_EQ(bench.Result(transferred, TRUE_), ERROR_OPERATION_ABORTED);
-        EXPECT_EQ(transferred, 0u);
-    }
-    EXPECT_FALSE(bench.calls.CancelIoEx(bench.device, &bench.overlapped)) << "nothing left under that record";
-    EXPECT_EQ(bench.calls.GetLastError(), ERROR_NOT_FOUND);
 }
 
 // No driver device is plugged in on either side here.

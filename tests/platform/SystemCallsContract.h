@@ -1,7 +1,4 @@
-// What the driver layer relies on from the system-call seam, run against the
-// emulated kernel and against Win32SystemCalls under Wine. Each side opens a
-// "device" for overlapped I/O and drives its far end directly (a named pipe
-// on Win32, an emulated byte pipe in the kernel).
+// What the driver layer relies on from the system-call seam, on the emulated kernel and on Win32 under Wine.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,9 +16,10 @@ class SeamSide {
 public:
     virtual ~SeamSide() = default;
     virtual platform::SystemCalls& Calls() = 0;
-    virtual platform::HANDLE OpenDevice(platform::DWORD access) = 0;  // with FILE_FLAG_OVERLAPPED
-    virtual void Send(std::string_view bytes) = 0;                    // far end: bytes for the device's reads
-    virtual std::string Receive(std::size_t size) = 0;                // far end: bytes the device wrote
+    // A "device" opened for overlapped I/O, whose far end (a named pipe, an emulated pipe) the test drives.
+    virtual platform::HANDLE OpenDevice(platform::DWORD access) = 0;
+    virtual void Send(std::string_view bytes) = 0;      // bytes for the device's reads
+    virtual std::string Receive(std::size_t size) = 0;  // bytes the device wrote
 };
 
 // The contract's control request: no input; the output says how many bytes wait.

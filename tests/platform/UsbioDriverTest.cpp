@@ -1,6 +1,4 @@
-// The emulated driver as the kernel's callers see it: raw requests on
-// handles, refused as the real driver refuses them. What the driver access
-// layer makes of its answers is tests/usbio.
+// The emulated driver's raw requests, refused as the real driver refuses them; what usbio makes of them is tests/usbio.
 #include <gtest/gtest.h>
 
 #include "platform/emulated/EmulatedKernel.h"
@@ -22,13 +20,10 @@ protected:
         return kernel.CreateFileA("\\\\.\\USBIO_Device0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED, nullptr);
     }
-    // A control request waited for; 0 or the error.
-    DWORD Control(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out = nullptr, DWORD outSize = 0,
-                  DWORD* returned = nullptr) {
-        DWORD count = 0;
+    // A control request waited for: 0 or the error, the reply's size in `returned`.
+    DWORD Control(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out = nullptr, DWORD outSize = 0) {
         const bool done =
-            kernel.DeviceIoControl(h, code, const_cast<void*>(in), inSize, out, outSize, &count, &overlapped);
-        if (returned != nullptr) *returned = count;
+            kernel.DeviceIoControl(h, code, const_cast<void*>(in), inSize, out, outSize, &returned, &overlapped);
         return done ? 0 : kernel.GetLastError();
     }
     DWORD Configure(HANDLE h) {
@@ -51,22 +46,21 @@ protected:
     EmulatedKernel kernel{clock};
     std::shared_ptr<sim::ScriptedDevice> model = std::make_shared<sim::ScriptedDevice>(0x0C70, 0x0001);
     OVERLAPPED overlapped{};
+    DWORD returned = 0;
 };
 
 TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCutToTheCallersArea) {
-    struct Case {
-        const char* name;
-        DWORD code;
-        DWORD inputSize;   // the record's own size
-        DWORD outputSize;  // the area the request needs
+    // The record's own size, and the area the request needs.
+    // clang-format off
+    const struct { const char* name; DWORD code, inputSize, outputSize; } cases[] = {
+        {"SetConfiguration", sim::IOCTL_SET_CONFIGURATION, 260, 0},
+        {"GetDescriptor", sim::IOCTL_GET_DESCRIPTOR, 8, 18},
+        {"Bind", sim::IOCTL_BIND_PIPE, 1, 0},
     };
-    std::uint8_t input[300] = {};
-    input[0] = 0x81;  // the endpoint, for the bind
-    input[4] = 1;     // the device descriptor, for the descriptor request
+    // clang-format on
+    std::uint8_t input[300] = {0x81, 0, 0, 0, 1};  // the bind's endpoint; the device descriptor's type
     std::uint8_t output[64] = {};
-    for (const Case& c :
-         {Case{"SetConfiguration", sim::IOCTL_SET_CONFIGURATION, 260, 0},
-          Case{"GetDescriptor", sim::IOCTL_GET_DESCRIPTOR, 8, 18}, Case{"Bind", sim::IOCTL_BIND_PIPE, 1, 0}}) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         HANDLE h = Open();
         ASSERT_EQ(Configure(Open()), 0u);
@@ -78,8 +72,7 @@ TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCut
     // The driver's information needs its whole 12 bytes.
     EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, output, 11), sim::DRIVER_OUTPUT_BUFFER_TOO_SMALL);
     EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, output, 12), 0u);
-    DWORD returned = 0;
-    EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DESCRIPTOR, input, 8, output, 12, &returned), 0u);
+    EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DESCRIPTOR, input, 8, output, 12), 0u);
     EXPECT_EQ(returned, 12u);
     EXPECT_EQ((std::array<int, 3>{output[8], output[9], output[10]}), (std::array<int, 3>{0x70, 0x0C, 0x01}));
 }

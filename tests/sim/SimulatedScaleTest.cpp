@@ -1,11 +1,9 @@
-// The simulated scale's controller, driven on virtual time only. A whole
-// day through the program is tests/longrun/ShiftTest.
+// The simulated scale's controller on virtual time; a whole day through the program is tests/longrun/ShiftTest.
 #include "sim/SimulatedScale.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <numeric>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -23,16 +21,15 @@ using Packets = std::vector<std::array<int, 3>>;  // state, count and line bits 
 // Items of 95 counts go to line 5 (bit 0x10) under these.
 constexpr Limits SORTING{60, 70, 80, 90, 100, 110, 120, 130};
 
-SimulatedScaleOptions Regular(double itemsPerSecond = 2.0, double weightSpread = 40.0) {
+// Two items a second, each of 95 counts.
+SimulatedScaleOptions Regular() {
     SimulatedScaleOptions options;
-    options.itemsPerSecond = itemsPerSecond;
-    options.itemJitter = 0.0;
-    options.weightSpread = weightSpread;
+    options.itemJitter = options.weightSpread = 0.0;
     return options;
 }
-// Options changed by `tweak`, from a regular beat of items of 95 unless told otherwise.
+// Options changed by `tweak`, from a regular beat unless told otherwise.
 template <typename F>
-SimulatedScaleOptions With(F tweak, SimulatedScaleOptions options = Regular(2.0, 0.0)) {
+SimulatedScaleOptions With(F tweak, SimulatedScaleOptions options = Regular()) {
     tweak(options);
     return options;
 }
@@ -43,20 +40,11 @@ Packets Summary(const std::vector<Packet>& packets) {
     return summary;
 }
 
-// What a script step does before the host reads: a command byte (limits
-// sends SORTING), or one of the panel's controls.
-enum Action {
-    NOTHING = -1,
-    READ = 1,
-    LIMITS,
-    RESTART,
-    REFERENCE_ON = 256,
-    REFERENCE_OFF,
-    PAUSE,
-    RESUME,
-    UNPLUG,
-    UNFAULT
-};
+// What a script step does before the host reads: a command byte (LIMITS sends SORTING), or a panel control.
+// clang-format off
+enum Action { NOTHING = -1, READ = 1, LIMITS, RESTART,
+              REFERENCE_ON = 256, REFERENCE_OFF, PAUSE, RESUME, MUTE, UNPLUG, UNFAULT };
+// clang-format on
 struct Step {
     Time at;
     int action;
@@ -65,8 +53,7 @@ struct Step {
     std::uint64_t produced;    // items sorted so far
 };
 
-// A scale configured as the program configures it, with the host's ways of
-// talking to it.
+// A scale configured as the program configures it, with the host's ways of talking to it.
 struct Scale {
     explicit Scale(const SimulatedScaleOptions& options = {}) : model(options) {
         const InterfaceSetting setting{0, 0, 16};
@@ -84,12 +71,6 @@ struct Scale {
         while (model.TakePacket(SimulatedScale::ENDPOINT_IN, now, packet)) packets.push_back(packet);
         return packets;
     }
-    // The three start-up state packets, each taken as it falls due.
-    void TakeStartUp() {
-        std::size_t states = 0;
-        for (const Time at : {Time{0}, S, W}) states += TakeAll(at).size();
-        EXPECT_EQ(states, 3u);
-    }
     void Run(std::initializer_list<Step> steps) {
         for (const Step& step : steps) {
             SCOPED_TRACE(::testing::Message() << "at " << step.at << ", action " << step.action);
@@ -100,6 +81,7 @@ struct Scale {
                 case PAUSE:
                 case RESUME: model.SetPaused(step.action == PAUSE, step.at); break;
                 case UNPLUG: model.Unplug(step.at); break;
+                case MUTE: model.SetFaults(With([](auto& o) { o.faults.noAnswer = true; }).faults, step.at); break;
                 case UNFAULT: model.SetFaults({}, step.at); break;
                 default: static_cast<void>(Send(static_cast<std::uint8_t>(step.action), step.at));
             }
@@ -140,6 +122,7 @@ TEST(SimulatedScaleIdentity, DescriptorNamesTheScaleAndEndpointsExistOnlyOnceCon
     EXPECT_EQ(scale.SetConfiguration(0, two, 2), 0xE000101Du);
     EXPECT_EQ(scale.SetConfiguration(1, two, 1), 0xE0001018u);
     EXPECT_EQ(scale.SetConfiguration(0, two, 1), 0u);
+    EXPECT_EQ(SimulatedScale(With([](auto& o) { o.faults.unplugged = true; })).SetConfiguration(0, two, 1), REMOVED);
     for (const std::uint8_t endpoint : {0x81, 0x02, 0x01, 0x82})
         EXPECT_EQ(scale.HasEndpoint(endpoint), endpoint == 0x81 || endpoint == 0x02) << +endpoint;
     // Data only flow in the endpoints' own directions.
@@ -149,43 +132,37 @@ TEST(SimulatedScaleIdentity, DescriptorNamesTheScaleAndEndpointsExistOnlyOnceCon
 
 // clang-format off
 TEST(SimulatedScaleCycle, ALateReaderGetsEveryStateInOrderAndWithoutItemsNothingMoreHappens) {
-    Scale(With([](auto& o) { o.syncDuration = 3 * S; o.tareDuration = 0; }, Regular(0.0))).Run({
+    Scale(With([](auto& o) { o.syncDuration = 3 * S; o.tareDuration = 0; o.itemsPerSecond = 0; })).Run({
         {10 * S, NOTHING, {{0, 12, 0}, {1, 12, 0}, {2, 12, 0}}, std::nullopt, 0},
     });
 }
 // clang-format on
 
-TEST(SimulatedScaleItems, AJitteredBeatKeepsTheRateAndTheSeedDecides) {
-    const auto run = [](std::uint64_t seed) {
-        return Scale(With([&](auto& o) { o.seed = seed; }, {})).Items(W + 100 * S);
+// Gaps of the mean interval +- 25 %, weights of 95 +- 40 clamped to a byte.
+TEST(SimulatedScaleItems, TheJitteredBeatAndTheWeightsStayInTheirBoundsAndTheSeedDecides) {
+    const auto run = [](std::uint64_t seed, double mean = 95.0) {
+        return Scale(With([&](auto& o) { o.seed = seed, o.weightMean = mean; }, {})).Items(W + 1500 * S);
     };
     const auto items = run(7);
-    EXPECT_GE(items.size(), 190u);
-    EXPECT_LE(items.size(), 210u);
-    std::set<Time> gaps;
-    for (std::size_t i = 1; i < items.size(); ++i) gaps.insert(items[i][0] - items[i - 1][0]);
-    EXPECT_GE(*gaps.begin(), 375'000);
-    EXPECT_LE(*gaps.rbegin(), 625'000);
-    EXPECT_GT(gaps.size(), 10u);
+    EXPECT_NEAR(static_cast<double>(items.size()), 3000.0, 100.0);
+    std::set<Time> gaps, weights;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < items.size(); sum += static_cast<double>(items[i++][1])) {
+        if (i > 0) gaps.insert(items[i][0] - items[i - 1][0]);
+        weights.insert(items[i][1]);
+    }
+    EXPECT_TRUE(*gaps.begin() >= 375'000 && *gaps.rbegin() <= 625'000 && gaps.size() > 10u);
+    EXPECT_NEAR(sum / static_cast<double>(items.size()), 95.0, 2.0);
+    // The whole range is used, and no more.
+    EXPECT_TRUE(*weights.begin() >= 55 && *weights.begin() < 65) << *weights.begin();
+    EXPECT_TRUE(*weights.rbegin() > 125 && *weights.rbegin() <= 135) << *weights.rbegin();
     EXPECT_EQ(run(7), items);
     const auto other = run(8);
     std::size_t same = 0;
     for (std::size_t i = 0; i < std::min(items.size(), other.size()); ++i) same += items[i] == other[i];
     EXPECT_LT(same, 5u);
-}
-
-TEST(SimulatedScaleItems, WeightsFollowTheDistributionWithinOneByte) {
-    std::vector<int> weights;
-    for (const auto& item : Scale(Regular(10.0)).Items(300 * S)) weights.push_back(static_cast<int>(item[1]));
-    ASSERT_GT(weights.size(), 2500u);
-    EXPECT_NEAR(std::accumulate(weights.begin(), weights.end(), 0.0) / static_cast<double>(weights.size()), 95.0, 2.0);
-    // The whole range is used, and no more.
-    const auto [low, high] = std::minmax_element(weights.begin(), weights.end());
-    EXPECT_TRUE(*low >= 55 && *low < 65) << *low;
-    EXPECT_TRUE(*high > 125 && *high <= 135) << *high;
     for (const Time mean : {5, 250}) {
-        const auto clamped =
-            Scale(With([&](auto& o) { o.weightMean = static_cast<double>(mean); }, Regular(10.0))).Items(60 * S);
+        const auto clamped = run(1, static_cast<double>(mean));
         EXPECT_TRUE(std::any_of(clamped.begin(), clamped.end(),
                                 [&](const auto& item) { return item[1] == std::clamp<Time>(mean, 1, 255); }));
         EXPECT_TRUE(std::none_of(clamped.begin(), clamped.end(), [](const auto& item) { return item[1] == 0; }));
@@ -219,101 +196,69 @@ TEST(SimulatedScaleSorting, LowestLineWhoseLimitHoldsTheWeight) {
 }
 
 // clang-format off
-TEST(SimulatedScaleSorting, NewLimitsApplyFromTheirArrival) {
-    Scale scale(Regular(2.0, 0.0));
-    scale.TakeStartUp();
+// One shift: states on time, the weight reply ahead of the queue, limits from their arrival, a restart
+// flushing reports but keeping limits and counts, a pause without a burst, a mute spell, unplugging.
+TEST(SimulatedScaleTimeline, CommandsAndControlsTakeEffectWhenTheyArrive) {
+    constexpr Time R = W + 5'250'000, P = R + W + 3 * S;  // a restart with two items waiting; a pause
+    Scale scale(Regular());
     scale.Run({
-        {W + 2 * S, NOTHING, {{2, 95, 1}, {2, 95, 1}, {2, 95, 1}, {2, 95, 1}}, W + 2'500'000, 4},
-        {W + 2 * S + 1, LIMITS, {}, W + 2'500'000, 4},
-        {W + 4 * S, NOTHING, {{2, 95, 16}, {2, 95, 16}, {2, 95, 16}, {2, 95, 16}}, W + 4'500'000, 8},
-    });
-}
-
-TEST(SimulatedScaleCommands, TheWeightReplyCarriesThePlatterAndJumpsTheQueueAndUnknownCommandsChangeNothing) {
-    Scale(Regular(2.0, 0.0)).Run({
         {0, READ, {{0, 12, 0}, {0, 12, 0}}, S, 0},
         {10, REFERENCE_ON, {}, S, 0},
         {20, READ, {{0, 107, 0}}, S, 0},
-        {30, 0, {}, S, 0},
+        {30, 0, {}, S, 0},  // unknown commands change nothing
         {40, 9, {}, S, 0},
-        {2 * S, REFERENCE_OFF, {{1, 107, 0}}, W, 0},  // the state changed at 1 s, with the weight on
-        {2 * S, READ, {{1, 12, 0}}, W, 0},
-        {W, NOTHING, {{2, 12, 0}}, W + 500'000, 0},
-        {W + S, READ, {{2, 12, 0}, {2, 95, 1}, {2, 95, 1}}, W + 1'500'000, 2},  // ahead of two items; no limits taken
-    });
-    EXPECT_EQ(SimulatedScale(With([](auto& o) { o.zeroCount = 200; o.referenceOn = true; })).PlatterCount(), 255);
-}
-
-TEST(SimulatedScaleCycle, EachStateIsReportedAtItsTimeAndARestartStartsOverFlushingReportsButKeepingLimitsAndCounts) {
-    Scale scale(Regular(2.0, 0.0));
-    constexpr Time R = W + 1'250'000;  // two items waiting
-    scale.Run({
-        {0, LIMITS, {{0, 12, 0}}, S, 0},
         {S - 1, NOTHING, {}, S, 0},
-        {S, NOTHING, {{1, 12, 0}}, W, 0},
+        {S, REFERENCE_OFF, {{1, 107, 0}}, W, 0},  // the state changed with the weight on
+        {S, READ, {{1, 12, 0}}, W, 0},
         {W - 1, NOTHING, {}, W, 0},
         {W, NOTHING, {{2, 12, 0}}, W + 500'000, 0},
-        {R, RESTART, {{0, 12, 0}}, R + S, 2},
-        {R + W, NOTHING, {{1, 12, 0}, {2, 12, 0}}, R + W + 500'000, 2},  // no items during the restart
-        {R + W + 500'000, NOTHING, {{2, 95, 16}}, R + W + S, 3},
+        {W + S, READ, {{2, 12, 0}, {2, 95, 1}, {2, 95, 1}}, W + 1'500'000, 2},  // ahead of two items; no limits yet
+        {W + 2 * S, NOTHING, {{2, 95, 1}, {2, 95, 1}}, W + 2'500'000, 4},
+        {W + 2 * S + 1, LIMITS, {}, W + 2'500'000, 4},
+        {W + 4 * S, NOTHING, {{2, 95, 16}, {2, 95, 16}, {2, 95, 16}, {2, 95, 16}}, W + 4'500'000, 8},
+        {R, RESTART, {{0, 12, 0}}, R + S, 10},
+        {R + W, NOTHING, {{1, 12, 0}, {2, 12, 0}}, R + W + 500'000, 10},  // no items during the restart
+        {R + W + 500'000, NOTHING, {{2, 95, 16}}, R + W + S, 11},
+        {P, PAUSE, {{2, 95, 16}, {2, 95, 16}, {2, 95, 16}, {2, 95, 16}}, std::nullopt, 16},  // due before it: sorted
+        {P + 50 * S, RESUME, {}, P + 50'500'000, 16},
+        {P + 50'500'000, NOTHING, {{2, 95, 16}}, P + 51 * S, 17},
+        {P + 60 * S, PAUSE, {{2, 95, 16}, {2, 95, 16}, {2, 95, 16}, {2, 95, 16}}, std::nullopt, 36},
+        {P + 60 * S, RESTART, {{0, 12, 0}}, P + 61 * S, 36},  // the cycle goes on while paused
+        {P + 61 * S, RESUME, {{1, 12, 0}}, P + 62'500'000, 36},
+        {P + 61 * S, MUTE, {}, std::nullopt, 36},  // sorts on inside, answers nothing
+        {P + 63 * S, RESTART, {}, std::nullopt, 37},
+        {P + 63 * S, READ, {}, std::nullopt, 37},
+        {P + 80 * S, NOTHING, {}, std::nullopt, 71},
+        {P + 80 * S, UNFAULT, {{2, 12, 0}, {2, 95, 16}, {2, 95, 16}, {2, 95, 16}}, P + 80'500'000, 71},  // no reply
+        {P + 82 * S, UNPLUG, {}, std::nullopt, 75},  // its queue lost, the items until then counted
+        {P + 84 * S, UNFAULT, {}, std::nullopt, 75},  // unplugged for good
+        {P + 90 * S, READ, {}, std::nullopt, 75},
     });
-    EXPECT_EQ(scale->ItemsDropped(), 2u);
-    EXPECT_EQ(scale->LineTotals()[4], 3u);
+    EXPECT_TRUE(scale->Unplugged());
+    EXPECT_EQ(scale->ItemsDropped(), 2u + 1u + 15u + 32u);
+    EXPECT_EQ(scale->LineTotals()[0], 4u);
+    EXPECT_EQ(scale->LineTotals()[4], 71u);
+    EXPECT_TRUE(Scale(With([](auto& o) { o.paused = true; })).Items(60 * S).empty());
+    EXPECT_EQ(SimulatedScale(With([](auto& o) { o.zeroCount = 200; o.referenceOn = true; })).PlatterCount(), 255);
 }
 // clang-format on
 
 TEST(SimulatedScaleQueue, TheWeightReplyPushesOutTheNewestItemAndStateReportsAreLostToo) {
-    // Six items, two kept, the newest pushed out by the reply; with room for
-    // one packet the state reports are lost too.
+    // Six items, two kept, the newest pushed out by the reply; with room for one, the state reports are lost too.
     Scale small(With([](auto& o) { o.queueCapacity = 2; }));
-    small.TakeStartUp();
+    for (const Time at : {Time{0}, S, W}) small.TakeAll(at);
     small.Run({{W + 3 * S, READ, {{2, 12, 0}, {2, 95, 1}}, W + 3'500'000, 6}});
     EXPECT_EQ(small->ItemsDropped(), 5u);
     Scale(With([](auto& o) { o.queueCapacity = 1; })).Run({{W, NOTHING, {{0, 12, 0}}, W + 500'000, 0}});
 }
-
-// clang-format off
-TEST(SimulatedScalePause, APausedScaleSortsNothingAndResumesWithoutABurstWhileTheCycleGoesOn) {
-    EXPECT_TRUE(Scale(With([](auto& o) { o.paused = true; })).Items(60 * S).empty());
-    // Not advanced since power-up: the items due before the pause still came.
-    Scale(Regular(2.0, 0.0)).Run({
-        {W + 5 * S, PAUSE, {{0, 12, 0}, {1, 12, 0}, {2, 12, 0}, {2, 95, 1}}, std::nullopt, 10},
-        {60 * S, RESUME, {}, 60 * S + 500'000, 10},
-        {60 * S + 500'000, NOTHING, {{2, 95, 1}}, 61 * S, 11},
-        {70 * S, PAUSE, {{2, 95, 1}, {2, 95, 1}, {2, 95, 1}, {2, 95, 1}}, std::nullopt, 30},
-        {70 * S, RESTART, {{0, 12, 0}}, 71 * S, 30},
-    });
-}
-
-TEST(SimulatedScaleFaults, AMuteScaleSortsOnInsideAndAnUnpluggedOneFailsForGood) {
-    Scale(With([](auto& o) { o.faults.noAnswer = true; })).Run({
-        {S, LIMITS, {}, std::nullopt, 0},
-        {S, READ, {}, std::nullopt, 0},
-        {60 * S, NOTHING, {}, std::nullopt, 115},
-        {60 * S, UNFAULT, {{0, 12, 0}, {1, 12, 0}, {2, 12, 0}, {2, 95, 1}}, 60 * S + 500'000, 115},  // no reply
-    });
-
-    SimulatedScale unplugged(With([](auto& o) { o.faults.unplugged = true; }));
-    const InterfaceSetting setting{0, 0, 16};
-    EXPECT_EQ(unplugged.SetConfiguration(0, &setting, 1), REMOVED);
-    EXPECT_EQ(unplugged.Describe(0), "Balanza simulada: desconectada");
-    Scale scale(Regular(2.0, 0.0));
-    scale.TakeStartUp();
-    scale.Run({
-        {W + 2 * S, UNPLUG, {}, std::nullopt, 4},  // what came before the cable was pulled
-        {W + 4 * S, UNFAULT, {}, std::nullopt, 4},
-        {W + 10 * S, READ, {}, std::nullopt, 4},
-    });
-    EXPECT_TRUE(scale->Unplugged());
-}
-// clang-format on
 
 TEST(SimulatedScaleFaults, WritesAreTakenWholeUnlessCutShortStalledMutedOrUnplugged) {
     using Kind = TransferOutcome::Kind;
     using F = SimulatedScaleFaults;
     // clang-format off
     // Reports: the start-up packets the host still gets.
-    const struct { bool F::*fault;  std::uint32_t size; Kind kind; std::uint32_t bytes, status; bool taken; std::size_t reports; } rows[] = {
+    const struct { bool F::*fault; std::uint32_t size; Kind kind; std::uint32_t bytes, status; bool taken;
+                   std::size_t reports; } rows[] = {
         {nullptr, 9, Kind::Done, 9, 0, true, 3},
         {nullptr, 8, Kind::Done, 8, 0, false, 3},  // cut short before the eighth limit
         {nullptr, 0, Kind::Done, 0, 0, false, 3},
@@ -351,7 +296,9 @@ TEST(SimulatedScaleFaults, ShortPacketsCarryOnlyTheirBytes) {
 }
 
 TEST(SimulatedScaleDescribe, SaysWhatTheScaleIsDoing) {
-    Scale scale(Regular(2.0));
+    EXPECT_EQ(SimulatedScale(With([](auto& o) { o.faults.unplugged = true; })).Describe(0),
+              "Balanza simulada: desconectada");
+    Scale scale(Regular());
     EXPECT_EQ(scale->Describe(0), "Balanza simulada: Esperando sincronismo, 0 piezas, sin peso patrón");
     EXPECT_EQ(scale->Describe(S), "Balanza simulada: Tomando taras, 0 piezas, sin peso patrón");
     EXPECT_EQ(scale->Describe(W + 500'000), "Balanza simulada: Trabajando, 1 pieza, sin peso patrón");
