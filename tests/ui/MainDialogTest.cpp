@@ -11,7 +11,6 @@
 using namespace testing_support::boxes;
 using testing_support::MessageRecord;
 using testing_support::ScaleTestBench;
-using Boxes = std::vector<MessageRecord>;
 
 namespace {
 
