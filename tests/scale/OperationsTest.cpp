@@ -87,7 +87,7 @@ TEST_F(CalibrationTest, ReferenceWeightOverTheReadingsDifferenceIsTheNewFactorAn
     bench.window.messages.clear();
     bench.values.referenceWeight = 600;
     bench.link.weights = {0, 255};
-    bench.files.FailNextWrites(1);
+    bench.files.FailOperation(bench.files.operations.size() + 1);
     scale::Calibrate(bench.context);
     EXPECT_EQ(bench.window.messages, (Boxes{CLEAR_SCALE, PUT_WEIGHT, ConfigurationNotSaved(CALIBRATION)}));
     EXPECT_EQ(bench.program.calibrationFactor, static_cast<float>(600.0 / 255.0));
@@ -221,7 +221,7 @@ TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStep) {
         bench.window.messages.clear();
         bench.window.fileAnswers.clear();
         bench.fields.accept = !refuse;
-        bench.files.FailNextWrites(failWrite ? 1 : 0);
+        if (failWrite) bench.files.FailOperation(bench.files.operations.size() + 1);
         Save(limits, cancel ? std::nullopt : std::optional(std::string(PATH)));
         EXPECT_EQ(bench.window.messages, boxes);
         EXPECT_FALSE(bench.files.File(PATH).has_value());
