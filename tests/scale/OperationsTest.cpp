@@ -207,87 +207,73 @@ TEST_F(LineLimitsTest, SaveOpensOnceEveryFieldWasEditedAndOnlyThenEditsAreTakenI
     EXPECT_EQ(saveOnWhileRead, (std::vector<bool>{true, true}));
 }
 
-TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStep) {
-    const Limits falling = {0, 100, 150, 200, 250, 300, 400, 350};
-    const std::tuple<Limits, bool, bool, bool, Boxes> cases[] = {
-        // limits, the fields refused, the dialog cancelled, the limits file not written, the boxes
-        {EXAMPLE, true, false, false, {}},
-        {falling, false, false, false, {LIMITS_OUT_OF_ORDER}},
-        {EXAMPLE, false, true, false, {FILE_CANCELLED}},
-        {EXAMPLE, false, false, true, {LIMITS_NOT_SAVED}},
-    };
-    const auto calibration = bench.CalibrationFile();
-    for (const auto& [limits, refuse, cancel, failWrite, boxes] : cases) {
-        bench.window.messages.clear();
-        bench.window.fileAnswers.clear();
-        bench.fields.accept = !refuse;
-        if (failWrite) bench.files.FailOperation(bench.files.operations.size() + 1);
-        Save(limits, cancel ? std::nullopt : std::optional(std::string(PATH)));
-        EXPECT_EQ(bench.window.messages, boxes);
-        EXPECT_FALSE(bench.files.File(PATH).has_value());
-        EXPECT_EQ(bench.CalibrationFile(), calibration);
-        EXPECT_TRUE(bench.link.sent.empty());
-    }
-    EXPECT_EQ(bench.window.fileDialogs.size(), 2u) << "only once the fields and their order passed";
-}
-
 // Limits can be prepared before the scale is calibrated or while it does not
 // answer: both files are written, only the send depends on the factor.
-TEST_F(LineLimitsTest, SaveWritesBothFilesAndSendsTheCountsAtTheFactor) {
-    const std::tuple<float, bool, MessageRecord, std::vector<FakeScaleLink::Sent>> cases[] = {
-        // factor, the send works, the box, what was sent
-        {2.0f, true, LIMITS_SENT, {{scale::LimitsToCounts(EXAMPLE, 2.0f), 200}}},
-        {2.5f, false, LIMITS_NOT_SENT, {{scale::LimitsToCounts(EXAMPLE, 2.5f), 200}}},
-        {0.0f, true, UNCALIBRATED, {}},
+TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStepElseWritesBothFilesAndSendsAtTheFactor) {
+    enum Failing { NONE, FIELDS, DIALOG, WRITE };
+    const Limits falling = {0, 100, 150, 200, 250, 300, 400, 350};
+    const auto at = [](float factor) { return FakeScaleLink::Sent{scale::LimitsToCounts(EXAMPLE, factor), 200}; };
+    const std::tuple<Failing, Limits, float, bool, Boxes, std::vector<FakeScaleLink::Sent>> cases[] = {
+        // the failing step, limits, factor, the send works, the boxes, what was sent
+        {FIELDS, EXAMPLE, 2.0f, true, {}, {}},
+        {NONE, falling, 2.0f, true, {LIMITS_OUT_OF_ORDER}, {}},
+        {DIALOG, EXAMPLE, 2.0f, true, {FILE_CANCELLED}, {}},
+        {WRITE, EXAMPLE, 2.0f, true, {LIMITS_NOT_SAVED}, {}},
+        {NONE, EXAMPLE, 2.0f, true, {LIMITS_SENT}, {at(2.0f)}},
+        {NONE, EXAMPLE, 2.5f, false, {LIMITS_NOT_SENT}, {at(2.5f)}},
+        {NONE, EXAMPLE, 0.0f, true, {UNCALIBRATED}, {}},
     };
-    for (const auto& [factor, sendWorks, box, sent] : cases) {
+    for (const auto& [failing, limits, factor, sendWorks, boxes, sent] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(boxes));
         bench.window.messages.clear();
+        bench.window.fileAnswers.clear();
         bench.link.sent.clear();
         bench.files.SetFile(PATH, Bytes(40, 0x55));
+        bench.StoreCalibration(2.0f, OTHER);
         bench.program.calibrationFactor = factor;
         bench.link.sendWorks = sendWorks;
-        Save(EXAMPLE);
-        EXPECT_EQ(bench.window.messages, Boxes{box});
+        bench.fields.accept = failing != FIELDS;
+        if (failing == WRITE) bench.files.FailOperation(bench.files.operations.size() + 1);
+        Save(limits, failing == DIALOG ? std::nullopt : std::optional(std::string(PATH)));
+        const bool saved = failing == NONE && limits == EXAMPLE;  // every step before the send passed
+        EXPECT_EQ(bench.window.messages, boxes);
         EXPECT_EQ(bench.link.sent, sent);
-        EXPECT_EQ(bench.files.File(PATH), LimitsFile(EXAMPLE));
-        EXPECT_EQ(bench.CalibrationFile(), CalibrationBytes(factor, EXAMPLE));
-        EXPECT_EQ(bench.window.fileDialogs.back().kind, platform::FileDialogKind::Save);
+        EXPECT_EQ(bench.files.File(PATH), saved ? LimitsFile(EXAMPLE) : Bytes(40, 0x55));
+        EXPECT_EQ(bench.CalibrationFile(), saved ? CalibrationBytes(factor, EXAMPLE) : CalibrationBytes(2.0f, OTHER));
     }
+    EXPECT_EQ(bench.window.fileDialogs.size(), 5u) << "only once the fields and their order passed";
+    EXPECT_EQ(bench.window.fileDialogs.back().kind, platform::FileDialogKind::Save);
 }
 
-TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItWithoutTouchingTheCalibration) {
+TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItOnlyWhenCalibratedWithoutAnyWrite) {
     const Limits falling = {800, 700, 600, 500, 300, -1, 100, 2000};  // no order or range check
     bench.files.SetFile(PATH, LimitsFile(falling));
     bench.program.limitEditMask = 0x7F;
-    const std::size_t operations = bench.files.operations.size();
-    Load();
-    EXPECT_EQ(bench.window.messages, Boxes{LIMITS_SENT});
-    EXPECT_EQ(bench.window.fileDialogs.at(0).kind, platform::FileDialogKind::Open);
-    EXPECT_EQ(bench.values.lineLimits, falling);
-    EXPECT_EQ(bench.fields.loadedShows, 1);
+    const std::tuple<std::optional<std::string>, float, MessageRecord, Limits, std::vector<FakeScaleLink::Sent>>
+        cases[] = {
+            // the file chosen (none: cancelled), factor, the box, the limits afterwards, what was sent
+            {std::nullopt, 2.0f, FILE_CANCELLED, OTHER, {}},
+            {"C:\\velsor\\falta.lim", 2.0f, LIMITS_NOT_READ, OTHER, {}},
+            {std::string(PATH), 0.0f, UNCALIBRATED, falling, {}},
+            {std::string(PATH), 2.0f, LIMITS_SENT, falling, {{scale::LimitsToCounts(falling, 2.0f), 300}}},
+        };
+    for (const auto& [path, factor, box, limits, sent] : cases) {
+        bench.window.messages.clear();
+        bench.values.lineLimits = OTHER;
+        bench.fields.loadedShows = 0;
+        bench.program.calibrationFactor = factor;
+        Load(path);
+        EXPECT_EQ(bench.window.messages, Boxes{box});
+        EXPECT_EQ(bench.values.lineLimits, limits);
+        EXPECT_EQ(bench.fields.loadedShows, limits == falling ? 1 : 0);
+        EXPECT_EQ(bench.link.sent, sent);
+    }
+    EXPECT_EQ(bench.window.fileDialogs.back().kind, platform::FileDialogKind::Open);
     EXPECT_EQ(bench.fields.reads, 0);
-    EXPECT_EQ(bench.link.sent, (std::vector<FakeScaleLink::Sent>{{scale::LimitsToCounts(falling, 2.0f), 300}}));
-    EXPECT_EQ(bench.files.operations.size(), operations + 1) << "the one read, no write";
+    EXPECT_EQ(bench.files.operations.size(), 3u);
+    for (const auto& operation : bench.files.operations) EXPECT_FALSE(operation.write);
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
     EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
-}
-
-TEST_F(LineLimitsTest, LoadStopsWhenNothingCanBeReadAndSendsOnlyWhenCalibrated) {
-    bench.values.lineLimits = OTHER;
-    Load(std::nullopt);
-    Load();  // no such file
-    EXPECT_EQ(bench.window.messages, (Boxes{FILE_CANCELLED, LIMITS_NOT_READ}));
-    EXPECT_EQ(bench.values.lineLimits, OTHER);
-    EXPECT_EQ(bench.fields.loadedShows, 0);
-
-    bench.window.messages.clear();
-    bench.files.SetFile(PATH, LimitsFile(EXAMPLE));
-    bench.program.calibrationFactor = 0.0f;
-    Load();
-    EXPECT_EQ(bench.window.messages, Boxes{UNCALIBRATED});
-    EXPECT_EQ(bench.values.lineLimits, EXAMPLE);
-    EXPECT_EQ(bench.fields.loadedShows, 1);
-    EXPECT_TRUE(bench.link.sent.empty());
 }
 
 // ---- work mode
