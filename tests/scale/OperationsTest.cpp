@@ -65,61 +65,55 @@ TEST_F(CalibrationTest, StartingModeFollowsTheCalibrationFile) {
     }
 }
 
+// The factor is the reference weight over the readings' difference; every other
+// end keeps the factor and the file. A file not written leaves the new factor.
 TEST_F(CalibrationTest, ReferenceWeightOverTheReadingsDifferenceIsTheNewFactorAndIsSaved) {
-    bench.window.StartTimer(platform::TIMER_TEST, 100);
-    bench.window.StartTimer(platform::TIMER_WORK, 100);
+    const float kept = 2.5f, calibrated = static_cast<float>(600.0 / 255.0);
+    const std::tuple<const char*, bool, int, std::deque<std::uint8_t>, Boxes, std::uint8_t, float> cases[] = {
+        // the fields refused, the question answered Cancel (1, 2; 0: none), readings, boxes, zero and factor after
+        {"calibrated", false, 0, {0, 255}, {CLEAR_SCALE, PUT_WEIGHT, CALIBRATED}, 0, calibrated},
+        {"not saved",
+         false,
+         0,
+         {12, 107},
+         {CLEAR_SCALE, PUT_WEIGHT, ConfigurationNotSaved(CALIBRATION)},
+         12,
+         600 / 95.0f},
+        {"refused field", true, 0, {12, 107}, {}, 7, kept},
+        {"cancel first", false, 1, {33}, {CLEAR_SCALE, CALIBRATION_CANCELLED}, 7, kept},
+        {"cancel second", false, 2, {33}, {CLEAR_SCALE, PUT_WEIGHT, CALIBRATION_CANCELLED}, 33, kept},
+        {"no zero reading", false, 0, {}, {CLEAR_SCALE, CALIBRATION_UNREAD}, 7, kept},
+        {"no reference reading", false, 0, {12}, {CLEAR_SCALE, PUT_WEIGHT, CALIBRATION_UNREAD}, 12, kept},
+        {"equal readings", false, 0, {40, 40}, {CLEAR_SCALE, PUT_WEIGHT, INVALID_READING}, 40, kept},
+        {"lower reading", false, 0, {40, 35}, {CLEAR_SCALE, PUT_WEIGHT, INVALID_READING}, 40, kept},
+    };
+    bench.values.referenceWeight = 600;
     std::vector<bool> startWorkWhileAsked;
     bench.window.whileMessageOpen = [&](const MessageRecord&) {
         startWorkWhileAsked.push_back(bench.window.IsControlEnabled(platform::IDC_START_WORK));
     };
-    bench.link.weights = {12, 107};
-    scale::Calibrate(bench.context);
-    EXPECT_EQ(bench.window.messages, (Boxes{CLEAR_SCALE, PUT_WEIGHT, CALIBRATED}));
-    EXPECT_EQ(startWorkWhileAsked, std::vector<bool>(3, false));
-    EXPECT_TRUE(bench.window.timers.empty());
-    EXPECT_EQ(bench.program.calibrationFactor, 2.0f);  // 190 g over 95 counts
-    EXPECT_EQ(bench.program.zeroCount, 12);
-    EXPECT_EQ(bench.CalibrationFile(), bench.CalibrationBytes(2.0f, EXAMPLE));
-    EXPECT_EQ(bench.ModeButtons(), READY);
-
-    // Worked out in double precision, stored as a float; a file that cannot
-    // be written is reported and the new factor stays in force for the run.
-    bench.window.messages.clear();
-    bench.values.referenceWeight = 600;
-    bench.link.weights = {0, 255};
-    bench.files.FailOperation(bench.files.operations.size() + 1);
-    scale::Calibrate(bench.context);
-    EXPECT_EQ(bench.window.messages, (Boxes{CLEAR_SCALE, PUT_WEIGHT, ConfigurationNotSaved(CALIBRATION)}));
-    EXPECT_EQ(bench.program.calibrationFactor, static_cast<float>(600.0 / 255.0));
-}
-
-TEST_F(CalibrationTest, EveryOtherEndKeepsTheFactorAndTheFile) {
-    const std::tuple<const char*, bool, int, std::deque<std::uint8_t>, Boxes, std::uint8_t> cases[] = {
-        // the fields refused, the question answered Cancel (1, 2; 0: none), readings, boxes, zero afterwards
-        {"refused field", true, 0, {12, 107}, {}, 7},
-        {"cancel first", false, 1, {33}, {CLEAR_SCALE, CALIBRATION_CANCELLED}, 7},
-        {"cancel second", false, 2, {33}, {CLEAR_SCALE, PUT_WEIGHT, CALIBRATION_CANCELLED}, 33},
-        {"no zero reading", false, 0, {}, {CLEAR_SCALE, CALIBRATION_UNREAD}, 7},
-        {"no reference reading", false, 0, {12}, {CLEAR_SCALE, PUT_WEIGHT, CALIBRATION_UNREAD}, 12},
-        {"equal readings", false, 0, {40, 40}, {CLEAR_SCALE, PUT_WEIGHT, INVALID_READING}, 40},
-        {"lower reading", false, 0, {40, 35}, {CLEAR_SCALE, PUT_WEIGHT, INVALID_READING}, 40},
-    };
-    const auto before = bench.CalibrationFile();
-    for (const auto& [name, refuse, cancelAt, weights, boxes, zero] : cases) {
+    for (const auto& [name, refuse, cancelAt, weights, boxes, zero, factor] : cases) {
         SCOPED_TRACE(name);
         bench.window.messages.clear();
+        startWorkWhileAsked.clear();
+        bench.window.StartTimer(platform::TIMER_TEST, 100);
         bench.window.StartTimer(platform::TIMER_WORK, 100);
         bench.program.zeroCount = 7;
+        bench.program.calibrationFactor = kept;
+        bench.StoreCalibration(kept, EXAMPLE);
         bench.fields.accept = !refuse;
         for (int question = 1; question <= cancelAt; ++question)
             bench.window.AnswerNext(question == cancelAt ? MessageResult::Cancel : MessageResult::Ok);
+        if (std::string(name) == "not saved") bench.files.FailOperation(bench.files.operations.size() + 1);
         bench.link.weights = weights;
         scale::Calibrate(bench.context);
         EXPECT_EQ(bench.window.messages, boxes);
+        EXPECT_EQ(startWorkWhileAsked, std::vector<bool>(boxes.size(), false));
         EXPECT_TRUE(bench.window.timers.empty());
         EXPECT_EQ(bench.program.zeroCount, zero);
-        EXPECT_EQ(bench.program.calibrationFactor, 2.5f);
-        EXPECT_EQ(bench.CalibrationFile(), before);
+        EXPECT_EQ(bench.program.calibrationFactor, factor);
+        EXPECT_EQ(bench.CalibrationFile(),
+                  CalibrationBytes(std::string(name) == "calibrated" ? factor : kept, EXAMPLE));
         EXPECT_EQ(bench.ModeButtons(), READY);
     }
 }
