@@ -50,8 +50,7 @@ TEST(StatisticsReportTest, DateLineAndDayNames) {
     EXPECT_EQ(FormatReportDate(At(999, 10, 31, 0, 0, 0, 3)), "Mi\u00E9rcoles 31/10/999  00:00:00");
     const char* names[] = {"Domingo", "Lunes", "Martes", "Mi\u00E9rcoles", "Jueves", "Viernes", "S\u00E1bado"};
     for (int day = 0; day < 7; ++day) EXPECT_EQ(DayName(day), names[day]) << day;
-    EXPECT_EQ(DayName(7), "?");
-    EXPECT_EQ(DayName(-1), "?");
+    for (int day : {-1, 7}) EXPECT_EQ(DayName(day), "?") << day;
     EXPECT_EQ(FormatReportDate(At(2026, 3, 1, 9, 5, 7, -2147483647 - 1)), "? 01/03/2026  09:05:07");
 }
 
