@@ -33,16 +33,39 @@ constexpr const char* REPORT_PATH = "C:\\velsor\\turno.est";
 
 const std::vector<bool> READY = {true, false, true, true, false, false};
 
-class CalibrationTest : public ::testing::Test {
+Bytes LimitsFile(const Limits& limits) {
+    const auto bytes = storage::EncodeLimits(limits);
+    return {bytes.begin(), bytes.end()};
+}
+
+// Calibrated at 2.0 with a calibration file, ready to start work.
+class OperationsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        bench.StoreCalibration(2.5f, EXAMPLE);
-        bench.program.calibrationFactor = 2.5f;
-        bench.values.lineLimits = EXAMPLE;
+        bench.StoreCalibration(2.0f, OTHER);
+        bench.program.calibrationFactor = 2.0f;
         bench.window.EnableControl(platform::IDC_START_WORK, true);
     }
+    void Save(const Limits& limits, std::optional<std::string> path = std::string(PATH)) {
+        bench.values.lineLimits = limits;
+        bench.window.ChooseNext(path);
+        scale::SaveLimits(bench.context);
+    }
+    void Load(std::optional<std::string> path = std::string(PATH)) {
+        bench.window.ChooseNext(path);
+        scale::LoadLimits(bench.context);
+    }
+    // The scale has the packet ready; a tick takes it.
+    void Tick(std::uint8_t state, std::uint8_t weight, std::uint8_t lineByte) {
+        bench.link.packets.push_back({state, weight, 0, lineByte, 0, 0, 0, 0});
+        scale::ProcessStatus(bench.context);
+    }
+    const scale::LineStatistics& Statistics() const { return bench.values.statistics; }
     testing_support::OperationBench bench;
 };
+using CalibrationTest = OperationsTest;
+using LineLimitsTest = OperationsTest;
+using WorkModeTest = OperationsTest;
 
 TEST_F(CalibrationTest, StartingModeFollowsTheCalibrationFile) {
     const std::pair<std::optional<std::vector<std::uint8_t>>, Boxes> cases[] = {
@@ -88,6 +111,7 @@ TEST_F(CalibrationTest, ReferenceWeightOverTheReadingsDifferenceIsTheNewFactorAn
         {"lower reading", false, 0, {40, 35}, {CLEAR_SCALE, PUT_WEIGHT, INVALID_READING}, 40, kept},
     };
     bench.values.referenceWeight = 600;
+    bench.values.lineLimits = EXAMPLE;
     std::vector<bool> startWorkWhileAsked;
     bench.window.whileMessageOpen = [&](const MessageRecord&) {
         startWorkWhileAsked.push_back(bench.window.IsControlEnabled(platform::IDC_START_WORK));
@@ -158,29 +182,6 @@ TEST_F(CalibrationTest, TestModeNeedsAZeroReadingThenShowsNetGramsAndRawCounts) 
 }
 
 // ---- line limits
-
-Bytes LimitsFile(const Limits& limits) {
-    const auto bytes = storage::EncodeLimits(limits);
-    return {bytes.begin(), bytes.end()};
-}
-
-class LineLimitsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        bench.StoreCalibration(2.0f, OTHER);
-        bench.program.calibrationFactor = 2.0f;
-    }
-    void Save(const Limits& limits, std::optional<std::string> path = std::string(PATH)) {
-        bench.values.lineLimits = limits;
-        bench.window.ChooseNext(path);
-        scale::SaveLimits(bench.context);
-    }
-    void Load(std::optional<std::string> path = std::string(PATH)) {
-        bench.window.ChooseNext(path);
-        scale::LoadLimits(bench.context);
-    }
-    testing_support::OperationBench bench;
-};
 
 TEST_F(LineLimitsTest, SaveOpensOnceEveryFieldWasEditedAndOnlyThenEditsAreTakenIn) {
     for (int keystroke = 0; keystroke < 8; ++keystroke) scale::LimitEdited(bench.context, 5);
@@ -271,18 +272,6 @@ TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItOnlyWhenCalibratedWithout
 }
 
 // ---- work mode
-
-class WorkModeTest : public ::testing::Test {
-protected:
-    void SetUp() override { bench.program.calibrationFactor = 2.0f; }
-    // The scale has the packet ready; a tick takes it.
-    void Tick(std::uint8_t state, std::uint8_t weight, std::uint8_t lineByte) {
-        bench.link.packets.push_back({state, weight, 0, lineByte, 0, 0, 0, 0});
-        scale::ProcessStatus(bench.context);
-    }
-    const scale::LineStatistics& Statistics() const { return bench.values.statistics; }
-    testing_support::OperationBench bench;
-};
 
 TEST_F(WorkModeTest, EachPacketShowsTheStateAndOnlyAWorkingOneWithALineCounts) {
     const std::tuple<std::uint8_t, std::uint8_t, const char*, std::uint32_t> ticks[] = {
