@@ -78,22 +78,20 @@ limit="${MUTATE_TIMEOUT:-120}"
 mkdir -p "$src" "$logs"
 
 # The scratch copy: every file git knows (also new ones not yet committed),
-# copied only where it differs, with its own time, so the build stays
-# incremental.
+# copied only where it differs, so the build stays incremental. A copied file
+# takes a fresh time: with its own (older) time the build could keep objects
+# compiled from what the copy held before.
 (cd "$QUELMAR_ROOT" && git ls-files --cached --others --exclude-standard -z) |
     while IFS= read -r -d '' file; do
         [ -f "$QUELMAR_ROOT/$file" ] || continue
         if ! cmp -s "$QUELMAR_ROOT/$file" "$src/$file"; then
             mkdir -p "$(dirname "$src/$file")"
-            cp -p "$QUELMAR_ROOT/$file" "$src/$file"
+            cp "$QUELMAR_ROOT/$file" "$src/$file"
         fi
     done
-# A run that was killed while a mutation was in place: the copy above put the
-# original back with its old time; make it newer than what the mutant built.
-if [ -f "$applied" ]; then
-    touch "$src/$(cat "$applied")"
-    rm -f "$applied"
-fi
+# A run that was killed while a mutation was in place: the copy above has put
+# the original back, newer than what the mutant built.
+rm -f "$applied"
 
 restore() {
     if [ -f "$applied" ]; then

@@ -30,9 +30,6 @@
 
 namespace platform::emulated {
 
-// The class the emulated driver's devices register under, as the real one's.
-using platform::DRIVER_INTERFACE_CLASS;
-
 using RequestId = std::uint64_t;
 
 // The system's answer to a read or write on a handle opened without that

@@ -19,3 +19,10 @@ mutation ops-restart-enabled-outside-work scale/WorkMode.cpp \
 mutation ops-test-net-weight-unsigned scale/Calibration.cpp \
     'const int net = static_cast<int>(*reading) - static_cast<int>(context.program.zeroCount);' \
     'const int net = static_cast<std::uint8_t>(*reading - context.program.zeroCount);' operation_tests
+# operations: a failed file operation must reach the operator (the file-fault sweep).
+mutation ops-report-write-failure-unseen scale/WorkMode.cpp \
+    'if (storage::WriteStatisticsReport(context.files, *path, bytes)) return;' \
+    'if (storage::WriteStatisticsReport(context.files, *path, bytes) || true) return;' fault_tests
+mutation ops-calibration-write-failure-unseen scale/Calibration.cpp \
+    'if (storage::SaveCalibrationFile(context.files, data)) return true;' \
+    'if (storage::SaveCalibrationFile(context.files, data) || true) return true;' operation_tests fault_tests

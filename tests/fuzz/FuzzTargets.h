@@ -13,8 +13,7 @@ namespace fuzz {
 int CalibrationFileTarget(const std::uint8_t* data, std::size_t size);
 // A limits file as "&Cargar" reads it.
 int LimitsFileTarget(const std::uint8_t* data, std::size_t size);
-// The whole-number parser, and the field exchange over the texts of the
-// window's fields (one per line of the input).
+// The whole-number parser, and the field exchange over one field per line.
 int FieldsTarget(const std::uint8_t* data, std::size_t size);
 // Work-mode ticks over a stream of status packets of 0 to 8 bytes.
 int WorkModeTarget(const std::uint8_t* data, std::size_t size);

@@ -94,11 +94,7 @@ TEST_P(SystemCallsContract, WritesAndControlRequestsReturnTheirByteCounts) {
     PeekRecord peek{};
     const DWORD asked = bench.Error(
         bench.calls.DeviceIoControl(bench.device, PEEK_CODE, nullptr, 0, &peek, sizeof peek, &done, &bench.overlapped));
-    if (asked == ERROR_IO_PENDING) {
-        ASSERT_EQ(bench.Result(done, TRUE_), ERROR_SUCCESS);
-    } else {
-        ASSERT_EQ(asked, ERROR_SUCCESS);
-    }
+    ASSERT_EQ(asked == ERROR_IO_PENDING ? bench.Result(done, TRUE_) : asked, ERROR_SUCCESS);
     EXPECT_EQ(done, sizeof peek);
     EXPECT_EQ(peek.available, 3u);
 }

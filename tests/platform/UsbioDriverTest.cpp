@@ -1,6 +1,6 @@
 // The emulated driver as the kernel's callers see it: raw requests on
-// handles, failures reported as the real driver reports them. The requests
-// it only records and answers are seen through tests/usbio.
+// handles, refused as the real driver refuses them. What the driver access
+// layer makes of its answers is tests/usbio.
 #include <gtest/gtest.h>
 
 #include "platform/emulated/EmulatedKernel.h"
@@ -18,14 +18,9 @@ protected:
         kernel.AttachDevice(std::make_shared<sim::UsbioDriver>(model));
         overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
     }
-    ~DriverTest() override {
-        for (HANDLE h : handles) kernel.CloseHandle(h);
-        kernel.CloseHandle(overlapped.hEvent);
-    }
     HANDLE Open() {
-        handles.push_back(kernel.CreateFileA("\\\\.\\USBIO_Device0", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
-        return handles.back();
+        return kernel.CreateFileA("\\\\.\\USBIO_Device0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED, nullptr);
     }
     // A control request waited for; 0 or the error.
     DWORD Control(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out = nullptr, DWORD outSize = 0,
@@ -45,10 +40,10 @@ protected:
     }
     DWORD Bind(HANDLE h, std::uint8_t endpoint) { return Control(h, sim::IOCTL_BIND_PIPE, &endpoint, 1); }
     // A transfer's start: 0 when it completed at once, else the error.
-    DWORD Start(HANDLE h, bool read, DWORD* count = nullptr) {
+    DWORD Start(HANDLE h, bool read) {
         std::uint8_t data[8] = {};
-        const bool done =
-            read ? kernel.ReadFile(h, data, 8, count, &overlapped) : kernel.WriteFile(h, data, 8, count, &overlapped);
+        const bool done = read ? kernel.ReadFile(h, data, 8, nullptr, &overlapped)
+                               : kernel.WriteFile(h, data, 8, nullptr, &overlapped);
         return done ? 0 : kernel.GetLastError();
     }
 
@@ -56,7 +51,6 @@ protected:
     EmulatedKernel kernel{clock};
     std::shared_ptr<sim::ScriptedDevice> model = std::make_shared<sim::ScriptedDevice>(0x0C70, 0x0001);
     OVERLAPPED overlapped{};
-    std::vector<HANDLE> handles;
 };
 
 TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCutToTheCallersArea) {
@@ -84,7 +78,6 @@ TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCut
     // The driver's information needs its whole 12 bytes.
     EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, output, 11), sim::DRIVER_OUTPUT_BUFFER_TOO_SMALL);
     EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, output, 12), 0u);
-    EXPECT_EQ(output[0] | output[1] << 8, 0x0141);
     DWORD returned = 0;
     EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DESCRIPTOR, input, 8, output, 12, &returned), 0u);
     EXPECT_EQ(returned, 12u);
@@ -94,7 +87,10 @@ TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCut
 TEST_F(DriverTest, BindNeedsAConfigurationAnEndpointAndAFreeHandleAndTransfersTheBoundDirection) {
     HANDLE in = Open();
     HANDLE out = Open();
+    model->SetConfigurationStatus(0xE000101D);
+    EXPECT_EQ(Configure(in), 0xE000101Du) << "refused with the device's status";
     EXPECT_EQ(Bind(in, 0x81), sim::DRIVER_NOT_CONFIGURED);
+    model->SetConfigurationStatus(0);
     ASSERT_EQ(Configure(in), 0u);
     EXPECT_EQ(Bind(in, 0x83), sim::DRIVER_PIPE_NOT_FOUND);
     EXPECT_EQ(Start(in, true), sim::DRIVER_NOT_BOUND);
@@ -103,22 +99,11 @@ TEST_F(DriverTest, BindNeedsAConfigurationAnEndpointAndAFreeHandleAndTransfersTh
     ASSERT_EQ(Bind(out, 0x02), 0u);
     EXPECT_EQ(Start(in, false), sim::DRIVER_INVALID_DIRECTION);
     EXPECT_EQ(Start(out, true), sim::DRIVER_INVALID_DIRECTION);
-    // A read with a packet waiting completes at once with the packet's size.
-    model->QueuePacket({2, 95, 0, 4});
-    DWORD count = 0;
-    EXPECT_EQ(Start(in, true, &count), 0u);
-    EXPECT_EQ(count, 4u);
     // Unplugged: everything fails with "Device is removed.".
     model->Unplug();
     EXPECT_EQ(Start(in, true), sim::DRIVER_DEVICE_REMOVED);
     std::uint8_t info[12] = {};
     EXPECT_EQ(Control(in, sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, info, 12), sim::DRIVER_DEVICE_REMOVED);
-}
-
-TEST_F(DriverTest, ASetConfigurationIsRefusedWithTheDevicesStatus) {
-    model->SetConfigurationStatus(0xE000101D);
-    EXPECT_EQ(Configure(Open()), 0xE000101Du);
-    EXPECT_EQ(Bind(Open(), 0x81), sim::DRIVER_NOT_CONFIGURED);
 }
 
 }  // namespace

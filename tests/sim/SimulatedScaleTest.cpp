@@ -5,19 +5,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <numeric>
 #include <set>
+#include <tuple>
 #include <vector>
 
 namespace sim {
 namespace {
 
-constexpr Time SECOND = 1'000'000;
-constexpr Time WORKING_AT = 2'500'000;  // default sync 1 s + tares 1.5 s
+constexpr Time S = 1'000'000;
+constexpr Time W = 2'500'000;  // working from: default sync 1 s + tares 1.5 s
 constexpr std::uint32_t REMOVED = 0xE000100A;
 
 using Limits = std::array<std::uint8_t, 8>;
+using Packets = std::vector<std::array<int, 3>>;  // state, count and line bits of each packet
+
+// Items of 95 counts go to line 5 (bit 0x10) under these.
+constexpr Limits SORTING{60, 70, 80, 90, 100, 110, 120, 130};
 
 SimulatedScaleOptions Regular(double itemsPerSecond = 2.0, double weightSpread = 40.0) {
     SimulatedScaleOptions options;
@@ -26,12 +30,40 @@ SimulatedScaleOptions Regular(double itemsPerSecond = 2.0, double weightSpread =
     options.weightSpread = weightSpread;
     return options;
 }
-// Options changed by `tweak`, from a regular beat unless told otherwise.
+// Options changed by `tweak`, from a regular beat of items of 95 unless told otherwise.
 template <typename F>
-SimulatedScaleOptions With(F tweak, SimulatedScaleOptions options = Regular()) {
+SimulatedScaleOptions With(F tweak, SimulatedScaleOptions options = Regular(2.0, 0.0)) {
     tweak(options);
     return options;
 }
+
+Packets Summary(const std::vector<Packet>& packets) {
+    Packets summary;
+    for (const Packet& p : packets) summary.push_back({p.bytes[0], p.bytes[1], p.bytes[3]});
+    return summary;
+}
+
+// What a script step does before the host reads: a command byte (limits
+// sends SORTING), or one of the panel's controls.
+enum Action {
+    NOTHING = -1,
+    READ = 1,
+    LIMITS,
+    RESTART,
+    REFERENCE_ON = 256,
+    REFERENCE_OFF,
+    PAUSE,
+    RESUME,
+    UNPLUG,
+    UNFAULT
+};
+struct Step {
+    Time at;
+    int action;
+    Packets read;              // every packet the host then takes
+    std::optional<Time> next;  // the model's next event after that
+    std::uint64_t produced;    // items sorted so far
+};
 
 // A scale configured as the program configures it, with the host's ways of
 // talking to it.
@@ -41,7 +73,7 @@ struct Scale {
         EXPECT_EQ(model.SetConfiguration(0, &setting, 1), 0u);
     }
     SimulatedScale* operator->() { return &model; }
-    TransferOutcome Send(std::uint8_t command, Time now, const Limits& limits = {}) {
+    TransferOutcome Send(std::uint8_t command, Time now, const Limits& limits = SORTING) {
         std::array<std::uint8_t, 16> bytes{command};
         std::copy(limits.begin(), limits.end(), bytes.begin() + 1);
         return model.Write(SimulatedScale::ENDPOINT_OUT, bytes.data(), 16, now);
@@ -55,37 +87,39 @@ struct Scale {
     // The three start-up state packets, each taken as it falls due.
     void TakeStartUp() {
         std::size_t states = 0;
-        for (const Time at : {Time{0}, SECOND, WORKING_AT}) states += TakeAll(at).size();
+        for (const Time at : {Time{0}, S, W}) states += TakeAll(at).size();
         EXPECT_EQ(states, 3u);
     }
-    struct Item {
-        Time at;
-        std::uint8_t weight;
-        int line;  // 1 to 8; 0: not one line bit
-    };
-    // Every item reported over a span, each taken as it falls due.
-    std::vector<Item> ItemsUntil(Time from, Time until) {
-        std::vector<Item> items;
-        for (Time now = from;;) {
-            for (const Packet& p : TakeAll(now)) {
-                if (p.bytes[0] != 2 || p.bytes[3] == 0) continue;
-                const int line = std::has_single_bit(p.bytes[3]) ? std::countr_zero(p.bytes[3]) + 1 : 0;
-                items.push_back({now, p.bytes[1], line});
+    void Run(std::initializer_list<Step> steps) {
+        for (const Step& step : steps) {
+            SCOPED_TRACE(::testing::Message() << "at " << step.at << ", action " << step.action);
+            switch (step.action) {
+                case NOTHING: break;
+                case REFERENCE_ON:
+                case REFERENCE_OFF: model.SetReferenceOn(step.action == REFERENCE_ON, step.at); break;
+                case PAUSE:
+                case RESUME: model.SetPaused(step.action == PAUSE, step.at); break;
+                case UNPLUG: model.Unplug(step.at); break;
+                case UNFAULT: model.SetFaults({}, step.at); break;
+                default: static_cast<void>(Send(static_cast<std::uint8_t>(step.action), step.at));
             }
-            const auto next = model.NextEventTime(now);
-            if (!next || *next > until) return items;
-            now = *next;
+            const auto packets = TakeAll(step.at);
+            for (const Packet& p : packets) EXPECT_EQ(p.size, 8u);
+            EXPECT_EQ(Summary(packets), step.read);
+            EXPECT_EQ(model.NextEventTime(step.at), step.next);
+            EXPECT_EQ(model.ItemsProduced(), step.produced);
         }
+    }
+    // Every item reported until `until`, as {time, weight, line bits}, each taken as it falls due.
+    std::vector<std::array<Time, 3>> Items(Time until) {
+        std::vector<std::array<Time, 3>> items;
+        for (std::optional<Time> now = 0; now && *now <= until; now = model.NextEventTime(*now))
+            for (const auto& [state, weight, lines] : Summary(TakeAll(*now)))
+                if (lines != 0) items.push_back({*now, weight, lines});
+        return items;
     }
     SimulatedScale model;
 };
-
-// State, count and line bits of each packet.
-std::vector<std::array<int, 3>> Summary(const std::vector<Packet>& packets) {
-    std::vector<std::array<int, 3>> summary;
-    for (const Packet& p : packets) summary.push_back({p.bytes[0], p.bytes[1], p.bytes[3]});
-    return summary;
-}
 
 TEST(SimulatedScaleIdentity, DescriptorNamesTheScaleAndEndpointsExistOnlyOnceConfigured) {
     const auto d = SimulatedScale().DeviceDescriptor();
@@ -97,8 +131,8 @@ TEST(SimulatedScaleIdentity, DescriptorNamesTheScaleAndEndpointsExistOnlyOnceCon
     SimulatedScale scale;
     Packet packet;
     EXPECT_FALSE(scale.HasEndpoint(0x81));
-    EXPECT_FALSE(scale.TakePacket(0x81, SECOND, packet));
-    EXPECT_EQ(scale.Write(0x02, packet.bytes.data(), 16, SECOND).status, 0xE0001006u);
+    EXPECT_FALSE(scale.TakePacket(0x81, S, packet));
+    EXPECT_EQ(scale.Write(0x02, packet.bytes.data(), 16, S).status, 0xE0001006u);
     // Only interface 0, alternate 0, configuration 0.
     const InterfaceSetting two[2] = {{0, 0, 16}, {1, 0, 16}}, alternate{0, 1, 16};
     EXPECT_EQ(scale.SetConfiguration(0, &two[1], 1), 0xE0001016u);
@@ -109,50 +143,27 @@ TEST(SimulatedScaleIdentity, DescriptorNamesTheScaleAndEndpointsExistOnlyOnceCon
     for (const std::uint8_t endpoint : {0x81, 0x02, 0x01, 0x82})
         EXPECT_EQ(scale.HasEndpoint(endpoint), endpoint == 0x81 || endpoint == 0x02) << +endpoint;
     // Data only flow in the endpoints' own directions.
-    EXPECT_EQ(scale.Write(0x81, packet.bytes.data(), 16, SECOND).status, 0xE0001013u);
-    EXPECT_FALSE(scale.TakePacket(0x02, SECOND, packet));
+    EXPECT_EQ(scale.Write(0x81, packet.bytes.data(), 16, S).status, 0xE0001013u);
+    EXPECT_FALSE(scale.TakePacket(0x02, S, packet));
 }
 
-TEST(SimulatedScaleCycle, ReportsEachStateAtItsTimeThenItemsAndALateReaderGetsThemInOrder) {
-    Scale scale(Regular(10.0));
-    Packet packet;
-    ASSERT_TRUE(scale->TakePacket(0x81, 0, packet));
-    EXPECT_EQ(packet.size, 8u);
-    EXPECT_EQ(Summary({packet}), (std::vector<std::array<int, 3>>{{0, 12, 0}}));
-    EXPECT_EQ(scale->NextEventTime(0), SECOND);
-    EXPECT_FALSE(scale->TakePacket(0x81, SECOND - 1, packet));
-    EXPECT_EQ(Summary(scale.TakeAll(SECOND)), (std::vector<std::array<int, 3>>{{1, 12, 0}}));
-    EXPECT_TRUE(scale.TakeAll(WORKING_AT - 1).empty());
-    EXPECT_EQ(scale->ItemsProduced(), 0u);
-    EXPECT_EQ(Summary(scale.TakeAll(WORKING_AT)), (std::vector<std::array<int, 3>>{{2, 12, 0}}));
-    EXPECT_EQ(scale->NextEventTime(WORKING_AT), WORKING_AT + 100'000);
-
-    Scale late(With([](auto& o) { o.syncDuration = 3 * SECOND; o.tareDuration = 0; }, Regular(0.0)));
-    EXPECT_EQ(Summary(late.TakeAll(10 * SECOND)),
-              (std::vector<std::array<int, 3>>{{0, 12, 0}, {1, 12, 0}, {2, 12, 0}}));
-    EXPECT_EQ(late->NextEventTime(10 * SECOND), std::nullopt) << "working without items: nothing more happens";
+// clang-format off
+TEST(SimulatedScaleCycle, ALateReaderGetsEveryStateInOrderAndWithoutItemsNothingMoreHappens) {
+    Scale(With([](auto& o) { o.syncDuration = 3 * S; o.tareDuration = 0; }, Regular(0.0))).Run({
+        {10 * S, NOTHING, {{0, 12, 0}, {1, 12, 0}, {2, 12, 0}}, std::nullopt, 0},
+    });
 }
+// clang-format on
 
-TEST(SimulatedScaleItems, RegularOrJitteredBeatAtTheRateAndTheSeedDecides) {
-    Scale regular(Regular(2.0));
-    regular.TakeStartUp();
-    const auto beat = regular.ItemsUntil(WORKING_AT, WORKING_AT + 10 * SECOND);
-    ASSERT_EQ(beat.size(), 20u);
-    for (std::size_t i = 0; i < beat.size(); ++i)
-        EXPECT_EQ(beat[i].at, WORKING_AT + static_cast<Time>(i + 1) * 500'000) << i;
-
-    const auto run = [](std::uint64_t seed) {  // 2 items per second, jittered
-        std::vector<std::pair<Time, int>> items;
-        Scale scale(With([&](auto& o) { o.seed = seed; }, {}));
-        for (const auto& item : scale.ItemsUntil(0, WORKING_AT + 100 * SECOND))
-            items.emplace_back(item.at, item.weight);
-        return items;
+TEST(SimulatedScaleItems, AJitteredBeatKeepsTheRateAndTheSeedDecides) {
+    const auto run = [](std::uint64_t seed) {
+        return Scale(With([&](auto& o) { o.seed = seed; }, {})).Items(W + 100 * S);
     };
     const auto items = run(7);
     EXPECT_GE(items.size(), 190u);
     EXPECT_LE(items.size(), 210u);
     std::set<Time> gaps;
-    for (std::size_t i = 1; i < items.size(); ++i) gaps.insert(items[i].first - items[i - 1].first);
+    for (std::size_t i = 1; i < items.size(); ++i) gaps.insert(items[i][0] - items[i - 1][0]);
     EXPECT_GE(*gaps.begin(), 375'000);
     EXPECT_LE(*gaps.rbegin(), 625'000);
     EXPECT_GT(gaps.size(), 10u);
@@ -164,32 +175,27 @@ TEST(SimulatedScaleItems, RegularOrJitteredBeatAtTheRateAndTheSeedDecides) {
 }
 
 TEST(SimulatedScaleItems, WeightsFollowTheDistributionWithinOneByte) {
-    const auto items = Scale(Regular(10.0)).ItemsUntil(0, 300 * SECOND);
-    ASSERT_GT(items.size(), 2500u);
-    const auto [low, high] = std::minmax_element(items.begin(), items.end(),
-                                                 [](const auto& a, const auto& b) { return a.weight < b.weight; });
-    const double sum =
-        std::accumulate(items.begin(), items.end(), 0.0, [](double s, const auto& item) { return s + item.weight; });
-    EXPECT_NEAR(sum / static_cast<double>(items.size()), 95.0, 2.0);
+    std::vector<int> weights;
+    for (const auto& item : Scale(Regular(10.0)).Items(300 * S)) weights.push_back(static_cast<int>(item[1]));
+    ASSERT_GT(weights.size(), 2500u);
+    EXPECT_NEAR(std::accumulate(weights.begin(), weights.end(), 0.0) / static_cast<double>(weights.size()), 95.0, 2.0);
     // The whole range is used, and no more.
-    EXPECT_EQ((std::array<bool, 4>{low->weight >= 55, low->weight < 65, high->weight > 125, high->weight <= 135}),
-              (std::array<bool, 4>{true, true, true, true}));
-    for (const double mean : {5.0, 250.0}) {
-        Scale edge(With([&](auto& o) { o.weightMean = mean; }, Regular(10.0)));
-        const auto clamped = edge.ItemsUntil(0, 60 * SECOND);
+    const auto [low, high] = std::minmax_element(weights.begin(), weights.end());
+    EXPECT_TRUE(*low >= 55 && *low < 65) << *low;
+    EXPECT_TRUE(*high > 125 && *high <= 135) << *high;
+    for (const Time mean : {5, 250}) {
+        const auto clamped =
+            Scale(With([&](auto& o) { o.weightMean = static_cast<double>(mean); }, Regular(10.0))).Items(60 * S);
         EXPECT_TRUE(std::any_of(clamped.begin(), clamped.end(),
-                                [&](const auto& item) { return item.weight == (mean < 100 ? 1 : 255); }));
-        EXPECT_TRUE(std::none_of(clamped.begin(), clamped.end(), [](const auto& item) { return item.weight == 0; }));
+                                [&](const auto& item) { return item[1] == std::clamp<Time>(mean, 1, 255); }));
+        EXPECT_TRUE(std::none_of(clamped.begin(), clamped.end(), [](const auto& item) { return item[1] == 0; }));
     }
 }
 
 TEST(SimulatedScaleSorting, LowestLineWhoseLimitHoldsTheWeight) {
     const Limits rising{50, 100, 150, 200, 210, 220, 230, 240}, low{10, 20, 30, 40, 50, 60, 70, 80};
-    const struct {
-        int weight;
-        std::optional<Limits> limits;
-        int line;
-    } cases[] = {
+    // clang-format off
+    const struct { int weight; std::optional<Limits> limits; int line; } cases[] = {
         {95, std::nullopt, 1},  // no limits yet
         {100, rising, 2},       // equal to line 2's limit
         {101, rising, 3},
@@ -199,182 +205,142 @@ TEST(SimulatedScaleSorting, LowestLineWhoseLimitHoldsTheWeight) {
         {101, Limits{100, 100, 100, 100, 100, 100, 100, 100}, 8},
         {60, Limits{0, 200, 50, 50, 50, 50, 50, 50}, 2},  // limits that fall
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.weight);
-        Scale scale(With([&](auto& o) { o.weightMean = c.weight; }, Regular(2.0, 0.0)));
+        Scale scale(With([&](auto& o) { o.weightMean = c.weight; }));
         if (c.limits) scale.Send(SimulatedScale::CMD_SET_LIMITS, 0, *c.limits);
-        EXPECT_EQ(scale->LimitsReceived(), c.limits.has_value());
-        EXPECT_EQ(scale->LastLimits(), c.limits.value_or(Limits{255, 255, 255, 255, 255, 255, 255, 255}));
-        const auto items = scale.ItemsUntil(0, 5 * SECOND);
+        const auto items = scale.Items(5 * S);
         ASSERT_FALSE(items.empty());
-        for (const auto& item : items) EXPECT_EQ(std::pair(int{item.weight}, item.line), std::pair(c.weight, c.line));
+        for (const auto& item : items)
+            EXPECT_EQ(std::pair(item[1], item[2]), (std::pair<Time, Time>(c.weight, 1 << (c.line - 1))));
         EXPECT_EQ(scale->LineTotals()[static_cast<std::size_t>(c.line - 1)], items.size());
     }
 }
 
-TEST(SimulatedScaleSorting, NewLimitsApplyFromTheirArrivalAndATruncatedCommandIsNotTaken) {
-    Scale scale(Regular(2.0, 0.0));  // every item weighs 95
+// clang-format off
+TEST(SimulatedScaleSorting, NewLimitsApplyFromTheirArrival) {
+    Scale scale(Regular(2.0, 0.0));
     scale.TakeStartUp();
-    const Time switchAt = WORKING_AT + 2 * SECOND + 1;
-    const std::uint8_t truncated[5] = {2, 10, 20, 30, 40};
-    EXPECT_EQ(scale->Write(0x02, truncated, 5, switchAt - 1).bytes, 5u);
-    EXPECT_FALSE(scale->LimitsReceived());
-    std::vector<int> lines;
-    for (const auto& item : scale.ItemsUntil(WORKING_AT, switchAt - 1)) lines.push_back(item.line);
-    scale.Send(SimulatedScale::CMD_SET_LIMITS, switchAt, {10, 20, 30, 40, 50, 60, 95, 200});
-    for (const auto& item : scale.ItemsUntil(switchAt, WORKING_AT + 4 * SECOND)) lines.push_back(item.line);
-    EXPECT_EQ(lines, (std::vector<int>{1, 1, 1, 1, 7, 7, 7, 7}));
+    scale.Run({
+        {W + 2 * S, NOTHING, {{2, 95, 1}, {2, 95, 1}, {2, 95, 1}, {2, 95, 1}}, W + 2'500'000, 4},
+        {W + 2 * S + 1, LIMITS, {}, W + 2'500'000, 4},
+        {W + 4 * S, NOTHING, {{2, 95, 16}, {2, 95, 16}, {2, 95, 16}, {2, 95, 16}}, W + 4'500'000, 8},
+    });
 }
 
-TEST(SimulatedScaleCommands, TheWeightReplyCarriesThePlatterAndJumpsTheQueue) {
-    Scale scale(Regular(2.0));
-    auto readWeight = [&](Time now) {
-        EXPECT_EQ(scale.Send(SimulatedScale::CMD_READ_WEIGHT, now).bytes, 16u);
-        return scale.TakeAll(now).at(0);
-    };
-    EXPECT_EQ(readWeight(0).bytes[0], 0) << "the state as it is: still waiting for synchronisation";
-    scale->SetReferenceOn(true, 10);
-    EXPECT_EQ(readWeight(20).bytes[1], 12 + 95);
-    // The state change at 1 s happened with the weight on, although nothing
-    // was asked of the scale until 2 s, when it went off.
-    scale->SetReferenceOn(false, 2 * SECOND);
-    EXPECT_EQ(scale.TakeAll(2 * SECOND).at(0).bytes[1], 107);
-    EXPECT_EQ(readWeight(2 * SECOND).bytes[1], 12);
-    EXPECT_EQ(scale.TakeAll(WORKING_AT).size(), 1u);
-    // Two items wait for the host when the weight is asked for.
-    const Time now = WORKING_AT + SECOND;
-    EXPECT_EQ(scale.Send(SimulatedScale::CMD_READ_WEIGHT, now).kind, TransferOutcome::Kind::Done);
-    const auto packets = scale.TakeAll(now);
-    ASSERT_EQ(packets.size(), 3u);
-    EXPECT_EQ(Summary({packets[0]}), (std::vector<std::array<int, 3>>{{2, 12, 0}}));
-    EXPECT_NE(packets[2].bytes[3], 0);
-    EXPECT_EQ(scale->ItemsDropped(), 0u);
-    const SimulatedScale heavy(With([](auto& o) { o.zeroCount = 200; o.referenceOn = true; }));
-    EXPECT_EQ(heavy.PlatterCount(), 255) << "the count cannot pass one byte";
+TEST(SimulatedScaleCommands, TheWeightReplyCarriesThePlatterAndJumpsTheQueueAndUnknownCommandsChangeNothing) {
+    Scale(Regular(2.0, 0.0)).Run({
+        {0, READ, {{0, 12, 0}, {0, 12, 0}}, S, 0},
+        {10, REFERENCE_ON, {}, S, 0},
+        {20, READ, {{0, 107, 0}}, S, 0},
+        {30, 0, {}, S, 0},
+        {40, 9, {}, S, 0},
+        {2 * S, REFERENCE_OFF, {{1, 107, 0}}, W, 0},  // the state changed at 1 s, with the weight on
+        {2 * S, READ, {{1, 12, 0}}, W, 0},
+        {W, NOTHING, {{2, 12, 0}}, W + 500'000, 0},
+        {W + S, READ, {{2, 12, 0}, {2, 95, 1}, {2, 95, 1}}, W + 1'500'000, 2},  // ahead of two items; no limits taken
+    });
+    EXPECT_EQ(SimulatedScale(With([](auto& o) { o.zeroCount = 200; o.referenceOn = true; })).PlatterCount(), 255);
 }
 
-TEST(SimulatedScaleCommands, ARestartStartsTheCycleOverAndFlushesReportsAndUnknownCommandsChangeNothing) {
-    Scale scale(Regular(2.0));
-    scale.Send(SimulatedScale::CMD_SET_LIMITS, 0, {60, 70, 80, 90, 100, 110, 120, 130});
-    scale.TakeStartUp();
-    const Time restartAt = WORKING_AT + 1'250'000;  // two items waiting
-    scale.Send(SimulatedScale::CMD_RESTART, restartAt);
+TEST(SimulatedScaleCycle, EachStateIsReportedAtItsTimeAndARestartStartsOverFlushingReportsButKeepingLimitsAndCounts) {
+    Scale scale(Regular(2.0, 0.0));
+    constexpr Time R = W + 1'250'000;  // two items waiting
+    scale.Run({
+        {0, LIMITS, {{0, 12, 0}}, S, 0},
+        {S - 1, NOTHING, {}, S, 0},
+        {S, NOTHING, {{1, 12, 0}}, W, 0},
+        {W - 1, NOTHING, {}, W, 0},
+        {W, NOTHING, {{2, 12, 0}}, W + 500'000, 0},
+        {R, RESTART, {{0, 12, 0}}, R + S, 2},
+        {R + W, NOTHING, {{1, 12, 0}, {2, 12, 0}}, R + W + 500'000, 2},  // no items during the restart
+        {R + W + 500'000, NOTHING, {{2, 95, 16}}, R + W + S, 3},
+    });
     EXPECT_EQ(scale->ItemsDropped(), 2u);
-    const auto totals = scale->LineTotals();
-    const auto restarted = scale.TakeAll(restartAt);
-    ASSERT_EQ(restarted.size(), 1u);
-    EXPECT_EQ(restarted[0].bytes[0], 0);
-    EXPECT_EQ(scale->NextEventTime(restartAt), restartAt + SECOND);
-    EXPECT_EQ(scale.TakeAll(restartAt + WORKING_AT).size(), 2u);
-    EXPECT_EQ(scale->ItemsProduced(), 2u) << "no items during the restart";
-    EXPECT_EQ(scale->NextEventTime(restartAt + WORKING_AT), restartAt + WORKING_AT + 500'000);
-    // The scale forgets neither its counts nor its limits.
-    EXPECT_EQ(scale->LineTotals(), totals);
-    EXPECT_EQ(scale->LastLimits()[0], 60);
-
-    Scale idle(Regular(0.0));
-    idle.TakeAll(0);
-    EXPECT_EQ(idle.Send(0, 10).kind, TransferOutcome::Kind::Done);
-    EXPECT_EQ(idle.Send(9, 20).bytes, 16u);
-    EXPECT_EQ(idle->Write(0x02, nullptr, 0, 30).bytes, 0u);
-    EXPECT_EQ(idle->QueuedPackets(), 0u);
-    EXPECT_EQ(idle->NextEventTime(30), SECOND) << "the cycle goes on";
+    EXPECT_EQ(scale->LineTotals()[4], 3u);
 }
+// clang-format on
 
-TEST(SimulatedScaleQueue, AFullQueueDropsTheNewestItemsAndTheWeightReplyPushesOutTheNewest) {
-    const auto expected = Scale(With([](auto& o) { o.seed = 42; }, {})).ItemsUntil(0, WORKING_AT + 10 * SECOND);
-    Scale scale(With([](auto& o) { o.seed = 42; }, {}));
-    scale.TakeStartUp();
-    // The host stops reading for ten seconds while items go on coming.
-    const Time late = WORKING_AT + 10 * SECOND;
-    EXPECT_TRUE(scale->NextEventTime(late).has_value());
-    EXPECT_EQ(scale->QueuedPackets(), 4u);
-    EXPECT_EQ(scale->ItemsDropped(), expected.size() - 4);
-    const auto kept = scale.TakeAll(late);
-    ASSERT_EQ(kept.size(), 4u);
-    for (std::size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(kept[i].bytes[1], expected[i].weight) << i;
-    const auto delivered = scale->LineDelivered();
-    EXPECT_EQ(std::accumulate(delivered.begin(), delivered.end(), std::uint64_t{0}) + scale->ItemsDropped(),
-              scale->ItemsProduced());
-
+TEST(SimulatedScaleQueue, TheWeightReplyPushesOutTheNewestItemAndStateReportsAreLostToo) {
+    // Six items, two kept, the newest pushed out by the reply; with room for
+    // one packet the state reports are lost too.
     Scale small(With([](auto& o) { o.queueCapacity = 2; }));
     small.TakeStartUp();
-    const Time now = WORKING_AT + 3 * SECOND;  // six items, two kept, the newest pushed out by the reply
-    small.Send(SimulatedScale::CMD_READ_WEIGHT, now);
+    small.Run({{W + 3 * S, READ, {{2, 12, 0}, {2, 95, 1}}, W + 3'500'000, 6}});
     EXPECT_EQ(small->ItemsDropped(), 5u);
-    const auto packets = small.TakeAll(now);
-    ASSERT_EQ(packets.size(), 2u);
-    EXPECT_EQ(packets[0].bytes[3], 0);  // the reply
-    EXPECT_NE(packets[1].bytes[3], 0);  // the oldest item
-    Scale tiny(With([](auto& o) { o.queueCapacity = 1; }));
-    EXPECT_EQ(Summary(tiny.TakeAll(WORKING_AT)), (std::vector<std::array<int, 3>>{{0, 12, 0}}))
-        << "state reports are lost too";
-    EXPECT_EQ(tiny->State(), 2);
+    Scale(With([](auto& o) { o.queueCapacity = 1; })).Run({{W, NOTHING, {{0, 12, 0}}, W + 500'000, 0}});
 }
 
-TEST(SimulatedScalePause, APausedScaleSortsNothingAndResumesWithoutABurst) {
-    EXPECT_TRUE(Scale(With([](auto& o) { o.paused = true; })).ItemsUntil(0, 60 * SECOND).empty());
-    Scale scale(Regular(2.0));
+// clang-format off
+TEST(SimulatedScalePause, APausedScaleSortsNothingAndResumesWithoutABurstWhileTheCycleGoesOn) {
+    EXPECT_TRUE(Scale(With([](auto& o) { o.paused = true; })).Items(60 * S).empty());
     // Not advanced since power-up: the items due before the pause still came.
-    scale->SetPaused(true, WORKING_AT + 5 * SECOND);
-    EXPECT_EQ(scale->ItemsProduced(), 10u);
-    EXPECT_EQ(scale->NextEventTime(WORKING_AT + 5 * SECOND), std::nullopt);
-    scale.TakeAll(60 * SECOND);
-    EXPECT_EQ(scale->ItemsProduced(), 10u);
-    scale->SetPaused(false, 60 * SECOND);
-    EXPECT_EQ(scale->NextEventTime(60 * SECOND), 60 * SECOND + 500'000);
-    EXPECT_EQ(scale.TakeAll(60 * SECOND + 500'000).size(), 1u);
-    // The cycle itself goes on while paused.
-    scale->SetPaused(true, 70 * SECOND);
-    scale.Send(SimulatedScale::CMD_RESTART, 70 * SECOND);
-    EXPECT_EQ(scale->NextEventTime(70 * SECOND), 71 * SECOND);
+    Scale(Regular(2.0, 0.0)).Run({
+        {W + 5 * S, PAUSE, {{0, 12, 0}, {1, 12, 0}, {2, 12, 0}, {2, 95, 1}}, std::nullopt, 10},
+        {60 * S, RESUME, {}, 60 * S + 500'000, 10},
+        {60 * S + 500'000, NOTHING, {{2, 95, 1}}, 61 * S, 11},
+        {70 * S, PAUSE, {{2, 95, 1}, {2, 95, 1}, {2, 95, 1}, {2, 95, 1}}, std::nullopt, 30},
+        {70 * S, RESTART, {{0, 12, 0}}, 71 * S, 30},
+    });
 }
 
-TEST(SimulatedScaleFaults, StalledWritesNeverCompleteAndNoAnswerKeepsEverythingBack) {
-    Scale stalled(With([](auto& o) { o.faults.stall = true; }, {}));
-    const auto outcome = stalled.Send(SimulatedScale::CMD_SET_LIMITS, 0, {1, 2, 3, 4, 5, 6, 7, 8});
-    EXPECT_EQ(outcome.kind, TransferOutcome::Kind::Pending);
-    EXPECT_EQ(outcome.completeAt, std::nullopt);
-    EXPECT_FALSE(stalled->LimitsReceived());
-    EXPECT_EQ(stalled.TakeAll(WORKING_AT).size(), 3u) << "reports still come";
+TEST(SimulatedScaleFaults, AMuteScaleSortsOnInsideAndAnUnpluggedOneFailsForGood) {
+    Scale(With([](auto& o) { o.faults.noAnswer = true; })).Run({
+        {S, LIMITS, {}, std::nullopt, 0},
+        {S, READ, {}, std::nullopt, 0},
+        {60 * S, NOTHING, {}, std::nullopt, 115},
+        {60 * S, UNFAULT, {{0, 12, 0}, {1, 12, 0}, {2, 12, 0}, {2, 95, 1}}, 60 * S + 500'000, 115},  // no reply
+    });
 
-    Scale mute(With([](auto& o) { o.faults.noAnswer = true; }, {}));
-    EXPECT_EQ(mute->NextEventTime(0), std::nullopt);
-    EXPECT_EQ(mute.Send(SimulatedScale::CMD_SET_LIMITS, SECOND, {1, 2, 3, 4, 5, 6, 7, 8}).bytes, 16u);
-    EXPECT_FALSE(mute->LimitsReceived());
-    mute.Send(SimulatedScale::CMD_READ_WEIGHT, SECOND);
-    EXPECT_TRUE(mute.TakeAll(60 * SECOND).empty());
-    EXPECT_GT(mute->ItemsProduced(), 100u) << "the scale goes on sorting inside";
-    mute->SetFaults({}, 60 * SECOND);
-    const auto packets = mute.TakeAll(60 * SECOND);
-    ASSERT_EQ(packets.size(), 4u);
-    EXPECT_EQ(packets[0].bytes[0], 0);  // the start-up reports, no weight reply
-    EXPECT_NE(packets[3].bytes[3], 0);
-}
-
-TEST(SimulatedScaleFaults, AnUnpluggedScaleFailsEverythingForGood) {
-    SimulatedScale unplugged(With([](auto& o) { o.faults.unplugged = true; }, {}));
+    SimulatedScale unplugged(With([](auto& o) { o.faults.unplugged = true; }));
     const InterfaceSetting setting{0, 0, 16};
     EXPECT_EQ(unplugged.SetConfiguration(0, &setting, 1), REMOVED);
-    EXPECT_EQ(unplugged.NextEventTime(0), std::nullopt);
     EXPECT_EQ(unplugged.Describe(0), "Balanza simulada: desconectada");
+    Scale scale(Regular(2.0, 0.0));
+    scale.TakeStartUp();
+    scale.Run({
+        {W + 2 * S, UNPLUG, {}, std::nullopt, 4},  // what came before the cable was pulled
+        {W + 4 * S, UNFAULT, {}, std::nullopt, 4},
+        {W + 10 * S, READ, {}, std::nullopt, 4},
+    });
+    EXPECT_TRUE(scale->Unplugged());
+}
+// clang-format on
 
-    Scale scale(Regular(2.0));
-    scale->Unplug(WORKING_AT + 2 * SECOND);
-    EXPECT_TRUE(scale->Unplugged());
-    EXPECT_EQ(scale->ItemsProduced(), 4u);  // what came before the cable was pulled
-    const auto write = scale.Send(1, WORKING_AT + 3 * SECOND);
-    EXPECT_EQ(std::pair(write.kind, write.status), std::pair(TransferOutcome::Kind::Failed, REMOVED));
-    scale->SetFaults({}, WORKING_AT + 4 * SECOND);
-    EXPECT_TRUE(scale->Unplugged());
-    EXPECT_TRUE(scale.TakeAll(WORKING_AT + 10 * SECOND).empty());
-    EXPECT_EQ(scale->ItemsProduced(), 4u);
+TEST(SimulatedScaleFaults, WritesAreTakenWholeUnlessCutShortStalledMutedOrUnplugged) {
+    using Kind = TransferOutcome::Kind;
+    using F = SimulatedScaleFaults;
+    // clang-format off
+    // Reports: the start-up packets the host still gets.
+    const struct { bool F::*fault;  std::uint32_t size; Kind kind; std::uint32_t bytes, status; bool taken; std::size_t reports; } rows[] = {
+        {nullptr, 9, Kind::Done, 9, 0, true, 3},
+        {nullptr, 8, Kind::Done, 8, 0, false, 3},  // cut short before the eighth limit
+        {nullptr, 0, Kind::Done, 0, 0, false, 3},
+        {&F::stall, 16, Kind::Pending, 0, 0, false, 3},  // never completes
+        {&F::noAnswer, 16, Kind::Done, 16, 0, false, 0},  // accepted on the wire, ignored
+        {&F::unplugged, 16, Kind::Failed, 0, REMOVED, false, 0},
+    };
+    // clang-format on
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.size);
+        Scale scale;
+        F faults;
+        if (row.fault) faults.*row.fault = true;
+        scale->SetFaults(faults, 0);
+        const std::array<std::uint8_t, 16> command{2, 1, 2, 3, 4, 5, 6, 7, 8};
+        const auto outcome = scale->Write(SimulatedScale::ENDPOINT_OUT, command.data(), row.size, S);
+        EXPECT_EQ(std::tuple(outcome.kind, outcome.bytes, outcome.status, outcome.completeAt),
+                  std::tuple(row.kind, row.bytes, row.status, std::optional<Time>{}));
+        EXPECT_EQ(scale->LimitsReceived(), row.taken);
+        EXPECT_EQ(scale.TakeAll(W).size(), row.reports);
+    }
 }
 
 TEST(SimulatedScaleFaults, ShortPacketsCarryOnlyTheirBytes) {
     for (const std::uint8_t carried : {0, 1, 3, 7}) {
-        Scale scale(With([&](auto& o) { o.faults.shortPacketBytes = carried; }, Regular(2.0, 0.0)));
-        const auto packets = scale.TakeAll(WORKING_AT + 500'000);
+        Scale scale(With([&](auto& o) { o.faults.shortPacketBytes = carried; }));
+        const auto packets = scale.TakeAll(W + 500'000);
         ASSERT_EQ(packets.size(), 4u);
         Packet expected{};
         expected.size = carried;
@@ -387,14 +353,12 @@ TEST(SimulatedScaleFaults, ShortPacketsCarryOnlyTheirBytes) {
 TEST(SimulatedScaleDescribe, SaysWhatTheScaleIsDoing) {
     Scale scale(Regular(2.0));
     EXPECT_EQ(scale->Describe(0), "Balanza simulada: Esperando sincronismo, 0 piezas, sin peso patrón");
-    EXPECT_EQ(scale->Describe(SECOND), "Balanza simulada: Tomando taras, 0 piezas, sin peso patrón");
-    EXPECT_EQ(scale->Describe(WORKING_AT + 500'000), "Balanza simulada: Trabajando, 1 pieza, sin peso patrón");
-    scale->SetReferenceOn(true, WORKING_AT + 61 * SECOND);
-    scale->SetPaused(true, WORKING_AT + 61 * SECOND);
-    SimulatedScaleFaults mute;
-    mute.noAnswer = true;
-    scale->SetFaults(mute, WORKING_AT + 70 * SECOND);
-    EXPECT_EQ(scale->Describe(WORKING_AT + 70 * SECOND),
+    EXPECT_EQ(scale->Describe(S), "Balanza simulada: Tomando taras, 0 piezas, sin peso patrón");
+    EXPECT_EQ(scale->Describe(W + 500'000), "Balanza simulada: Trabajando, 1 pieza, sin peso patrón");
+    scale->SetReferenceOn(true, W + 61 * S);
+    scale->SetPaused(true, W + 61 * S);
+    scale->SetFaults(With([](auto& o) { o.faults.noAnswer = true; }).faults, W + 70 * S);
+    EXPECT_EQ(scale->Describe(W + 70 * S),
               "Balanza simulada: Trabajando, 122 piezas, peso patrón puesto, en pausa, no responde");
 }
 

@@ -1,6 +1,5 @@
-// The driver access layer on the emulated kernel with a virtual clock, with
-// scripted devices behind the emulated driver. The driver's own refusals are
-// tests/platform/UsbioDriverTest; here only what this layer makes of them.
+// The driver access layer on the emulated kernel and a virtual clock; the
+// driver's own refusals are tests/platform/UsbioDriverTest.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,10 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "platform/DriverInterface.h"
 #include "platform/emulated/EmulatedKernel.h"
 #include "sim/UsbioDriver.h"
 #include "tests/support/ScriptedDevice.h"
-#include "usbio/UsbBuffer.h"
 #include "usbio/UsbDevice.h"
 #include "usbio/UsbPipe.h"
 
@@ -21,7 +20,7 @@ namespace usbio_test {
 using namespace usbio;
 using Bytes = std::vector<std::uint8_t>;
 
-inline constexpr platform::GUID DRIVER_CLASS = platform::emulated::DRIVER_INTERFACE_CLASS;
+inline constexpr platform::GUID DRIVER_CLASS = platform::DRIVER_INTERFACE_CLASS;
 inline constexpr platform::emulated::Micros MS = 1000;
 inline const Bytes PACKET = {2, 0x37, 0, 0x04, 0, 0, 0, 0x11};
 
@@ -40,22 +39,12 @@ protected:
     }
     sim::UsbioDriver& Driver(std::size_t instance = 0) { return *drivers_.at(instance); }
 
-    // As the scale link configures: interface 0, transfers of up to 16 bytes.
-    UsbStatus Configure(UsbDevice& device, int index = 0) {
-        const UsbStatus status = device.Open(index, nullptr, nullptr);
-        if (status != USB_STATUS_SUCCESS) return status;
-        ConfigurationRequest request;
-        request.interfaceCount = 1;
-        request.interfaces[0].maximumTransferSize = 16;
-        return device.SetConfiguration(request);
-    }
     // Fails the nth call (from 1) of `name` with `error`.
     void FailCall(const char* name, int nth, platform::DWORD error) {
         kernel.SetFaultHook([name, nth, error, seen = 0](const char* call) mutable -> platform::DWORD {
             return std::strcmp(call, name) == 0 && ++seen == nth ? error : 0;
         });
     }
-    platform::emulated::Micros NowMs() const { return clock.Now() / MS; }
 
 private:
     std::vector<std::shared_ptr<sim::ScriptedDevice>> models_;
@@ -67,7 +56,11 @@ class LinkTest : public UsbioTest {
 protected:
     void SetUp() override {
         scale = &Attach();
-        ASSERT_EQ(Configure(device), USB_STATUS_SUCCESS);
+        ASSERT_EQ(device.Open(0, nullptr, nullptr), USB_STATUS_SUCCESS);
+        ConfigurationRequest request;  // as the link configures: interface 0, transfers of up to 16 bytes
+        request.interfaceCount = 1;
+        request.interfaces[0].maximumTransferSize = 16;
+        ASSERT_EQ(device.SetConfiguration(request), USB_STATUS_SUCCESS);
         ASSERT_EQ(readPipe.Bind(0, 0x81, nullptr, nullptr), USB_STATUS_SUCCESS);
         ASSERT_EQ(writePipe.Bind(0, 0x02, nullptr, nullptr), USB_STATUS_SUCCESS);
     }

@@ -1,5 +1,4 @@
-// The whole program on its Win32 window, under Wine: app::RunQuelmar with the
-// front-end quelmar.exe gives it, and the resources linked into it.
+// The whole program (app::RunQuelmar) on the front-end and the resources of quelmar.exe, under Wine.
 #include "app/quelmar.h"
 
 #include <gtest/gtest.h>
@@ -29,9 +28,7 @@ protected:
         ::RemoveDirectoryW(L"C:\\velsor");
     }
 
-    // Runs the program with `arguments` and the front-end quelmar.exe gives
-    // it; `script` runs once the main window is on screen and must end the
-    // program through the window.
+    // Runs the program; `script` runs once the main window is on screen and must end the program through it.
     int RunProgram(std::vector<std::string> arguments, std::function<void()> script) {
         arguments.insert(arguments.begin(), "quelmar");
         std::vector<char*> argv;
@@ -42,11 +39,7 @@ protected:
                 RunWhenShown(script);
             } else if (IsMessageBox(window)) {
                 boxes_.push_back(ReadMessageBox(window));
-                if (onMessageBox_) {
-                    onMessageBox_(window);
-                } else {
-                    Answer(window, IDOK);
-                }
+                onMessageBox_(window);
             }
         });
         const int result = app::RunQuelmar(
@@ -63,8 +56,7 @@ protected:
         return result;
     }
 
-    // The main window is activated (still hidden) when a box of its
-    // initialisation closes: the script waits until it is on screen.
+    // The main window is activated, still hidden, when a box of its initialisation closes: wait until it shows.
     void RunWhenShown(std::function<void()> script) {
         Later([this, script] {
             if (frontEnd_ == nullptr || Window() == nullptr) return;
@@ -82,7 +74,7 @@ protected:
     static constexpr const wchar_t* CALIBRATION_FILE = L"C:\\velsor\\usb.ini";
     ui::win32::Win32FrontEnd* frontEnd_ = nullptr;
     std::vector<MessageRecord> boxes_;
-    std::function<void(HWND)> onMessageBox_;
+    std::function<void(HWND)> onMessageBox_ = [](HWND box) { Answer(box, IDOK); };
 };
 
 TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
@@ -96,9 +88,7 @@ TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
     EXPECT_EQ(boxes_, std::vector<MessageRecord>{Stop("No hay dispositivos USB conectados!", "Quelmar")});
 }
 
-// A first start on the simulated scale (paused: it sends nothing by itself),
-// with no calibration file: the operator calibrates, putting the weight on
-// from the tool window while the box waits, and can then work.
+// A first start, simulated and paused, with no calibration: the weight is put on from the tool window while asked.
 TEST_F(Win32ProgramTest, AFirstStartCalibratesWithTheToolWindowsReferenceWeightAndReachesWorkMode) {
     bool toolUsableAtThePrompt = false;
     onMessageBox_ = [&](HWND box) {
@@ -134,8 +124,7 @@ TEST_F(Win32ProgramTest, AFirstStartCalibratesWithTheToolWindowsReferenceWeightA
     ::CloseHandle(file);
 }
 
-// The version resource linked into the program (the tests link it too), as
-// Explorer reads it: the maker and the copyright in the Spanish block.
+// The version resource (linked into the tests too) as Explorer reads it: maker and copyright in the Spanish block.
 TEST(Win32ResourcesTest, TheVersionResourceNamesTheMakerInItsSpanishBlock) {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);

@@ -1,7 +1,5 @@
-// The seam's contract (tests/platform/SystemCallsContract.cpp) against the
-// real system, Wine on Linux. There is no USB driver here: the "device" is
-// the client end of a named pipe opened through the seam the way a device
-// is (FILE_FLAG_OVERLAPPED); the test drives the server end directly.
+// The seam's contract against the real system (Wine). No USB driver here: the "device" is a named pipe's
+// client end, opened through the seam as a device is (overlapped); the test drives the server end directly.
 #include "platform/win32/Win32SystemCalls.h"
 
 #include <gtest/gtest.h>

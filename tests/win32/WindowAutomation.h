@@ -1,6 +1,4 @@
-// Driving real windows from a test under Wine: a CBT hook that sees each
-// top-level window as it is activated, readers of live controls and message
-// boxes, and steps run from the thread's modal loop.
+// Driving real windows under Wine: a hook on activations, readers of live controls, steps run from the modal loop.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -80,15 +78,10 @@ inline std::vector<HWND> Children(HWND parent) {
     return children;
 }
 
-// A message box: a dialog with the message text control 0xFFFF, an OK button
-// and no other statics than the text and its icon (unlike the About box).
+// A message box: an OK button and the text control 0xFFFF (the About box's first 0xFFFF is its icon).
 inline bool IsMessageBox(HWND window) {
-    if (!IsDialogClass(window) || ::GetDlgItem(window, IDOK) == nullptr) return false;
     const HWND text = ::GetDlgItem(window, 0xFFFF);
-    if (text == nullptr || IsIconStatic(text)) return false;
-    const std::vector<HWND> children = Children(window);
-    return std::count_if(children.begin(), children.end(),
-                         [](HWND child) { return HasClass(child, L"Static") && !IsIconStatic(child); }) == 1;
+    return IsDialogClass(window) && ::GetDlgItem(window, IDOK) != nullptr && text != nullptr && !IsIconStatic(text);
 }
 
 // Text, caption, icon and buttons of a live box, as the program's tests write boxes.
@@ -96,7 +89,7 @@ inline MessageRecord ReadMessageBox(HWND box) {
     MessageRecord view{Utf16ToUtf8(WindowText(::GetDlgItem(box, 0xFFFF))), Utf16ToUtf8(WindowText(box)),
                        MessageIcon::None, ::GetDlgItem(box, IDCANCEL) ? MessageButtons::OkCancel : MessageButtons::Ok};
     const std::map<HICON, MessageIcon> icons = {
-        {nullptr, MessageIcon::None},
+        {nullptr, MessageIcon::None},  // a box without an icon may keep its icon control visible
         {::LoadIconA(nullptr, IDI_HAND), MessageIcon::Stop},
         {::LoadIconA(nullptr, IDI_EXCLAMATION), MessageIcon::Exclamation},
         {::LoadIconA(nullptr, IDI_ASTERISK), MessageIcon::Information},
@@ -122,25 +115,13 @@ inline bool ClickIfEnabled(HWND button) {
     return button != nullptr && ::IsWindowEnabled(button) && ::PostMessageW(button, BM_CLICK, 0, 0);
 }
 
-// A child's rectangle in its parent's client coordinates.
-inline RECT ChildRect(HWND child) {
-    RECT rect;
-    ::GetWindowRect(child, &rect);
-    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-// Steps run from the thread's message loop once the messages posted so far
-// have been handled: one-shot thread timers, which come after everything else.
+// Steps run once the messages posted so far are handled: one-shot thread timers come after everything else.
 inline std::map<UINT_PTR, std::function<void()>> pendingSteps;
 
 inline void CALLBACK RunStep(HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
-    const auto found = pendingSteps.find(id);
-    if (found == pendingSteps.end()) return;
-    const std::function<void()> step = std::move(found->second);
-    pendingSteps.erase(found);
-    step();
+    auto step = pendingSteps.extract(id);  // out of the map first: the step may add steps
+    if (!step.empty()) step.mapped()();
 }
 
 inline void Later(std::function<void()> step) {
