@@ -297,11 +297,16 @@ TEST_F(WorkModeTest, EachPacketShowsTheStateAndOnlyAWorkingOneWithALineCounts) {
     EXPECT_TRUE(bench.window.messages.empty());
 }
 
-TEST_F(WorkModeTest, StartAndStopSwapTheButtonsAndTheStatisticsStay) {
+TEST_F(WorkModeTest, StartAndStopSwapTheButtonsRestartSendsItsCommandAndTheStatisticsStay) {
     scale::StartWork(bench.context);
     EXPECT_EQ(bench.window.timers, (std::map<int, unsigned>{{platform::TIMER_WORK, 100u}}));
     EXPECT_EQ(bench.ModeButtons(), (std::vector<bool>{false, true, false, false, false, true}));
     Tick(2, 95, 0x01);
+    scale::Restart(bench.context);  // sends its command; only a failure shows a box
+    bench.link.sendWorks = false;
+    scale::Restart(bench.context);
+    EXPECT_EQ(bench.window.messages, Boxes{RESTART_FAILED});
+    EXPECT_EQ(bench.link.restarts, 2);
     scale::StopWork(bench.context);
     EXPECT_TRUE(bench.window.timers.empty());
     EXPECT_EQ(bench.ModeButtons(), (std::vector<bool>{true, false, true, true, false, false}));
@@ -325,15 +330,6 @@ TEST_F(WorkModeTest, ResetAsksFirstAndErasesAlsoWhatCameBehindItsBox) {
     EXPECT_EQ(Statistics().totalCount, 0u);
     EXPECT_EQ(bench.fields.shows, 1);
     EXPECT_EQ(bench.link.restarts, 0) << "a reset sends nothing to the scale";
-}
-
-TEST_F(WorkModeTest, RestartSendsItsCommandAndReportsAFailure) {
-    scale::Restart(bench.context);
-    EXPECT_TRUE(bench.window.messages.empty());
-    bench.link.sendWorks = false;
-    scale::Restart(bench.context);
-    EXPECT_EQ(bench.window.messages, Boxes{RESTART_FAILED});
-    EXPECT_EQ(bench.link.restarts, 2);
 }
 
 TEST_F(WorkModeTest, ReportBearsThePressTimeAndTheFiguresAsTheyStandAfterTheDialog) {
