@@ -3,26 +3,26 @@
 
 mutation ops-line-byte-two-bits scale/Protocol.h \
     'if (lineByte == 0 || (lineByte & (lineByte - 1)) != 0) return 0;' 'if (lineByte == 0) return 0;' \
-    scale_rules_tests work_mode_tests
+    scale_rules_tests operation_tests
 mutation ops-line-kilograms-not-summed scale/Statistics.cpp \
     'statistics.lineKilograms[index] += kilograms;' 'statistics.lineKilograms[index] = kilograms;' \
     scale_rules_tests
 mutation ops-equal-limits-refused scale/LimitRules.cpp \
     'if (limits[line] > limits[line + 1]) return false;' 'if (limits[line] >= limits[line + 1]) return false;' \
-    scale_rules_tests line_limits_tests
+    scale_rules_tests operation_tests
 mutation ops-calibration-factor-off-by-one scale/Calibration.cpp \
     'static_cast<double>(context.values.referenceWeight) / difference' \
-    'static_cast<double>(context.values.referenceWeight) / (difference + 1.0)' calibration_tests
+    'static_cast<double>(context.values.referenceWeight) / (difference + 1.0)' operation_tests
 mutation ops-restart-enabled-outside-work scale/WorkMode.cpp \
     'window.EnableControl(platform::IDC_RESTART, working);' 'window.EnableControl(platform::IDC_RESTART, !working);' \
-    work_mode_tests
+    operation_tests
 mutation ops-test-net-weight-unsigned scale/Calibration.cpp \
     'const int net = static_cast<int>(*reading) - static_cast<int>(context.program.zeroCount);' \
-    'const int net = static_cast<std::uint8_t>(*reading - context.program.zeroCount);' calibration_tests
+    'const int net = static_cast<std::uint8_t>(*reading - context.program.zeroCount);' operation_tests
 # operations: a failed file operation must reach the operator (the file-fault sweep).
 mutation ops-report-write-failure-unseen scale/WorkMode.cpp \
     'if (storage::WriteStatisticsReport(context.files, *path, bytes)) return;' \
     'if (storage::WriteStatisticsReport(context.files, *path, bytes) || true) return;' fault_tests
 mutation ops-calibration-write-failure-unseen scale/Calibration.cpp \
     'if (storage::SaveCalibrationFile(context.files, data)) return true;' \
-    'if (storage::SaveCalibrationFile(context.files, data) || true) return true;' calibration_tests fault_tests
+    'if (storage::SaveCalibrationFile(context.files, data) || true) return true;' operation_tests fault_tests

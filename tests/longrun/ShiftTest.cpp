@@ -1,7 +1,8 @@
 // A whole day in virtual time at one item per 100 ms tick, the highest rate
 // the protocol allows, through the real link, the emulated driver and the
 // main window's timers: every item counted once on its line, heap and kernel
-// flat.
+// flat. Then idle work ticks and test-mode ticks, which must not touch the
+// heap either.
 #include <gtest/gtest.h>
 
 #include "platform/ControlIds.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemOnceAndStayFlat) {
+TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemOnceAndNoTickAllocates) {
     constexpr sim::Time PERIOD = 100'000;
     constexpr sim::Time WARM_UP = 10LL * 60 * 1'000'000;
     constexpr sim::Time SHIFT = 24LL * 3600 * 1'000'000;
@@ -57,6 +58,31 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemOnceAndStayFlat) {
     }
     EXPECT_EQ(statistics.totalCount, items);
     EXPECT_EQ(bench.window.texts[platform::IDC_TOTAL_COUNT], std::to_string(items));
+
+    // No item for a while: each tick waits out its read, with no allocation.
+    scale.SetPaused(true, bench.clock.Now());
+    const auto ticks = [&](int timer, int count, int measured) {
+        for (int i = 0; i < count - measured; ++i) bench.Tick(timer);
+        testing_support::AllocationScope measuring;
+        for (int i = 0; i < measured; ++i) bench.Tick(timer);
+        return measuring.Allocations();
+    };
+    const sim::Time idle = bench.clock.Now();
+    EXPECT_EQ(ticks(platform::TIMER_WORK, 520, 500), 0u);
+    EXPECT_LE(statistics.totalCount - items, 20u) << "only what was queued before the pause";
+    EXPECT_GE(bench.clock.Now() - idle, 500 * 200'000) << "each tick waited out its read";
+    // Test mode, with a reading and with none.
+    scale.SetPaused(false, bench.clock.Now());
+    bench.Press(platform::IDC_STOP_WORK);
+    bench.Press(platform::IDC_START_TEST);
+    scale.SetReferenceOn(true, bench.clock.Now());
+    EXPECT_EQ(ticks(platform::TIMER_TEST, 100, 50), 0u);
+    EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "190");  // 95 counts over the empty platter
+    sim::SimulatedScaleFaults noAnswer;
+    noAnswer.noAnswer = true;
+    scale.SetFaults(noAnswer, bench.clock.Now());
+    EXPECT_EQ(ticks(platform::TIMER_TEST, 100, 50), 0u);
+    EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "");
 }
 
 }  // namespace

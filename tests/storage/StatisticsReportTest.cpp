@@ -50,31 +50,25 @@ TEST(StatisticsReportTest, DateLineAndDayNames) {
     EXPECT_EQ(FormatReportDate(At(999, 10, 31, 0, 0, 0, 3)), "Mi\u00E9rcoles 31/10/999  00:00:00");
     const char* names[] = {"Domingo", "Lunes", "Martes", "Mi\u00E9rcoles", "Jueves", "Viernes", "S\u00E1bado"};
     for (int day = 0; day < 7; ++day) EXPECT_EQ(DayName(day), names[day]) << day;
-    EXPECT_EQ(DayName(7), "?");
-    EXPECT_EQ(DayName(-1), "?");
+    for (int day : {-1, 7}) EXPECT_EQ(DayName(day), "?") << day;
     EXPECT_EQ(FormatReportDate(At(2026, 3, 1, 9, 5, 7, -2147483647 - 1)), "? 01/03/2026  09:05:07");
 }
 
-// A code point as UTF-8 (up to three bytes: all the code page needs).
-std::string Utf8(char32_t c) {
-    std::string s;
-    if (c < 0x80) return s += static_cast<char>(c);
-    if (c < 0x800) return s.append({static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))});
-    return s.append({static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                     static_cast<char>(0x80 | (c & 0x3F))});
-}
-
 TEST(Windows1252Test, EveryCharacterOfTheCodePageBecomesItsByte) {
-    const std::pair<char32_t, unsigned char> extras[] = {
-        {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86}, {0x2021, 0x87},
-        {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91},
-        {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98},
-        {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F}};
-    for (const auto& [c, byte] : extras)
-        EXPECT_EQ(Utf8ToWindows1252(Utf8(c)), std::string(1, static_cast<char>(byte))) << std::hex << +byte;
-    for (char32_t c = 0xA0; c <= 0xFF; ++c) EXPECT_EQ(Utf8ToWindows1252(Utf8(c)), std::string(1, static_cast<char>(c)));
+    const std::pair<const char*, unsigned char> extras[] = {
+        {"\u20AC", 0x80}, {"\u201A", 0x82}, {"\u0192", 0x83}, {"\u201E", 0x84}, {"\u2026", 0x85}, {"\u2020", 0x86},
+        {"\u2021", 0x87}, {"\u02C6", 0x88}, {"\u2030", 0x89}, {"\u0160", 0x8A}, {"\u2039", 0x8B}, {"\u0152", 0x8C},
+        {"\u017D", 0x8E}, {"\u2018", 0x91}, {"\u2019", 0x92}, {"\u201C", 0x93}, {"\u201D", 0x94}, {"\u2022", 0x95},
+        {"\u2013", 0x96}, {"\u2014", 0x97}, {"\u02DC", 0x98}, {"\u2122", 0x99}, {"\u0161", 0x9A}, {"\u203A", 0x9B},
+        {"\u0153", 0x9C}, {"\u017E", 0x9E}, {"\u0178", 0x9F}};
+    for (const auto& [utf8, byte] : extras)
+        EXPECT_EQ(Utf8ToWindows1252(utf8), std::string(1, static_cast<char>(byte))) << std::hex << +byte;
+    for (unsigned c = 0xA0; c <= 0xFF; ++c) {  // two bytes of UTF-8 each
+        const std::string utf8{static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        EXPECT_EQ(Utf8ToWindows1252(utf8), std::string(1, static_cast<char>(c)));
+    }
     // C1 controls, and characters the code page lacks, are one question mark each.
-    for (char32_t c : {0x81, 0x8D, 0x9D, 0x100, 0x4E2D}) EXPECT_EQ(Utf8ToWindows1252(Utf8(c)), "?");
+    for (const char* c : {"\u0081", "\u008D", "\u009D", "\u0100", "\u4E2D"}) EXPECT_EQ(Utf8ToWindows1252(c), "?");
     EXPECT_EQ(Utf8ToWindows1252("x\U0001F600y"), "x?y");  // four bytes
     EXPECT_EQ(Utf8ToWindows1252(std::string_view("a\0b\x7F", 4)), std::string_view("a\0b\x7F", 4));
 }

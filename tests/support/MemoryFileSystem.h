@@ -5,6 +5,7 @@
 
 #include "storage/FileSystem.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -17,26 +18,42 @@ public:
         std::string path;
     };
 
-    std::optional<std::vector<std::uint8_t>> ReadFile(std::string_view path, std::size_t maxBytes) override;
-    bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
+    std::optional<std::vector<std::uint8_t>> ReadFile(std::string_view path, std::size_t maxBytes) override {
+        if (Fails(false, path)) return std::nullopt;
+        auto file = File(path);
+        if (file && file->size() > maxBytes) file->resize(maxBytes);
+        return file;
+    }
+    bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) override {
+        if (Fails(true, path)) return false;
+        SetFile(path, {bytes.begin(), bytes.end()});
+        return true;
+    }
 
-    void SetFile(std::string_view path, std::vector<std::uint8_t> bytes);
+    void SetFile(std::string_view path, std::vector<std::uint8_t> bytes) {
+        files_.insert_or_assign(std::string(path), std::move(bytes));
+    }
     // The file's bytes, or nothing when there is no such file.
-    std::optional<std::vector<std::uint8_t>> File(std::string_view path) const;
+    std::optional<std::vector<std::uint8_t>> File(std::string_view path) const {
+        const auto it = files_.find(path);
+        if (it == files_.end()) return std::nullopt;
+        return it->second;
+    }
 
-    // The next `count` writes, or the operation numbered `number` in the log
-    // (1-based), fail as if the file could not be opened.
-    void FailNextWrites(int count) { failWrites_ = count; }
+    // The operation numbered `number` in the log (1-based) fails as if the
+    // file could not be opened.
     void FailOperation(std::size_t number) { failing_.insert(number); }
 
     std::vector<Operation> operations;
 
 private:
-    bool Fails(bool write, std::string_view path);
+    bool Fails(bool write, std::string_view path) {
+        operations.push_back({write, std::string(path)});
+        return failing_.count(operations.size()) != 0;
+    }
 
     std::map<std::string, std::vector<std::uint8_t>, std::less<>> files_;
     std::set<std::size_t> failing_;
-    int failWrites_ = 0;
 };
 
 }  // namespace testing_support

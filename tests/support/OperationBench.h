@@ -34,11 +34,7 @@ public:
 // connects, as the operations start on a connected link.
 class FakeScaleLink final : public scale::ScaleConnection {
 public:
-    struct Sent {
-        scale::LimitCounts counts;
-        std::uint32_t timeoutMs;
-        bool operator==(const Sent&) const = default;
-    };
+    using Sent = std::pair<scale::LimitCounts, std::uint32_t>;  // the counts and the time-out in ms
     decltype(std::declval<ScaleConnection&>().FindScale()) FindScale() override { return {}; }
     decltype(std::declval<ScaleConnection&>().ConfigureScale()) ConfigureScale() override { return {}; }
     std::optional<std::uint8_t> ReadWeight() override {

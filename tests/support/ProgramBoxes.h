@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "tests/support/FakeWindowServices.h"
 
@@ -11,6 +12,7 @@ namespace testing_support::boxes {
 
 using platform::MessageButtons;
 using Icon = platform::MessageIcon;
+using Boxes = std::vector<MessageRecord>;
 
 inline MessageRecord Box(std::string text, std::string caption, Icon icon, bool okCancel = false) {
     return {std::move(text), std::move(caption), icon, okCancel ? MessageButtons::OkCancel : MessageButtons::Ok};

@@ -3,9 +3,8 @@
 // because every other check reads the same table.
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "platform/ControlIds.h"
@@ -69,7 +68,8 @@ TEST(DialogLayout, RowsOfTheTemplateAsWrittenOut) {
 
 TEST(DialogLayout, Mnemonics) {
     const std::tuple<const char*, const char*, char, std::size_t> cases[] = {
-        // text, display, letter, its index{"C&argar", "Cargar", 'a', 1},
+        // text, display, letter, its index
+        {"C&argar", "Cargar", 'a', 1},
         {"&Calibración", "Calibración", 'C', 0},
         {"Salt && pepper", "Salt & pepper", 0, std::string::npos},
         {"trailing&", "trailing", 0, std::string::npos}};

@@ -11,7 +11,6 @@
 using namespace testing_support::boxes;
 using testing_support::MessageRecord;
 using testing_support::ScaleTestBench;
-using Boxes = std::vector<MessageRecord>;
 
 namespace {
 
@@ -29,7 +28,7 @@ protected:
     ScaleTestBench bench;
 };
 
-TEST_F(MainDialogTest, ScalePresentShowsTheFieldsThenFoundThenTheStartingMode) {
+TEST_F(MainDialogTest, ScalePresentShowsTheFieldsThenFoundThenTheStartingModeAndAddsTheAboutItem) {
     bench.AttachScripted();
     bench.StartUp();  // no calibration file
     EXPECT_EQ(bench.window.messages, (Boxes{FOUND, CONFIGURATION_MISSING}));
@@ -39,6 +38,10 @@ TEST_F(MainDialogTest, ScalePresentShowsTheFieldsThenFoundThenTheStartingMode) {
     for (int id = platform::IDC_LINE_COUNT_1; id <= platform::IDC_TOTAL_KILOGRAMS; ++id) EXPECT_EQ(Text(id), "0");
     EXPECT_EQ(bench.window.systemMenu, (std::vector<std::pair<int, std::string>>{{16, "&Acerca de quelmar..."}}));
     EXPECT_EQ(bench.window.focused, std::vector<int>{platform::IDC_EXIT});
+    EXPECT_TRUE(bench.dialog.OnSysCommand(16));
+    EXPECT_TRUE(bench.dialog.OnSysCommand(16 | 0x3));  // low bits are ignored
+    EXPECT_FALSE(bench.dialog.OnSysCommand(0xF020));   // minimise: the platform's
+    EXPECT_EQ(bench.window.aboutBoxes, 2);
 }
 
 TEST_F(MainDialogTest, ExitValidatesThenClosesTheLinkAndTheWindow) {
@@ -76,7 +79,7 @@ TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
 
 // ---- field exchange
 
-TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
+TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRangeAndAReadStopsAtTheFirstRefused) {
     StartReady();
     const int limit = platform::LIMIT_FIELD_IDS[7], reference = platform::IDC_REFERENCE_WEIGHT;
     const std::tuple<int, const char*, std::optional<MessageRecord>> cases[] = {
@@ -98,18 +101,8 @@ TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRange) {
         EXPECT_EQ(bench.window.focused, prompt ? std::vector<int>{field} : std::vector<int>{});
     }
     EXPECT_EQ(bench.dialog.Values().lineLimits[7], 800);
-}
 
-TEST(ParseWholeNumber, SixteenBitRange) {
-    const std::pair<const char*, int> accepted[] = {{"32767", 32767}, {"-32768", -32768}, {"007", 7}, {" +300 ", 300}};
-    for (const auto& [text, value] : accepted)
-        EXPECT_EQ(ui::ParseWholeNumber(text), std::optional<std::int16_t>(value)) << text;
-    for (const char* refused : {"32768", "-32769", "99999999999999999999", "+", "-", "1 2", "12a", "1.5"})
-        EXPECT_FALSE(ui::ParseWholeNumber(refused).has_value()) << refused;
-}
-
-TEST_F(MainDialogTest, ReadingStopsAtTheFirstRefusedFieldKeepingWhatWasStored) {
-    StartReady();
+    // Reading stops at the first refused field, keeping what was stored.
     const char* typed[] = {"10", "20", "x", "40"};
     for (std::size_t line = 0; line < 4; ++line) bench.window.Type(platform::LIMIT_FIELD_IDS[line], typed[line]);
     EXPECT_FALSE(bench.dialog.ReadFields());
@@ -123,7 +116,15 @@ TEST_F(MainDialogTest, ReadingStopsAtTheFirstRefusedFieldKeepingWhatWasStored) {
     EXPECT_EQ(bench.window.focused.back(), platform::LIMIT_FIELD_IDS[2]);
 }
 
-TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimits) {
+TEST(ParseWholeNumber, SixteenBitRange) {
+    const std::pair<const char*, int> accepted[] = {{"32767", 32767}, {"-32768", -32768}, {"007", 7}, {" +300 ", 300}};
+    for (const auto& [text, value] : accepted)
+        EXPECT_EQ(ui::ParseWholeNumber(text), std::optional<std::int16_t>(value)) << text;
+    for (const char* refused : {"32768", "-32769", "99999999999999999999", "+", "-", "1 2", "12a", "1.5"})
+        EXPECT_FALSE(ui::ParseWholeNumber(refused).has_value()) << refused;
+}
+
+TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimitsNeitherIsAnEdit) {
     StartReady();
     bench.window.Type(platform::LIMIT_FIELD_IDS[4], "2");  // half-typed, the value behind it unchanged
     bench.window.Type(platform::LIMIT_FIELD_IDS[1], "9");
@@ -139,12 +140,9 @@ TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimit
     // the reference weight being typed stays.
     bench.dialog.ShowLoadedValues();
     EXPECT_EQ(shown(), (std::vector<std::string>{"250", "100", "1", "333"}));
-}
 
-TEST_F(MainDialogTest, OnlyTheOperatorsEditsOfLimitFieldsReachTheGate) {
-    bench.AttachScripted();
-    bench.StartUp();
-    // The front-end reports every change, also those of the window's own writes.
+    // Only the operator's edits of limit fields reach the gate; the front-end
+    // reports every change, also those of the window's own writes.
     bench.window.afterSetText = [&](int id) { bench.dialog.OnEditChange(id); };
     for (auto& limit : bench.dialog.Values().lineLimits) limit = static_cast<std::int16_t>(limit + 1);
     bench.dialog.ShowFields();
@@ -200,21 +198,7 @@ TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
     }
 }
 
-TEST_F(MainDialogTest, ForeignTimersAndTheAboutItem) {
-    sim::ScriptedDevice& scale = StartReady();
-    scale.QueuePacket({1, 0, 0, 0});
-    const int writesBefore = bench.window.setTextCalls;
-    for (const int other : {0, 2, 4, 1001, -1}) bench.dialog.OnTimer(other);
-    EXPECT_EQ(scale.QueuedPackets(), 1u) << "no exchange for a foreign timer";
-    EXPECT_EQ(bench.window.setTextCalls, writesBefore) << "no refresh either";
-
-    EXPECT_TRUE(bench.dialog.OnSysCommand(16));
-    EXPECT_TRUE(bench.dialog.OnSysCommand(16 | 0x3));  // low bits are ignored
-    EXPECT_FALSE(bench.dialog.OnSysCommand(0xF020));   // minimise: the platform's
-    EXPECT_EQ(bench.window.aboutBoxes, 2);
-}
-
-TEST_F(MainDialogTest, TicksOfBothTimersAreDroppedInsideATickAndHandledAfterIt) {
+TEST_F(MainDialogTest, TicksOfBothTimersAreDroppedInsideATickAndHandledAfterItForeignOnesNever) {
     sim::ScriptedDevice& scale = StartReady();
     scale.QueuePacket({2, 95, 0, 1});
     scale.QueuePacket({2, 95, 0, 1});
@@ -236,6 +220,12 @@ TEST_F(MainDialogTest, TicksOfBothTimersAreDroppedInsideATickAndHandledAfterIt) 
     EXPECT_EQ(bench.dialog.Values().statistics.totalCount, 2u);
     bench.dialog.OnTimer(platform::TIMER_TEST);
     EXPECT_EQ(Text(platform::IDC_COUNTS), "42");
+
+    scale.QueuePacket({1, 0, 0, 0});
+    const int writesBefore = bench.window.setTextCalls;
+    for (const int other : {0, 2, 4, 1001, -1}) bench.dialog.OnTimer(other);
+    EXPECT_EQ(scale.QueuedPackets(), 1u) << "no exchange for a foreign timer";
+    EXPECT_EQ(bench.window.setTextCalls, writesBefore) << "no refresh either";
 }
 
 }  // namespace
