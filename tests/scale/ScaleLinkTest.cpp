@@ -1,6 +1,4 @@
-// The scale link on the emulated driver: the connect rows, the search's
-// bound, the configuration, the close order, the packets, and each exchange's
-// time-out and cancellation bound on the virtual clock.
+// The scale link on the emulated driver: connect rows, search bound, configuration, close order, packets, waits.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -19,8 +17,7 @@ namespace {
 
 constexpr platform::emulated::Micros MS = 1000;
 
-// Builds the situation; the index the scale is found at (-1: none), or
-// nothing where it is left to the failed calls of tests/faults or to libusb.
+// Builds the situation; the scale's index (-1: none), or nothing where only tests/faults or libusb show it.
 std::optional<int> Arrange(Situation situation, ScaleTestBench& b) {
     switch (situation) {
         case Situation::NoDevice: return -1;
@@ -33,38 +30,28 @@ std::optional<int> Arrange(Situation situation, ScaleTestBench& b) {
             b.AttachScripted();
             b.Driver(0).FailControl(sim::IOCTL_GET_DESCRIPTOR, sim::DRIVER_STALL_PID);
             break;
-        case Situation::ConfigurationRefused:
-            b.AttachScripted().SetConfigurationStatus(sim::SimulatedScale::STATUS_ONE_INTERFACE_ONLY);
-            return 0;
-        case Situation::NoReadEndpoint: b.AttachScripted().RefuseEndpoint(READ_ENDPOINT); return 0;
-        case Situation::NoWriteEndpoint: b.AttachScripted().RefuseEndpoint(WRITE_ENDPOINT); return 0;
-        case Situation::ListRefused:
-        case Situation::OpenRefused:
-        case Situation::NodeLocked:
-        case Situation::SetConfigurationRefused:
-        case Situation::Unconfigured:
-        case Situation::BulkEndpoints: return std::nullopt;
+        default: return std::nullopt;
     }
-    // The scale, and a second one never looked at.
-    b.AttachScripted();
+    b.AttachScripted();  // the scale, and a second one never looked at
     b.AttachScripted();
     return 1;
 }
 
-// Each box through the window, and what is left then, is in tests/faults.
 TEST(ScaleLinkConnectTest, EachRowOnTheEmulatedDriver) {
     for (const testing_support::ConnectRow& row : testing_support::ConnectRows()) {
         SCOPED_TRACE(row.name);
         ScaleTestBench results;
         const std::optional<int> index = Arrange(row.situation, results);
         if (!index) continue;
-        testing_support::ExpectResults(row, results.link);
-        EXPECT_EQ(results.link.ScaleIndex(), *index);
-        // Candidates are closed again; the list is kept for the exit.
-        if (row.find != FindResult::Ok) {
-            EXPECT_EQ(results.kernel.DeviceHandleCount(), 0u);
+        const FindResult find = results.link.FindScale();
+        EXPECT_EQ(find, row.find);
+        if (find == FindResult::Ok) {
+            EXPECT_EQ(results.link.ConfigureScale(), row.configure);
+        } else {
+            EXPECT_EQ(results.kernel.DeviceHandleCount(), 0u);  // candidates are closed again
         }
-        EXPECT_EQ(results.kernel.ListCount(), 1u);
+        EXPECT_EQ(results.link.ScaleIndex(), *index);
+        EXPECT_EQ(results.kernel.ListCount(), 1u);  // kept for the exit
     }
 }
 
@@ -191,15 +178,12 @@ TEST_F(ScaleLinkTest, APacketThatWinsTheRaceWithTheCancellationIsUsedOnce) {
 
 TEST_F(ScaleLinkTest, ACancellationSlowerThanItsBoundFailsAndTheNextExchangeWaitsForIt) {
     const platform::emulated::Micros wait = CANCEL_WAIT_MS * MS;
-    // Each cancellation outlasts the link's wait by half of it.
-    bench.kernel.SetCancelDelay(wait + wait / 2);
+    bench.kernel.SetCancelDelay(wait + wait / 2);  // outlasts the link's wait by half
     auto start = bench.clock.Now();
     EXPECT_FALSE(link.ReadStatus());
-    // The window is blocked for the time-out and the 50 ms bound, no longer.
-    EXPECT_EQ(bench.clock.Now() - start, 150 * MS);
+    EXPECT_EQ(bench.clock.Now() - start, 150 * MS);  // the time-out and the 50 ms bound, no longer
     EXPECT_TRUE(bench.statusBuffer.Outstanding()) << "still the system's";
-    // The next read goes out only once the left-over one has ended.
-    start = bench.clock.Now();
+    start = bench.clock.Now();  // the next read goes out only once the left-over one has ended
     scale.QueuePacket({2, 61, 0, 0x08, 0, 0, 0, 0}, start + wait / 2 + 10 * MS);
     EXPECT_TRUE(link.ReadStatus());
     EXPECT_EQ(link.StatusPacket()[1], 61);
