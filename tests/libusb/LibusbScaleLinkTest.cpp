@@ -97,8 +97,7 @@ protected:
     // Changes or reads the scripted scale while the bus holds still.
     template <typename F>
     void Scale(F f) {
-        UmockdevBus::ModelAccess hold(bus);
-        f(*scale);
+        bus.Hold([&] { f(*scale); });
     }
 
     std::shared_ptr<ScriptedDevice> scale = std::make_shared<ScriptedDevice>();

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <deque>
 #include <optional>
@@ -20,11 +19,6 @@ namespace testing_support {
 namespace {
 
 constexpr int PIPE_FILL = 4096;  // one page: the smallest pipe there is
-
-std::int64_t MonotonicMicroseconds() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // The device descriptor and configuration 1 (interface 0, vendor class), in hex.
 std::string Descriptors(const FakeUsbDevice& device) {
@@ -72,7 +66,7 @@ struct UmockdevBus::Node {
     }
 };
 
-UmockdevBus::UmockdevBus() : start_(MonotonicMicroseconds()) {
+UmockdevBus::UmockdevBus() {
     testbed_ = umockdev_testbed_new();
     handler_ = umockdev_ioctl_base_new();
     g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&UmockdevBus::HandleIoctl), this);
@@ -93,8 +87,6 @@ UmockdevBus::~UmockdevBus() {
     g_object_unref(handler_);
     g_object_unref(testbed_);
 }
-
-sim::Time UmockdevBus::Now() const { return MonotonicMicroseconds() - start_; }
 
 void UmockdevBus::Plug(FakeUsbDevice device) {
     auto node = std::make_unique<Node>();
@@ -124,11 +116,6 @@ void UmockdevBus::Plug(FakeUsbDevice device) {
     std::lock_guard<std::mutex> lock(mutex_);
     node->SetReadable(false);
     nodes_.push_back(std::move(node));
-}
-
-UmockdevBus::ModelAccess::~ModelAccess() {
-    lock_.unlock();
-    bus_.wake_.notify_all();
 }
 
 void UmockdevBus::Service(Node& node, sim::Time now) {

@@ -1,13 +1,10 @@
-// A USB bus made with umockdev for the libusb road. Each device is a device
-// model whose usbfs requests are answered in this process through umockdev's
-// ioctl hook; its node is a FIFO kept full until a URB can be reaped, so that
-// libusb's poll sleeps instead of spinning. libusb waits for real, so the
-// models run on the monotonic clock (microseconds since the bus was built).
-// Devices must be plugged in before libusb first lists them.
+// A umockdev USB bus whose device models answer usbfs ioctls in this process, on the monotonic clock (libusb
+// waits for real). Each node is a FIFO kept full until a URB can be reaped, so libusb's poll sleeps, not spins.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -40,19 +37,18 @@ public:
     UmockdevBus(const UmockdevBus&) = delete;
     UmockdevBus& operator=(const UmockdevBus&) = delete;
 
-    // Adds the device as /dev/bus/usb/001/NNN, numbered from 2.
+    // Adds the device as /dev/bus/usb/001/NNN, numbered from 2, before libusb first lists them.
     void Plug(FakeUsbDevice device);
 
-    // Holds the models still while a test changes or reads one.
-    class ModelAccess {
-    public:
-        explicit ModelAccess(UmockdevBus& bus) : bus_(bus), lock_(bus.mutex_) {}
-        ~ModelAccess();
-
-    private:
-        UmockdevBus& bus_;
-        std::unique_lock<std::mutex> lock_;
-    };
+    // Runs f (which changes or reads a model) while the bus holds still.
+    template <typename F>
+    void Hold(F f) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            f();
+        }
+        wake_.notify_all();
+    }
 
     // What the devices were asked, all together.
     std::atomic<int> setConfigurationRequests{0};
@@ -64,7 +60,9 @@ public:
 private:
     struct Urb;
     struct Node;
-    sim::Time Now() const;
+    sim::Time Now() const {
+        return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_).count();
+    }
     static int HandleIoctl(_UMockdevIoctlBase* handler, _UMockdevIoctlClient* client, void* self);
     // The ioctl's result, or -errno.
     int Answer(Node& node, unsigned long request, void* argument);
@@ -79,11 +77,10 @@ private:
     _UMockdevIoctlBase* handler_ = nullptr;
     std::vector<std::unique_ptr<Node>> nodes_;
     std::thread waker_;
-    std::int64_t start_ = 0;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-// Takes away, for the calling thread and its life, the capability that lets
-// root open any file: so that a locked device node refuses root as well.
+// Takes from the calling thread, for its life, root's right to open any file: a locked node refuses root too.
 class WithoutFileOverride {
 public:
     WithoutFileOverride() : dropped_(Set(false)) {}
