@@ -1,6 +1,5 @@
 #include "tests/support/UmockdevScale.h"
 
-#include <fcntl.h>
 #include <linux/capability.h>
 #include <linux/ioctl.h>
 #include <linux/usbdevice_fs.h>
@@ -17,8 +16,6 @@
 
 namespace testing_support {
 namespace {
-
-constexpr int PIPE_FILL = 4096;  // one page: the smallest pipe there is
 
 // The device descriptor and configuration 1 (interface 0, vendor class), in hex.
 std::string Descriptors(const FakeUsbDevice& device) {
@@ -49,16 +46,9 @@ struct UmockdevBus::Node {
     FakeUsbDevice setup;
     std::string devnode;
     std::string syspath;
-    int fifo = -1;
-    bool readable = true;  // the FIFO is empty: libusb's poll sees it writable
     std::deque<Urb> pending;
     std::deque<usbdevfs_urb*> ended;
 
-    void SetReadable(bool yes) {
-        static char page[PIPE_FILL];
-        if (readable != yes && (yes ? read(fifo, page, sizeof page) : write(fifo, page, sizeof page)) == PIPE_FILL)
-            readable = yes;
-    }
     void End(usbdevfs_urb* urb, int status, int length) {
         urb->status = status;
         urb->actual_length = length;
@@ -70,20 +60,11 @@ UmockdevBus::UmockdevBus() {
     testbed_ = umockdev_testbed_new();
     handler_ = umockdev_ioctl_base_new();
     g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&UmockdevBus::HandleIoctl), this);
-    waker_ = std::thread([this] { Run(); });
 }
 
 UmockdevBus::~UmockdevBus() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
-    waker_.join();
-    for (const std::unique_ptr<Node>& node : nodes_) {
+    for (const std::unique_ptr<Node>& node : nodes_)
         umockdev_testbed_detach_ioctl(testbed_, node->devnode.c_str(), nullptr);
-        close(node->fifo);
-    }
     g_object_unref(handler_);
     g_object_unref(testbed_);
 }
@@ -104,17 +85,12 @@ void UmockdevBus::Plug(FakeUsbDevice device) {
         "\nH: descriptors=" + Descriptors(device) + "\n";
     umockdev_testbed_add_from_string(testbed_, description.c_str(), nullptr);
 
-    // A FIFO of one page, filled: libusb's poll waits until the bus empties it.
-    gchar* root = umockdev_testbed_get_root_dir(testbed_);
-    const std::string path = std::string(root) + node->devnode;
-    g_free(root);
-    unlink(path.c_str());
-    mkfifo(path.c_str(), device.nodeLocked ? 0 : 0660);
-    node->fifo = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    fcntl(node->fifo, F_SETPIPE_SZ, PIPE_FILL);
+    if (device.nodeLocked) {
+        gchar* root = umockdev_testbed_get_root_dir(testbed_);
+        chmod((std::string(root) + node->devnode).c_str(), 0);
+        g_free(root);
+    }
     node->setup = std::move(device);
-    std::lock_guard<std::mutex> lock(mutex_);
-    node->SetReadable(false);
     nodes_.push_back(std::move(node));
 }
 
@@ -137,7 +113,6 @@ void UmockdevBus::Service(Node& node, sim::Time now) {
         }
         it = node.pending.erase(it);
     }
-    node.SetReadable(!node.ended.empty() || model.Unplugged());
 }
 
 int UmockdevBus::HandleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self) {
@@ -146,13 +121,8 @@ int UmockdevBus::HandleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, 
     // The caller lives in this process: the argument is its own pointer.
     void* argument = *reinterpret_cast<void**>(umockdev_ioctl_client_get_arg(client)->data);
     int result = -ENOTTY;
-    {
-        std::lock_guard<std::mutex> lock(bus.mutex_);
-        for (const std::unique_ptr<Node>& node : bus.nodes_)
-            if (node->devnode == devnode)
-                result = bus.Answer(*node, umockdev_ioctl_client_get_request(client), argument);
-    }
-    bus.wake_.notify_all();
+    for (const std::unique_ptr<Node>& node : bus.nodes_)
+        if (node->devnode == devnode) result = bus.Answer(*node, umockdev_ioctl_client_get_request(client), argument);
     umockdev_ioctl_client_complete(client, result < 0 ? -1 : result, result < 0 ? -result : 0);
     return TRUE;
 }
@@ -223,25 +193,6 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
             return 0;
         }
         default: return -ENOTTY;
-    }
-}
-
-void UmockdevBus::Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!stopping_) {
-        const sim::Time now = Now();
-        std::optional<sim::Time> next;
-        for (const std::unique_ptr<Node>& node : nodes_) {
-            Service(*node, now);
-            for (const Urb& entry : node->pending) {
-                const std::optional<sim::Time> due =
-                    entry.unlinkedAt || !IsRead(entry.urb) ? entry.unlinkedAt : node->setup.model->NextEventTime(now);
-                if (due && (!next || *due < *next)) next = due;
-            }
-        }
-        // At least 1 ms ahead: an announced event that never comes must not spin.
-        if (!next) wake_.wait(lock);
-        else wake_.wait_for(lock, std::chrono::microseconds(std::max(*next, now + 1000) - now));
     }
 }
 

@@ -1,16 +1,13 @@
-// A umockdev USB bus whose device models answer usbfs ioctls in this process, on the monotonic clock (libusb
-// waits for real). Each node is a FIFO kept full until a URB can be reaped, so libusb's poll sleeps, not spins.
+// A umockdev USB bus whose device models answer usbfs ioctls in this process (on umockdev's thread, while the
+// caller waits), on the monotonic clock: libusb waits for real, polling and reaping until a URB ends.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "sim/DeviceModel.h"
@@ -40,16 +37,6 @@ public:
     // Adds the device as /dev/bus/usb/001/NNN, numbered from 2, before libusb first lists them.
     void Plug(FakeUsbDevice device);
 
-    // Runs f (which changes or reads a model) while the bus holds still.
-    template <typename F>
-    void Hold(F f) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            f();
-        }
-        wake_.notify_all();
-    }
-
     // What the devices were asked, all together.
     std::atomic<int> setConfigurationRequests{0};
     std::atomic<int> discards{0};
@@ -66,17 +53,12 @@ private:
     static int HandleIoctl(_UMockdevIoctlBase* handler, _UMockdevIoctlClient* client, void* self);
     // The ioctl's result, or -errno.
     int Answer(Node& node, unsigned long request, void* argument);
-    // Ends whatever can end now; the node readable while a URB waits to be reaped.
+    // Ends whatever can end now.
     void Service(Node& node, sim::Time now);
-    void Run();
 
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
     _UMockdevTestbed* testbed_ = nullptr;
     _UMockdevIoctlBase* handler_ = nullptr;
     std::vector<std::unique_ptr<Node>> nodes_;
-    std::thread waker_;
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
