@@ -85,7 +85,7 @@ TEST_F(ScaleLinkTest, ConfigurationZeroWithInterfaceZeroForSixteenBytesThenThePa
     EXPECT_EQ(std::tuple(scale.LastConfigurationIndex(), setting.interfaceNumber, setting.alternateSetting,
                          setting.maximumTransferSize),
               std::tuple(0, 0, 0, 16u));
-    testing_support::ExpectPacketsByteForByte(link, [&](auto f) { f(scale); });
+    testing_support::ExpectPacketsByteForByte(link, scale);
 }
 
 TEST_F(ScaleLinkTest, CloseTakesDownReadPipeWritePipeDeviceThenListAndMayRunTwice) {
