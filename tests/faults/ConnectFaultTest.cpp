@@ -1,6 +1,4 @@
-// Every system call of the connect sequence, failed in turn with a plausible
-// error: the start-up ends in the box of the step the call belongs to, the
-// steps come in their order, and nothing is left in the kernel or on the heap.
+// Each system call of the connect sequence failed in turn: its step's box, the steps in order, nothing left.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,8 +27,7 @@ DWORD PlausibleError(const std::string& call) {
     return 31;  // a device attached to the system is not functioning
 }
 
-// Starts up on the simulated scale with the nth call failed (0: none) and
-// ends the program: whether the start-up ended it, and what the kernel then holds.
+// Starts up with the nth call failed (0: none), then exits: whether the start-up ended, and what is left.
 auto StartUpAndExit(ScaleTestBench& b, std::size_t nth, DWORD error, std::vector<std::string>* calls = nullptr) {
     b.AttachSimulated();
     b.StoreCalibration(2.0f, {});
@@ -53,7 +50,6 @@ TEST(ConnectFaultTest, EachFailedCallEndsInItsStepsBoxAndLeavesNothing) {
     EXPECT_GE(calls.size(), 20u);  // each step reaches the system
     const auto& rows = testing_support::ConnectRows();
     std::vector<Situation> steps;  // the row each failed call ended in, repeats folded
-    steps.reserve(calls.size());
     for (std::size_t k = 1; k <= calls.size(); ++k) {
         SCOPED_TRACE("call " + std::to_string(k) + " " + calls[k - 1]);
         // The one handle the system refused to close is all that is left.
