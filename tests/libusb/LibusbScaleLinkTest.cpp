@@ -52,6 +52,7 @@ bool Arrange(Situation situation, UmockdevBus& bus) {
 
 // The start-up's box tells FindScale's and ConfigureScale's results apart.
 TEST(LibusbConnectTest, EachRowOnAUmockdevBusThroughTheWindow) {
+    const bool asUser = testing_support::SetFileOverride(false);  // root is refused a locked node too
     for (const testing_support::ConnectRow& row : testing_support::ConnectRows()) {
         SCOPED_TRACE(row.name);
         UmockdevBus bus;
@@ -63,10 +64,7 @@ TEST(LibusbConnectTest, EachRowOnAUmockdevBusThroughTheWindow) {
         files.SetFile(storage::CALIBRATION_FILE_PATH, Bytes(calibration.begin(), calibration.end()));
         scale::ProgramValues program;
         ui::MainDialog dialog(window, link, files, program);
-        {
-            testing_support::WithoutFileOverride asUser;  // root is refused a locked node too
-            dialog.InitializeWindow();
-        }
+        dialog.InitializeWindow();
         EXPECT_EQ(window.messages, std::vector<testing_support::MessageRecord>{row.box});
         EXPECT_EQ(window.closed, row.ends ? std::optional(platform::ModalResult::Ok) : std::nullopt);
         // A configuration is chosen only where none is active.
@@ -77,6 +75,7 @@ TEST(LibusbConnectTest, EachRowOnAUmockdevBusThroughTheWindow) {
         link.Close();
         EXPECT_FALSE(link.ReadStatus());
     }
+    if (asUser) testing_support::SetFileOverride(true);
 }
 
 double MillisecondsOf(const std::function<void()>& run) {

@@ -196,7 +196,7 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
     }
 }
 
-bool WithoutFileOverride::Set(bool overriding) {
+bool SetFileOverride(bool overriding) {
     if (geteuid() != 0) return false;
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2] = {};

@@ -62,17 +62,7 @@ private:
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-// Takes from the calling thread, for its life, root's right to open any file: a locked node refuses root too.
-class WithoutFileOverride {
-public:
-    WithoutFileOverride() : dropped_(Set(false)) {}
-    ~WithoutFileOverride() {
-        if (dropped_) Set(true);
-    }
-
-private:
-    static bool Set(bool overriding);
-    bool dropped_ = false;
-};
+// Gives or takes root's right to open any file, for the calling thread; false when it could not.
+bool SetFileOverride(bool overriding);
 
 }  // namespace testing_support
