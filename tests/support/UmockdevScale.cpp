@@ -139,7 +139,6 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
         if (node.ended.empty()) return model.Unplugged() ? -ENODEV : -EAGAIN;
         *static_cast<void**>(argument) = node.ended.front();
         node.ended.pop_front();
-        Service(node, now);
         return 0;
     }
     if (model.Unplugged()) return -ENODEV;
@@ -165,15 +164,12 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
             ++submissions;
             using Kind = sim::TransferOutcome::Kind;
             // A write is taken, refused or left pending; a read awaits its packet.
-            const Kind kind = IsRead(urb) ? Kind::Pending
-                                          : model
-                                                .Write(urb->endpoint, static_cast<std::uint8_t*>(urb->buffer),
-                                                       static_cast<std::uint32_t>(urb->buffer_length), now)
-                                                .kind;
+            const auto size = static_cast<std::uint32_t>(urb->buffer_length);
+            const auto* bytes = static_cast<const std::uint8_t*>(urb->buffer);
+            const Kind kind = IsRead(urb) ? Kind::Pending : model.Write(urb->endpoint, bytes, size, now).kind;
             if (kind == Kind::Pending) node.pending.push_back(Urb{urb, std::nullopt});
             else if (kind == Kind::Done) node.End(urb, 0, urb->buffer_length);
             else node.End(urb, -EPIPE, 0);
-            Service(node, now);
             return 0;
         }
         case USBDEVFS_DISCARDURB: {
@@ -189,7 +185,6 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
                 urb->actual_length = 0;
                 pending()->unlinkedAt = now + discardDelay;
             }
-            Service(node, now);
             return 0;
         }
         default: return -ENOTTY;
