@@ -119,10 +119,9 @@ TEST_F(ScaleLinkTest, CloseTakesDownReadPipeWritePipeDeviceThenListAndMayRunTwic
 bool LimitsThroughTheWindow(ScaleTestBench& b, int button) {
     for (const int id : platform::LIMIT_FIELD_IDS) b.Type(id, "10");
     b.files.SetFile("C:\\velsor\\turno.lim", Bytes(16, 0));
-    b.window.messages.clear();
     b.window.ChooseNext(std::string("C:\\velsor\\turno.lim"));
     b.Press(button);
-    return !b.window.messages.empty() && b.window.messages.front().text == "Nuevos Limites guardados y enviados";
+    return b.window.messages.back().text == "Nuevos Limites guardados y enviados";
 }
 
 TEST(ScaleLinkTimeOuts, EachWaitEndsExactlyAtItsBound) {
