@@ -15,7 +15,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-constexpr platform::emulated::Micros MS = 1000;
+using Micros = platform::emulated::Micros;
+constexpr Micros MS = 1000;
 
 // Builds the situation; the scale's index (-1: none), or nothing where only tests/faults or libusb show it.
 std::optional<int> Arrange(Situation situation, ScaleTestBench& b) {
@@ -127,7 +128,7 @@ bool LimitsThroughTheWindow(ScaleTestBench& b, int button) {
 TEST(ScaleLinkTimeOuts, EachWaitEndsExactlyAtItsBound) {
     struct Case {
         const char* name;
-        platform::emulated::Micros boundMs;
+        Micros boundMs;
         bool heldBackIsTheRead;  // else the write's completion is held back
         std::function<bool(ScaleTestBench&)> exchange;
     };
@@ -144,9 +145,8 @@ TEST(ScaleLinkTimeOuts, EachWaitEndsExactlyAtItsBound) {
     };
     // The awaited end comes 1 ms before the bound, 1 ms after it, or never.
     for (const Case& c : cases) {
-        for (const std::optional<platform::emulated::Micros> endsAtMs :
-             {std::optional(c.boundMs - 1), std::optional(c.boundMs + 1),
-              std::optional<platform::emulated::Micros>()}) {
+        for (const std::optional<Micros> endsAtMs :
+             {std::optional(c.boundMs - 1), std::optional(c.boundMs + 1), std::optional<Micros>()}) {
             SCOPED_TRACE(std::string(c.name) + ", ends at " + (endsAtMs ? std::to_string(*endsAtMs) : "never"));
             auto bench = std::make_unique<ScaleTestBench>();
             sim::ScriptedDevice& scale = bench->AttachScripted();
@@ -176,7 +176,7 @@ TEST_F(ScaleLinkTest, APacketThatWinsTheRaceWithTheCancellationIsUsedOnce) {
 }
 
 TEST_F(ScaleLinkTest, ACancellationSlowerThanItsBoundFailsAndTheNextExchangeWaitsForIt) {
-    const platform::emulated::Micros wait = CANCEL_WAIT_MS * MS;
+    const Micros wait = CANCEL_WAIT_MS * MS;
     bench.kernel.SetCancelDelay(wait + wait / 2);  // outlasts the link's wait by half
     auto start = bench.clock.Now();
     EXPECT_FALSE(link.ReadStatus());
