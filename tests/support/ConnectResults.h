@@ -4,17 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <ostream>
 #include <vector>
 
 #include "scale/ScaleConnection.h"
 #include "tests/support/FakeWindowServices.h"
 #include "tests/support/ScriptedDevice.h"
-
-namespace scale {
-inline void PrintTo(FindResult result, std::ostream* os) { *os << "FindResult " << int(result); }
-inline void PrintTo(ConfigureResult result, std::ostream* os) { *os << "ConfigureResult " << int(result); }
-}  // namespace scale
 
 namespace testing_support {
 
