@@ -35,6 +35,8 @@ std::string Descriptors(const FakeUsbDevice& device) {
 
 bool IsRead(const usbdevfs_urb* urb) { return (urb->endpoint & 0x80) != 0; }
 
+const sim::InterfaceSetting INTERFACE_ZERO{0, 0, 16};
+
 }  // namespace
 
 struct UmockdevBus::Urb {
@@ -154,11 +156,8 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
             umockdev_testbed_set_attribute(testbed_, node.syspath.c_str(), "bConfigurationValue", "1");
             return 0;
         case USBDEVFS_CLAIMINTERFACE:
-        case USBDEVFS_DISCONNECT_CLAIM: {
-            // Claiming interface 0 configures the model, which may refuse.
-            const sim::InterfaceSetting setting{0, 0, 16};
-            return model.SetConfiguration(0, &setting, 1) != 0 ? -EBUSY : 0;
-        }
+        case USBDEVFS_DISCONNECT_CLAIM:  // claiming interface 0 configures the model, which may refuse
+            return model.SetConfiguration(0, &INTERFACE_ZERO, 1) != 0 ? -EBUSY : 0;
         case USBDEVFS_RELEASEINTERFACE: return 0;
         case USBDEVFS_SUBMITURB: {
             ++submissions;
