@@ -15,7 +15,7 @@ namespace {
 
 using platform::DWORD;
 using testing_support::ScaleTestBench;
-using testing_support::Situation;
+using S = testing_support::Situation;
 
 // What the platform would plausibly say when each call fails.
 DWORD PlausibleError(const std::string& call) {
@@ -49,8 +49,8 @@ TEST(ConnectFaultTest, EachFailedCallEndsInItsStepsBoxAndLeavesNothing) {
     const auto held = StartUpAndExit(clean, 0, 0, &calls).second;
     EXPECT_GE(calls.size(), 20u);  // each step reaches the system
     const auto& rows = testing_support::ConnectRows();
-    std::vector<Situation> steps;  // the row each failed call ended in, repeats folded
-    steps.reserve(calls.size());   // not to count its own growth as a leak
+    std::vector<S> steps;         // the row each failed call ended in, repeats folded
+    steps.reserve(calls.size());  // not to count its own growth as a leak
     for (std::size_t k = 1; k <= calls.size(); ++k) {
         SCOPED_TRACE("call " + std::to_string(k) + " " + calls[k - 1]);
         const bool refused = calls[k - 1] == "CloseHandle";
@@ -73,10 +73,8 @@ TEST(ConnectFaultTest, EachFailedCallEndsInItsStepsBoxAndLeavesNothing) {
         EXPECT_EQ(testing_support::LiveAllocations(), allocations);
     }
     // A candidate that the system refuses to close is not the link's concern.
-    EXPECT_EQ(steps, (std::vector<Situation>{Situation::ListRefused, Situation::NoDevice, Situation::ForeignDevices,
-                                             Situation::ScalesAfterForeign, Situation::OpenRefused,
-                                             Situation::ConfigurationRefused, Situation::NoReadEndpoint,
-                                             Situation::NoWriteEndpoint}));
+    EXPECT_EQ(steps, (std::vector<S>{S::ListRefused, S::NoDevice, S::ForeignDevices, S::ScalesAfterForeign,
+                                     S::OpenRefused, S::ConfigurationRefused, S::NoReadEndpoint, S::NoWriteEndpoint}));
 }
 
 }  // namespace

@@ -83,8 +83,7 @@ double MillisecondsOf(const std::function<void()>& run) {
     run();
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
-// A time-out and the cancellation's bound, with room for a loaded machine.
-constexpr double MOST_MS = READ_STATUS_TIMEOUT_MS + CANCEL_WAIT_MS + 250;
+constexpr double MOST_MS = READ_STATUS_TIMEOUT_MS + CANCEL_WAIT_MS + 250;  // with room for a loaded machine
 
 class LibusbExchangeTest : public ::testing::Test {
 protected:

@@ -45,7 +45,6 @@ public:
     }
     sim::UsbioDriver& Driver(std::size_t instance) { return *drivers_.at(instance); }
 
-    // Stores a calibration file the start-up will read.
     void StoreCalibration(float factor, const std::array<std::int16_t, 8>& limits) {
         const auto bytes = storage::EncodeCalibration(storage::CalibrationData{factor, limits});
         files.SetFile(storage::CALIBRATION_FILE_PATH, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));

@@ -31,7 +31,6 @@ public:
     void SetPacketOnCancel(std::vector<std::uint8_t> bytes) { onCancel_ = std::move(bytes); }
     std::size_t QueuedPackets() const { return in_.size(); }
 
-    // How writes end.
     enum class WriteMode { Complete, Fail, Never, Delay };
     void SetWriteMode(WriteMode mode, std::uint32_t status = 0, Time delay = 0) {
         writeMode_ = mode;
