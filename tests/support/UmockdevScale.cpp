@@ -1,5 +1,6 @@
 #include "tests/support/UmockdevScale.h"
 
+#include <fcntl.h>
 #include <linux/capability.h>
 #include <linux/ioctl.h>
 #include <linux/usbdevice_fs.h>
@@ -10,12 +11,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <optional>
 
 namespace testing_support {
 namespace {
+
+constexpr int PIPE_FILL = 4096;  // one page: the smallest pipe there is
+
+std::int64_t MonotonicMicroseconds() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 // The device descriptor and configuration 1 (interface 0, vendor class), in hex.
 std::string Descriptors(const FakeUsbDevice& device) {
@@ -48,9 +57,16 @@ struct UmockdevBus::Node {
     FakeUsbDevice setup;
     std::string devnode;
     std::string syspath;
+    int fifo = -1;
+    bool readable = true;  // the FIFO is empty: libusb's poll sees it writable
     std::deque<Urb> pending;
     std::deque<usbdevfs_urb*> ended;
 
+    void SetReadable(bool yes) {
+        static char page[PIPE_FILL];
+        if (readable != yes && (yes ? read(fifo, page, sizeof page) : write(fifo, page, sizeof page)) == PIPE_FILL)
+            readable = yes;
+    }
     void End(usbdevfs_urb* urb, int status, int length) {
         urb->status = status;
         urb->actual_length = length;
@@ -58,18 +74,29 @@ struct UmockdevBus::Node {
     }
 };
 
-UmockdevBus::UmockdevBus() {
+UmockdevBus::UmockdevBus() : start_(MonotonicMicroseconds()) {
     testbed_ = umockdev_testbed_new();
     handler_ = umockdev_ioctl_base_new();
     g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&UmockdevBus::HandleIoctl), this);
+    waker_ = std::thread([this] { Run(); });
 }
 
 UmockdevBus::~UmockdevBus() {
-    for (const std::unique_ptr<Node>& node : nodes_)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    waker_.join();
+    for (const std::unique_ptr<Node>& node : nodes_) {
         umockdev_testbed_detach_ioctl(testbed_, node->devnode.c_str(), nullptr);
+        close(node->fifo);
+    }
     g_object_unref(handler_);
     g_object_unref(testbed_);
 }
+
+sim::Time UmockdevBus::Now() const { return MonotonicMicroseconds() - start_; }
 
 void UmockdevBus::Plug(FakeUsbDevice device) {
     auto node = std::make_unique<Node>();
@@ -87,13 +114,23 @@ void UmockdevBus::Plug(FakeUsbDevice device) {
         "\nH: descriptors=" + Descriptors(device) + "\n";
     umockdev_testbed_add_from_string(testbed_, description.c_str(), nullptr);
 
-    if (device.nodeLocked) {
-        gchar* root = umockdev_testbed_get_root_dir(testbed_);
-        chmod((std::string(root) + node->devnode).c_str(), 0);
-        g_free(root);
-    }
+    // A FIFO of one page, filled: libusb's poll waits until the bus empties it.
+    gchar* root = umockdev_testbed_get_root_dir(testbed_);
+    const std::string path = std::string(root) + node->devnode;
+    g_free(root);
+    unlink(path.c_str());
+    mkfifo(path.c_str(), device.nodeLocked ? 0 : 0660);
+    node->fifo = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    fcntl(node->fifo, F_SETPIPE_SZ, PIPE_FILL);
     node->setup = std::move(device);
+    std::lock_guard<std::mutex> lock(mutex_);
+    node->SetReadable(false);
     nodes_.push_back(std::move(node));
+}
+
+UmockdevBus::ModelAccess::~ModelAccess() {
+    lock_.unlock();
+    bus_.wake_.notify_all();
 }
 
 void UmockdevBus::Service(Node& node, sim::Time now) {
@@ -115,6 +152,7 @@ void UmockdevBus::Service(Node& node, sim::Time now) {
         }
         it = node.pending.erase(it);
     }
+    node.SetReadable(!node.ended.empty() || model.Unplugged());
 }
 
 int UmockdevBus::HandleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self) {
@@ -123,8 +161,13 @@ int UmockdevBus::HandleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, 
     // The caller lives in this process: the argument is its own pointer.
     void* argument = *reinterpret_cast<void**>(umockdev_ioctl_client_get_arg(client)->data);
     int result = -ENOTTY;
-    for (const std::unique_ptr<Node>& node : bus.nodes_)
-        if (node->devnode == devnode) result = bus.Answer(*node, umockdev_ioctl_client_get_request(client), argument);
+    {
+        std::lock_guard<std::mutex> lock(bus.mutex_);
+        for (const std::unique_ptr<Node>& node : bus.nodes_)
+            if (node->devnode == devnode)
+                result = bus.Answer(*node, umockdev_ioctl_client_get_request(client), argument);
+    }
+    bus.wake_.notify_all();
     umockdev_ioctl_client_complete(client, result < 0 ? -1 : result, result < 0 ? -result : 0);
     return TRUE;
 }
@@ -141,6 +184,7 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
         if (node.ended.empty()) return model.Unplugged() ? -ENODEV : -EAGAIN;
         *static_cast<void**>(argument) = node.ended.front();
         node.ended.pop_front();
+        Service(node, now);
         return 0;
     }
     if (model.Unplugged()) return -ENODEV;
@@ -169,6 +213,7 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
             if (kind == Kind::Pending) node.pending.push_back(Urb{urb, std::nullopt});
             else if (kind == Kind::Done) node.End(urb, 0, urb->buffer_length);
             else node.End(urb, -EPIPE, 0);
+            Service(node, now);
             return 0;
         }
         case USBDEVFS_DISCARDURB: {
@@ -184,9 +229,29 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
                 urb->actual_length = 0;
                 pending()->unlinkedAt = now + discardDelay;
             }
+            Service(node, now);
             return 0;
         }
         default: return -ENOTTY;
+    }
+}
+
+void UmockdevBus::Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+        const sim::Time now = Now();
+        std::optional<sim::Time> next;
+        for (const std::unique_ptr<Node>& node : nodes_) {
+            Service(*node, now);
+            for (const Urb& entry : node->pending) {
+                const std::optional<sim::Time> due =
+                    entry.unlinkedAt || !IsRead(entry.urb) ? entry.unlinkedAt : node->setup.model->NextEventTime(now);
+                if (due && (!next || *due < *next)) next = due;
+            }
+        }
+        // At least 1 ms ahead: an announced event that never comes must not spin.
+        if (!next) wake_.wait(lock);
+        else wake_.wait_for(lock, std::chrono::microseconds(std::max(*next, now + 1000) - now));
     }
 }
 

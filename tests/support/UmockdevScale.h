@@ -1,13 +1,15 @@
-// A umockdev USB bus whose device models answer usbfs ioctls in this process (on umockdev's thread, while the
-// caller waits), on the monotonic clock: libusb waits for real, polling and reaping until a URB ends.
+// A umockdev USB bus whose device models answer usbfs ioctls in this process, on the monotonic clock (libusb
+// waits for real). Each node is a FIFO kept full until a URB can be reaped, so libusb's poll sleeps, not spins.
 #pragma once
 
 #include <array>
 #include <atomic>
-#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/DeviceModel.h"
@@ -31,11 +33,20 @@ class UmockdevBus {
 public:
     UmockdevBus();
     ~UmockdevBus();
-    UmockdevBus(const UmockdevBus&) = delete;
-    UmockdevBus& operator=(const UmockdevBus&) = delete;
 
     // Adds the device as /dev/bus/usb/001/NNN, numbered from 2, before libusb first lists them.
     void Plug(FakeUsbDevice device);
+
+    // Holds the models still while a test changes or reads one.
+    class ModelAccess {
+    public:
+        explicit ModelAccess(UmockdevBus& bus) : bus_(bus), lock_(bus.mutex_) {}
+        ~ModelAccess();
+
+    private:
+        UmockdevBus& bus_;
+        std::unique_lock<std::mutex> lock_;
+    };
 
     // What the devices were asked, all together.
     std::atomic<int> setConfigurationRequests{0};
@@ -47,19 +58,21 @@ public:
 private:
     struct Urb;
     struct Node;
-    sim::Time Now() const {
-        return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_).count();
-    }
+    sim::Time Now() const;
     static int HandleIoctl(_UMockdevIoctlBase* handler, _UMockdevIoctlClient* client, void* self);
-    // The ioctl's result, or -errno.
-    int Answer(Node& node, unsigned long request, void* argument);
-    // Ends whatever can end now.
+    int Answer(Node& node, unsigned long request, void* argument);  // the ioctl's result, or -errno
+    // Ends whatever can end now; the node readable while a URB waits to be reaped.
     void Service(Node& node, sim::Time now);
+    void Run();
 
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
     _UMockdevTestbed* testbed_ = nullptr;
     _UMockdevIoctlBase* handler_ = nullptr;
     std::vector<std::unique_ptr<Node>> nodes_;
-    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::thread waker_;
+    std::int64_t start_ = 0;
 };
 
 // Gives or takes root's right to open any file, for the calling thread; false when it could not.
