@@ -93,12 +93,21 @@ protected:
         ASSERT_EQ(link.ConfigureScale(), ConfigureResult::Ok);
     }
 
+    // Changes or reads the scripted scale while the bus holds still.
+    template <typename F>
+    void Scale(F f) {
+        UmockdevBus::ModelAccess hold(bus);
+        f(*scale);
+    }
+
     std::shared_ptr<ScriptedDevice> scale = std::make_shared<ScriptedDevice>();
     UmockdevBus bus;
     LibusbScaleLink link;
 };
 
-TEST_F(LibusbExchangeTest, PacketsByteForByte) { testing_support::ExpectPacketsByteForByte(link, *scale); }
+TEST_F(LibusbExchangeTest, PacketsByteForByte) {
+    testing_support::ExpectPacketsByteForByte(link, [&](auto f) { Scale(f); });
+}
 
 TEST_F(LibusbExchangeTest, TimedOutReadsAreCancelledAndTheirLatePacketsUsedOrAwaited) {
     const double silent = MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); });
@@ -106,7 +115,7 @@ TEST_F(LibusbExchangeTest, TimedOutReadsAreCancelledAndTheirLatePacketsUsedOrAwa
     EXPECT_LT(silent, MOST_MS);
     EXPECT_EQ(bus.discards, 1);
     // The cancelled read ended: the next one goes out, and takes the packet that comes with its cancellation.
-    scale->SetPacketOnCancel({2, 50, 0, 0x08, 0, 0, 0, 0});
+    Scale([](ScriptedDevice& s) { s.SetPacketOnCancel({2, 50, 0, 0x08, 0, 0, 0, 0}); });
     EXPECT_TRUE(link.ReadStatus());
     EXPECT_EQ(Bytes(link.StatusPacket(), link.StatusPacket() + 8), Bytes({2, 50, 0, 0x08, 0, 0, 0, 0}));
     EXPECT_EQ(bus.discards, 2);
@@ -115,7 +124,7 @@ TEST_F(LibusbExchangeTest, TimedOutReadsAreCancelledAndTheirLatePacketsUsedOrAwa
     bus.discardDelay = 300'000;  // microseconds
     EXPECT_LT(MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); }), MOST_MS);
     const int submitted = bus.submissions;
-    scale->QueuePacket({2, 33, 0, 0x02, 0, 0, 0, 0});
+    Scale([](ScriptedDevice& s) { s.QueuePacket({2, 33, 0, 0x02, 0, 0, 0, 0}); });
     int failures = 0;
     while (!link.ReadStatus() && failures < 20) {
         ++failures;
@@ -128,11 +137,13 @@ TEST_F(LibusbExchangeTest, TimedOutReadsAreCancelledAndTheirLatePacketsUsedOrAwa
 }
 
 TEST_F(LibusbExchangeTest, AFailedWriteSendsNoReadAndAnUnpluggedScaleFailsAtOnce) {
-    scale->SetWriteMode(ScriptedDevice::WriteMode::Fail, sim::SimulatedScale::STATUS_DEVICE_REMOVED);
-    scale->QueuePacket({2, 60, 0, 0x02, 0, 0, 0, 0});
+    Scale([](ScriptedDevice& s) {
+        s.SetWriteMode(ScriptedDevice::WriteMode::Fail, sim::SimulatedScale::STATUS_DEVICE_REMOVED);
+        s.QueuePacket({2, 60, 0, 0x02, 0, 0, 0, 0});
+    });
     EXPECT_EQ(link.ReadWeight(), std::nullopt);
     EXPECT_EQ(bus.submissions, 1);
-    scale->Unplug();
+    Scale([](ScriptedDevice& s) { s.Unplug(); });
     EXPECT_LT(MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); }), READ_STATUS_TIMEOUT_MS);
     EXPECT_FALSE(link.SendLimits({}, LIMITS_AFTER_SAVE_TIMEOUT_MS));
 }

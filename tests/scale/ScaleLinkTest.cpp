@@ -81,7 +81,7 @@ TEST_F(ScaleLinkTest, ConfigurationZeroWithInterfaceZeroForSixteenBytesThenThePa
     EXPECT_EQ(std::tuple(scale.LastConfigurationIndex(), setting.interfaceNumber, setting.alternateSetting,
                          setting.maximumTransferSize),
               std::tuple(0, 0, 0, 16u));
-    testing_support::ExpectPacketsByteForByte(link, scale);
+    testing_support::ExpectPacketsByteForByte(link, [&](auto f) { f(scale); });
 }
 
 TEST_F(ScaleLinkTest, CloseTakesDownReadPipeWritePipeDeviceThenListAndMayRunTwice) {

@@ -61,28 +61,32 @@ inline const std::vector<ConnectRow>& ConnectRows() {
     return rows;
 }
 
-// The packets byte for byte on a link configured to the scripted scale.
-inline void ExpectPacketsByteForByte(scale::ScaleConnection& link, sim::ScriptedDevice& scale) {
+// The packets byte for byte on a configured link; `access(f)` hands the scripted scale to f while the bus holds still.
+template <typename Access>
+void ExpectPacketsByteForByte(scale::ScaleConnection& link, Access access) {
     using Bytes = std::vector<std::uint8_t>;
-    scale.QueuePacket({2, 200, 0, 0x10, 0, 0, 0, 9});
+    const auto queue = [&](const Bytes& packet) { access([&](sim::ScriptedDevice& s) { s.QueuePacket(packet); }); };
+    queue({2, 200, 0, 0x10, 0, 0, 0, 9});
     EXPECT_EQ(link.ReadWeight(), std::optional<std::uint8_t>(200));
-    scale.QueuePacket({2, 95, 0, 0x04, 1, 2, 3, 4});
+    queue({2, 95, 0, 0x04, 1, 2, 3, 4});
     ASSERT_TRUE(link.ReadStatus());
     EXPECT_EQ(Bytes(link.StatusPacket(), link.StatusPacket() + 8), Bytes({2, 95, 0, 0x04, 1, 2, 3, 4}));
     // Set-limits leaves its bytes in the command buffer for the commands after it.
     ASSERT_TRUE(link.SendLimits({10, 20, 30, 40, 50, 60, 70, 255}, scale::LIMITS_AFTER_SAVE_TIMEOUT_MS));
     ASSERT_TRUE(link.SendRestart());
-    EXPECT_EQ(scale.Writes(), (std::vector<Bytes>{{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    access([](sim::ScriptedDevice& s) {
+        EXPECT_EQ(s.Writes(), (std::vector<Bytes>{{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
                                                   {2, 10, 20, 30, 40, 50, 60, 70, 255, 0, 0, 0, 0, 0, 0, 0},
                                                   {3, 10, 20, 30, 40, 50, 60, 70, 255, 0, 0, 0, 0, 0, 0, 0}}));
+    });
     // Short packets are refused, not read with what the last one left behind.
     for (const Bytes& shortPacket : {Bytes{}, Bytes{2, 95, 0}}) {
-        scale.QueuePacket(shortPacket);
+        queue(shortPacket);
         EXPECT_FALSE(link.ReadStatus()) << shortPacket.size();
     }
-    scale.QueuePacket({2});  // a weight reply needs its weight byte
+    queue({2});  // a weight reply needs its weight byte
     EXPECT_EQ(link.ReadWeight(), std::nullopt);
-    scale.QueuePacket({2, 9});
+    queue({2, 9});
     EXPECT_EQ(link.ReadWeight(), std::optional<std::uint8_t>(9));
 }
 
