@@ -18,7 +18,6 @@
 
 using namespace scale;
 using sim::ScriptedDevice;
-using testing_support::FakeUsbDevice;
 using testing_support::Situation;
 using testing_support::UmockdevBus;
 using Bytes = std::vector<std::uint8_t>;
@@ -28,7 +27,7 @@ namespace {
 // Builds the situation; false when the bus cannot show it.
 bool Arrange(Situation situation, UmockdevBus& bus) {
     const auto model = std::make_shared<ScriptedDevice>();
-    FakeUsbDevice scale{model};
+    testing_support::FakeUsbDevice scale{model};
     switch (situation) {
         case Situation::NoDevice: return true;
         case Situation::ForeignDevices: scale.model = std::make_shared<ScriptedDevice>(0x0C70, 0x0001); [[fallthrough]];

@@ -61,8 +61,7 @@ private:
     sim::Time Now() const;
     static int HandleIoctl(_UMockdevIoctlBase* handler, _UMockdevIoctlClient* client, void* self);
     int Answer(Node& node, unsigned long request, void* argument);  // the ioctl's result, or -errno
-    // Ends whatever can end now; the node readable while a URB waits to be reaped.
-    void Service(Node& node, sim::Time now);
+    void Service(Node& node, sim::Time now);  // ends what can end; readable while a URB waits to be reaped
     void Run();
 
     mutable std::mutex mutex_;
