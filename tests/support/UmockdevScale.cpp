@@ -21,11 +21,6 @@ namespace {
 
 constexpr int PIPE_FILL = 4096;  // one page: the smallest pipe there is
 
-std::int64_t MonotonicMicroseconds() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 // The device descriptor and configuration 1 (interface 0, vendor class), in hex.
 std::string Descriptors(const FakeUsbDevice& device) {
     const std::array<std::uint8_t, 18> head = device.model->DeviceDescriptor();
@@ -74,7 +69,7 @@ struct UmockdevBus::Node {
     }
 };
 
-UmockdevBus::UmockdevBus() : start_(MonotonicMicroseconds()) {
+UmockdevBus::UmockdevBus() {
     testbed_ = umockdev_testbed_new();
     handler_ = umockdev_ioctl_base_new();
     g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&UmockdevBus::HandleIoctl), this);
@@ -96,7 +91,9 @@ UmockdevBus::~UmockdevBus() {
     g_object_unref(testbed_);
 }
 
-sim::Time UmockdevBus::Now() const { return MonotonicMicroseconds() - start_; }
+sim::Time UmockdevBus::Now() const {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_).count();
+}
 
 void UmockdevBus::Plug(FakeUsbDevice device) {
     auto node = std::make_unique<Node>();

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -71,7 +72,7 @@ private:
     _UMockdevIoctlBase* handler_ = nullptr;
     std::vector<std::unique_ptr<Node>> nodes_;
     std::thread waker_;
-    std::int64_t start_ = 0;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
 // Gives or takes root's right to open any file, for the calling thread; false when it could not.
