@@ -1,6 +1,4 @@
-// The terminal program on the libusb road for the end-to-end flows: the
-// simulated scale on a umockdev bus, then the program's own start with --usb.
-// --seed and --rate also set up the scale.
+// The terminal program with --usb on a umockdev bus holding the simulated scale (--seed, --rate set it up).
 #include <clocale>
 #include <cstdlib>
 #include <cstring>

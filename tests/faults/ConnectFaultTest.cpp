@@ -1,6 +1,4 @@
-// Every system call of the connect sequence, failed in turn with a plausible
-// error: the start-up ends in the box of the step the call belongs to, the
-// steps come in their order, and nothing is left in the kernel or on the heap.
+// Each system call of the connect sequence failed in turn: its step's box, the steps in order, nothing left.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,7 +15,7 @@ namespace {
 
 using platform::DWORD;
 using testing_support::ScaleTestBench;
-using testing_support::Situation;
+using S = testing_support::Situation;
 
 // What the platform would plausibly say when each call fails.
 DWORD PlausibleError(const std::string& call) {
@@ -29,8 +27,7 @@ DWORD PlausibleError(const std::string& call) {
     return 31;  // a device attached to the system is not functioning
 }
 
-// Starts up on the simulated scale with the nth call failed (0: none) and
-// ends the program: whether the start-up ended it, and what the kernel then holds.
+// Starts up with the nth call failed (0: none), then exits: whether the start-up ended, and what is left.
 auto StartUpAndExit(ScaleTestBench& b, std::size_t nth, DWORD error, std::vector<std::string>* calls = nullptr) {
     b.AttachSimulated();
     b.StoreCalibration(2.0f, {});
@@ -52,11 +49,10 @@ TEST(ConnectFaultTest, EachFailedCallEndsInItsStepsBoxAndLeavesNothing) {
     const auto held = StartUpAndExit(clean, 0, 0, &calls).second;
     EXPECT_GE(calls.size(), 20u);  // each step reaches the system
     const auto& rows = testing_support::ConnectRows();
-    std::vector<Situation> steps;  // the row each failed call ended in, repeats folded
-    steps.reserve(calls.size());
+    std::vector<S> steps;         // the row each failed call ended in, repeats folded
+    steps.reserve(calls.size());  // not to count its own growth as a leak
     for (std::size_t k = 1; k <= calls.size(); ++k) {
         SCOPED_TRACE("call " + std::to_string(k) + " " + calls[k - 1]);
-        // The one handle the system refused to close is all that is left.
         const bool refused = calls[k - 1] == "CloseHandle";
         const std::int64_t allocations = testing_support::LiveAllocations();
         {
@@ -71,19 +67,14 @@ TEST(ConnectFaultTest, EachFailedCallEndsInItsStepsBoxAndLeavesNothing) {
             EXPECT_FALSE(b.device.IsOpen() || b.readPipe.IsOpen() || b.writePipe.IsOpen());
             EXPECT_EQ(b.link.DeviceList(), nullptr);
             EXPECT_EQ(std::get<0>(left), std::get<0>(held) + refused);
-            if (!refused) {
-                EXPECT_EQ(left, held);
-            }
+            if (refused) continue;  // the one handle the system refused to close is all that is left
+            EXPECT_EQ(left, held);
         }
-        if (!refused) {
-            EXPECT_EQ(testing_support::LiveAllocations(), allocations);
-        }
+        EXPECT_EQ(testing_support::LiveAllocations(), allocations);
     }
     // A candidate that the system refuses to close is not the link's concern.
-    EXPECT_EQ(steps, (std::vector<Situation>{Situation::ListRefused, Situation::NoDevice, Situation::ForeignDevices,
-                                             Situation::ScalesAfterForeign, Situation::OpenRefused,
-                                             Situation::ConfigurationRefused, Situation::NoReadEndpoint,
-                                             Situation::NoWriteEndpoint}));
+    EXPECT_EQ(steps, (std::vector<S>{S::ListRefused, S::NoDevice, S::ForeignDevices, S::ScalesAfterForeign,
+                                     S::OpenRefused, S::ConfigurationRefused, S::NoReadEndpoint, S::NoWriteEndpoint}));
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-// The libusb link against devices on a umockdev bus: the connect rows, the
-// packets, and libusb's own waits (a time-out and its cancellation, one that
-// ends late, an unplugged scale), which cost their real 100 ms each.
+// The libusb link on a umockdev bus: the connect rows, the packets, and libusb's own (real-time) waits.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -20,38 +18,25 @@
 
 using namespace scale;
 using sim::ScriptedDevice;
-using testing_support::FakeUsbDevice;
 using testing_support::Situation;
 using testing_support::UmockdevBus;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-FakeUsbDevice Device(std::shared_ptr<sim::DeviceModel> model = std::make_shared<ScriptedDevice>()) {
-    FakeUsbDevice device;
-    device.model = std::move(model);
-    return device;
-}
-
 // Builds the situation; false when the bus cannot show it.
 bool Arrange(Situation situation, UmockdevBus& bus) {
-    auto model = std::make_shared<ScriptedDevice>();
-    FakeUsbDevice scale = Device(model);
+    const auto model = std::make_shared<ScriptedDevice>();
+    testing_support::FakeUsbDevice scale{model};
     switch (situation) {
         case Situation::NoDevice: return true;
-        case Situation::ForeignDevices:
-            bus.Plug(Device(std::make_shared<ScriptedDevice>(0x1234, 0x0000)));
-            bus.Plug(Device(std::make_shared<ScriptedDevice>(0x0C70, 0x0001)));
-            return true;
-        case Situation::ScalesAfterForeign:
-            bus.Plug(Device(std::make_shared<ScriptedDevice>(0x1234, 0x0000)));
-            bus.Plug(Device());
-            break;
+        case Situation::ForeignDevices: scale.model = std::make_shared<ScriptedDevice>(0x0C70, 0x0001); [[fallthrough]];
+        case Situation::ScalesAfterForeign: bus.Plug({std::make_shared<ScriptedDevice>(0x1234, 0x0000)}); break;
         case Situation::ListRefused:
         case Situation::UnreadableDescriptor:
         case Situation::OpenRefused: return false;
         case Situation::NodeLocked: scale.nodeLocked = true; break;
-        case Situation::ConfigurationRefused:  // the claim of interface 0 is refused
+        case Situation::ConfigurationRefused:
             model->SetConfigurationStatus(sim::SimulatedScale::STATUS_ONE_INTERFACE_ONLY);
             break;
         case Situation::SetConfigurationRefused: scale.setConfigurationErrno = EBUSY; [[fallthrough]];
@@ -64,30 +49,13 @@ bool Arrange(Situation situation, UmockdevBus& bus) {
     return true;
 }
 
-TEST(LibusbConnectTest, EachRowOnAUmockdevBus) {
+// The start-up's box tells FindScale's and ConfigureScale's results apart.
+TEST(LibusbConnectTest, EachRowOnAUmockdevBusThroughTheWindow) {
+    const bool asUser = testing_support::SetFileOverride(false);  // root is refused a locked node too
     for (const testing_support::ConnectRow& row : testing_support::ConnectRows()) {
         SCOPED_TRACE(row.name);
-        {
-            UmockdevBus bus;
-            if (!Arrange(row.situation, bus)) continue;
-            LibusbScaleLink link;
-            {
-                testing_support::WithoutFileOverride asUser;  // root is refused a locked node too
-                testing_support::ExpectResults(row, link);
-            }
-            // A configuration is chosen only where none is active.
-            const bool unconfigured =
-                row.situation == Situation::Unconfigured || row.situation == Situation::SetConfigurationRefused;
-            EXPECT_EQ(bus.setConfigurationRequests, unconfigured ? 1 : 0);
-            if (row.configure != ConfigureResult::Ok) {
-                EXPECT_FALSE(link.SendRestart());
-            }
-            link.Close();
-            link.Close();
-            EXPECT_FALSE(link.ReadStatus());
-        }
         UmockdevBus bus;
-        ASSERT_TRUE(Arrange(row.situation, bus));
+        if (!Arrange(row.situation, bus)) continue;
         LibusbScaleLink link;
         testing_support::FakeWindowServices window;
         testing_support::MemoryFileSystem files;
@@ -95,12 +63,18 @@ TEST(LibusbConnectTest, EachRowOnAUmockdevBus) {
         files.SetFile(storage::CALIBRATION_FILE_PATH, Bytes(calibration.begin(), calibration.end()));
         scale::ProgramValues program;
         ui::MainDialog dialog(window, link, files, program);
-        {
-            testing_support::WithoutFileOverride asUser;
-            dialog.InitializeWindow();
-        }
-        testing_support::ExpectStartUp(row, window);
+        dialog.InitializeWindow();
+        EXPECT_EQ(window.messages, std::vector<testing_support::MessageRecord>{row.box});
+        EXPECT_EQ(window.closed, row.ends ? std::optional(platform::ModalResult::Ok) : std::nullopt);
+        // A configuration is chosen only where none is active.
+        const bool unconfigured =
+            row.situation == Situation::Unconfigured || row.situation == Situation::SetConfigurationRefused;
+        EXPECT_EQ(bus.setConfigurationRequests, unconfigured ? 1 : 0);
+        link.Close();
+        link.Close();
+        EXPECT_FALSE(link.ReadStatus());
     }
+    if (asUser) testing_support::SetFileOverride(true);
 }
 
 double MillisecondsOf(const std::function<void()>& run) {
@@ -108,28 +82,24 @@ double MillisecondsOf(const std::function<void()>& run) {
     run();
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
-// A time-out and the cancellation's bound, with room for a loaded machine.
-constexpr double MOST_MS = READ_STATUS_TIMEOUT_MS + CANCEL_WAIT_MS + 250;
+constexpr double MOST_MS = READ_STATUS_TIMEOUT_MS + CANCEL_WAIT_MS + 250;  // with room for a loaded machine
 
 class LibusbExchangeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        bus.Plug(device);
+        bus.Plug({scale});
         ASSERT_EQ(link.FindScale(), FindResult::Ok);
         ASSERT_EQ(link.ConfigureScale(), ConfigureResult::Ok);
     }
+
     // Changes or reads the scripted scale while the bus holds still.
     template <typename F>
     void Scale(F f) {
         UmockdevBus::ModelAccess hold(bus);
         f(*scale);
     }
-    void Queue(const Bytes& packet) {
-        Scale([&](ScriptedDevice& s) { s.QueuePacket(packet); });
-    }
 
     std::shared_ptr<ScriptedDevice> scale = std::make_shared<ScriptedDevice>();
-    FakeUsbDevice device = Device(scale);
     UmockdevBus bus;
     LibusbScaleLink link;
 };
@@ -138,19 +108,31 @@ TEST_F(LibusbExchangeTest, PacketsByteForByte) {
     testing_support::ExpectPacketsByteForByte(link, [&](auto f) { Scale(f); });
 }
 
-TEST_F(LibusbExchangeTest, ASilentScaleTimesOutTheReadAndAPacketArrivingWithTheCancellationIsUsed) {
+TEST_F(LibusbExchangeTest, TimedOutReadsAreCancelledAndTheirLatePacketsUsedOrAwaited) {
     const double silent = MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); });
     EXPECT_GE(silent, READ_STATUS_TIMEOUT_MS);
     EXPECT_LT(silent, MOST_MS);
     EXPECT_EQ(bus.discards, 1);
-    // The cancelled read ended: the next one gets the next packet.
-    Queue({1, 7, 0, 0, 0, 0, 0, 0});
-    EXPECT_TRUE(link.ReadStatus());
-    EXPECT_EQ(link.StatusPacket()[1], 7);
+    // The cancelled read ended: the next one goes out, and takes the packet that comes with its cancellation.
     Scale([](ScriptedDevice& s) { s.SetPacketOnCancel({2, 50, 0, 0x08, 0, 0, 0, 0}); });
     EXPECT_TRUE(link.ReadStatus());
     EXPECT_EQ(Bytes(link.StatusPacket(), link.StatusPacket() + 8), Bytes({2, 50, 0, 0x08, 0, 0, 0, 0}));
     EXPECT_EQ(bus.discards, 2);
+
+    // Each exchange waits at most the cancellation bound for a late cancelled read, not resubmitted until it ended.
+    bus.discardDelay = 300'000;  // microseconds
+    EXPECT_LT(MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); }), MOST_MS);
+    const int submitted = bus.submissions;
+    Scale([](ScriptedDevice& s) { s.QueuePacket({2, 33, 0, 0x02, 0, 0, 0, 0}); });
+    int failures = 0;
+    while (!link.ReadStatus() && failures < 20) {
+        ++failures;
+        EXPECT_EQ(bus.submissions, submitted);
+    }
+    EXPECT_GE(failures, 1);
+    EXPECT_LT(failures, 20);
+    EXPECT_EQ(bus.submissions, submitted + 1);
+    EXPECT_EQ(link.StatusPacket()[1], 33);
 }
 
 TEST_F(LibusbExchangeTest, AFailedWriteSendsNoReadAndAnUnpluggedScaleFailsAtOnce) {
@@ -163,23 +145,6 @@ TEST_F(LibusbExchangeTest, AFailedWriteSendsNoReadAndAnUnpluggedScaleFailsAtOnce
     Scale([](ScriptedDevice& s) { s.Unplug(); });
     EXPECT_LT(MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); }), READ_STATUS_TIMEOUT_MS);
     EXPECT_FALSE(link.SendLimits({}, LIMITS_AFTER_SAVE_TIMEOUT_MS));
-}
-
-// A cancelled read given back late: each exchange waits at most the
-// cancellation bound for it, and it is not submitted again until it ended.
-TEST_F(LibusbExchangeTest, ASlowCancellationKeepsTheTransferOutOfUseUntilItEnds) {
-    bus.discardDelay = 300'000;  // microseconds
-    EXPECT_LT(MillisecondsOf([&] { EXPECT_FALSE(link.ReadStatus()); }), MOST_MS);
-    Queue({2, 33, 0, 0x02, 0, 0, 0, 0});
-    int failures = 0;
-    while (!link.ReadStatus() && failures < 20) {
-        ++failures;
-        EXPECT_EQ(bus.submissions, 1);
-    }
-    EXPECT_GE(failures, 1);
-    EXPECT_LT(failures, 20);
-    EXPECT_EQ(bus.submissions, 2);
-    EXPECT_EQ(link.StatusPacket()[1], 33);
 }
 
 }  // namespace

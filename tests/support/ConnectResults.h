@@ -1,27 +1,17 @@
-// What both links must show alike. The connect sequence, one row per
-// situation on the bus: what FindScale and ConfigureScale give, the one box
-// the start-up shows and whether the program then ends; tests/scale and
-// tests/libusb each build the situations they can. Then the packets.
+// What both links show alike: per situation on the bus, the results, the start-up's one box and whether it ends.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <ostream>
 #include <vector>
 
 #include "scale/ScaleConnection.h"
 #include "tests/support/FakeWindowServices.h"
 #include "tests/support/ScriptedDevice.h"
 
-namespace scale {
-inline void PrintTo(FindResult result, std::ostream* os) { *os << "FindResult " << int(result); }
-inline void PrintTo(ConfigureResult result, std::ostream* os) { *os << "ConfigureResult " << int(result); }
-}  // namespace scale
-
 namespace testing_support {
 
-// Each test's Arrange builds the situation on its bus.
 // clang-format off
 enum class Situation {
     NoDevice, ForeignDevices, ScalesAfterForeign, ListRefused, UnreadableDescriptor, OpenRefused, NodeLocked,
@@ -71,21 +61,7 @@ inline const std::vector<ConnectRow>& ConnectRows() {
     return rows;
 }
 
-// The results on a link over the situation, then (on another) the start-up's.
-inline void ExpectResults(const ConnectRow& row, scale::ScaleConnection& link) {
-    const scale::FindResult find = link.FindScale();
-    EXPECT_EQ(find, row.find);
-    if (find == scale::FindResult::Ok) {
-        EXPECT_EQ(link.ConfigureScale(), row.configure);
-    }
-}
-inline void ExpectStartUp(const ConnectRow& row, const FakeWindowServices& window) {
-    EXPECT_EQ(window.messages, std::vector<MessageRecord>{row.box});
-    EXPECT_EQ(window.closed, row.ends ? std::optional(platform::ModalResult::Ok) : std::nullopt);
-}
-
-// The packets byte for byte on a configured link to a scripted scale, which
-// `access(f)` hands to f while the link holds still.
+// The packets byte for byte on a configured link; `access(f)` hands the scripted scale to f while the bus holds still.
 template <typename Access>
 void ExpectPacketsByteForByte(scale::ScaleConnection& link, Access access) {
     using Bytes = std::vector<std::uint8_t>;

@@ -1,6 +1,4 @@
-// The whole program below the front-end on the emulated kernel and a virtual
-// clock: the global objects in their order, an in-memory file system, the
-// recording window services and the main window's logic.
+// The program below the front-end on the emulated kernel, a virtual clock, in-memory files and a recording window.
 #pragma once
 
 #include <memory>
@@ -47,14 +45,12 @@ public:
     }
     sim::UsbioDriver& Driver(std::size_t instance) { return *drivers_.at(instance); }
 
-    // Stores a calibration file the start-up will read.
     void StoreCalibration(float factor, const std::array<std::int16_t, 8>& limits) {
         const auto bytes = storage::EncodeCalibration(storage::CalibrationData{factor, limits});
         files.SetFile(storage::CALIBRATION_FILE_PATH, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     }
 
-    // The operator's acts: the start-up (boxes answered OK unless scripted),
-    // a button (disabled ones do nothing), typing into a field, a tick.
+    // The operator's acts (boxes answered OK unless scripted; disabled buttons do nothing).
     void StartUp() { dialog.InitializeWindow(); }
     void Press(int id) { dialog.OnCommand(id); }
     void Type(int id, std::string_view text) {

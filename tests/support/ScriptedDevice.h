@@ -1,13 +1,10 @@
-// A device model that tests script by hand: its identity and interface
-// version, what it accepts, the packets it sends and when, how its writes
-// end, and when it is unplugged.
+// A device model tests script by hand: identity, configuration, packets and when, how writes end, unplugging.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "sim/DeviceModel.h"
@@ -22,7 +19,6 @@ public:
 
     // Configuration: the status a set-configuration answers (0 accepts).
     void SetConfigurationStatus(std::uint32_t status) { configurationStatus_ = status; }
-    void RefuseEndpoint(std::uint8_t address) { refused_.insert(address); }
     const std::vector<InterfaceSetting>& LastConfiguration() const { return lastConfiguration_; }
     std::uint16_t LastConfigurationIndex() const { return lastConfigurationIndex_; }
 
@@ -31,12 +27,10 @@ public:
         in_.insert(std::upper_bound(in_.begin(), in_.end(), at, [](Time t, const Timed& p) { return t < p.at; }),
                    MakePacket(bytes, at));
     }
-    // A packet that appears only when the host cancels a read: the read
-    // completes with it, winning the race with the cancellation.
+    // A packet appearing only when the host cancels a read, which it wins the race with.
     void SetPacketOnCancel(std::vector<std::uint8_t> bytes) { onCancel_ = std::move(bytes); }
     std::size_t QueuedPackets() const { return in_.size(); }
 
-    // How writes end.
     enum class WriteMode { Complete, Fail, Never, Delay };
     void SetWriteMode(WriteMode mode, std::uint32_t status = 0, Time delay = 0) {
         writeMode_ = mode;
@@ -58,7 +52,7 @@ public:
         return configurationStatus_;
     }
     bool HasEndpoint(std::uint8_t address) const override {
-        return configured_ && (address == 0x81 || address == 0x02) && refused_.count(address) == 0;
+        return configured_ && (address == 0x81 || address == 0x02);
     }
     TransferOutcome Write(std::uint8_t endpoint, const std::uint8_t* data, std::uint32_t size, Time now) override;
     bool TakePacket(std::uint8_t endpoint, Time now, Packet& packet) override {
@@ -86,7 +80,6 @@ private:
     std::uint16_t version_ = 0x0141;
     std::uint32_t configurationStatus_ = 0;
     bool configured_ = false;
-    std::set<std::uint8_t> refused_;
     std::vector<InterfaceSetting> lastConfiguration_;
     std::uint16_t lastConfigurationIndex_ = 0xFFFF;
     std::deque<Timed> in_;

@@ -21,11 +21,6 @@ namespace {
 
 constexpr int PIPE_FILL = 4096;  // one page: the smallest pipe there is
 
-std::int64_t MonotonicMicroseconds() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 // The device descriptor and configuration 1 (interface 0, vendor class), in hex.
 std::string Descriptors(const FakeUsbDevice& device) {
     const std::array<std::uint8_t, 18> head = device.model->DeviceDescriptor();
@@ -43,6 +38,8 @@ std::string Descriptors(const FakeUsbDevice& device) {
 }
 
 bool IsRead(const usbdevfs_urb* urb) { return (urb->endpoint & 0x80) != 0; }
+
+const sim::InterfaceSetting INTERFACE_ZERO{0, 0, 16};
 
 }  // namespace
 
@@ -72,7 +69,7 @@ struct UmockdevBus::Node {
     }
 };
 
-UmockdevBus::UmockdevBus() : start_(MonotonicMicroseconds()) {
+UmockdevBus::UmockdevBus() {
     testbed_ = umockdev_testbed_new();
     handler_ = umockdev_ioctl_base_new();
     g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&UmockdevBus::HandleIoctl), this);
@@ -94,7 +91,9 @@ UmockdevBus::~UmockdevBus() {
     g_object_unref(testbed_);
 }
 
-sim::Time UmockdevBus::Now() const { return MonotonicMicroseconds() - start_; }
+sim::Time UmockdevBus::Now() const {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_).count();
+}
 
 void UmockdevBus::Plug(FakeUsbDevice device) {
     auto node = std::make_unique<Node>();
@@ -198,21 +197,16 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
             umockdev_testbed_set_attribute(testbed_, node.syspath.c_str(), "bConfigurationValue", "1");
             return 0;
         case USBDEVFS_CLAIMINTERFACE:
-        case USBDEVFS_DISCONNECT_CLAIM: {
-            // Claiming interface 0 configures the model, which may refuse.
-            const sim::InterfaceSetting setting{0, 0, 16};
-            return model.SetConfiguration(0, &setting, 1) != 0 ? -EBUSY : 0;
-        }
+        case USBDEVFS_DISCONNECT_CLAIM:  // claiming interface 0 configures the model, which may refuse
+            return model.SetConfiguration(0, &INTERFACE_ZERO, 1) != 0 ? -EBUSY : 0;
         case USBDEVFS_RELEASEINTERFACE: return 0;
         case USBDEVFS_SUBMITURB: {
             ++submissions;
             using Kind = sim::TransferOutcome::Kind;
             // A write is taken, refused or left pending; a read awaits its packet.
-            const Kind kind = IsRead(urb) ? Kind::Pending
-                                          : model
-                                                .Write(urb->endpoint, static_cast<std::uint8_t*>(urb->buffer),
-                                                       static_cast<std::uint32_t>(urb->buffer_length), now)
-                                                .kind;
+            const auto size = static_cast<std::uint32_t>(urb->buffer_length);
+            const auto* bytes = static_cast<const std::uint8_t*>(urb->buffer);
+            const Kind kind = IsRead(urb) ? Kind::Pending : model.Write(urb->endpoint, bytes, size, now).kind;
             if (kind == Kind::Pending) node.pending.push_back(Urb{urb, std::nullopt});
             else if (kind == Kind::Done) node.End(urb, 0, urb->buffer_length);
             else node.End(urb, -EPIPE, 0);
@@ -258,7 +252,7 @@ void UmockdevBus::Run() {
     }
 }
 
-bool WithoutFileOverride::Set(bool overriding) {
+bool SetFileOverride(bool overriding) {
     if (geteuid() != 0) return false;
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2] = {};

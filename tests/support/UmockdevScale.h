@@ -1,13 +1,10 @@
-// A USB bus made with umockdev for the libusb road. Each device is a device
-// model whose usbfs requests are answered in this process through umockdev's
-// ioctl hook; its node is a FIFO kept full until a URB can be reaped, so that
-// libusb's poll sleeps instead of spinning. libusb waits for real, so the
-// models run on the monotonic clock (microseconds since the bus was built).
-// Devices must be plugged in before libusb first lists them.
+// A umockdev USB bus whose device models answer usbfs ioctls in this process, on the monotonic clock (libusb
+// waits for real). Each node is a FIFO kept full until a URB can be reaped, so libusb's poll sleeps, not spins.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -37,10 +34,8 @@ class UmockdevBus {
 public:
     UmockdevBus();
     ~UmockdevBus();
-    UmockdevBus(const UmockdevBus&) = delete;
-    UmockdevBus& operator=(const UmockdevBus&) = delete;
 
-    // Adds the device as /dev/bus/usb/001/NNN, numbered from 2.
+    // Adds the device as /dev/bus/usb/001/NNN, numbered from 2, before libusb first lists them.
     void Plug(FakeUsbDevice device);
 
     // Holds the models still while a test changes or reads one.
@@ -66,10 +61,8 @@ private:
     struct Node;
     sim::Time Now() const;
     static int HandleIoctl(_UMockdevIoctlBase* handler, _UMockdevIoctlClient* client, void* self);
-    // The ioctl's result, or -errno.
-    int Answer(Node& node, unsigned long request, void* argument);
-    // Ends whatever can end now; the node readable while a URB waits to be reaped.
-    void Service(Node& node, sim::Time now);
+    int Answer(Node& node, unsigned long request, void* argument);  // the ioctl's result, or -errno
+    void Service(Node& node, sim::Time now);  // ends what can end; readable while a URB waits to be reaped
     void Run();
 
     mutable std::mutex mutex_;
@@ -79,21 +72,10 @@ private:
     _UMockdevIoctlBase* handler_ = nullptr;
     std::vector<std::unique_ptr<Node>> nodes_;
     std::thread waker_;
-    std::int64_t start_ = 0;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-// Takes away, for the calling thread and its life, the capability that lets
-// root open any file: so that a locked device node refuses root as well.
-class WithoutFileOverride {
-public:
-    WithoutFileOverride() : dropped_(Set(false)) {}
-    ~WithoutFileOverride() {
-        if (dropped_) Set(true);
-    }
-
-private:
-    static bool Set(bool overriding);
-    bool dropped_ = false;
-};
+// Gives or takes root's right to open any file, for the calling thread; false when it could not.
+bool SetFileOverride(bool overriding);
 
 }  // namespace testing_support
