@@ -1,6 +1,4 @@
-// Which locale the terminal program runs under, for each way a user's
-// environment may be set. The C library reads the variables afresh at each
-// setlocale, so each row sets them and asks again.
+// The terminal's locale per environment; setlocale rereads the variables, so each row sets them.
 #include "app/TerminalLocale.h"
 
 #include <gtest/gtest.h>

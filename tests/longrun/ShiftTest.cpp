@@ -1,8 +1,4 @@
-// A whole day in virtual time at one item per 100 ms tick, the highest rate
-// the protocol allows, through the real link, the emulated driver and the
-// main window's timers: every item counted once on its line, heap and kernel
-// flat. Then idle work ticks and test-mode ticks, which must not touch the
-// heap either.
+// A virtual day at the top rate through link, driver and timers: counts exact, heap flat.
 #include <gtest/gtest.h>
 
 #include "platform/ControlIds.h"

@@ -1,6 +1,4 @@
-// The scale operations on their own: the starting mode, calibration and test
-// mode; the line limits' edit gate, save and load; work mode's ticks, buttons,
-// reset, restart and report. What they ask, read, store, send and enable.
+// The scale operations alone: what they ask, read, store, send and enable.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -28,8 +26,6 @@ const Limits EXAMPLE = {0, 100, 150, 200, 250, 300, 350, 400};
 const Limits OTHER = {10, 20, 30, 40, 50, 60, 70, 80};
 constexpr std::string_view PATH = "C:\\velsor\\turno.lim";
 constexpr const char* REPORT_PATH = "C:\\velsor\\turno.est";
-
-// ---- starting mode, calibration, test mode
 
 const std::vector<bool> READY = {true, false, true, true, false, false};
 
@@ -88,20 +84,14 @@ TEST_F(CalibrationTest, StartingModeFollowsTheCalibrationFile) {
     }
 }
 
-// The factor is the reference weight over the readings' difference; every other
-// end keeps the factor and the file. A file not written leaves the new factor.
+// Only a success changes the factor and the file; a file not written keeps the new factor.
 TEST_F(CalibrationTest, ReferenceWeightOverTheReadingsDifferenceIsTheNewFactorAndIsSaved) {
     const float kept = 2.5f, calibrated = static_cast<float>(600.0 / 255.0);
+    const MessageRecord notSaved = ConfigurationNotSaved(CALIBRATION);
     const std::tuple<const char*, bool, int, std::deque<std::uint8_t>, Boxes, std::uint8_t, float> cases[] = {
         // the fields refused, the question answered Cancel (1, 2; 0: none), readings, boxes, zero and factor after
         {"calibrated", false, 0, {0, 255}, {CLEAR_SCALE, PUT_WEIGHT, CALIBRATED}, 0, calibrated},
-        {"not saved",
-         false,
-         0,
-         {12, 107},
-         {CLEAR_SCALE, PUT_WEIGHT, ConfigurationNotSaved(CALIBRATION)},
-         12,
-         600 / 95.0f},
+        {"not saved", false, 0, {12, 107}, {CLEAR_SCALE, PUT_WEIGHT, notSaved}, 12, 600 / 95.0f},
         {"refused field", true, 0, {12, 107}, {}, 7, kept},
         {"cancel first", false, 1, {33}, {CLEAR_SCALE, CALIBRATION_CANCELLED}, 7, kept},
         {"cancel second", false, 2, {33}, {CLEAR_SCALE, PUT_WEIGHT, CALIBRATION_CANCELLED}, 33, kept},
@@ -181,16 +171,13 @@ TEST_F(CalibrationTest, TestModeNeedsAZeroReadingThenShowsNetGramsAndRawCounts) 
     EXPECT_EQ(bench.ModeButtons(), READY);
 }
 
-// ---- line limits
-
 TEST_F(LineLimitsTest, SaveOpensOnceEveryFieldWasEditedAndOnlyThenEditsAreTakenIn) {
     for (int keystroke = 0; keystroke < 8; ++keystroke) scale::LimitEdited(bench.context, 5);
     for (int line : {1, 2, 3, 4, 6, 7, 0, 9}) scale::LimitEdited(bench.context, line);
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
     EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
     EXPECT_EQ(bench.fields.reads, 0);
-    // The last field's first edit opens the gate, then takes the window in:
-    // a refused value is reported with "&Guardar" already on.
+    // The last field's first edit opens the gate before the read: "&Guardar" is on under a prompt.
     std::vector<bool> saveOnWhileRead;
     bench.fields.onRead = [&] {
         saveOnWhileRead.push_back(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
@@ -202,8 +189,7 @@ TEST_F(LineLimitsTest, SaveOpensOnceEveryFieldWasEditedAndOnlyThenEditsAreTakenI
     EXPECT_EQ(saveOnWhileRead, (std::vector<bool>{true, true}));
 }
 
-// Limits can be prepared before the scale is calibrated or while it does not
-// answer: both files are written, only the send depends on the factor.
+// Limits can be prepared uncalibrated or offline: both files are written, only the send needs the factor.
 TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStepElseWritesBothFilesAndSendsAtTheFactor) {
     enum Failing { NONE, FIELDS, DIALOG, WRITE };
     const Limits falling = {0, 100, 150, 200, 250, 300, 400, 350};
@@ -271,8 +257,6 @@ TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItOnlyWhenCalibratedWithout
     EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
 }
 
-// ---- work mode
-
 TEST_F(WorkModeTest, EachPacketShowsTheStateAndOnlyAWorkingOneWithALineCounts) {
     const std::tuple<std::uint8_t, std::uint8_t, const char*, std::uint32_t> ticks[] = {
         // state, line byte, the state shown, items on line 1 afterwards
@@ -337,8 +321,7 @@ TEST_F(WorkModeTest, ReportBearsThePressTimeAndTheFiguresAsTheyStandAfterTheDial
     EXPECT_TRUE(bench.files.operations.empty());
     Tick(2, 95, 0x01);
     const platform::LocalDateTime pressed = bench.window.now;
-    // A refused field has shown its prompt, open for a while: the report is
-    // written all the same. Work mode counts on behind the save dialog.
+    // A refused field's prompt does not stop the report; work counts on behind the dialog.
     bench.fields.onRead = [&] {
         ++bench.window.now.minute;
         return false;

@@ -1,5 +1,4 @@
-// The pure rules under the operations: the packets, the statistics
-// arithmetic and the limit rules; the operations' tests take them as given.
+// The pure rules under the operations: packets, statistics arithmetic, limit rules.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -52,8 +51,7 @@ TEST(LimitRules, NoLimitAboveTheNextLinesEqualOnesAllowed) {
 TEST(LimitRules, CountsTruncateTowardZeroInDoublePrecisionAndClampToTheByte) {
     const std::tuple<LineLimitsGrams, float, Counts> cases[] = {
         {{0, 100, 101, 250, 300, 450, 600, 637}, 2.5f, {0, 40, 40, 100, 120, 180, 240, 254}},
-        // 0.3f is a little above 0.3: 3 g are 9.9999996 counts, so 9; a
-        // division in single precision gives 10. 7 / 0.1f is 69.99999896.
+        // 3 g / 0.3f is 9.9999996 counts, so 9 (single precision would give 10).
         {{3, 7, 0, 0, 0, 0, 0, 0}, 0.3f, {9, 23, 0, 0, 0, 0, 0, 0}},
         {{7, 1, 3, 0, 0, 0, 0, 0}, 0.1f, {69, 9, 29, 0, 0, 0, 0, 0}},
         {{510, 511, 512, -1, -2, -32768, 32767, 1}, 2.0f, {255, 255, 255, 0, 0, 0, 255, 0}},

@@ -1,5 +1,4 @@
-// The file formats: the calibration file (its bytes on the fixed path, and
-// which files load), the limits file both ways, and the file dialogs.
+// The calibration and limits files' bytes, which files load, and the file dialogs.
 #include "storage/CalibrationFile.h"
 #include "storage/LimitsFile.h"
 #include "storage/StatisticsReport.h"

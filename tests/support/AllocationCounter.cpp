@@ -1,6 +1,4 @@
-// Replaces the global operator new and delete with counting ones over malloc
-// and free: the plain and aligned forms, which the standard library's array
-// and nothrow forms call by default.
+// Counting plain and aligned operator new/delete; the array and nothrow forms call these.
 #include "tests/support/AllocationCounter.h"
 
 #include <atomic>

@@ -1,5 +1,4 @@
-// A count of the process's heap allocations (global operator new and delete
-// replaced), linked only into the tests and benchmarks that ask for it.
+// A count of the process's heap allocations, linked only where asked for.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,4 @@
-// A recording double of the window services: control texts and enabled
-// states (from the dialog template), message boxes and file dialogs
-// recorded and answered from scripts, timers run by hand.
+// Recording window services: controls from the template, scripted boxes and dialogs.
 #pragma once
 
 #include <deque>
@@ -80,9 +78,7 @@ public:
     }
     platform::LocalDateTime LocalTime() const override { return now; }
 
-    // ---- scripting: answers for the next boxes (none: OK) and file dialogs
-    // (nullopt: cancel); hooks run while a box or dialog is open and after
-    // every SetControlText (a platform reporting the program's own writes).
+    // ---- scripting: next answers (none: OK / cancel); hooks while open and after SetControlText.
     void AnswerNext(platform::MessageResult answer) { answers.push_back(answer); }
     std::function<void(const MessageRecord&)> whileMessageOpen;
     std::function<void(int)> afterSetText;

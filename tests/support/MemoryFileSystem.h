@@ -1,6 +1,4 @@
-// A file system held in memory, for tests and fuzzing: files keyed by the path
-// exactly as given (case-sensitive), every read and write logged, chosen ones
-// failed.
+// Files in memory keyed by the exact path; every operation logged, chosen ones failed.
 #pragma once
 
 #include "storage/FileSystem.h"
@@ -33,15 +31,13 @@ public:
     void SetFile(std::string_view path, std::vector<std::uint8_t> bytes) {
         files_.insert_or_assign(std::string(path), std::move(bytes));
     }
-    // The file's bytes, or nothing when there is no such file.
     std::optional<std::vector<std::uint8_t>> File(std::string_view path) const {
         const auto it = files_.find(path);
         if (it == files_.end()) return std::nullopt;
         return it->second;
     }
 
-    // The operation numbered `number` in the log (1-based) fails as if the
-    // file could not be opened.
+    // The operation numbered `number` in the log (1-based) fails as if unopenable.
     void FailOperation(std::size_t number) { failing_.insert(number); }
 
     std::vector<Operation> operations;

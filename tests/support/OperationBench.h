@@ -1,5 +1,4 @@
-// The scale operations on their own: recording window services, a scripted
-// field exchange and link, and an in-memory file system; no window, no USB.
+// The scale operations over recording doubles: no window, no USB, no disk.
 #pragma once
 
 #include <array>
@@ -30,8 +29,7 @@ public:
     int reads = 0, shows = 0, loadedShows = 0;
 };
 
-// Answers from queues (empty: no answer) and records what was sent; never
-// connects, as the operations start on a connected link.
+// Answers from queues (empty: none), records what was sent; never connects.
 class FakeScaleLink final : public scale::ScaleConnection {
 public:
     using Sent = std::pair<scale::LimitCounts, std::uint32_t>;  // the counts and the time-out in ms

@@ -1,5 +1,4 @@
-// Every message box the program shows, written out once: the tests compare
-// whole boxes (text, caption, icon, buttons) against these.
+// Every message box the program shows, written out once for whole-box comparisons.
 #pragma once
 
 #include <cstdio>

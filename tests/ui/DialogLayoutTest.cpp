@@ -1,6 +1,4 @@
-// The layout table of the main window: what holds it together, and rows of
-// template 102 copied out by hand, so that a slip in the table cannot pass
-// because every other check reads the same table.
+// The main window's layout table, checked against rows copied by hand from template 102.
 #include <gtest/gtest.h>
 
 #include <set>

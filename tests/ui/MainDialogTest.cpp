@@ -1,5 +1,4 @@
-// The main window's own wiring: start-up and exit, the field exchange, which
-// button runs what and when, the timer dispatch and its guard.
+// The main window's wiring: start-up, exit, field exchange, buttons and timers.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -77,8 +76,6 @@ TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);
 }
 
-// ---- field exchange
-
 TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRangeAndAReadStopsAtTheFirstRefused) {
     StartReady();
     const int limit = platform::LIMIT_FIELD_IDS[7], reference = platform::IDC_REFERENCE_WEIGHT;
@@ -136,13 +133,11 @@ TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimit
                                         Text(platform::IDC_REFERENCE_WEIGHT), Text(platform::LIMIT_FIELD_IDS[5])};
     };
     EXPECT_EQ(shown(), (std::vector<std::string>{"2", "9", "1", "333"}));
-    // Loaded limits replace the typed texts even where the value is the same;
-    // the reference weight being typed stays.
+    // Loaded limits replace typed texts even of equal value; the reference weight stays.
     bench.dialog.ShowLoadedValues();
     EXPECT_EQ(shown(), (std::vector<std::string>{"250", "100", "1", "333"}));
 
-    // Only the operator's edits of limit fields reach the gate; the front-end
-    // reports every change, also those of the window's own writes.
+    // Only the operator's limit edits reach the gate, though the window's own writes are reported too.
     bench.window.afterSetText = [&](int id) { bench.dialog.OnEditChange(id); };
     for (auto& limit : bench.dialog.Values().lineLimits) limit = static_cast<std::int16_t>(limit + 1);
     bench.dialog.ShowFields();
@@ -152,8 +147,6 @@ TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimit
     bench.Type(platform::LIMIT_FIELD_IDS[7], "5");
     EXPECT_EQ(bench.program.limitEditMask, 0x80);
 }
-
-// ---- commands and timers
 
 TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
     using B = ScaleTestBench&;
@@ -203,8 +196,7 @@ TEST_F(MainDialogTest, TicksOfBothTimersAreDroppedInsideATickAndHandledAfterItFo
     scale.QueuePacket({2, 95, 0, 1});
     scale.QueuePacket({2, 95, 0, 1});
     scale.QueuePacket({0, 42});
-    // A platform may run its message loop while the tick writes the window
-    // (as a box opened by a tick would): ticks of either timer come in.
+    // A platform may pump messages while a tick writes the window: ticks of either timer come in.
     int nested = 0;
     bench.window.afterSetText = [&](int) {
         if (nested++ > 0) return;  // once: a handled one would write again, and so on
