@@ -22,7 +22,7 @@ cmake -S "$QUELMAR_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
     -DQUELMAR_FUZZERS=ON -DQUELMAR_BENCHMARKS=OFF >/dev/null
-targets=(calibration_file limits_file fields work_mode)
+targets=(calibration_file limits_file work_mode)
 cmake --build "$build" -j "$(build_jobs)" --target "${targets[@]/#/fuzz_}"
 
 mkdir -p "$build/artifacts"

@@ -14,7 +14,6 @@ TEST(FuzzReplay, EveryTargetOverItsCorpusAndTheEmptyInput) {
     using Target = int (*)(const std::uint8_t*, std::size_t);
     const std::pair<const char*, Target> targets[] = {{"calibration_file", fuzz::CalibrationFileTarget},
                                                       {"limits_file", fuzz::LimitsFileTarget},
-                                                      {"fields", fuzz::FieldsTarget},
                                                       {"work_mode", fuzz::WorkModeTarget}};
     for (const auto& [name, target] : targets) {
         std::size_t inputs = 0;

@@ -4,10 +4,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/ControlIds.h"
@@ -16,7 +14,6 @@
 #include "storage/LimitsFile.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/ScaleTestBench.h"
-#include "ui/quelmarDlg.h"
 
 namespace fuzz {
 namespace {
@@ -26,10 +23,7 @@ namespace {
     std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, condition);
     std::abort();
 }
-#define FUZZ_CHECK(condition)                                   \
-    do {                                                        \
-        if (!(condition)) Fail(#condition, __FILE__, __LINE__); \
-    } while (false)
+#define FUZZ_CHECK(condition) ((condition) ? void() : Fail(#condition, __FILE__, __LINE__))
 
 // The input as the one file of a memory file system.
 struct Files : testing_support::MemoryFileSystem {
@@ -42,21 +36,6 @@ struct Files : testing_support::MemoryFileSystem {
 template <typename Bytes>
 bool WrittenBackAsRead(const Bytes& written, const std::uint8_t* data) {
     return std::memcmp(written.data(), data, written.size()) == 0;
-}
-
-// An independent reading of a 16-bit whole number: blanks around, one sign, decimal digits.
-std::optional<std::int16_t> ReferenceParse(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return std::nullopt;
-    text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
-    const bool negative = text.front() == '-';
-    if (negative || text.front() == '+') text.remove_prefix(1);
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
-    text.remove_prefix(std::min(text.find_first_not_of('0'), text.size()));
-    if (text.size() > 5) return std::nullopt;
-    const long value = (negative ? -1 : 1) * (text.empty() ? 0 : std::stol(std::string(text)));
-    if (value < -32768 || value > 32767) return std::nullopt;
-    return static_cast<std::int16_t>(value);
 }
 
 }  // namespace
@@ -83,18 +62,6 @@ int LimitsFileTarget(const std::uint8_t* data, std::size_t size) {
     const bool read = storage::ReadLimitsFile(files, "C:\\velsor\\fuzz.lim", limits);
     FUZZ_CHECK(read == (size >= storage::LIMITS_FILE_SIZE));
     FUZZ_CHECK(read ? WrittenBackAsRead(storage::EncodeLimits(limits), data) : limits == sentinel);
-    return 0;
-}
-
-int FieldsTarget(const std::uint8_t* data, std::size_t size) {
-    // The whole input, then each line as one field would hold it.
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
-    FUZZ_CHECK(ui::ParseWholeNumber(input) == ReferenceParse(input));
-    for (std::size_t at = 0; at <= input.size();) {
-        const std::size_t end = std::min(input.find('\n', at), input.size());
-        FUZZ_CHECK(ui::ParseWholeNumber(input.substr(at, end - at)) == ReferenceParse(input.substr(at, end - at)));
-        at = end + 1;
-    }
     return 0;
 }
 

@@ -10,8 +10,6 @@ namespace fuzz {
 int CalibrationFileTarget(const std::uint8_t* data, std::size_t size);
 // A limits file as "&Cargar" reads it.
 int LimitsFileTarget(const std::uint8_t* data, std::size_t size);
-// The whole-number parser, over the whole input and each of its lines.
-int FieldsTarget(const std::uint8_t* data, std::size_t size);
 // Work-mode ticks over a stream of status packets of 0 to 8 bytes.
 int WorkModeTarget(const std::uint8_t* data, std::size_t size);
 
