@@ -10,12 +10,12 @@ mutation scale-read-weight-timeout-value scale/ScaleConnection.h \
 mutation scale-restart-timeout-value scale/ScaleConnection.h \
     'RESTART_TIMEOUT_MS = 100;' 'RESTART_TIMEOUT_MS = 101;' scale_link_tests
 mutation scale-save-limits-timeout-value scale/ScaleConnection.h \
-    'LIMITS_AFTER_SAVE_TIMEOUT_MS = 200;' 'LIMITS_AFTER_SAVE_TIMEOUT_MS = 199;' scale_link_tests
+    'LIMITS_AFTER_SAVE_TIMEOUT_MS = 200;' 'LIMITS_AFTER_SAVE_TIMEOUT_MS = 199;' operation_tests
 mutation scale-load-limits-timeout-value scale/ScaleConnection.h \
-    'LIMITS_AFTER_LOAD_TIMEOUT_MS = 300;' 'LIMITS_AFTER_LOAD_TIMEOUT_MS = 301;' scale_link_tests
+    'LIMITS_AFTER_LOAD_TIMEOUT_MS = 300;' 'LIMITS_AFTER_LOAD_TIMEOUT_MS = 301;' operation_tests
 mutation scale-save-limits-with-load-timeout scale/LineLimits.cpp \
     'SendIfCalibrated(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);' 'SendIfCalibrated(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);' \
-    scale_link_tests
+    operation_tests
 mutation scale-cancel-not-awaited scale/ScaleLink.cpp \
     'status = pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS);' 'status = pipe.WaitForCompletion(buffer, 0);' \
     scale_link_tests

@@ -264,7 +264,6 @@ TEST_F(WorkModeTest, EachPacketShowsTheStateAndOnlyAWorkingOneWithALineCounts) {
         {1, 0x01, "Tomando Taras", 0},
         {5, 0x01, "Tomando Taras", 0},  // an unknown state changes nothing
         {2, 0x01, "Trabajando", 1},
-        {2, 0x03, "Trabajando", 1},  // no line
         {7, 0x01, "Trabajando", 1},
     };
     for (const auto& [state, lineByte, stateText, counted] : ticks) {

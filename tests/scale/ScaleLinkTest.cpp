@@ -110,15 +110,6 @@ TEST_F(ScaleLinkTest, CloseTakesDownReadPipeWritePipeDeviceThenListAndMayRunTwic
     EXPECT_EQ(bench.kernel.ListCount(), 0u);
 }
 
-// Saves or loads eight limits through the window; true when the scale took them.
-bool LimitsThroughTheWindow(ScaleTestBench& b, int button) {
-    for (const int id : platform::LIMIT_FIELD_IDS) b.Type(id, "10");
-    b.files.SetFile("C:\\velsor\\turno.lim", Bytes(16, 0));
-    b.window.ChooseNext(std::string("C:\\velsor\\turno.lim"));
-    b.Press(button);
-    return b.window.messages.back().text == "Nuevos Limites guardados y enviados";
-}
-
 TEST(ScaleLinkTimeOuts, EachWaitEndsExactlyAtItsBound) {
     struct Case {
         const char* name;
@@ -132,10 +123,7 @@ TEST(ScaleLinkTimeOuts, EachWaitEndsExactlyAtItsBound) {
         {"ReadWeight, its read", 200, true, readWeight},
         {"ReadStatus", 100, true, [](ScaleTestBench& b) { return b.link.ReadStatus(); }},
         {"SendRestart", 100, false, [](ScaleTestBench& b) { return b.link.SendRestart(); }},
-        {"limits after saving", 200, false,
-         [](ScaleTestBench& b) { return LimitsThroughTheWindow(b, platform::IDC_SAVE_LIMITS); }},
-        {"limits after loading", 300, false,
-         [](ScaleTestBench& b) { return LimitsThroughTheWindow(b, platform::IDC_LOAD_LIMITS); }},
+        {"SendLimits", 300, false, [](ScaleTestBench& b) { return b.link.SendLimits({}, 300); }},
     };
     // The awaited end comes 1 ms before the bound, 1 ms after it, or never.
     for (const Case& c : cases) {

@@ -3,7 +3,6 @@
 
 #include "storage/FileSystem.h"
 
-#include <algorithm>
 #include <map>
 #include <set>
 

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
-
 #include "ui/terminal/TimerScheduler.h"
 
 namespace ui::terminal {

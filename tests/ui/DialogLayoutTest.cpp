@@ -38,15 +38,12 @@ TEST(DialogLayout, RowsOfTheTemplateAsWrittenOut) {
         // id, kind, text, rect, disabled
         {1000, ControlKind::PushButton, "&Salir", {238, 18, 71, 11}, false},
         {1002, ControlKind::PushButton, "&Empezar Trabajo", {239, 53, 71, 11}, true},
-        {1041, ControlKind::PushButton, "Parar Prue&ba", {237, 146, 71, 11}, true},
         {1037, ControlKind::PushButton, "C&argar", {172, 187, 42, 11}, false},
         {1035, ControlKind::PushButton, "G&uardar Estadistica", {80, 191, 71, 11}, false},
         {1044, ControlKind::PushButton, "Reempe&zar", {15, 218, 42, 11}, true},
         {1012, ControlKind::Edit, "", {182, 74, 23, 15}, false},
-        {1016, ControlKind::Edit, "", {182, 146, 23, 15}, false},
         {1050, ControlKind::Edit, "", {262, 171, 24, 12}, false},
         {1025, ControlKind::Static, "0", {55, 165, 33, 15}, false},
-        {1043, ControlKind::Static, "", {69, 219, 102, 10}, false},
     };
     for (const auto& [id, kind, text, rect, disabled] : rows) {
         SCOPED_TRACE(id);

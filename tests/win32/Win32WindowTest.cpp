@@ -302,19 +302,6 @@ TEST_F(Win32FrontEndTest, MessageBoxesShowTextCaptionIconAndButtonsWhileTicksGoO
     EXPECT_EQ(ticksDuringBox, 3) << "the timer's ticks went on while a box was open";
 }
 
-TEST_F(Win32FrontEndTest, LocalTimeIsTheSystemClock) {
-    SYSTEMTIME before, after;
-    LocalDateTime now;
-    do {  // until the clock held still across the call
-        ::GetLocalTime(&before);
-        now = frontEnd_.LocalTime();
-        ::GetLocalTime(&after);
-    } while (before.wSecond != after.wSecond);
-    EXPECT_EQ(std::vector<int>({now.year, now.month, now.day, now.hour, now.minute, now.second, now.dayOfWeek}),
-              std::vector<int>({after.wYear, after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond,
-                                after.wDayOfWeek}));
-}
-
 // Stands in for the simulated scale: its state is the keys it was given.
 class FakePanel final : public ui::SimulatorPanel {
 public:
