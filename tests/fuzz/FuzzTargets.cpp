@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -94,13 +95,11 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
         }
         FUZZ_CHECK(bench.dialog.Values().stateText == state && bench.window.texts[platform::IDC_STATE] == state);
     }
-    std::uint32_t total = 0;
     for (std::size_t line = 0; line < 8; ++line) {
         FUZZ_CHECK(s.lineCount[line] == counts[line] && std::fabs(s.lineKilograms[line] - kilograms[line]) < 1e-9);
         FUZZ_CHECK(bench.window.texts[platform::IDC_LINE_COUNT_1 + static_cast<int>(line)] == s.lineCountText[line]);
-        total += counts[line];
     }
-    FUZZ_CHECK(s.totalCount == total);
+    FUZZ_CHECK(s.totalCount == std::accumulate(counts.begin(), counts.end(), 0u));
     FUZZ_CHECK(bench.kernel.PendingRequestCount() == 0 && device.QueuedPackets() == 0);
     return 0;
 }
