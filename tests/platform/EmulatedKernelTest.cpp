@@ -88,12 +88,11 @@ protected:
         overlapped.hEvent = kernel.CreateEventA(nullptr, FALSE_, FALSE_, nullptr);
         return overlapped;
     }
-    DWORD Read(HANDLE file, OVERLAPPED& overlapped) {
-        return kernel.ReadFile(file, data, 8, nullptr, &overlapped) ? ERROR_SUCCESS : kernel.GetLastError();
-    }
-    DWORD Result(HANDLE file, OVERLAPPED& overlapped, BOOL wait) {
+    DWORD Error(BOOL succeeded) { return succeeded ? ERROR_SUCCESS : kernel.GetLastError(); }
+    DWORD Read(HANDLE file, OVERLAPPED& record) { return Error(kernel.ReadFile(file, data, 8, nullptr, &record)); }
+    DWORD Result(HANDLE file, OVERLAPPED& record, BOOL wait) {
         count = 77;
-        return kernel.GetOverlappedResult(file, &overlapped, &count, wait) ? ERROR_SUCCESS : kernel.GetLastError();
+        return Error(kernel.GetOverlappedResult(file, &record, &count, wait));
     }
     std::uint8_t data[8] = {};
     DWORD count = 0;
