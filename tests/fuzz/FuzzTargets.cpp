@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -25,13 +26,6 @@ namespace {
 }
 #define FUZZ_CHECK(condition) ((condition) ? void() : Fail(#condition, __FILE__, __LINE__))
 
-// The input as the one file of a memory file system.
-struct Files : testing_support::MemoryFileSystem {
-    Files(const std::string& path, const std::uint8_t* data, std::size_t size) {
-        SetFile(path, std::vector<std::uint8_t>(data, data + size));
-    }
-};
-
 // Written back, what was read comes out as the bytes it was read from.
 template <typename Bytes>
 bool WrittenBackAsRead(const Bytes& written, const std::uint8_t* data) {
@@ -41,7 +35,8 @@ bool WrittenBackAsRead(const Bytes& written, const std::uint8_t* data) {
 }  // namespace
 
 int CalibrationFileTarget(const std::uint8_t* data, std::size_t size) {
-    Files files(std::string(storage::CALIBRATION_FILE_PATH), data, size);
+    testing_support::MemoryFileSystem files;
+    files.SetFile(storage::CALIBRATION_FILE_PATH, {data, data + size});
     const storage::CalibrationData sentinel{-7.5f, {1, 2, 3, 4, 5, 6, 7, 8}};
     storage::CalibrationData loaded = sentinel;
     const storage::CalibrationLoad result = storage::LoadCalibrationFile(files, loaded);
@@ -56,7 +51,8 @@ int CalibrationFileTarget(const std::uint8_t* data, std::size_t size) {
 }
 
 int LimitsFileTarget(const std::uint8_t* data, std::size_t size) {
-    Files files("C:\\velsor\\fuzz.lim", data, size);
+    testing_support::MemoryFileSystem files;
+    files.SetFile("C:\\velsor\\fuzz.lim", {data, data + size});
     const std::array<std::int16_t, 8> sentinel{-1, 2, -3, 4, -5, 6, -7, 8};
     std::array<std::int16_t, 8> limits = sentinel;
     const bool read = storage::ReadLimitsFile(files, "C:\\velsor\\fuzz.lim", limits);
@@ -68,20 +64,15 @@ int LimitsFileTarget(const std::uint8_t* data, std::size_t size) {
 int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
     testing_support::ScaleTestBench bench;
     sim::ScriptedDevice& device = bench.AttachScripted();
-    bench.StoreCalibration(2.0f, {});
+    // The first byte picks the stored factor, so weights of every size are summed.
+    const float factor = size > 0 ? 0.25f * static_cast<float>(data[0] % 32 + 1) : 2.0f;
+    bench.StoreCalibration(factor, {});
     bench.StartUp();
-    FUZZ_CHECK(bench.link.ScaleIndex() == 0);
+    FUZZ_CHECK(bench.link.ScaleIndex() == 0 && bench.program.calibrationFactor == factor);
     bench.Press(platform::IDC_START_WORK);
-    // The first byte picks a factor, so weights of every size are summed.
-    float factor = 2.0f;
-    if (size > 0) {
-        factor = bench.program.calibrationFactor = 0.25f * static_cast<float>(data[0] % 32 + 1);
-        ++data;
-        --size;
-    }
-    // Packets: a length byte (0 to 8), then that many bytes.
+    // Packets after it: a length byte (0 to 8), then that many bytes.
     std::vector<std::vector<std::uint8_t>> packets;
-    for (std::size_t at = 0; at < size; at += 1 + packets.back().size()) {
+    for (std::size_t at = 1; at < size; at += 1 + packets.back().size()) {
         const std::size_t length = std::min<std::size_t>(data[at] % 9, size - at - 1);
         packets.emplace_back(data + at + 1, data + at + 1 + length);
     }
@@ -104,13 +95,11 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
         }
         FUZZ_CHECK(bench.dialog.Values().stateText == state && bench.window.texts[platform::IDC_STATE] == state);
     }
-    std::uint32_t total = 0;
     for (std::size_t line = 0; line < 8; ++line) {
         FUZZ_CHECK(s.lineCount[line] == counts[line] && std::fabs(s.lineKilograms[line] - kilograms[line]) < 1e-9);
         FUZZ_CHECK(bench.window.texts[platform::IDC_LINE_COUNT_1 + static_cast<int>(line)] == s.lineCountText[line]);
-        total += counts[line];
     }
-    FUZZ_CHECK(s.totalCount == total);
+    FUZZ_CHECK(s.totalCount == std::accumulate(counts.begin(), counts.end(), 0u));
     FUZZ_CHECK(bench.kernel.PendingRequestCount() == 0 && device.QueuedPackets() == 0);
     return 0;
 }

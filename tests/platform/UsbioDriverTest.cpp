@@ -20,26 +20,22 @@ protected:
         return kernel.CreateFileA("\\\\.\\USBIO_Device0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED, nullptr);
     }
+    DWORD Error(BOOL done) { return done ? 0 : kernel.GetLastError(); }
     // A control request waited for: 0 or the error, the reply's size in `returned`.
     DWORD Control(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out = nullptr, DWORD outSize = 0) {
-        const bool done =
-            kernel.DeviceIoControl(h, code, const_cast<void*>(in), inSize, out, outSize, &returned, &overlapped);
-        return done ? 0 : kernel.GetLastError();
+        return Error(
+            kernel.DeviceIoControl(h, code, const_cast<void*>(in), inSize, out, outSize, &returned, &overlapped));
     }
     DWORD Configure(HANDLE h) {
-        std::uint8_t request[260] = {};
-        request[2] = 1;  // one interface: number 0, alternate 0
-        request[8] = 0x10;
-        request[9] = 1;  // maximum transfer size 0x110
+        // One interface (number 0, alternate 0), transfers of up to 0x110 bytes.
+        const std::uint8_t request[260] = {0, 0, 1, 0, 0, 0, 0, 0, 0x10, 1};
         return Control(h, sim::IOCTL_SET_CONFIGURATION, request, sizeof request);
     }
     DWORD Bind(HANDLE h, std::uint8_t endpoint) { return Control(h, sim::IOCTL_BIND_PIPE, &endpoint, 1); }
     // A transfer's start: 0 when it completed at once, else the error.
     DWORD Start(HANDLE h, bool read) {
-        std::uint8_t data[8] = {};
-        const bool done = read ? kernel.ReadFile(h, data, 8, nullptr, &overlapped)
-                               : kernel.WriteFile(h, data, 8, nullptr, &overlapped);
-        return done ? 0 : kernel.GetLastError();
+        return Error(read ? kernel.ReadFile(h, data, 8, nullptr, &overlapped)
+                          : kernel.WriteFile(h, data, 8, nullptr, &overlapped));
     }
 
     VirtualClock clock;
@@ -47,6 +43,7 @@ protected:
     std::shared_ptr<sim::ScriptedDevice> model = std::make_shared<sim::ScriptedDevice>(0x0C70, 0x0001);
     OVERLAPPED overlapped{};
     DWORD returned = 0;
+    std::uint8_t data[16] = {};  // a transfer's data, a reply
 };
 
 TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCutToTheCallersArea) {
@@ -78,8 +75,7 @@ TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCut
 }
 
 TEST_F(DriverTest, BindNeedsAConfigurationAnEndpointAndAFreeHandleAndTransfersTheBoundDirection) {
-    HANDLE in = Open();
-    HANDLE out = Open();
+    const HANDLE in = Open(), out = Open();
     model->SetConfigurationStatus(0xE000101D);
     EXPECT_EQ(Configure(in), 0xE000101Du) << "refused with the device's status";
     EXPECT_EQ(Bind(in, 0x81), sim::DRIVER_NOT_CONFIGURED);
@@ -95,8 +91,7 @@ TEST_F(DriverTest, BindNeedsAConfigurationAnEndpointAndAFreeHandleAndTransfersTh
     // Unplugged: everything fails with "Device is removed.".
     model->Unplug();
     EXPECT_EQ(Start(in, true), sim::DRIVER_DEVICE_REMOVED);
-    std::uint8_t info[12] = {};
-    EXPECT_EQ(Control(in, sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, info, 12), sim::DRIVER_DEVICE_REMOVED);
+    EXPECT_EQ(Control(in, sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, data, 12), sim::DRIVER_DEVICE_REMOVED);
 }
 
 }  // namespace
