@@ -42,15 +42,6 @@ protected:
         bench.program.calibrationFactor = 2.0f;
         bench.window.EnableControl(platform::IDC_START_WORK, true);
     }
-    void Save(const Limits& limits, std::optional<std::string> path = std::string(PATH)) {
-        bench.values.lineLimits = limits;
-        bench.window.ChooseNext(path);
-        scale::SaveLimits(bench.context);
-    }
-    void Load(std::optional<std::string> path = std::string(PATH)) {
-        bench.window.ChooseNext(path);
-        scale::LoadLimits(bench.context);
-    }
     // The scale has the packet ready; a tick takes it.
     void Tick(std::uint8_t state, std::uint8_t weight, std::uint8_t lineByte) {
         bench.link.packets.push_back({state, weight, 0, lineByte, 0, 0, 0, 0});
@@ -215,7 +206,9 @@ TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStepElseWritesBothFilesAndSendsA
         bench.link.sendWorks = sendWorks;
         bench.fields.accept = failing != FIELDS;
         if (failing == WRITE) bench.files.FailOperation(bench.files.operations.size() + 1);
-        Save(limits, failing == DIALOG ? std::nullopt : std::optional(std::string(PATH)));
+        bench.values.lineLimits = limits;
+        bench.window.ChooseNext(failing == DIALOG ? std::nullopt : std::optional(std::string(PATH)));
+        scale::SaveLimits(bench.context);
         const bool saved = failing == NONE && limits == EXAMPLE;  // every step before the send passed
         EXPECT_EQ(bench.window.messages, boxes);
         EXPECT_EQ(bench.link.sent, sent);
@@ -243,7 +236,8 @@ TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItOnlyWhenCalibratedWithout
         bench.values.lineLimits = OTHER;
         bench.fields.loadedShows = 0;
         bench.program.calibrationFactor = factor;
-        Load(path);
+        bench.window.ChooseNext(path);
+        scale::LoadLimits(bench.context);
         EXPECT_EQ(bench.window.messages, Boxes{box});
         EXPECT_EQ(bench.values.lineLimits, limits);
         EXPECT_EQ(bench.fields.loadedShows, limits == falling ? 1 : 0);
