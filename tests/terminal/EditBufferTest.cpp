@@ -31,10 +31,8 @@ TEST(EditBufferTest, KeysEditTheTextAtTheCursorAndLeaveTheRestToTheDialog) {
     const Case cases[] = {
         {"digits and minus go in at the cursor", Accepts::Digits, 32, "", false,
          {{Char('1'), R::Changed}, {Char('9'), R::Changed}, {HOME, R::Moved}, {Char('-'), R::Changed},
-          {END, R::Moved}, {Char('0'), R::Changed}, {Char('a'), R::NotHandled},
-          {Key::Char('s', true), R::NotHandled}, {Char(CHAR_RETURN), R::NotHandled},
-          {Char(CHAR_TAB), R::NotHandled}, {Special(KeyCodeF(2)), R::NotHandled}},
-         "-190", 4},
+          {END, R::Moved}, {Char('0'), R::Changed}, {Char('a'), R::NotHandled}, {Key::Char('1', true), R::NotHandled},
+          {Special(KeyCodeF(2)), R::NotHandled}}, "-190", 4},
         {"backspace, delete and the DEL character (a backspace), each stopping at its end", Accepts::Digits, 32,
          "1234", false, {{LEFT, R::Moved}, {LEFT, R::Moved}, {BACKSPACE, R::Changed}, {DEL, R::Changed},
           {Char(CHAR_DELETE), R::Changed}, {BACKSPACE, R::Moved}, {LEFT, R::Moved}, {END, R::Moved}, {DEL, R::Moved},
@@ -43,12 +41,11 @@ TEST(EditBufferTest, KeysEditTheTextAtTheCursorAndLeaveTheRestToTheDialog) {
         {"left goes to the start of a selection", Accepts::Digits, 32, "55", true,
          {{LEFT, R::Moved}, {Char('1'), R::Changed}}, "155", 1},
         {"the length limit stops typing", Accepts::Digits, 3, "", false,
-         {{Char('1'), R::Changed}, {Char('2'), R::Changed}, {Char('3'), R::Changed}, {Char('4'), R::Moved}},
-         "123", 3},
+         {{Char('1'), R::Changed}, {Char('2'), R::Changed}, {Char('3'), R::Changed}, {Char('4'), R::Moved}}, "123", 3},
         {"names take accents one character at a time", Accepts::AnyText, 32, "", false,
          {{Char('a'), R::Changed}, {Char(0xF1), R::Changed}, {Char('o'), R::Changed}, {HOME, R::Moved},
-          {RIGHT, R::Moved}, {DEL, R::Changed}, {Char('/'), R::NotHandled}, {Char('.'), R::Changed}},
-         "a.o", 2},
+          {RIGHT, R::Moved}, {DEL, R::Changed}, {Char('/'), R::NotHandled}, {Char(CHAR_RETURN), R::NotHandled},
+          {Char('.'), R::Changed}}, "a.o", 2},
     };
     // clang-format on
     for (const Case& c : cases) {
