@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <deque>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,8 +76,8 @@ public:
             clock_ = std::max(clock_, at);
             return key;
         }
-        // The script ran out: nothing left to wait for, or timers going on for an hour.
-        if (timeoutMs < 0 || clock_ + timeoutMs > 3600 * 1000) std::abort();
+        if (timeoutMs < 0 || clock_ + timeoutMs > 3600 * 1000)
+            throw std::logic_error("the keys ran out: nothing left to wait for, or timers going on for an hour");
         clock_ += timeoutMs;
         return std::nullopt;
     }
