@@ -24,7 +24,6 @@ TEST(TerminalLocale, EveryEnvironmentEndsUtf8OrWithAMessageNamingTheLocale) {
         {nullptr, "C.UTF-8", "C", LocaleChoice::Utf8, nullptr},
         {nullptr, nullptr, "xx_YY.UTF-8", LocaleChoice::FellBackToUtf8, nullptr},  // not installed
         {"C", nullptr, "C.UTF-8", LocaleChoice::NotUtf8, "\"C\", no es UTF-8"},
-        {nullptr, nullptr, "POSIX", LocaleChoice::NotUtf8, "\"POSIX\", no es UTF-8"},
         {nullptr, nullptr, "xx_YY.ISO-8859-1", LocaleChoice::NotUtf8, "\"xx_YY.ISO-8859-1\", no está instalada"},
     };
     for (const auto& [lcAll, lcCtype, lang, choice, named] : rows) {
