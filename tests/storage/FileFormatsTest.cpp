@@ -31,14 +31,11 @@ Bytes WithFactor(float factor, Bytes bytes = EXAMPLE_FILE) {
     return bytes;
 }
 
-TEST(CalibrationFileTest, ExampleWrittenWholeOnTheFixedLowerCasePath) {
-    MemoryFileSystem fs;
-    fs.SetFile("c:\\velsor\\usb.ini", Bytes(57, 0xEE));
-    ASSERT_TRUE(SaveCalibrationFile(fs, CalibrationData{2.5f, EXAMPLE_LIMITS}));
-    EXPECT_EQ(fs.File("c:\\velsor\\usb.ini"), EXAMPLE_FILE);
-}
-
-TEST(CalibrationFileTest, OnlyAFileWithTwentyBytesAndASoundFactorLoads) {
+TEST(CalibrationFileTest, ExampleWrittenWholeOnTheFixedLowerCasePathAndOnlyTwentyBytesWithASoundFactorLoad) {
+    MemoryFileSystem saved;
+    saved.SetFile("c:\\velsor\\usb.ini", Bytes(57, 0xEE));
+    ASSERT_TRUE(SaveCalibrationFile(saved, CalibrationData{2.5f, EXAMPLE_LIMITS}));
+    EXPECT_EQ(saved.File("c:\\velsor\\usb.ini"), EXAMPLE_FILE);
     Bytes longer = WithFactor(Float::denorm_min());
     longer[4] = longer[5] = 0xFF;  // line 1: -1
     longer.insert(longer.end(), 3, 0xAB);

@@ -9,22 +9,13 @@ namespace {
 
 using testing_support::MemoryFileSystem;
 
-platform::LocalDateTime At(int year, int month, int day, int hour, int minute, int second, int dayOfWeek) {
-    return {year, month, day, hour, minute, second, dayOfWeek};
-}
-
 TEST(StatisticsReportTest, ReportByteForByteEachRowWithItsOwnLinesTexts) {
-    ReportFigures figures;
-    for (std::size_t i = 0; i < 8; ++i) {
-        figures.lineCounts[i] = std::to_string(i + 1);
-        figures.lineKilograms[i] = "0." + std::to_string(i + 1) + "0";
-    }
-    figures.lineCounts[3] = "0";
-    figures.lineKilograms[3] = "0";
-    figures.totalCount = "33";
-    figures.totalKilograms = "3.30";
+    const ReportFigures figures{{"1", "2", "3", "0", "5", "6", "7", "8"},
+                                {"0.10", "0.20", "0.30", "0", "0.50", "0.60", "0.70", "0.80"},
+                                "33",
+                                "3.30"};
     // clang-format off
-    EXPECT_EQ(FormatStatisticsReport(At(2026, 12, 5, 21, 15, 18, 6), figures),
+    EXPECT_EQ(FormatStatisticsReport({2026, 12, 5, 21, 15, 18, 6}, figures),
               "Archivo de Estad\xEDsticas\r\n"
               "S\xE1" "bado 05/12/2026  21:15:18\r\n"
               "\r\n"
@@ -46,12 +37,12 @@ TEST(StatisticsReportTest, ReportByteForByteEachRowWithItsOwnLinesTexts) {
 }
 
 TEST(StatisticsReportTest, DateLineAndDayNames) {
-    EXPECT_EQ(FormatReportDate(At(2026, 3, 1, 9, 5, 7, 0)), "Domingo 01/03/2026  09:05:07");
-    EXPECT_EQ(FormatReportDate(At(999, 10, 31, 0, 0, 0, 3)), "Mi\u00E9rcoles 31/10/999  00:00:00");
+    EXPECT_EQ(FormatReportDate({2026, 3, 1, 9, 5, 7, 0}), "Domingo 01/03/2026  09:05:07");
+    EXPECT_EQ(FormatReportDate({999, 10, 31, 0, 0, 0, 3}), "Mi\u00E9rcoles 31/10/999  00:00:00");
     const char* names[] = {"Domingo", "Lunes", "Martes", "Mi\u00E9rcoles", "Jueves", "Viernes", "S\u00E1bado"};
     for (int day = 0; day < 7; ++day) EXPECT_EQ(DayName(day), names[day]) << day;
     for (int day : {-1, 7}) EXPECT_EQ(DayName(day), "?") << day;
-    EXPECT_EQ(FormatReportDate(At(2026, 3, 1, 9, 5, 7, -2147483647 - 1)), "? 01/03/2026  09:05:07");
+    EXPECT_EQ(FormatReportDate({2026, 3, 1, 9, 5, 7, -2147483647 - 1}), "? 01/03/2026  09:05:07");
 }
 
 TEST(Windows1252Test, EveryCharacterOfTheCodePageBecomesItsByte) {
