@@ -28,12 +28,11 @@ protected:
         ::RemoveDirectoryW(L"C:\\velsor");
     }
 
-    // Runs the program; `script` runs once the main window is on screen and must end the program through it.
+    // Runs the program on `arguments` (the program's name first); `script` runs once the main window is on screen
+    // and must end the program through it.
     int RunProgram(std::vector<std::string> arguments, std::function<void()> script) {
-        arguments.insert(arguments.begin(), "quelmar");
         std::vector<char*> argv;
         for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
         WindowWatcher watcher([this, script](HWND window) {
             if (frontEnd_ != nullptr && window == frontEnd_->WindowHandle()) {
                 RunWhenShown(script);
@@ -59,9 +58,8 @@ protected:
     // The main window is activated, still hidden, when a box of its initialisation closes: wait until it shows.
     void RunWhenShown(std::function<void()> script) {
         Later([this, script] {
-            if (frontEnd_ == nullptr || Window() == nullptr) return;
-            if (!::IsWindowVisible(Window())) return RunWhenShown(script);
-            script();
+            if (frontEnd_ != nullptr && Window() != nullptr)
+                ::IsWindowVisible(Window()) ? script() : RunWhenShown(script);
         });
     }
 
@@ -83,7 +81,7 @@ TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
         windowInitialising = frontEnd_->WindowHandle() != nullptr;
         Answer(box, IDOK);
     };
-    EXPECT_EQ(RunProgram({}, [] { ADD_FAILURE() << "the window must not be shown"; }), 0);
+    EXPECT_EQ(RunProgram({"quelmar"}, [] { ADD_FAILURE() << "the window must not be shown"; }), 0);
     EXPECT_TRUE(windowInitialising) << "the box comes from the window's initialisation";
     EXPECT_EQ(boxes_, std::vector<MessageRecord>{Stop("No hay dispositivos USB conectados!", "Quelmar")});
 }
@@ -110,7 +108,7 @@ TEST_F(Win32ProgramTest, AFirstStartCalibratesWithTheToolWindowsReferenceWeightA
             });
         });
     };
-    EXPECT_EQ(RunProgram({"--simulate", "--paused"},
+    EXPECT_EQ(RunProgram({"quelmar", "--simulate", "--paused"},
                          [this] {
                              EXPECT_EQ(::GetFocus(), Item(platform::IDC_EXIT));
                              ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_CALIBRATE)));
