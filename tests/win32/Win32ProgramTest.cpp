@@ -23,7 +23,6 @@ protected:
         ::DeleteFileW(CALIBRATION_FILE);
     }
     void TearDown() override {
-        CancelPendingSteps();
         ::DeleteFileW(CALIBRATION_FILE);
         ::RemoveDirectoryW(L"C:\\velsor");
     }
