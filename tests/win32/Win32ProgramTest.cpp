@@ -23,17 +23,14 @@ protected:
         ::DeleteFileW(CALIBRATION_FILE);
     }
     void TearDown() override {
-        CancelPendingSteps();
         ::DeleteFileW(CALIBRATION_FILE);
         ::RemoveDirectoryW(L"C:\\velsor");
     }
 
-    // Runs the program; `script` runs once the main window is on screen and must end the program through it.
+    // Runs the program on `arguments`, its name first; `script` runs once the window shows and must end the program.
     int RunProgram(std::vector<std::string> arguments, std::function<void()> script) {
-        arguments.insert(arguments.begin(), "quelmar");
         std::vector<char*> argv;
         for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
         WindowWatcher watcher([this, script](HWND window) {
             if (frontEnd_ != nullptr && window == frontEnd_->WindowHandle()) {
                 RunWhenShown(script);
@@ -59,17 +56,14 @@ protected:
     // The main window is activated, still hidden, when a box of its initialisation closes: wait until it shows.
     void RunWhenShown(std::function<void()> script) {
         Later([this, script] {
-            if (frontEnd_ == nullptr || Window() == nullptr) return;
-            if (!::IsWindowVisible(Window())) return RunWhenShown(script);
-            script();
+            if (frontEnd_ != nullptr && Window() != nullptr)
+                ::IsWindowVisible(Window()) ? script() : RunWhenShown(script);
         });
     }
 
     HWND Window() const { return static_cast<HWND>(frontEnd_->WindowHandle()); }
     HWND Tool() const { return static_cast<HWND>(frontEnd_->SimulatorWindowHandle()); }
     HWND Item(int id) const { return ::GetDlgItem(Window(), id); }
-    // Presses "&Salir", which no mode disables.
-    void PressExit() { ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_EXIT))); }
 
     static constexpr const wchar_t* CALIBRATION_FILE = L"C:\\velsor\\usb.ini";
     ui::win32::Win32FrontEnd* frontEnd_ = nullptr;
@@ -83,7 +77,7 @@ TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
         windowInitialising = frontEnd_->WindowHandle() != nullptr;
         Answer(box, IDOK);
     };
-    EXPECT_EQ(RunProgram({}, [] { ADD_FAILURE() << "the window must not be shown"; }), 0);
+    EXPECT_EQ(RunProgram({"quelmar"}, [] { ADD_FAILURE() << "the window must not be shown"; }), 0);
     EXPECT_TRUE(windowInitialising) << "the box comes from the window's initialisation";
     EXPECT_EQ(boxes_, std::vector<MessageRecord>{Stop("No hay dispositivos USB conectados!", "Quelmar")});
 }
@@ -92,25 +86,25 @@ TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
 TEST_F(Win32ProgramTest, AFirstStartCalibratesWithTheToolWindowsReferenceWeightAndReachesWorkMode) {
     bool toolUsableAtThePrompt = false;
     onMessageBox_ = [&](HWND box) {
-        if (boxes_.back() == PUT_WEIGHT) {
+        if (boxes_.back() != PUT_WEIGHT) {
+            Answer(box, IDOK);
+        } else {
             Later([&, box] {
                 toolUsableAtThePrompt = !::IsWindowEnabled(Window()) && ::IsWindowEnabled(Tool());
                 EXPECT_TRUE(ClickIfEnabled(::GetDlgItem(Tool(), ui::win32::IDC_SIMULATOR_REFERENCE)));
                 Later([box] { Answer(box, IDOK); });
             });
-            return;
         }
-        Answer(box, IDOK);
-        if (boxes_.size() < 5) return;
-        Later([this] {  // once the calibration has ended, whichever way
-            if (!ClickIfEnabled(Item(platform::IDC_START_WORK))) return PressExit();
-            Later([this] {
-                EXPECT_TRUE(::IsWindowEnabled(Item(platform::IDC_STOP_WORK))) << "in work mode";
-                PressExit();
+        if (boxes_.size() == 5)
+            Later([this] {  // once the calibration has ended, whichever way; then "&Salir"
+                const bool working = ClickIfEnabled(Item(platform::IDC_START_WORK));
+                Later([this, working] {
+                    EXPECT_TRUE(working && ::IsWindowEnabled(Item(platform::IDC_STOP_WORK))) << "in work mode";
+                    ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_EXIT)));
+                });
             });
-        });
     };
-    EXPECT_EQ(RunProgram({"--simulate", "--paused"},
+    EXPECT_EQ(RunProgram({"quelmar", "--simulate", "--paused"},
                          [this] {
                              EXPECT_EQ(::GetFocus(), Item(platform::IDC_EXIT));
                              ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_CALIBRATE)));
@@ -128,8 +122,7 @@ TEST_F(Win32ProgramTest, AFirstStartCalibratesWithTheToolWindowsReferenceWeightA
 TEST(Win32ResourcesTest, TheVersionResourceNamesTheMakerInItsSpanishBlock) {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    DWORD ignored = 0;
-    std::vector<char> data(::GetFileVersionInfoSizeW(path, &ignored));
+    std::vector<char> data(::GetFileVersionInfoSizeW(path, nullptr));
     ASSERT_FALSE(data.empty());
     ASSERT_TRUE(::GetFileVersionInfoW(path, 0, static_cast<DWORD>(data.size()), data.data()));
     const auto value = [&](const wchar_t* key) {

@@ -30,28 +30,24 @@ public:
     platform::HANDLE OpenDevice(platform::DWORD access) override {
         return calls_.CreateFileA(name_.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     }
-    void Send(std::string_view bytes) override {
-        std::string data(bytes);
-        EXPECT_EQ(Transfer(true, data.data(), static_cast<DWORD>(data.size())), data.size());
-    }
-    std::string Receive(std::size_t size) override {
-        std::string data(size, '\0');
-        data.resize(Transfer(false, data.data(), static_cast<DWORD>(size)));
-        return data;
-    }
+    void Send(std::string_view bytes) override { EXPECT_EQ(Transfer(true, std::string(bytes)), bytes); }
+    std::string Receive(std::size_t size) override { return Transfer(false, std::string(size, '\0')); }
 
 private:
-    // A transfer on the server end, waited for with the system directly.
-    DWORD Transfer(bool write, char* data, DWORD size) {
+    // A transfer on the server end, waited for with the system directly: the bytes moved.
+    std::string Transfer(bool write, std::string data) {
         OVERLAPPED o{};
         o.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        const DWORD size = static_cast<DWORD>(data.size());
         DWORD done = 0;
-        if (!(write ? ::WriteFile(server_, data, size, &done, &o) : ::ReadFile(server_, data, size, &done, &o))) {
+        if (!(write ? ::WriteFile(server_, data.data(), size, &done, &o)
+                    : ::ReadFile(server_, data.data(), size, &done, &o))) {
             EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
             EXPECT_TRUE(::GetOverlappedResult(server_, &o, &done, TRUE));
         }
         ::CloseHandle(o.hEvent);
-        return done;
+        data.resize(done);
+        return data;
     }
 
     platform::Win32SystemCalls calls_;

@@ -6,7 +6,6 @@
 #endif
 #include <windows.h>
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
@@ -53,8 +52,8 @@ private:
 };
 
 inline std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(std::max(0, ::GetWindowTextW(window, text.data(), text.size()))));
+    wchar_t text[512] = {};  // longer than any text of the program's windows
+    ::GetWindowTextW(window, text, 512);
     return text;
 }
 
