@@ -206,6 +206,8 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
     frontEnd_.SetSimulatorPanel(&panel);
     const auto tool = [this] { return static_cast<HWND>(frontEnd_.SimulatorWindowHandle()); };
     const auto toolItem = [&](int id) { return ::GetDlgItem(tool(), id); };
+    std::vector<HWND> activated;
+    watcher_.SetHandler([&](HWND window) { activated.push_back(window); });
     events_.onInitialize = [this] { frontEnd_.FocusControl(LIMIT_FIELD_IDS[2]); };
     events_.onCommand = [&](int id) {
         EXPECT_EQ(::GetFocus(), Item(id)) << "clicking gave the button the focus";
@@ -218,6 +220,7 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
         EXPECT_EQ(::GetWindow(tool(), GW_OWNER), Window());
         EXPECT_TRUE(::GetWindowLongW(tool(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
         EXPECT_EQ(::GetActiveWindow(), Window()) << "showing the tool window took nothing from the main window";
+        EXPECT_EQ(activated, std::vector<HWND>{Window()}) << "the tool window was never activated, even for a moment";
         RECT main, beside;
         ::GetWindowRect(Window(), &main);
         ::GetWindowRect(tool(), &beside);
