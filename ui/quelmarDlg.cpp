@@ -145,10 +145,9 @@ void MainDialog::ShowLoadedValues() {
 
 // ---- start-up and exit --------------------------------------------------------
 
-bool MainDialog::ReportConnectFailure(std::string_view message) {
+void MainDialog::ReportConnectFailure(std::string_view message) {
     window_.ShowMessage(message, APP_CAPTION, MessageIcon::Stop, MessageButtons::Ok);
     Exit();
-    return false;
 }
 
 void MainDialog::InitializeWindow() {

@@ -60,7 +60,7 @@ private:
     [[nodiscard]] bool ReadNumber(int id, std::int16_t& value);
     [[nodiscard]] bool CheckRange(int id, std::int16_t value, std::int16_t low, std::int16_t high);
     void WriteNumber(int id, std::int16_t value, std::optional<std::int16_t>& exchanged);
-    bool ReportConnectFailure(std::string_view message);
+    void ReportConnectFailure(std::string_view message);
 
     platform::WindowServices& window_;
     scale::ScaleConnection& link_;
