@@ -289,7 +289,10 @@ TEST_F(Win32FrontEndTest, BoxesShowTheirRowsWhileTicksGoOnAndSaveDialogsAddTheEx
     std::vector<MessageRecord> boxes, shown;
     for (const Row& row : rows) shown.push_back(row.asked);
     shown[2].caption = "Win32WindowTest";  // no caption: the program file's name
-    const std::wstring folder = L"C:\\quelmar-dialog-" + std::to_wstring(::GetCurrentProcessId());
+    // A folder of the test's own under the temporary folder: the drive's root may not be writable.
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"quelmar-dialog-" + std::to_wstring(::GetCurrentProcessId());
     ::CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring existing = folder + L"\\existe.est";
     ::CloseHandle(::CreateFileW(existing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
