@@ -26,3 +26,13 @@ mutation ops-report-write-failure-unseen scale/WorkMode.cpp \
 mutation ops-calibration-write-failure-unseen scale/Calibration.cpp \
     'if (storage::SaveCalibrationFile(context.files, data)) return true;' \
     'if (storage::SaveCalibrationFile(context.files, data) || true) return true;' operation_tests fault_tests
+mutation ops-report-total-kilograms-of-line-8 scale/WorkMode.cpp \
+    'figures.totalKilograms = statistics.totalKilogramsText;' \
+    'figures.totalKilograms = statistics.lineKilogramsText[7];' main_dialog_tests
+mutation ops-kilograms-one-decimal scale/Statistics.cpp \
+    'std::chars_format::fixed, 2);' 'std::chars_format::fixed, 1);' main_dialog_tests
+mutation ops-total-kilograms-last-item-only scale/Statistics.cpp \
+    'statistics.totalKilograms += kilograms;' 'statistics.totalKilograms = kilograms;' main_dialog_tests
+mutation ops-test-counts-shown-net scale/Calibration.cpp \
+    'std::snprintf(counts, sizeof counts, "%u", static_cast<unsigned>(*reading));' \
+    'std::snprintf(counts, sizeof counts, "%u", static_cast<unsigned>(net));' main_dialog_tests

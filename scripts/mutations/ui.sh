@@ -9,3 +9,15 @@ mutation ui-disabled-button-runs ui/quelmarDlg.cpp \
     'if (!window_.IsControlEnabled(id)) return;' 'if (false) return;' main_dialog_tests
 mutation ui-own-writes-count-as-edits ui/quelmarDlg.cpp \
     'if (exchanging_) return;' 'if (false) return;' main_dialog_tests
+mutation ui-read-kilograms-from-count-boxes ui/quelmarDlg.cpp \
+    'window_.GetControlText(platform::IDC_LINE_KILOGRAMS_1 + static_cast<int>(i));' \
+    'window_.GetControlText(platform::IDC_LINE_COUNT_1 + static_cast<int>(i));' main_dialog_tests
+mutation ui-state-read-from-grams ui/quelmarDlg.cpp \
+    'values_.stateText = window_.GetControlText(platform::IDC_STATE);' \
+    'values_.stateText = window_.GetControlText(platform::IDC_GRAMS);' main_dialog_tests
+mutation ui-total-count-shows-kilograms ui/quelmarDlg.cpp \
+    'window_.SetControlText(platform::IDC_TOTAL_COUNT, s.totalCountText);' \
+    'window_.SetControlText(platform::IDC_TOTAL_COUNT, s.totalKilogramsText);' main_dialog_tests
+mutation ui-counts-box-shows-grams ui/quelmarDlg.cpp \
+    'window_.SetControlText(platform::IDC_COUNTS, values_.countsText);' \
+    'window_.SetControlText(platform::IDC_COUNTS, values_.gramsText);' main_dialog_tests

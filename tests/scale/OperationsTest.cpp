@@ -8,7 +8,6 @@
 #include "scale/LineLimits.h"
 #include "scale/WorkMode.h"
 #include "storage/LimitsFile.h"
-#include "storage/StatisticsReport.h"
 #include "tests/support/OperationBench.h"
 #include "tests/support/ProgramBoxes.h"
 
@@ -25,7 +24,6 @@ using Limits = std::array<std::int16_t, 8>;
 const Limits EXAMPLE = {0, 100, 150, 200, 250, 300, 350, 400};
 const Limits OTHER = {10, 20, 30, 40, 50, 60, 70, 80};
 constexpr std::string_view PATH = "C:\\velsor\\turno.lim";
-constexpr const char* REPORT_PATH = "C:\\velsor\\turno.est";
 
 const std::vector<bool> READY = {true, false, true, true, false, false};
 
@@ -307,32 +305,6 @@ TEST_F(WorkModeTest, ResetAsksFirstAndErasesAlsoWhatCameBehindItsBox) {
     EXPECT_EQ(Statistics().totalCount, 0u);
     EXPECT_EQ(bench.fields.shows, 1);
     EXPECT_EQ(bench.link.restarts, 0) << "a reset sends nothing to the scale";
-}
-
-TEST_F(WorkModeTest, ReportBearsThePressTimeAndTheFiguresAsTheyStandAfterTheDialog) {
-    scale::SaveStatistics(bench.context);  // the dialog cancelled: nothing written
-    EXPECT_TRUE(bench.files.operations.empty());
-    Tick(2, 95, 0x01);
-    const platform::LocalDateTime pressed = bench.window.now;
-    // A refused field's prompt does not stop the report; work counts on behind the dialog.
-    bench.fields.onRead = [&] {
-        ++bench.window.now.minute;
-        return false;
-    };
-    bench.window.whileFileDialogOpen = [&] {
-        ++bench.window.now.minute;
-        Tick(2, 60, 0x04);
-    };
-    bench.window.ChooseNext(REPORT_PATH);
-    bench.files.SetFile(REPORT_PATH, {'x'});
-    scale::SaveStatistics(bench.context);
-    const scale::LineStatistics& s = Statistics();
-    ASSERT_EQ(s.totalCount, 2u);
-    const std::string expected = storage::FormatStatisticsReport(
-        pressed, {s.lineCountText, s.lineKilogramsText, s.totalCountText, s.totalKilogramsText});
-    EXPECT_EQ(bench.files.File(REPORT_PATH), std::vector<std::uint8_t>(expected.begin(), expected.end()));
-    EXPECT_EQ(bench.window.fileDialogs.size(), 2u);
-    EXPECT_TRUE(bench.window.messages.empty());
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The main window's wiring: start-up, exit, field exchange, buttons and timers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
+#include <map>
 #include <tuple>
 
 #include "tests/support/ProgramBoxes.h"
@@ -34,7 +36,6 @@ TEST_F(MainDialogTest, ScalePresentShowsTheFieldsThenFoundThenTheStartingModeAnd
     EXPECT_FALSE(bench.window.closed.has_value());
     EXPECT_EQ(Text(platform::IDC_REFERENCE_WEIGHT), "190");
     for (int id : platform::LIMIT_FIELD_IDS) EXPECT_EQ(Text(id), "0");
-    for (int id = platform::IDC_LINE_COUNT_1; id <= platform::IDC_TOTAL_KILOGRAMS; ++id) EXPECT_EQ(Text(id), "0");
     EXPECT_EQ(bench.window.systemMenu, (std::vector<std::pair<int, std::string>>{{16, "&Acerca de quelmar..."}}));
     EXPECT_EQ(bench.window.focused, std::vector<int>{platform::IDC_EXIT});
     EXPECT_TRUE(bench.dialog.OnSysCommand(16));
@@ -189,6 +190,86 @@ TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
         b.Press(id);
         EXPECT_TRUE(ran(b, device)) << id;
     }
+}
+
+// Every figure box, "Gramos", "Cuentas" and "Status" after test readings, counting, a field read and a
+// refresh, and the report's figures, all against what the items sent add up to (factor 2.0 g per count).
+TEST_F(MainDialogTest, EveryFigureBoxAndTheReportFollowTheItemsSent) {
+    sim::ScriptedDevice& scale = StartReady();
+    std::map<int, std::string> expected;
+    std::array<unsigned, 9> items{}, grams{};  // per line, [8] the totals
+    const auto expect = [&](int id, std::string text) { expected[id] = std::move(text); };
+    const auto item = [&](int line, int weight) {
+        scale.QueuePacket({2, static_cast<std::uint8_t>(weight), 0, static_cast<std::uint8_t>(1 << (line - 1))});
+        bench.Tick(platform::TIMER_WORK);
+        for (const int i : {line - 1, 8}) items[i] += 1, grams[i] += 2 * weight;
+        for (int i = 0; i < 9; ++i) {
+            char kilograms[16];
+            std::snprintf(kilograms, sizeof kilograms, "%.2f", grams[i] / 1000.0);
+            const bool total = i == 8;
+            expect(total ? platform::IDC_TOTAL_COUNT : platform::IDC_LINE_COUNT_1 + i, std::to_string(items[i]));
+            expect(total ? platform::IDC_TOTAL_KILOGRAMS : platform::IDC_LINE_KILOGRAMS_1 + i,
+                   items[i] ? kilograms : "0");
+        }
+    };
+    const auto shown = [&](const char* when) {
+        SCOPED_TRACE(when);
+        for (const auto& [id, text] : expected) EXPECT_EQ(Text(id), text) << "control " << id;
+    };
+    for (int id = platform::IDC_LINE_COUNT_1; id <= platform::IDC_TOTAL_KILOGRAMS; ++id) expect(id, "0");
+
+    scale.QueuePacket({0, 40});  // the zero of test mode
+    bench.Press(platform::IDC_START_TEST);
+    scale.QueuePacket({0, 95});
+    bench.Tick(platform::TIMER_TEST);
+    expect(platform::IDC_GRAMS, "110");
+    expect(platform::IDC_COUNTS, "95");
+    expect(platform::IDC_STATE, "");
+    shown("a test reading");
+    bench.Press(platform::IDC_STOP_TEST);
+    expect(platform::IDC_GRAMS, "0");
+    expect(platform::IDC_COUNTS, "0");
+
+    bench.Press(platform::IDC_START_WORK);
+    scale.QueuePacket({1, 0, 0, 0});
+    bench.Tick(platform::TIMER_WORK);
+    expect(platform::IDC_STATE, "Tomando Taras");
+    shown("taking tares");
+    for (int round = 8; round >= 1; --round)  // line L gets L items of 5 (L + 3) counts
+        for (int line = round; line <= 8; ++line) item(line, 5 * (line + 3));
+    expect(platform::IDC_STATE, "Trabajando");
+    shown("counted");
+    ASSERT_TRUE(bench.dialog.ReadFields());
+    bench.dialog.ShowFields();
+    shown("read back and refreshed");
+    item(3, 120);
+    shown("counted after the read");
+
+    // The report bears the press time; a refused field's prompt does not stop it; counting goes on behind the
+    // dialog and the figures are taken after it.
+    const std::string path = "C:\\velsor\\turno.est";
+    bench.Press(platform::IDC_SAVE_STATISTICS);  // cancelled: nothing written
+    EXPECT_FALSE(bench.files.File(path));
+    bench.window.Type(platform::IDC_REFERENCE_WEIGHT, "x");
+    bench.window.whileFileDialogOpen = [&] { ++bench.window.now.minute, item(5, 60); };
+    bench.window.ChooseNext(path);
+    bench.Press(platform::IDC_SAVE_STATISTICS);
+    EXPECT_EQ(bench.window.messages, (Boxes{TEST_CLEAR_SCALE, WHOLE_NUMBER}));
+    std::string report =
+        "Archivo de Estad\xEDsticas\r\nS\xE1"
+        "bado 05/12/2026  21:15:18\r\n\r\n";
+    for (int i = 0; i < 9; ++i) {
+        const bool total = i == 8;
+        report += (total ? std::string("\r\nTotales:   ") : "Linea " + std::to_string(i) + ":   ") +
+                  expected[total ? platform::IDC_TOTAL_COUNT : platform::IDC_LINE_COUNT_1 + i] + " Unidades    " +
+                  expected[total ? platform::IDC_TOTAL_KILOGRAMS : platform::IDC_LINE_KILOGRAMS_1 + i] +
+                  (total ? " Kilogramos" : " Kilogramos\r\n");
+    }
+    EXPECT_EQ(bench.files.File(path), std::vector<std::uint8_t>(report.begin(), report.end()));
+    EXPECT_EQ(expected[platform::IDC_TOTAL_COUNT], "38");
+    bench.Press(platform::IDC_STOP_WORK);
+    expect(platform::IDC_STATE, "");
+    shown("stopped");
 }
 
 TEST_F(MainDialogTest, TicksOfBothTimersAreDroppedInsideATickAndHandledAfterItForeignOnesNever) {
