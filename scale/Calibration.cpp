@@ -93,8 +93,8 @@ bool SaveCalibration(ScaleContext& context, std::string_view caption) {
 void ChooseStartingMode(ScaleContext& context) {
     switch (LoadCalibration(context)) {
         case storage::CalibrationLoad::Loaded:
-            context.window.EnableControl(platform::IDC_START_WORK, true);
-            context.window.EnableControl(platform::IDC_SAVE_LIMITS, true);
+            context.modes.EnterMode(Mode::Ready);
+            context.modes.EnableSaveLimits();
             break;
         case storage::CalibrationLoad::Missing:
             ShowStop(context,
@@ -112,13 +112,12 @@ void ChooseStartingMode(ScaleContext& context) {
 }
 
 void Calibrate(ScaleContext& context) {
-    context.window.StopTimer(platform::TIMER_TEST);
-    context.window.StopTimer(platform::TIMER_WORK);
     if (!context.fields.ReadFields()) return;
-    context.window.EnableControl(platform::IDC_START_WORK, false);
+    context.modes.EnterMode(Mode::Calibrating);
     if (RunCalibration(context) == CalibrationEnd::Cancelled)
         ShowStop(context, "Calibración cancelada!", CALIBRATION_CAPTION);
-    context.window.EnableControl(platform::IDC_START_WORK, true);
+    // Also a cancelled calibration ends ready to work, with the factor it had.
+    context.modes.EnterMode(Mode::Ready);
 }
 
 void StartTest(ScaleContext& context) {
@@ -129,11 +128,7 @@ void StartTest(ScaleContext& context) {
         return;
     }
     context.program.zeroCount = *zero;
-    context.window.StartTimer(platform::TIMER_TEST, platform::TIMER_PERIOD_MS);
-    context.window.EnableControl(platform::IDC_STOP_TEST, true);
-    context.window.EnableControl(platform::IDC_START_TEST, false);
-    context.window.EnableControl(platform::IDC_CALIBRATE, false);
-    context.window.EnableControl(platform::IDC_START_WORK, false);
+    context.modes.EnterMode(Mode::TestMode);
 }
 
 void ShowTestReading(ScaleContext& context) {
@@ -156,13 +151,9 @@ void ShowTestReading(ScaleContext& context) {
 }
 
 void StopTest(ScaleContext& context) {
-    context.window.StopTimer(platform::TIMER_TEST);
+    context.modes.EnterMode(Mode::Ready);
     context.values.countsText.assign("0");
     context.values.gramsText.assign("0");
-    context.window.EnableControl(platform::IDC_STOP_TEST, false);
-    context.window.EnableControl(platform::IDC_START_TEST, true);
-    context.window.EnableControl(platform::IDC_CALIBRATE, true);
-    context.window.EnableControl(platform::IDC_START_WORK, true);
     context.fields.ShowFields();
 }
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/ControlIds.h"
 #include "scale/Statistics.h"
 
 namespace scale {

@@ -47,7 +47,7 @@ void LimitEdited(ScaleContext& context, int line) {
     if (line < 1 || line > LINE_COUNT) return;
     context.program.limitEditMask = static_cast<std::uint8_t>(context.program.limitEditMask | (1u << (line - 1)));
     if (context.program.limitEditMask != ALL_LINES_EDITED) return;
-    context.window.EnableControl(platform::IDC_SAVE_LIMITS, true);
+    context.modes.EnableSaveLimits();
     // A refused value has been reported by the exchange itself; nothing
     // else follows from an edit.
     static_cast<void>(context.fields.ReadFields());

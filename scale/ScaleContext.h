@@ -26,9 +26,23 @@ public:
     virtual void ShowLoadedValues() = 0;
 };
 
+// The window's operating modes. Each mode has its own set of enabled mode
+// buttons and at most one running timer; the window turns a mode into them.
+enum class Mode { Unconfigured, Ready, Calibrating, TestMode, WorkMode };
+
+class ModeControl {
+public:
+    virtual ~ModeControl() = default;
+    virtual void EnterMode(Mode mode) = 0;
+    // "&Guardar" follows no mode: once there are limits worth saving it
+    // stays enabled for the rest of the run.
+    virtual void EnableSaveLimits() = 0;
+};
+
 struct ScaleContext {
     platform::WindowServices& window;
     FieldExchange& fields;
+    ModeControl& modes;
     DialogValues& values;
     ProgramValues& program;
     ScaleConnection& link;

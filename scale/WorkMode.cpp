@@ -4,32 +4,15 @@
 // to zero only through the reset.
 #include "scale/WorkMode.h"
 
-#include "platform/ControlIds.h"
 #include "storage/StatisticsReport.h"
 
 namespace scale {
 
-namespace {
-
-void SetButtons(platform::WindowServices& window, bool working) {
-    window.EnableControl(platform::IDC_CALIBRATE, !working);
-    window.EnableControl(platform::IDC_START_TEST, !working);
-    window.EnableControl(platform::IDC_STOP_WORK, working);
-    window.EnableControl(platform::IDC_START_WORK, !working);
-    window.EnableControl(platform::IDC_RESTART, working);
-}
-
-}  // namespace
-
-void StartWork(ScaleContext& context) {
-    context.window.StartTimer(platform::TIMER_WORK, platform::TIMER_PERIOD_MS);
-    SetButtons(context.window, true);
-}
+void StartWork(ScaleContext& context) { context.modes.EnterMode(Mode::WorkMode); }
 
 void StopWork(ScaleContext& context) {
     context.values.stateText.clear();
-    context.window.StopTimer(platform::TIMER_WORK);
-    SetButtons(context.window, false);
+    context.modes.EnterMode(Mode::Ready);
     context.fields.ShowFields();
 }
 

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
+#include "platform/ControlIds.h"
 #include "scale/Calibration.h"
 #include "scale/LineLimits.h"
 #include "scale/WorkMode.h"
+#include "ui/ModeTable.h"
 
 namespace ui {
 
@@ -57,7 +59,7 @@ std::optional<std::int16_t> ParseWholeNumber(std::string_view text) {
 
 MainDialog::MainDialog(platform::WindowServices& window, ScaleConnection& link, storage::FileSystem& files,
                        ProgramValues& program)
-    : window_(window), link_(link), context_{window, *this, values_, program, link, files} {}
+    : window_(window), link_(link), context_{window, *this, *this, values_, program, link, files} {}
 
 // ---- field exchange ---------------------------------------------------------
 
@@ -142,6 +144,15 @@ void MainDialog::ShowLoadedValues() {
     exchangedLimits_.fill(std::nullopt);
     ShowFields();
 }
+
+// ---- modes ------------------------------------------------------------------
+
+void MainDialog::EnterMode(Mode mode) {
+    ApplyMode(window_, mode_, mode);
+    mode_ = mode;
+}
+
+void MainDialog::EnableSaveLimits() { window_.EnableControl(platform::IDC_SAVE_LIMITS, true); }
 
 // ---- start-up and exit --------------------------------------------------------
 
@@ -237,9 +248,8 @@ void MainDialog::OnCancel() {}
 void MainDialog::OnClose() {
     // Work mode's statistics live only in memory: the close box (or its key)
     // asks before they are lost; outside work mode it closes at once.
-    if (window_.IsControlEnabled(platform::IDC_STOP_WORK) &&
-        window_.ShowMessage(CLOSE_QUESTION, APP_CAPTION, MessageIcon::Exclamation, MessageButtons::OkCancel) !=
-            platform::MessageResult::Ok)
+    if (mode_ == Mode::WorkMode && window_.ShowMessage(CLOSE_QUESTION, APP_CAPTION, MessageIcon::Exclamation,
+                                                       MessageButtons::OkCancel) != platform::MessageResult::Ok)
         return;
     window_.CloseModal(platform::ModalResult::Cancel);
 }

@@ -27,7 +27,7 @@ constexpr std::string_view CLOSE_QUESTION = "¿Desea salir? Se perderán las est
 // blanks are allowed.
 std::optional<std::int16_t> ParseWholeNumber(std::string_view text);
 
-class MainDialog final : public DialogEvents, public scale::FieldExchange {
+class MainDialog final : public DialogEvents, public scale::FieldExchange, public scale::ModeControl {
 public:
     MainDialog(platform::WindowServices& window, scale::ScaleConnection& link, storage::FileSystem& files,
                scale::ProgramValues& program);
@@ -49,6 +49,12 @@ public:
     void ShowFields() override;
     void ShowLoadedValues() override;
 
+    // ModeControl. The window's mode is kept here and shown through the mode
+    // buttons and the timers, which are never asked what mode it is.
+    void EnterMode(scale::Mode mode) override;
+    void EnableSaveLimits() override;
+    scale::Mode CurrentMode() const { return mode_; }
+
     // "&Salir": validates the fields, and only then takes the link down and
     // ends the window.
     void Exit();
@@ -66,6 +72,8 @@ private:
     scale::ScaleConnection& link_;
     scale::DialogValues values_;
     scale::ScaleContext context_;
+    // As the window starts: the buttons of the layout are those of this mode.
+    scale::Mode mode_ = scale::Mode::Unconfigured;
     // The window's own writes and reads raise no edit notifications.
     bool exchanging_ = false;
     bool inTick_ = false;

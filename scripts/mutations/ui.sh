@@ -21,3 +21,13 @@ mutation ui-total-count-shows-kilograms ui/quelmarDlg.cpp \
 mutation ui-counts-box-shows-grams ui/quelmarDlg.cpp \
     'window_.SetControlText(platform::IDC_COUNTS, values_.countsText);' \
     'window_.SetControlText(platform::IDC_COUNTS, values_.gramsText);' main_dialog_tests
+mutation ui-test-mode-without-its-timer ui/ModeTable.cpp \
+    '{{false, false, false, false, true,  false}, platform::TIMER_TEST}, // TestMode' \
+    '{{false, false, false, false, true,  false}, NO_TIMER}, // TestMode' main_dialog_tests
+mutation ui-calibrating-keeps-start-work ui/ModeTable.cpp \
+    '{{false, false, true,  true,  false, false}, NO_TIMER},             // Calibrating' \
+    '{{true,  false, true,  true,  false, false}, NO_TIMER},             // Calibrating' main_dialog_tests
+mutation ui-modes-disable-before-enabling ui/ModeTable.cpp \
+    'for (const bool enable : {true, false})' 'for (const bool enable : {false, true})' terminal_tests main_dialog_tests
+mutation ui-close-asks-outside-work ui/quelmarDlg.cpp \
+    'if (mode_ == Mode::WorkMode &&' 'if (mode_ != Mode::Ready &&' main_dialog_tests

@@ -25,7 +25,8 @@ const Limits EXAMPLE = {0, 100, 150, 200, 250, 300, 350, 400};
 const Limits OTHER = {10, 20, 30, 40, 50, 60, 70, 80};
 constexpr std::string_view PATH = "C:\\velsor\\turno.lim";
 
-const std::vector<bool> READY = {true, false, true, true, false, false};
+using scale::Mode;
+using Modes = std::vector<Mode>;
 
 Bytes LimitsFile(const Limits& limits) {
     const auto bytes = storage::EncodeLimits(limits);
@@ -38,7 +39,7 @@ protected:
     void SetUp() override {
         bench.StoreCalibration(2.0f, OTHER);
         bench.program.calibrationFactor = 2.0f;
-        bench.window.EnableControl(platform::IDC_START_WORK, true);
+        bench.modes.mode = Mode::Ready;
     }
     // The scale has the packet ready; a tick takes it.
     void Tick(std::uint8_t state, std::uint8_t weight, std::uint8_t lineByte) {
@@ -65,8 +66,8 @@ TEST_F(CalibrationTest, StartingModeFollowsTheCalibrationFile) {
         scale::ChooseStartingMode(b.context);
         const bool loaded = boxes.empty();
         EXPECT_EQ(b.window.messages, boxes);
-        EXPECT_EQ(b.window.IsControlEnabled(platform::IDC_START_WORK), loaded);
-        EXPECT_EQ(b.window.IsControlEnabled(platform::IDC_SAVE_LIMITS), loaded);
+        EXPECT_EQ(b.modes.entered, loaded ? Modes{Mode::Ready} : Modes{});
+        EXPECT_EQ(b.modes.saveLimitsEnabled, loaded);
         EXPECT_EQ(b.fields.loadedShows, loaded ? 1 : 0);
         EXPECT_EQ(b.program.calibrationFactor, loaded ? 2.5f : 0.0f);
         EXPECT_EQ(b.values.lineLimits, loaded ? EXAMPLE : Limits{});
@@ -91,16 +92,13 @@ TEST_F(CalibrationTest, ReferenceWeightOverTheReadingsDifferenceIsTheNewFactorAn
     };
     bench.values.referenceWeight = 600;
     bench.values.lineLimits = EXAMPLE;
-    std::vector<bool> startWorkWhileAsked;
-    bench.window.whileMessageOpen = [&](const MessageRecord&) {
-        startWorkWhileAsked.push_back(bench.window.IsControlEnabled(platform::IDC_START_WORK));
-    };
+    Modes modeWhileAsked;
+    bench.window.whileMessageOpen = [&](const MessageRecord&) { modeWhileAsked.push_back(bench.modes.mode); };
     for (const auto& [name, refuse, cancelAt, weights, boxes, zero, factor] : cases) {
         SCOPED_TRACE(name);
         bench.window.messages.clear();
-        startWorkWhileAsked.clear();
-        bench.window.StartTimer(platform::TIMER_TEST, 100);
-        bench.window.StartTimer(platform::TIMER_WORK, 100);
+        modeWhileAsked.clear();
+        bench.modes.entered.clear();
         bench.program.zeroCount = 7;
         bench.program.calibrationFactor = kept;
         bench.StoreCalibration(kept, EXAMPLE);
@@ -111,31 +109,27 @@ TEST_F(CalibrationTest, ReferenceWeightOverTheReadingsDifferenceIsTheNewFactorAn
         bench.link.weights = weights;
         scale::Calibrate(bench.context);
         EXPECT_EQ(bench.window.messages, boxes);
-        EXPECT_EQ(startWorkWhileAsked, std::vector<bool>(boxes.size(), false));
-        EXPECT_TRUE(bench.window.timers.empty());
+        EXPECT_EQ(modeWhileAsked, Modes(boxes.size(), Mode::Calibrating));
+        EXPECT_EQ(bench.modes.entered, refuse ? Modes{} : (Modes{Mode::Calibrating, Mode::Ready}));
         EXPECT_EQ(bench.program.zeroCount, zero);
         EXPECT_EQ(bench.program.calibrationFactor, factor);
         EXPECT_EQ(bench.CalibrationFile(),
                   CalibrationBytes(std::string(name) == "calibrated" ? factor : kept, EXAMPLE));
-        EXPECT_EQ(bench.ModeButtons(), READY);
     }
 }
 
 TEST_F(CalibrationTest, TestModeNeedsAZeroReadingThenShowsNetGramsAndRawCounts) {
     bench.program.zeroCount = 7;
-    const auto before = bench.window.enabled;
     scale::StartTest(bench.context);  // no reading
     EXPECT_EQ(bench.window.messages, (Boxes{TEST_CLEAR_SCALE, TEST_UNREAD}));
     EXPECT_EQ(bench.program.zeroCount, 7);
-    EXPECT_TRUE(bench.window.timers.empty());
-    EXPECT_EQ(bench.window.enabled, before);
+    EXPECT_TRUE(bench.modes.entered.empty());
 
     bench.window.messages.clear();
     bench.link.weights = {12};
     scale::StartTest(bench.context);
     EXPECT_EQ(bench.window.messages, Boxes{TEST_CLEAR_SCALE});
-    EXPECT_EQ(bench.window.timers, (std::map<int, unsigned>{{platform::TIMER_TEST, 100u}}));
-    EXPECT_EQ(bench.ModeButtons(), (std::vector<bool>{false, false, false, false, true, false}));
+    EXPECT_EQ(bench.modes.mode, Mode::TestMode);
     const std::tuple<std::optional<std::uint8_t>, float, const char*, const char*> ticks[] = {
         // the reading, the factor, grams and counts shown
         {107, 2.5f, "238", "107"},     // 95 x 2.5 = 237.5
@@ -154,22 +148,21 @@ TEST_F(CalibrationTest, TestModeNeedsAZeroReadingThenShowsNetGramsAndRawCounts) 
     }
     EXPECT_EQ(bench.window.messages.size(), 1u) << "a tick shows no box";
     scale::StopTest(bench.context);
-    EXPECT_TRUE(bench.window.timers.empty());
     EXPECT_EQ(bench.values.gramsText, "0");
     EXPECT_EQ(bench.values.countsText, "0");
-    EXPECT_EQ(bench.ModeButtons(), READY);
+    EXPECT_EQ(bench.modes.mode, Mode::Ready);
 }
 
 TEST_F(LineLimitsTest, SaveOpensOnceEveryFieldWasEditedAndOnlyThenEditsAreTakenIn) {
     for (int keystroke = 0; keystroke < 8; ++keystroke) scale::LimitEdited(bench.context, 5);
     for (int line : {1, 2, 3, 4, 6, 7, 0, 9}) scale::LimitEdited(bench.context, line);
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
-    EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
+    EXPECT_FALSE(bench.modes.saveLimitsEnabled);
     EXPECT_EQ(bench.fields.reads, 0);
     // The last field's first edit opens the gate before the read: "&Guardar" is on under a prompt.
     std::vector<bool> saveOnWhileRead;
     bench.fields.onRead = [&] {
-        saveOnWhileRead.push_back(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
+        saveOnWhileRead.push_back(bench.modes.saveLimitsEnabled);
         return false;
     };
     scale::LimitEdited(bench.context, 8);
@@ -246,7 +239,7 @@ TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItOnlyWhenCalibratedWithout
     EXPECT_EQ(bench.files.operations.size(), 3u);
     for (const auto& operation : bench.files.operations) EXPECT_FALSE(operation.write);
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
-    EXPECT_FALSE(bench.window.IsControlEnabled(platform::IDC_SAVE_LIMITS));
+    EXPECT_FALSE(bench.modes.saveLimitsEnabled);
 }
 
 TEST_F(WorkModeTest, EachPacketShowsTheStateAndOnlyAWorkingOneWithALineCounts) {
@@ -274,8 +267,7 @@ TEST_F(WorkModeTest, EachPacketShowsTheStateAndOnlyAWorkingOneWithALineCounts) {
 
 TEST_F(WorkModeTest, StartAndStopSwapTheButtonsRestartSendsItsCommandAndTheStatisticsStay) {
     scale::StartWork(bench.context);
-    EXPECT_EQ(bench.window.timers, (std::map<int, unsigned>{{platform::TIMER_WORK, 100u}}));
-    EXPECT_EQ(bench.ModeButtons(), (std::vector<bool>{false, true, false, false, false, true}));
+    EXPECT_EQ(bench.modes.mode, Mode::WorkMode);
     Tick(2, 95, 0x01);
     scale::Restart(bench.context);  // sends its command; only a failure shows a box
     bench.link.sendWorks = false;
@@ -283,8 +275,7 @@ TEST_F(WorkModeTest, StartAndStopSwapTheButtonsRestartSendsItsCommandAndTheStati
     EXPECT_EQ(bench.window.messages, Boxes{RESTART_FAILED});
     EXPECT_EQ(bench.link.restarts, 2);
     scale::StopWork(bench.context);
-    EXPECT_TRUE(bench.window.timers.empty());
-    EXPECT_EQ(bench.ModeButtons(), (std::vector<bool>{true, false, true, true, false, false}));
+    EXPECT_EQ(bench.modes.mode, Mode::Ready);
     EXPECT_EQ(bench.values.stateText, "") << "the state box empties at once";
     EXPECT_EQ(bench.fields.shows, 1);
     scale::StartWork(bench.context);

@@ -29,6 +29,17 @@ public:
     int reads = 0, shows = 0, loadedShows = 0;
 };
 
+// Records the modes entered and whether "&Guardar" was enabled.
+class FakeModes final : public scale::ModeControl {
+public:
+    void EnterMode(scale::Mode next) override { entered.push_back(mode = next); }
+    void EnableSaveLimits() override { saveLimitsEnabled = true; }
+
+    scale::Mode mode = scale::Mode::Unconfigured;
+    std::vector<scale::Mode> entered;
+    bool saveLimitsEnabled = false;
+};
+
 // Answers from queues (empty: none), records what was sent; never connects.
 class FakeScaleLink final : public scale::ScaleConnection {
 public:
@@ -69,11 +80,12 @@ public:
 struct OperationBench {
     FakeWindowServices window;
     FakeFieldExchange fields;
+    FakeModes modes;
     scale::DialogValues values;
     scale::ProgramValues program;
     FakeScaleLink link;
     MemoryFileSystem files;
-    scale::ScaleContext context{window, fields, values, program, link, files};
+    scale::ScaleContext context{window, fields, modes, values, program, link, files};
 
     std::optional<std::vector<std::uint8_t>> CalibrationFile() const {
         return files.File(storage::CALIBRATION_FILE_PATH);
@@ -84,14 +96,6 @@ struct OperationBench {
     static std::vector<std::uint8_t> CalibrationBytes(float factor, const std::array<std::int16_t, 8>& limits) {
         const auto bytes = storage::EncodeCalibration({factor, limits});
         return {bytes.begin(), bytes.end()};
-    }
-    // Enabled: start work, stop work, calibrate, start test, stop test, restart.
-    std::vector<bool> ModeButtons() const {
-        std::vector<bool> states;
-        for (int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE,
-                       platform::IDC_START_TEST, platform::IDC_STOP_TEST, platform::IDC_RESTART})
-            states.push_back(window.IsControlEnabled(id));
-        return states;
     }
 };
 

@@ -192,6 +192,41 @@ TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
     }
 }
 
+// The mode buttons (start work, stop work, calibrate, start test, stop test, restart) and the timer of each
+// mode, reached through the buttons.
+TEST_F(MainDialogTest, EachModeEnablesItsButtonsAndRunsItsTimer) {
+    const auto state = [&](ScaleTestBench& b) {
+        std::string shown;
+        for (const int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE,
+                             platform::IDC_START_TEST, platform::IDC_STOP_TEST, platform::IDC_RESTART})
+            shown += b.window.IsControlEnabled(id) ? '1' : '0';
+        for (const auto& [id, period] : b.window.timers)
+            shown += " " + std::to_string(id) + "@" + std::to_string(period);
+        return shown;
+    };
+    sim::ScriptedDevice& scale = StartReady();
+    EXPECT_EQ(state(bench), "101100");
+    scale.QueuePacket({0, 40});
+    bench.Press(platform::IDC_START_TEST);
+    EXPECT_EQ(state(bench), "000010 1@100");
+    bench.Press(platform::IDC_STOP_TEST);
+    EXPECT_EQ(state(bench), "101100");
+    bench.Press(platform::IDC_START_WORK);
+    EXPECT_EQ(state(bench), "010001 3@100");
+    bench.Press(platform::IDC_STOP_WORK);
+    EXPECT_EQ(state(bench), "101100");
+    std::vector<std::string> whileCalibrating;
+    bench.window.whileMessageOpen = [&](const MessageRecord&) { whileCalibrating.push_back(state(bench)); };
+    bench.window.AnswerNext(platform::MessageResult::Cancel);
+    bench.Press(platform::IDC_CALIBRATE);
+    EXPECT_EQ(whileCalibrating, (std::vector<std::string>{"001100", "001100"}));
+    EXPECT_EQ(state(bench), "101100");
+    ScaleTestBench unconfigured;  // no calibration file
+    unconfigured.AttachScripted();
+    unconfigured.StartUp();
+    EXPECT_EQ(state(unconfigured), "001100");
+}
+
 // Every figure box, "Gramos", "Cuentas" and "Status" after test readings, counting, a field read and a
 // refresh, and the report's figures, all against what the items sent add up to (factor 2.0 g per count).
 TEST_F(MainDialogTest, EveryFigureBoxAndTheReportFollowTheItemsSent) {

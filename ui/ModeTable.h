@@ -1,0 +1,16 @@
+// The one table of the operating modes: which of the six mode buttons each
+// mode enables and which timer runs in it.
+#pragma once
+
+#include "platform/WindowServices.h"
+#include "scale/ScaleContext.h"
+
+namespace ui {
+
+// Leaves `from` for `to`: stops every timer that is not `to`'s, starts
+// `to`'s when the mode changes, then sets the six buttons, enabling before
+// disabling, so that a focused button that goes off can hand the focus on to
+// one that is already on.
+void ApplyMode(platform::WindowServices& window, scale::Mode from, scale::Mode to);
+
+}  // namespace ui
