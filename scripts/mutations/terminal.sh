@@ -40,3 +40,27 @@ mutation terminal-box-escape-cancels-a-lone-ok ui/terminal/Boxes.cpp \
     'const bool cancelAllowed = labels_.size() > 1;' 'const bool cancelAllowed = true;' terminal_tests
 mutation terminal-file-saved-over-unasked ui/terminal/FileDialog.cpp \
     'if (settings_.kind == platform::FileDialogKind::Save &&' 'if (false &&' terminal_tests
+# terminal: the dialog's timers stopped and started, the local time, the system menu's command.
+mutation terminal-stop-timer-ignored ui/terminal/TerminalFrontEnd.cpp \
+    'void TerminalFrontEnd::StopTimer(int id) { pump_.StopTimer(id); }' 'void TerminalFrontEnd::StopTimer(int) {}' \
+    terminal_tests:FrontEndTest.WorkAndTest*
+mutation terminal-scheduler-stop-keeps-the-timer ui/terminal/TimerScheduler.cpp \
+    'void TimerScheduler::Stop(int id) { timers_.erase(id); }' 'void TimerScheduler::Stop(int) {}' \
+    terminal_tests:FrontEndTest.WorkAndTest*
+mutation terminal-timer-period-halved ui/terminal/TerminalFrontEnd.cpp \
+    'pump_.StartTimer(id, milliseconds);' 'pump_.StartTimer(id, milliseconds / 2);' terminal_tests:FrontEndTest.WorkAndTest*
+mutation terminal-local-year-not-from-1900 ui/terminal/TerminalFrontEnd.cpp \
+    'tm.tm_year + 1900' 'tm.tm_year' terminal_tests:LocalTimeTest.*
+mutation terminal-local-month-from-0 ui/terminal/TerminalFrontEnd.cpp \
+    'tm.tm_mon + 1' 'tm.tm_mon' terminal_tests:LocalTimeTest.*
+mutation terminal-local-weekday-shifted ui/terminal/TerminalFrontEnd.cpp \
+    'tm.tm_sec, tm.tm_wday}' 'tm.tm_sec, (tm.tm_wday + 1) % 7}' terminal_tests:LocalTimeTest.*
+mutation terminal-sysmenu-about-sent-as-close ui/terminal/TerminalFrontEnd.cpp \
+    'else events_->OnSysCommand(*chosen);' 'else events_->OnClose();' terminal_tests:FrontEndTest.KeysAndClicks*
+mutation terminal-sysmenu-arrow-onto-the-rule ui/terminal/Boxes.cpp \
+    'if (items_[i].commandId != 0) {' 'if (true) {' terminal_tests:FrontEndTest.KeysAndClicks*
+mutation terminal-sysmenu-click-a-row-off ui/terminal/Boxes.cpp \
+    'k.row == top_ + 1 + static_cast<int>(i)' 'k.row == top_ + static_cast<int>(i)' \
+    terminal_tests:FrontEndTest.KeysAndClicks*
+mutation terminal-about-box-not-run ui/terminal/TerminalFrontEnd.cpp \
+    'about.Run();' 'static_cast<void>(about);' terminal_tests:FrontEndTest.WorkAndTest*

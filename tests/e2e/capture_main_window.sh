@@ -12,6 +12,6 @@ Q_SIZE=${3:-80x24}
 . "$here/harness.sh"
 q_start --rate 0
 q_dismiss_startup
-sleep 0.3
+q_wait "Ctrl+Q cerrar"                   # the help line, drawn last
 q_screen >"$output"
 echo "written: $output"

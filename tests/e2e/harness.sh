@@ -138,7 +138,7 @@ q_dismiss_startup() {
         screen=$(q_screen)
         case "$screen" in
             *"[Salir]"*) return 0 ;;
-            *"Configuración ─"*) q_keys Enter; sleep 0.2 ;;
+            *"Configuración ─"*) q_keys Enter; q_wait_gone "Configuración ─" ;;
         esac
         [ "$(date +%s)" -ge "$deadline" ] && q_fail "the main window did not show"
         sleep 0.1

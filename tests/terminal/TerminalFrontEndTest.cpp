@@ -1,5 +1,5 @@
-// The front-end's own wiring: drawing, keys, focus, timers and boxes. The
-// dialog's events are tested in tests/ui, the program's key flows in tests/e2e.
+// The front-end's own wiring: drawing, keys, focus, timers, local time, boxes and file names.
+// The dialog's events are tested in tests/ui, the program's key flows in tests/e2e.
 #include "ui/terminal/TerminalFrontEnd.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,8 @@
 
 #include "FakeTerminal.h"
 #include "platform/ControlIds.h"
+#include "storage/StatisticsReport.h"
+#include "tests/support/ScaleTestBench.h"
 #include "ui/terminal/FileDialogModel.h"
 
 namespace ui::terminal {
@@ -23,7 +25,7 @@ namespace {
 using platform::MessageButtons;
 using platform::MessageResult;
 using platform::ModalResult;
-using Log = std::vector<std::string>;
+using Texts = std::vector<std::string>;  // a log of events, or lines
 namespace ids = platform;
 
 Key Alt(char c) { return Key::Char(c, true); }
@@ -65,7 +67,10 @@ protected:
     }
     void OnEditChange(int) override {}
     void OnTimer(int id) override { onTimer(id); }
-    bool OnSysCommand(int) override { return false; }
+    bool OnSysCommand(int id) override {
+        log.push_back("syscommand " + std::to_string(id));
+        return false;
+    }
     void OnAccept() override { End("accept", ModalResult::Ok); }
     void OnCancel() override { End("cancel", ModalResult::Cancel); }
     void OnClose() override { End("close", ModalResult::Cancel); }
@@ -78,7 +83,7 @@ protected:
     FakePanel panel;
     testing::FakeTerminal* terminal = nullptr;
     std::unique_ptr<TerminalFrontEnd> window;
-    Log log;
+    Texts log;
     std::function<void()> onInit = [] {};
     std::function<void(int)> onCommand = [](int) {}, onTimer = [](int) {};
 };
@@ -115,7 +120,7 @@ TEST_F(FrontEndTest, ATooSmallTerminalAsksForMoreRoomAndTakesOnlyTheCloseKey) {
         EXPECT_TRUE(testing::Shows(terminal->Lines(), "al menos 80 x 24"));
         EXPECT_TRUE(testing::Shows(terminal->Lines(), size));
     }
-    EXPECT_EQ(log, (Log{"close", "close"}));
+    EXPECT_EQ(log, (Texts{"close", "close"}));
 }
 
 TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
@@ -125,7 +130,7 @@ TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
     struct Case {
         const char* name;
         std::vector<Key> keys;
-        Log log;
+        Texts log;
     };
     // clang-format off
     const Case cases[] = {
@@ -133,7 +138,9 @@ TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
         {"arrows move among buttons", {Key::Special(KEY_CODE_DOWN), SPACE, ESCAPE}, {"command 1003", "cancel"}},
         {"Tab wraps from the last to the first", {BACK_TAB, TAB, SPACE, ESCAPE}, {"command 1000", "cancel"}},
         {"Enter in a field accepts", {BACK_TAB, ENTER}, {"accept"}},
-        {"F10 opens the system menu, Cerrar first", {F10, ENTER}, {"close"}},
+        {"the system menu: Cerrar first, About past the rule by arrow, letter or click, Escape chooses nothing",
+         {F10, Key::Special(KEY_CODE_DOWN), ENTER, F10, Key::Char('a'), Key::Click(0, 1), Key::Click(4, 3), F10, ESCAPE,
+          F10, ENTER}, {"syscommand 16", "syscommand 16", "syscommand 16", "close"}},
         {"buttons by their letter, Enter, space and click", {Key::Char('p'), ENTER, SPACE, clickOnLoad, ESCAPE},
          {"command 1040", "command 1040", "command 1040", "command 1037", "cancel"}},
     };
@@ -146,17 +153,23 @@ TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
     }
 }
 
-TEST_F(FrontEndTest, AButtonThatDisablesItselfHandsTheFocusOnWithoutSelectingTheNextText) {
-    // "Parar Prueba" disables itself: the focus goes on to the first limit.
-    onInit = [&] {
-        window->SetControlText(ids::IDC_LIMIT_1, "100");
-        window->EnableControl(ids::IDC_STOP_TEST, true);
-        window->FocusControl(ids::IDC_STOP_TEST);
-    };
-    onCommand = [&](int) { window->EnableControl(ids::IDC_STOP_TEST, false); };
-    Run({ENTER, Key::Char('5'), ESCAPE});  // a digit right after the press
-    EXPECT_EQ(window->FocusedControl(), ids::IDC_LIMIT_1);
-    EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "1005") << "the limit is not replaced";
+TEST(TimerSchedulerTest, TimersFallDueOncePerPeriodHoweverLateAndStopOrRestart) {
+    TimerScheduler timers;
+    timers.Start(1, 100, 0);
+    timers.Start(3, 250, 0);
+    EXPECT_FALSE(timers.TakeDue(99));
+    EXPECT_EQ(timers.TakeDue(300), 1);  // the earliest first, and once though two periods late
+    EXPECT_EQ(timers.TakeDue(300), 3);
+    EXPECT_FALSE(timers.TakeDue(300));
+    timers.Postpone(3, 320);
+    timers.Postpone(7, 320);  // not running: stays so
+    EXPECT_FALSE(timers.IsRunning(7));
+    timers.Start(1, 1000, 300);             // restarted with a new period
+    EXPECT_EQ(timers.NextDeadline(), 570);  // 3 is due a period after 320
+    timers.Stop(3);
+    EXPECT_EQ(timers.NextDeadline(), 1300);
+    EXPECT_EQ(timers.TakeDue(4500), 1);
+    EXPECT_EQ(timers.NextDeadline(), 5500);
 }
 
 TEST_F(FrontEndTest, TicksGoOnBehindABoxOverAWindowNotYetDrawnASlowOnePuttingOffTheNextTheKeysFirst) {
@@ -176,7 +189,7 @@ TEST_F(FrontEndTest, TicksGoOnBehindABoxOverAWindowNotYetDrawnASlowOnePuttingOff
     terminal->KeyAt(1010, ENTER);   // over a second on, during a tick with 3 due: read before 3 ticks
     terminal->KeyAt(1020, ESCAPE);  // ends the window
     Run({});
-    EXPECT_EQ(log, (Log{"tick 1 at 100", "tick 1 at 550", "tick 1 at 1000", "box closed", "cancel"}));
+    EXPECT_EQ(log, (Texts{"tick 1 at 100", "tick 1 at 550", "tick 1 at 1000", "box closed", "cancel"}));
     EXPECT_TRUE(testing::Shows(terminal->seen.front(), "Dispositivo Encontrado y Configurado!"));
     EXPECT_FALSE(testing::Shows(terminal->seen.front(), "[Salir]")) << "the box comes before the window";
     EXPECT_FALSE(window->IsTimerRunning(1)) << "the timers end with the window";
@@ -205,15 +218,40 @@ TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
     EXPECT_EQ(flushes[9], flushes[8] + 1) << "the ninth changed the state";
 }
 
+TEST_F(FrontEndTest, WorkAndTestTickEvery100MsUntilStoppedThenTheScaleHearsNoMoreAndTheMenuOpensTheAboutBox) {
+    testing_support::ScaleTestBench bench;  // the real dialog on a scripted scale
+    sim::ScriptedDevice& scale = bench.AttachScripted();
+    bench.StoreCalibration(2.0f, {});
+    for (int i = 0; i < 20; ++i) scale.QueuePacket({2, 95, 0, 1});  // an item on line 1, or a weight of 95
+    // Work from 0 to 350 ms, the test from 1000 (its box, its zero) to 1250, a digit right after; the About box.
+    // clang-format off
+    for (const auto& [at, key] : {std::pair{0, ENTER}, {0, Alt('e')}, {350, Alt('d')}, {1000, Alt('p')}, {1000, ENTER},
+                                  {1250, Alt('b')}, {1250, Key::Char('5')}, {3000, F10}, {3000, Key::Char('a')},
+                                  {3000, ESCAPE}, {9000, Key::Char(CHAR_CTRL_Q)}})
+        terminal->KeyAt(at, key);
+    // clang-format on
+    ui::MainDialog dialog{*window, bench.link, bench.files, bench.program};
+    EXPECT_EQ(window->RunModal(dialog), ModalResult::Cancel);
+    EXPECT_EQ(dialog.Values().statistics.totalCount, 3u) << "work ticks at 100, 200 and 300 ms";
+    EXPECT_EQ(scale.Writes().size(), 3u) << "the test's zero and its readings at 1100 and 1200 ms";
+    EXPECT_TRUE(terminal->Showed("Quelmar Versión 1.0"));
+    EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "05") << "focus on from Parar Prueba, the limit not selected";
+}
+
+TEST(LocalTimeTest, TheCLibrarysTimeAsTheReportDatesItMonthsFromOneWeeksFromSunday) {
+    const std::time_t instant = 1798938123;  // a fixed one, read in UTC whatever the machine's zone
+    std::tm tm{};
+    gmtime_r(&instant, &tm);
+    EXPECT_EQ(storage::FormatReportDate(ToLocalDateTime(tm)), "Domingo 03/01/2027  01:02:03");
+}
+
 // The boxes, run by the window before it is shown (nothing behind them).
 TEST_F(FrontEndTest, MessageBoxesAnswerLikeWindowsOnes) {
-    // clang-format off
     const std::tuple<MessageButtons, std::vector<Key>, MessageResult> cases[] = {
         {MessageButtons::OkCancel, {TAB, ENTER}, MessageResult::Cancel},
         {MessageButtons::Ok, {ESCAPE}, MessageResult::Ok},
         {MessageButtons::Ok, {Key::Char(CHAR_CTRL_Q)}, MessageResult::Ok},
     };
-    // clang-format on
     for (const auto& [buttons, keys, answer] : cases) {
         Reopen();
         Type(keys);
@@ -269,6 +307,30 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
     EXPECT_FALSE(std::filesystem::exists(root / "nohay")) << "a missing folder is never created";
     unsetenv("QUELMAR_DRIVE_C");
     std::filesystem::remove_all(root);
+}
+
+TEST(FileDialogModelTest, NamesMatchPatternsLikeWindowsAndGetTheDefaultExtensionAndTheFolder) {
+    // clang-format off
+    const std::tuple<const char*, const char*, bool> patterns[] = {
+        {"TURNO.LIM", "*.lim", true}, {"turno.lim.bak", "*.lim", false}, {"sin_extension", "*.*", true},
+        {"a.est", "*.lim;*.est", true}, {"a1.lim", "a?.lim", true}, {"a12.lim", "a?.lim", false}};
+    const std::tuple<const char*, const char*, const char*> extensions[] = {
+        {"turno", "lim", "turno.lim"}, {"turno.txt", ".lim", "turno.txt"},
+        {"C:\\a.b\\turno", ".lim", "C:\\a.b\\turno.lim"}, {"turno", "", "turno"}};
+    // clang-format on
+    for (const auto& [name, pattern, matches] : patterns)
+        EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
+    for (const auto& [name, extension, result] : extensions) EXPECT_EQ(WithDefaultExtension(name, extension), result);
+    EXPECT_EQ(ResolveTypedName("C:\\velsor", " a.lim "), "C:\\velsor\\a.lim");
+    EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "c:\\otra\\b.lim"), "c:\\otra\\b.lim");
+    EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "/tmp/b.lim"), "/tmp/b.lim");
+}
+
+TEST(FileDialogModelTest, TextIsWrappedAtSpacesAndAtItsLineBreaks) {
+    EXPECT_EQ(WrapText("Ingrese un numero entre 150 y 600.", 16), (Texts{"Ingrese un", "numero entre 150", "y 600."}));
+    EXPECT_EQ(WrapText("a\nb c", 10), (Texts{"a", "b c"}));
+    EXPECT_EQ(WrapText("abcdefgh", 3), (Texts{"abc", "def", "gh"}));
+    EXPECT_EQ(WrapText("Calibración lista", 11), (Texts{"Calibración", "lista"}));
 }
 
 }  // namespace

@@ -129,19 +129,17 @@ std::optional<std::string> TerminalFrontEnd::ChooseFile(const platform::FileDial
     return dialog.Run();
 }
 
+platform::LocalDateTime ToLocalDateTime(const std::tm& tm) {
+    // The C library counts years from 1900 and months from 0; its week
+    // starts on Sunday, as the report's day names do.
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, tm.tm_wday};
+}
+
 platform::LocalDateTime TerminalFrontEnd::LocalTime() const {
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
-    platform::LocalDateTime t;
-    t.year = tm.tm_year + 1900;
-    t.month = tm.tm_mon + 1;
-    t.day = tm.tm_mday;
-    t.hour = tm.tm_hour;
-    t.minute = tm.tm_min;
-    t.second = tm.tm_sec;
-    t.dayOfWeek = tm.tm_wday;
-    return t;
+    return ToLocalDateTime(tm);
 }
 
 // --- the modal run ------------------------------------------------------------

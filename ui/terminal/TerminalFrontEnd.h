@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ namespace ui::terminal {
 
 // The help line of the main window: only keys that act there.
 constexpr const char* KEY_HELP = "Tab mover  Alt+letra botón  F10 menú  Ctrl+Q cerrar";
+
+// A broken-down time of the C library as the window services give it.
+platform::LocalDateTime ToLocalDateTime(const std::tm& tm);
 
 struct TerminalOptions {
     std::string applicationName = "quelmar";  // caption of boxes without one

@@ -11,11 +11,11 @@ q_store_calibration() {
         >"$Q_DRIVE/velsor/usb.ini"
 }
 
-# Waits until the "Status" box shows TEXT (or, with "-", shows nothing but
-# blanks). The simulated scale's own status line also says "Trabajando", so
-# only the box's row is read.
+# Waits at most MS milliseconds (default 10 s) until the "Status" box shows
+# TEXT (or, with "-", shows nothing but blanks). The simulated scale's own
+# status line also says "Trabajando", so only the box's row is read.
 q_wait_state() {
-    local text=$1 deadline=$(($(date +%s) + 10)) row
+    local text=$1 deadline=$(($(q_now_ms) + ${2:-10000})) row
     while :; do
         row=$(q_screen | grep -F "[Reempezar]" | sed 's/.*\[Reempezar\]//' | awk -F'│' '{ print $2 }')
         if [ "$text" = "-" ]; then
@@ -23,7 +23,7 @@ q_wait_state() {
         else
             case "$row" in *"$text"*) return 0 ;; esac
         fi
-        [ "$(date +%s)" -ge "$deadline" ] && q_fail "the Status box does not show \"$text\""
+        [ "$(q_now_ms)" -ge "$deadline" ] && q_fail "the Status box does not show \"$text\""
         sleep 0.1
     done
 }
@@ -32,6 +32,18 @@ q_wait_state() {
 # count, column 2 the kilograms.
 q_figure() {
     q_screen | grep -F -- "$1" | head -n 1 | awk -F'│' -v c=$(( 2 * $2 + 1 )) '{ gsub(/ /, "", $c); print $c }'
+}
+
+# Waits until line 1 holds every item counted (no limits sent: none goes
+# elsewhere) and some are.
+q_wait_all_on_line_one() {
+    local deadline=$(($(date +%s) + 10)) total
+    while :; do
+        total=$(q_figure Totales 1)
+        [ "${total:-0}" != 0 ] && [ "$total" = "$(q_figure 'Linea 1' 1)" ] && return 0
+        [ "$(date +%s)" -ge "$deadline" ] && q_fail "line 1 and the total differ"
+        sleep 0.1
+    done
 }
 
 # Waits until at least N items are counted in total.
@@ -91,12 +103,11 @@ flow_work_mode_counts_resets_and_reports() {
     q_wait_state "Trabajando"
     q_wait_total 5                   # no limits sent: all on line 1
     q_keys M-d                       # "&Detener Trabajo"
-    q_wait_state -
-    sleep 0.3
+    q_wait_state -                   # drawn with the last figures
+    q_wait_all_on_line_one
     local count kilograms
     count=$(q_figure Totales 1)
     kilograms=$(q_figure Totales 2)
-    [ "$count" = "$(q_figure 'Linea 1' 1)" ] || q_fail "line 1 and the total differ"
 
     # The report carries the window's figures.
     q_keys M-u                       # "G&uardar Estadistica"
@@ -183,10 +194,9 @@ flow_first_start_calibrates_into_work_mode() {
     mkdir -p "$Q_DRIVE/velsor"
     q_start --rate 10 --seed 5
     q_dismiss_startup
-    q_keys M-e                       # "&Empezar Trabajo" is still disabled
-    sleep 0.5
-    q_wait_state -
-    q_keys M-c
+    # "&Empezar Trabajo" is still disabled: "&Calibración", which work mode
+    # disables, answers the next key.
+    q_keys M-e M-c
     q_wait "Despeje la balanza,se tomara el cero"
     q_keys Enter
     q_wait "Ponga el peso patron sobre la balanza"
@@ -207,25 +217,27 @@ flow_first_start_calibrates_into_work_mode() {
 }
 
 flow_paused_scale_still_answers_the_keys() {
-    # A scale that stops answering in work mode: every tick waits out its
+    # A scale with nothing to report in work mode: every tick waits out its
     # time-out, and the keys must still be served between the ticks.
     q_store_calibration
-    q_start --rate 10 --seed 3
+    q_start --rate 10 --seed 3 --paused
     q_dismiss_startup
-    q_keys M-e
-    q_wait_state "Trabajando"
-    q_keys F3                        # the scale pauses
     q_wait "en pausa"
-    sleep 1
+    q_keys M-e
+    # Its last report, the working state: no item follows on a paused scale,
+    # so from here on every read times out.
+    q_wait_state "Trabajando"
     q_keys F10
     q_within 1000 "Acerca de quelmar..."
     q_keys Escape
     q_within_gone 1000 "Acerca de quelmar..."
-    q_keys M-d                       # "&Detener Trabajo"
-    q_within 1000 "[Empezar Trabajo]"
-    q_wait_state -
+    q_keys M-d                       # "&Detener Trabajo" clears the state
+    q_wait_state - 1000
     q_keys M-e                       # work again, on a scale still paused
-    sleep 1
+    q_keys C-q                       # asks only while work mode runs
+    q_within 1000 "¿Desea salir?"
+    q_keys Escape                    # no: the shift goes on
+    q_within_gone 1000 "¿Desea salir?"
     local start
     start=$(q_now_ms)
     q_keys M-s                       # "&Salir"
