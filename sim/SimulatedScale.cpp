@@ -35,12 +35,7 @@ std::array<std::uint8_t, 18> SimulatedScale::DeviceDescriptor() const {
         0,     // bDeviceClass: given per interface
         0,     // bDeviceSubClass
         0,     // bDeviceProtocol
-        packetSize0,
-        VENDOR_ID & 0xFF,
-        VENDOR_ID >> 8,
-        PRODUCT_ID & 0xFF,
-        PRODUCT_ID >> 8,
-        0x00,
+        packetSize0, VENDOR_ID & 0xFF, VENDOR_ID >> 8, PRODUCT_ID & 0xFF, PRODUCT_ID >> 8, 0x00,
         0x01,  // bcdDevice 1.00
         0,     // iManufacturer
         0,     // iProduct
