@@ -17,7 +17,7 @@
 #include <memory>
 
 #include "bench/ReadyDevice.h"
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "scale/WorkMode.h"
 #include "sim/UsbioDriver.h"
 #include "tests/support/AllocationCounter.h"
@@ -50,9 +50,9 @@ struct Rig {
         scale.kernel.AttachDevice(std::make_shared<sim::UsbioDriver>(device));
         scale.StoreCalibration(2.0f, {0, 100, 150, 200, 250, 300, 350, 400});
         scale.StartUp();
-        scale.Press(platform::IDC_START_WORK);
+        scale.Press(ui::IDC_START_WORK);
     }
-    bool Connected() const { return scale.link.ScaleIndex() == 0 && scale.window.TimerRunning(platform::TIMER_WORK); }
+    bool Connected() const { return scale.link.ScaleIndex() == 0 && scale.window.TimerRunning(ui::TIMER_WORK); }
 
     std::shared_ptr<bench::ReadyDevice> device;
     ScaleTestBench scale;
@@ -195,7 +195,7 @@ BENCHMARK(BM_ProcessStatus_Packet);
 void BM_WorkTick_Packet(benchmark::State& state) {
     Rig rig(bench::ReadyDevice::Mode::Always);
     if (!rig.Connected()) return state.SkipWithError("no scale");
-    Measure(state, [&] { rig.scale.dialog.OnTimer(platform::TIMER_WORK); });
+    Measure(state, [&] { rig.scale.dialog.OnTimer(ui::TIMER_WORK); });
     if (rig.scale.dialog.Values().statistics.totalCount != static_cast<std::uint64_t>(state.iterations()))
         state.SkipWithError("items were not counted");
 }
@@ -205,7 +205,7 @@ BENCHMARK(BM_WorkTick_Packet);
 void BM_WorkTick_NoPacket(benchmark::State& state) {
     Rig rig(bench::ReadyDevice::Mode::Never);
     if (!rig.Connected()) return state.SkipWithError("no scale");
-    Measure(state, [&] { rig.scale.dialog.OnTimer(platform::TIMER_WORK); });
+    Measure(state, [&] { rig.scale.dialog.OnTimer(ui::TIMER_WORK); });
     if (rig.scale.dialog.Values().statistics.totalCount != 0) state.SkipWithError("counted without packets");
 }
 BENCHMARK(BM_WorkTick_NoPacket);
@@ -215,7 +215,7 @@ BENCHMARK(BM_WorkTick_NoPacket);
 void BM_TestTick(benchmark::State& state) {
     Rig rig(bench::ReadyDevice::Mode::Always);
     if (!rig.Connected()) return state.SkipWithError("no scale");
-    Measure(state, [&] { rig.scale.dialog.OnTimer(platform::TIMER_TEST); });
+    Measure(state, [&] { rig.scale.dialog.OnTimer(ui::TIMER_TEST); });
     if (rig.scale.dialog.Values().countsText != "95") state.SkipWithError("no reading shown");
 }
 BENCHMARK(BM_TestTick);

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 
 namespace ui {
 namespace {
@@ -21,50 +21,47 @@ constexpr int ROW_1 = 18, ROW_2 = 38, ROW_3 = 56, ROW_4 = 74, ROW_5 = 92, ROW_6 
               ROW_TOTAL = 165;
 
 constexpr std::array MAIN_CONTROLS = {
-    ControlTemplate{platform::IDC_EXIT, ControlKind::PushButton, "&Salir", {238, 18, 71, 11}, BUTTON},
-    ControlTemplate{
-        platform::IDC_START_WORK, ControlKind::PushButton, "&Empezar Trabajo", {239, 53, 71, 11}, BUTTON_OFF},
-    ControlTemplate{
-        platform::IDC_STOP_WORK, ControlKind::PushButton, "&Detener Trabajo", {239, 69, 71, 11}, BUTTON_OFF},
-    ControlTemplate{platform::IDC_CALIBRATE, ControlKind::PushButton, "&Calibración", {237, 116, 71, 11}, BUTTON},
-    ControlTemplate{platform::IDC_START_TEST, ControlKind::PushButton, "&Prueba", {237, 131, 71, 11}, BUTTON},
-    ControlTemplate{platform::IDC_STOP_TEST, ControlKind::PushButton, "Parar Prue&ba", {237, 146, 71, 11}, BUTTON_OFF},
-    ControlTemplate{1008, ControlKind::Edit, "", {182, ROW_1, 23, 15}, EDIT},
-    ControlTemplate{1010, ControlKind::Edit, "", {182, ROW_2, 23, 15}, EDIT},
-    ControlTemplate{1011, ControlKind::Edit, "", {182, ROW_3, 23, 15}, EDIT},
-    ControlTemplate{1012, ControlKind::Edit, "", {182, ROW_4, 23, 15}, EDIT},
-    ControlTemplate{1013, ControlKind::Edit, "", {182, ROW_5, 23, 15}, EDIT},
-    ControlTemplate{1014, ControlKind::Edit, "", {182, ROW_6, 23, 15}, EDIT},
-    ControlTemplate{1015, ControlKind::Edit, "", {182, ROW_7, 23, 15}, EDIT},
-    ControlTemplate{1016, ControlKind::Edit, "", {182, ROW_8, 23, 15}, EDIT},
-    ControlTemplate{platform::IDC_SAVE_LIMITS, ControlKind::PushButton, "&Guardar", {172, 169, 42, 11}, BUTTON_OFF},
-    ControlTemplate{platform::IDC_LOAD_LIMITS, ControlKind::PushButton, "C&argar", {172, 187, 42, 11}, BUTTON},
-    ControlTemplate{platform::IDC_RESET, ControlKind::PushButton, "&Reset", {22, 191, 46, 11}, BUTTON},
-    ControlTemplate{
-        platform::IDC_SAVE_STATISTICS, ControlKind::PushButton, "G&uardar Estadistica", {80, 191, 71, 11}, BUTTON},
-    ControlTemplate{platform::IDC_RESTART, ControlKind::PushButton, "Reempe&zar", {15, 218, 42, 11}, BUTTON_OFF},
-    ControlTemplate{1017, ControlKind::Static, "0", {55, ROW_1, 33, 15}, FIGURE},
-    ControlTemplate{1018, ControlKind::Static, "0", {55, ROW_2, 33, 15}, FIGURE},
-    ControlTemplate{1019, ControlKind::Static, "0", {55, ROW_3, 33, 15}, FIGURE},
-    ControlTemplate{1020, ControlKind::Static, "0", {55, ROW_4, 33, 15}, FIGURE},
-    ControlTemplate{1021, ControlKind::Static, "0", {55, ROW_5, 33, 15}, FIGURE},
-    ControlTemplate{1022, ControlKind::Static, "0", {55, ROW_6, 33, 15}, FIGURE},
-    ControlTemplate{1023, ControlKind::Static, "0", {55, ROW_7, 33, 15}, FIGURE},
-    ControlTemplate{1024, ControlKind::Static, "0", {55, ROW_8, 33, 15}, FIGURE},
-    ControlTemplate{1025, ControlKind::Static, "0", {55, ROW_TOTAL, 33, 15}, FIGURE},
-    ControlTemplate{1026, ControlKind::Static, "0", {113, ROW_1, 33, 15}, FIGURE},
-    ControlTemplate{1027, ControlKind::Static, "0", {113, ROW_2, 33, 15}, FIGURE},
-    ControlTemplate{1028, ControlKind::Static, "0", {113, ROW_3, 33, 15}, FIGURE},
-    ControlTemplate{1029, ControlKind::Static, "0", {113, ROW_4, 33, 15}, FIGURE},
-    ControlTemplate{1030, ControlKind::Static, "0", {113, ROW_5, 33, 15}, FIGURE},
-    ControlTemplate{1031, ControlKind::Static, "0", {113, ROW_6, 33, 15}, FIGURE},
-    ControlTemplate{1032, ControlKind::Static, "0", {113, ROW_7, 33, 15}, FIGURE},
-    ControlTemplate{1033, ControlKind::Static, "0", {113, ROW_8, 33, 15}, FIGURE},
-    ControlTemplate{1034, ControlKind::Static, "0", {113, ROW_TOTAL, 33, 15}, FIGURE},
-    ControlTemplate{platform::IDC_GRAMS, ControlKind::Static, "0", {244, 205, 20, 11}, TEST_FIGURE},
-    ControlTemplate{platform::IDC_COUNTS, ControlKind::Static, "0", {284, 205, 20, 11}, TEST_FIGURE},
-    ControlTemplate{platform::IDC_STATE, ControlKind::Static, "", {69, 219, 102, 10}, STATE},
-    ControlTemplate{platform::IDC_REFERENCE_WEIGHT, ControlKind::Edit, "", {262, 171, 24, 12}, EDIT},
+    ControlTemplate{IDC_EXIT, ControlKind::PushButton, "&Salir", {238, 18, 71, 11}, BUTTON},
+    ControlTemplate{IDC_START_WORK, ControlKind::PushButton, "&Empezar Trabajo", {239, 53, 71, 11}, BUTTON_OFF},
+    ControlTemplate{IDC_STOP_WORK, ControlKind::PushButton, "&Detener Trabajo", {239, 69, 71, 11}, BUTTON_OFF},
+    ControlTemplate{IDC_CALIBRATE, ControlKind::PushButton, "&Calibración", {237, 116, 71, 11}, BUTTON},
+    ControlTemplate{IDC_START_TEST, ControlKind::PushButton, "&Prueba", {237, 131, 71, 11}, BUTTON},
+    ControlTemplate{IDC_STOP_TEST, ControlKind::PushButton, "Parar Prue&ba", {237, 146, 71, 11}, BUTTON_OFF},
+    ControlTemplate{LIMIT_FIELD_IDS[0], ControlKind::Edit, "", {182, ROW_1, 23, 15}, EDIT},
+    ControlTemplate{LIMIT_FIELD_IDS[1], ControlKind::Edit, "", {182, ROW_2, 23, 15}, EDIT},
+    ControlTemplate{LIMIT_FIELD_IDS[2], ControlKind::Edit, "", {182, ROW_3, 23, 15}, EDIT},
+    ControlTemplate{LIMIT_FIELD_IDS[3], ControlKind::Edit, "", {182, ROW_4, 23, 15}, EDIT},
+    ControlTemplate{LIMIT_FIELD_IDS[4], ControlKind::Edit, "", {182, ROW_5, 23, 15}, EDIT},
+    ControlTemplate{LIMIT_FIELD_IDS[5], ControlKind::Edit, "", {182, ROW_6, 23, 15}, EDIT},
+    ControlTemplate{LIMIT_FIELD_IDS[6], ControlKind::Edit, "", {182, ROW_7, 23, 15}, EDIT},
+    ControlTemplate{LIMIT_FIELD_IDS[7], ControlKind::Edit, "", {182, ROW_8, 23, 15}, EDIT},
+    ControlTemplate{IDC_SAVE_LIMITS, ControlKind::PushButton, "&Guardar", {172, 169, 42, 11}, BUTTON_OFF},
+    ControlTemplate{IDC_LOAD_LIMITS, ControlKind::PushButton, "C&argar", {172, 187, 42, 11}, BUTTON},
+    ControlTemplate{IDC_RESET, ControlKind::PushButton, "&Reset", {22, 191, 46, 11}, BUTTON},
+    ControlTemplate{IDC_SAVE_STATISTICS, ControlKind::PushButton, "G&uardar Estadistica", {80, 191, 71, 11}, BUTTON},
+    ControlTemplate{IDC_RESTART, ControlKind::PushButton, "Reempe&zar", {15, 218, 42, 11}, BUTTON_OFF},
+    ControlTemplate{IDC_LINE_COUNT_1 + 0, ControlKind::Static, "0", {55, ROW_1, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_COUNT_1 + 1, ControlKind::Static, "0", {55, ROW_2, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_COUNT_1 + 2, ControlKind::Static, "0", {55, ROW_3, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_COUNT_1 + 3, ControlKind::Static, "0", {55, ROW_4, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_COUNT_1 + 4, ControlKind::Static, "0", {55, ROW_5, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_COUNT_1 + 5, ControlKind::Static, "0", {55, ROW_6, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_COUNT_1 + 6, ControlKind::Static, "0", {55, ROW_7, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_COUNT_1 + 7, ControlKind::Static, "0", {55, ROW_8, 33, 15}, FIGURE},
+    ControlTemplate{IDC_TOTAL_COUNT, ControlKind::Static, "0", {55, ROW_TOTAL, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_KILOGRAMS_1 + 0, ControlKind::Static, "0", {113, ROW_1, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_KILOGRAMS_1 + 1, ControlKind::Static, "0", {113, ROW_2, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_KILOGRAMS_1 + 2, ControlKind::Static, "0", {113, ROW_3, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_KILOGRAMS_1 + 3, ControlKind::Static, "0", {113, ROW_4, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_KILOGRAMS_1 + 4, ControlKind::Static, "0", {113, ROW_5, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_KILOGRAMS_1 + 5, ControlKind::Static, "0", {113, ROW_6, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_KILOGRAMS_1 + 6, ControlKind::Static, "0", {113, ROW_7, 33, 15}, FIGURE},
+    ControlTemplate{IDC_LINE_KILOGRAMS_1 + 7, ControlKind::Static, "0", {113, ROW_8, 33, 15}, FIGURE},
+    ControlTemplate{IDC_TOTAL_KILOGRAMS, ControlKind::Static, "0", {113, ROW_TOTAL, 33, 15}, FIGURE},
+    ControlTemplate{IDC_GRAMS, ControlKind::Static, "0", {244, 205, 20, 11}, TEST_FIGURE},
+    ControlTemplate{IDC_COUNTS, ControlKind::Static, "0", {284, 205, 20, 11}, TEST_FIGURE},
+    ControlTemplate{IDC_STATE, ControlKind::Static, "", {69, 219, 102, 10}, STATE},
+    ControlTemplate{IDC_REFERENCE_WEIGHT, ControlKind::Edit, "", {262, 171, 24, 12}, EDIT},
     ControlTemplate{ID_STATIC, ControlKind::GroupBox, "Limites (gramos)", {165, 7, 58, 199}, STYLE_NONE},
     ControlTemplate{ID_STATIC, ControlKind::Static, "Linea 1", {17, ROW_1, 33, 15}, LABEL},
     ControlTemplate{ID_STATIC, ControlKind::Static, "Linea 2", {17, ROW_2, 33, 15}, LABEL},
@@ -79,7 +76,7 @@ constexpr std::array MAIN_CONTROLS = {
     ControlTemplate{ID_STATIC, ControlKind::GroupBox, "Peso (Kg)", {108, 8, 43, 179}, STYLE_NONE},
     ControlTemplate{ID_STATIC, ControlKind::GroupBox, "Estadísticas", {15, 0, 140, 206}, STYLE_NONE},
     ControlTemplate{ID_STATIC, ControlKind::GroupBox, "Status", {64, 209, 113, 24}, STYLE_NONE},
-    ControlTemplate{platform::IDC_WORK_GROUP, ControlKind::GroupBox, "Trabajo", {234, 42, 80, 41}, STYLE_NONE},
+    ControlTemplate{IDC_WORK_GROUP, ControlKind::GroupBox, "Trabajo", {234, 42, 80, 41}, STYLE_NONE},
     ControlTemplate{ID_STATIC, ControlKind::GroupBox, "Calibración", {234, 105, 80, 118}, STYLE_NONE},
     ControlTemplate{ID_STATIC, ControlKind::GroupBox, "Peso Patrón (gramos)", {237, 161, 73, 26}, STYLE_NONE},
     ControlTemplate{ID_STATIC, ControlKind::GroupBox, "Gramos", {237, 194, 35, 26}, STYLE_NONE},
@@ -89,17 +86,14 @@ constexpr std::array MAIN_CONTROLS = {
 constexpr std::array ABOUT_CONTROLS = {
     ControlTemplate{ID_STATIC, ControlKind::Icon, "", {11, 17, 20, 20}, STYLE_NONE},
     ControlTemplate{ID_STATIC, ControlKind::Static, "Quelmar Versión 1.0", {41, 10, 88, 8}, STYLE_NO_PREFIX},
-    ControlTemplate{platform::IDC_ABOUT_OK,
-                    ControlKind::DefaultPushButton,
-                    "Aceptar",
-                    {142, 7, 50, 14},
-                    STYLE_TABSTOP | STYLE_GROUP},
+    ControlTemplate{
+        IDC_ABOUT_OK, ControlKind::DefaultPushButton, "Aceptar", {142, 7, 50, 14}, STYLE_TABSTOP | STYLE_GROUP},
 };
 
-const DialogTemplate MAIN_DIALOG{
-    platform::IDD_QUELMAR_DIALOG, "Quelmar", 323, 235, "Times New Roman", 10, true, true, MAIN_CONTROLS};
-const DialogTemplate ABOUT_DIALOG{
-    platform::IDD_ABOUTBOX, "Acerca de Quelmar", 199, 53, "MS Sans Serif", 8, false, false, ABOUT_CONTROLS};
+const DialogTemplate MAIN_DIALOG{IDD_QUELMAR_DIALOG, "Quelmar", 323, 235, "Times New Roman", 10, true, true,
+                                 MAIN_CONTROLS};
+const DialogTemplate ABOUT_DIALOG{IDD_ABOUTBOX, "Acerca de Quelmar", 199, 53, "MS Sans Serif", 8, false,
+                                  false,        ABOUT_CONTROLS};
 
 }  // namespace
 

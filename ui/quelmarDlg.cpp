@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "scale/Calibration.h"
 #include "scale/LineLimits.h"
 #include "scale/WorkMode.h"
@@ -30,7 +30,7 @@ private:
 
 int LineOfLimitField(int id) {
     for (int line = 1; line <= LINE_COUNT; ++line)
-        if (platform::LIMIT_FIELD_IDS[static_cast<std::size_t>(line - 1)] == id) return line;
+        if (LIMIT_FIELD_IDS[static_cast<std::size_t>(line - 1)] == id) return line;
     return 0;
 }
 
@@ -85,31 +85,29 @@ bool MainDialog::CheckRange(int id, std::int16_t value, std::int16_t low, std::i
 
 bool MainDialog::ReadFields() {
     FlagScope scope(exchanging_);
-    values_.countsText = window_.GetControlText(platform::IDC_COUNTS);
-    values_.gramsText = window_.GetControlText(platform::IDC_GRAMS);
-    values_.stateText = window_.GetControlText(platform::IDC_STATE);
+    values_.countsText = window_.GetControlText(IDC_COUNTS);
+    values_.gramsText = window_.GetControlText(IDC_GRAMS);
+    values_.stateText = window_.GetControlText(IDC_STATE);
 
-    if (!ReadNumber(platform::IDC_REFERENCE_WEIGHT, values_.referenceWeight)) return false;
+    if (!ReadNumber(IDC_REFERENCE_WEIGHT, values_.referenceWeight)) return false;
     exchangedReference_ = values_.referenceWeight;
-    if (!CheckRange(platform::IDC_REFERENCE_WEIGHT, values_.referenceWeight, REFERENCE_WEIGHT_MIN,
-                    REFERENCE_WEIGHT_MAX))
+    if (!CheckRange(IDC_REFERENCE_WEIGHT, values_.referenceWeight, REFERENCE_WEIGHT_MIN, REFERENCE_WEIGHT_MAX))
         return false;
 
     for (std::size_t i = 0; i < LINE_COUNT; ++i) {
-        if (!ReadNumber(platform::LIMIT_FIELD_IDS[i], values_.lineLimits[i])) return false;
+        if (!ReadNumber(LIMIT_FIELD_IDS[i], values_.lineLimits[i])) return false;
         exchangedLimits_[i] = values_.lineLimits[i];
     }
     for (std::size_t i = 0; i < LINE_COUNT; ++i)
-        if (!CheckRange(platform::LIMIT_FIELD_IDS[i], values_.lineLimits[i], LINE_LIMIT_MIN, LINE_LIMIT_MAX))
-            return false;
+        if (!CheckRange(LIMIT_FIELD_IDS[i], values_.lineLimits[i], LINE_LIMIT_MIN, LINE_LIMIT_MAX)) return false;
 
     LineStatistics& s = values_.statistics;
     for (std::size_t i = 0; i < LINE_COUNT; ++i) {
-        s.lineCountText[i] = window_.GetControlText(platform::IDC_LINE_COUNT_1 + static_cast<int>(i));
-        s.lineKilogramsText[i] = window_.GetControlText(platform::IDC_LINE_KILOGRAMS_1 + static_cast<int>(i));
+        s.lineCountText[i] = window_.GetControlText(IDC_LINE_COUNT_1 + static_cast<int>(i));
+        s.lineKilogramsText[i] = window_.GetControlText(IDC_LINE_KILOGRAMS_1 + static_cast<int>(i));
     }
-    s.totalCountText = window_.GetControlText(platform::IDC_TOTAL_COUNT);
-    s.totalKilogramsText = window_.GetControlText(platform::IDC_TOTAL_KILOGRAMS);
+    s.totalCountText = window_.GetControlText(IDC_TOTAL_COUNT);
+    s.totalKilogramsText = window_.GetControlText(IDC_TOTAL_KILOGRAMS);
     return true;
 }
 
@@ -123,19 +121,19 @@ void MainDialog::WriteNumber(int id, std::int16_t value, std::optional<std::int1
 
 void MainDialog::ShowFields() {
     FlagScope scope(exchanging_);
-    window_.SetControlText(platform::IDC_COUNTS, values_.countsText);
-    window_.SetControlText(platform::IDC_GRAMS, values_.gramsText);
-    window_.SetControlText(platform::IDC_STATE, values_.stateText);
-    WriteNumber(platform::IDC_REFERENCE_WEIGHT, values_.referenceWeight, exchangedReference_);
+    window_.SetControlText(IDC_COUNTS, values_.countsText);
+    window_.SetControlText(IDC_GRAMS, values_.gramsText);
+    window_.SetControlText(IDC_STATE, values_.stateText);
+    WriteNumber(IDC_REFERENCE_WEIGHT, values_.referenceWeight, exchangedReference_);
     for (std::size_t i = 0; i < LINE_COUNT; ++i)
-        WriteNumber(platform::LIMIT_FIELD_IDS[i], values_.lineLimits[i], exchangedLimits_[i]);
+        WriteNumber(LIMIT_FIELD_IDS[i], values_.lineLimits[i], exchangedLimits_[i]);
     const LineStatistics& s = values_.statistics;
     for (std::size_t i = 0; i < LINE_COUNT; ++i) {
-        window_.SetControlText(platform::IDC_LINE_COUNT_1 + static_cast<int>(i), s.lineCountText[i]);
-        window_.SetControlText(platform::IDC_LINE_KILOGRAMS_1 + static_cast<int>(i), s.lineKilogramsText[i]);
+        window_.SetControlText(IDC_LINE_COUNT_1 + static_cast<int>(i), s.lineCountText[i]);
+        window_.SetControlText(IDC_LINE_KILOGRAMS_1 + static_cast<int>(i), s.lineKilogramsText[i]);
     }
-    window_.SetControlText(platform::IDC_TOTAL_COUNT, s.totalCountText);
-    window_.SetControlText(platform::IDC_TOTAL_KILOGRAMS, s.totalKilogramsText);
+    window_.SetControlText(IDC_TOTAL_COUNT, s.totalCountText);
+    window_.SetControlText(IDC_TOTAL_KILOGRAMS, s.totalKilogramsText);
 }
 
 void MainDialog::ShowLoadedValues() {
@@ -152,7 +150,7 @@ void MainDialog::EnterMode(Mode mode) {
     mode_ = mode;
 }
 
-void MainDialog::EnableSaveLimits() { window_.EnableControl(platform::IDC_SAVE_LIMITS, true); }
+void MainDialog::EnableSaveLimits() { window_.EnableControl(IDC_SAVE_LIMITS, true); }
 
 // ---- start-up and exit --------------------------------------------------------
 
@@ -163,7 +161,7 @@ void MainDialog::ReportConnectFailure(std::string_view message) {
 
 void MainDialog::InitializeWindow() {
     ShowFields();
-    window_.AppendSystemMenuItem(platform::SYSMENU_ABOUT_ID, ABOUT_MENU_TEXT);
+    window_.AppendSystemMenuItem(SYSMENU_ABOUT_ID, ABOUT_MENU_TEXT);
 
     switch (link_.FindScale()) {
         case FindResult::Ok: break;
@@ -184,7 +182,7 @@ void MainDialog::InitializeWindow() {
     window_.ShowMessage("Dispositivo Encontrado y Configurado!", APP_CAPTION, MessageIcon::Information,
                         MessageButtons::Ok);
     ChooseStartingMode(context_);
-    window_.FocusControl(platform::IDC_EXIT);
+    window_.FocusControl(IDC_EXIT);
 }
 
 void MainDialog::Exit() {
@@ -201,17 +199,17 @@ void MainDialog::OnCommand(int id) {
     // A disabled button cannot be pressed, whatever a platform may deliver.
     if (!window_.IsControlEnabled(id)) return;
     switch (id) {
-        case platform::IDC_EXIT: Exit(); break;
-        case platform::IDC_CALIBRATE: Calibrate(context_); break;
-        case platform::IDC_START_TEST: StartTest(context_); break;
-        case platform::IDC_STOP_TEST: StopTest(context_); break;
-        case platform::IDC_START_WORK: StartWork(context_); break;
-        case platform::IDC_STOP_WORK: StopWork(context_); break;
-        case platform::IDC_SAVE_LIMITS: SaveLimits(context_); break;
-        case platform::IDC_LOAD_LIMITS: LoadLimits(context_); break;
-        case platform::IDC_SAVE_STATISTICS: SaveStatistics(context_); break;
-        case platform::IDC_RESTART: Restart(context_); break;
-        case platform::IDC_RESET: ConfirmReset(context_); break;
+        case IDC_EXIT: Exit(); break;
+        case IDC_CALIBRATE: Calibrate(context_); break;
+        case IDC_START_TEST: StartTest(context_); break;
+        case IDC_STOP_TEST: StopTest(context_); break;
+        case IDC_START_WORK: StartWork(context_); break;
+        case IDC_STOP_WORK: StopWork(context_); break;
+        case IDC_SAVE_LIMITS: SaveLimits(context_); break;
+        case IDC_LOAD_LIMITS: LoadLimits(context_); break;
+        case IDC_SAVE_STATISTICS: SaveStatistics(context_); break;
+        case IDC_RESTART: Restart(context_); break;
+        case IDC_RESET: ConfirmReset(context_); break;
         default: break;
     }
 }
@@ -226,16 +224,16 @@ void MainDialog::OnTimer(int id) {
     // its own message loop).
     if (inTick_) return;
     FlagScope scope(inTick_);
-    if (id == platform::TIMER_TEST) {
+    if (id == TIMER_TEST) {
         ShowTestReading(context_);
-    } else if (id == platform::TIMER_WORK) {
+    } else if (id == TIMER_WORK) {
         ProcessStatus(context_);
         ShowFields();
     }
 }
 
 bool MainDialog::OnSysCommand(int commandId) {
-    if ((commandId & 0xFFF0) != platform::SYSMENU_ABOUT_ID) return false;
+    if ((commandId & 0xFFF0) != SYSMENU_ABOUT_ID) return false;
     window_.RunAboutBox();
     return true;
 }

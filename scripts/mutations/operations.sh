@@ -14,8 +14,8 @@ mutation ops-calibration-factor-off-by-one scale/Calibration.cpp \
     'static_cast<double>(context.values.referenceWeight) / difference' \
     'static_cast<double>(context.values.referenceWeight) / (difference + 1.0)' operation_tests
 mutation ops-restart-enabled-outside-work ui/ModeTable.cpp \
-    '{{true,  false, true,  true,  false, false}, NO_TIMER},             // Ready' \
-    '{{true,  false, true,  true,  false, true }, NO_TIMER},             // Ready' main_dialog_tests
+    '{{true,  false, true,  true,  false, false}, NO_TIMER},    // Ready' \
+    '{{true,  false, true,  true,  false, true }, NO_TIMER},    // Ready' main_dialog_tests
 mutation ops-test-net-weight-unsigned scale/Calibration.cpp \
     'const int net = static_cast<int>(*reading) - static_cast<int>(context.program.zeroCount);' \
     'const int net = static_cast<std::uint8_t>(*reading - context.program.zeroCount);' operation_tests

@@ -38,7 +38,7 @@ auto StartUpAndExit(ScaleTestBench& b, std::size_t nth, DWORD error, std::vector
     b.StartUp();
     b.kernel.SetFaultHook(nullptr);
     const bool ended = b.window.closed.has_value();
-    if (!ended) b.Press(platform::IDC_EXIT);
+    if (!ended) b.Press(ui::IDC_EXIT);
     return std::pair(ended, std::tuple(b.kernel.HandleCount(), b.kernel.EventCount(), b.kernel.DeviceHandleCount(),
                                        b.kernel.PendingRequestCount() + b.kernel.ListCount()));
 }

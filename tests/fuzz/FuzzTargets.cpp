@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "scale/WorkMode.h"
 #include "storage/CalibrationFile.h"
 #include "storage/LimitsFile.h"
@@ -69,7 +69,7 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
     bench.StoreCalibration(factor, {});
     bench.StartUp();
     FUZZ_CHECK(bench.link.ScaleIndex() == 0 && bench.program.calibrationFactor == factor);
-    bench.Press(platform::IDC_START_WORK);
+    bench.Press(ui::IDC_START_WORK);
     // Packets after it: a length byte (0 to 8), then that many bytes.
     std::vector<std::vector<std::uint8_t>> packets;
     for (std::size_t at = 1; at < size; at += 1 + packets.back().size()) {
@@ -84,7 +84,7 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
     std::array<double, 8> kilograms{};
     std::string state;
     for (const auto& packet : packets) {
-        bench.Tick(platform::TIMER_WORK);
+        bench.Tick(ui::TIMER_WORK);
         if (packet.size() >= 4 && packet[0] <= 2) {
             state = packet[0] == 0 ? "Esperando sincronismo..." : packet[0] == 1 ? "Tomando Taras" : "Trabajando";
             if (packet[0] == 2 && std::has_single_bit(packet[3])) {
@@ -93,11 +93,11 @@ int WorkModeTarget(const std::uint8_t* data, std::size_t size) {
                 kilograms[line] += static_cast<double>(packet[1]) * static_cast<double>(factor) / 1000.0;
             }
         }
-        FUZZ_CHECK(bench.dialog.Values().stateText == state && bench.window.texts[platform::IDC_STATE] == state);
+        FUZZ_CHECK(bench.dialog.Values().stateText == state && bench.window.texts[ui::IDC_STATE] == state);
     }
     for (std::size_t line = 0; line < 8; ++line) {
         FUZZ_CHECK(s.lineCount[line] == counts[line] && std::fabs(s.lineKilograms[line] - kilograms[line]) < 1e-9);
-        FUZZ_CHECK(bench.window.texts[platform::IDC_LINE_COUNT_1 + static_cast<int>(line)] == s.lineCountText[line]);
+        FUZZ_CHECK(bench.window.texts[ui::IDC_LINE_COUNT_1 + static_cast<int>(line)] == s.lineCountText[line]);
     }
     FUZZ_CHECK(s.totalCount == std::accumulate(counts.begin(), counts.end(), 0u));
     FUZZ_CHECK(bench.kernel.PendingRequestCount() == 0 && device.QueuedPackets() == 0);

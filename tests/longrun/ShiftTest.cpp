@@ -1,7 +1,7 @@
 // A virtual day at the top rate through link, driver and timers: counts exact, heap flat.
 #include <gtest/gtest.h>
 
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/ScaleTestBench.h"
 
@@ -21,7 +21,7 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemOnceAndNoTickAllocates)
     bench.StartUp();
     // Limits that spread the items over all eight lines.
     ASSERT_TRUE(bench.link.SendLimits({75, 85, 91, 95, 100, 105, 115, 255}, 200));
-    bench.Press(platform::IDC_START_WORK);
+    bench.Press(ui::IDC_START_WORK);
 
     // A tick that waited is followed by the next one at the next period.
     const sim::Time start = bench.clock.Now();
@@ -29,7 +29,7 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemOnceAndNoTickAllocates)
         while (bench.clock.Now() - start < end) {
             const sim::Time now = bench.clock.Now();
             bench.clock.Advance((now / PERIOD + 1) * PERIOD - now);
-            bench.dialog.OnTimer(platform::TIMER_WORK);
+            bench.dialog.OnTimer(ui::TIMER_WORK);
         }
     };
     runUntil(WARM_UP);
@@ -53,7 +53,7 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemOnceAndNoTickAllocates)
         items += scale.LineDelivered()[line];
     }
     EXPECT_EQ(statistics.totalCount, items);
-    EXPECT_EQ(bench.window.texts[platform::IDC_TOTAL_COUNT], std::to_string(items));
+    EXPECT_EQ(bench.window.texts[ui::IDC_TOTAL_COUNT], std::to_string(items));
 
     // No item for a while: each tick waits out its read, with no allocation.
     scale.SetPaused(true, bench.clock.Now());
@@ -64,21 +64,21 @@ TEST(Shift, TwentyFourHoursAtOneItemPerTickCountEveryItemOnceAndNoTickAllocates)
         return measuring.Allocations();
     };
     const sim::Time idle = bench.clock.Now();
-    EXPECT_EQ(ticks(platform::TIMER_WORK, 520, 500), 0u);
+    EXPECT_EQ(ticks(ui::TIMER_WORK, 520, 500), 0u);
     EXPECT_LE(statistics.totalCount - items, 20u) << "only what was queued before the pause";
     EXPECT_GE(bench.clock.Now() - idle, 500 * 200'000) << "each tick waited out its read";
     // Test mode, with a reading and with none.
     scale.SetPaused(false, bench.clock.Now());
-    bench.Press(platform::IDC_STOP_WORK);
-    bench.Press(platform::IDC_START_TEST);
+    bench.Press(ui::IDC_STOP_WORK);
+    bench.Press(ui::IDC_START_TEST);
     scale.SetReferenceOn(true, bench.clock.Now());
-    EXPECT_EQ(ticks(platform::TIMER_TEST, 100, 50), 0u);
-    EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "190");  // 95 counts over the empty platter
+    EXPECT_EQ(ticks(ui::TIMER_TEST, 100, 50), 0u);
+    EXPECT_EQ(bench.window.texts[ui::IDC_GRAMS], "190");  // 95 counts over the empty platter
     sim::SimulatedScaleFaults noAnswer;
     noAnswer.noAnswer = true;
     scale.SetFaults(noAnswer, bench.clock.Now());
-    EXPECT_EQ(ticks(platform::TIMER_TEST, 100, 50), 0u);
-    EXPECT_EQ(bench.window.texts[platform::IDC_GRAMS], "");
+    EXPECT_EQ(ticks(ui::TIMER_TEST, 100, 50), 0u);
+    EXPECT_EQ(bench.window.texts[ui::IDC_GRAMS], "");
 }
 
 }  // namespace

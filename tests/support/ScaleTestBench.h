@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "platform/emulated/EmulatedKernel.h"
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "scale/ScaleLink.h"
 #include "tests/support/ScriptedDevice.h"
 #include "sim/SimulatedScale.h"

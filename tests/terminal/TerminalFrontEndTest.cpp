@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "FakeTerminal.h"
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "storage/StatisticsReport.h"
 #include "tests/support/ScaleTestBench.h"
 #include "ui/terminal/FileDialogModel.h"
@@ -26,7 +26,7 @@ using platform::MessageButtons;
 using platform::MessageResult;
 using platform::ModalResult;
 using Texts = std::vector<std::string>;  // a log of events, or lines
-namespace ids = platform;
+namespace ids = ui;
 
 Key Alt(char c) { return Key::Char(c, true); }
 const Key ENTER = Key::Char(CHAR_RETURN), ESCAPE = Key::Char(CHAR_ESCAPE), TAB = Key::Char(CHAR_TAB),
@@ -50,7 +50,7 @@ protected:
         terminal = fake.get();
         window = std::make_unique<TerminalFrontEnd>(std::move(fake),
                                                     TerminalOptions{.panel = &panel, .clock = [this] { return now; }});
-        window->AppendSystemMenuItem(platform::SYSMENU_ABOUT_ID, "&Acerca de quelmar...");
+        window->AppendSystemMenuItem(ui::SYSMENU_ABOUT_ID, "&Acerca de quelmar...");
     }
     void Type(const std::vector<Key>& keys) {
         for (const Key& key : keys) terminal->KeyAt(0, key);

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "ui/terminal/Drawing.h"
 
 namespace ui::terminal {
@@ -79,13 +79,13 @@ TEST_P(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumnsEve
     for (int line = 0, previous = -1; line < 9; ++line) {
         SCOPED_TRACE(line);
         const CellRect& text = Label(line < 8 ? "Linea " + std::to_string(line + 1) : "Totales");
-        const CellRect& count = Cell(platform::IDC_LINE_COUNT_1 + line);
-        const CellRect& kilograms = Cell(platform::IDC_LINE_KILOGRAMS_1 + line);
+        const CellRect& count = Cell(ui::IDC_LINE_COUNT_1 + line);
+        const CellRect& kilograms = Cell(ui::IDC_LINE_KILOGRAMS_1 + line);
         EXPECT_TRUE(count.row == text.row && kilograms.row == text.row && text.col < count.col &&
                     count.col < kilograms.col);
         if (line < 8) {
-            const CellRect& limit = Cell(platform::LIMIT_FIELD_IDS[line]);
-            EXPECT_TRUE(limit.row == text.row && kilograms.col < limit.col && limit.col < Cell(platform::IDC_EXIT).col);
+            const CellRect& limit = Cell(ui::LIMIT_FIELD_IDS[line]);
+            EXPECT_TRUE(limit.row == text.row && kilograms.col < limit.col && limit.col < Cell(ui::IDC_EXIT).col);
         }
         if (previous >= 0) spacings.insert(text.row - previous);
         previous = text.row;
@@ -95,7 +95,7 @@ TEST_P(MainLayout, EachLineKeepsItsLabelFiguresAndLimitOnOneRowInTheirColumnsEve
 
 TEST(TerminalLayoutTest, TooSmallAnAreaIsReportedAndWidthsCountCharacters) {
     EXPECT_FALSE(ComputeTerminalLayout(MainDialogTemplate(), MIN_COLUMNS, 12).fits);
-    EXPECT_EQ(MinimumColumns(*FindControl(MainDialogTemplate(), platform::IDC_CALIBRATE)), 13) << "[Calibración]";
+    EXPECT_EQ(MinimumColumns(*FindControl(MainDialogTemplate(), ui::IDC_CALIBRATE)), 13) << "[Calibración]";
 }
 
 }  // namespace

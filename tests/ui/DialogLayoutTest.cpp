@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "ui/DialogLayout.h"
 
 using namespace ui;

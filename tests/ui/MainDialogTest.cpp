@@ -34,10 +34,10 @@ TEST_F(MainDialogTest, ScalePresentShowsTheFieldsThenFoundThenTheStartingModeAnd
     bench.StartUp();  // no calibration file
     EXPECT_EQ(bench.window.messages, (Boxes{FOUND, CONFIGURATION_MISSING}));
     EXPECT_FALSE(bench.window.closed.has_value());
-    EXPECT_EQ(Text(platform::IDC_REFERENCE_WEIGHT), "190");
-    for (int id : platform::LIMIT_FIELD_IDS) EXPECT_EQ(Text(id), "0");
+    EXPECT_EQ(Text(ui::IDC_REFERENCE_WEIGHT), "190");
+    for (int id : ui::LIMIT_FIELD_IDS) EXPECT_EQ(Text(id), "0");
     EXPECT_EQ(bench.window.systemMenu, (std::vector<std::pair<int, std::string>>{{16, "&Acerca de quelmar..."}}));
-    EXPECT_EQ(bench.window.focused, std::vector<int>{platform::IDC_EXIT});
+    EXPECT_EQ(bench.window.focused, std::vector<int>{ui::IDC_EXIT});
     EXPECT_TRUE(bench.dialog.OnSysCommand(16));
     EXPECT_TRUE(bench.dialog.OnSysCommand(16 | 0x3));  // low bits are ignored
     EXPECT_FALSE(bench.dialog.OnSysCommand(0xF020));   // minimise: the platform's
@@ -46,13 +46,13 @@ TEST_F(MainDialogTest, ScalePresentShowsTheFieldsThenFoundThenTheStartingModeAnd
 
 TEST_F(MainDialogTest, ExitValidatesThenClosesTheLinkAndTheWindow) {
     StartReady();
-    bench.Type(platform::IDC_REFERENCE_WEIGHT, "601");
-    bench.Press(platform::IDC_EXIT);
+    bench.Type(ui::IDC_REFERENCE_WEIGHT, "601");
+    bench.Press(ui::IDC_EXIT);
     EXPECT_EQ(bench.window.messages, Boxes{Range(150, 600)});
     EXPECT_FALSE(bench.window.closed.has_value());
     EXPECT_TRUE(bench.readPipe.IsOpen() && bench.writePipe.IsOpen() && bench.device.IsOpen());
-    bench.Type(platform::IDC_REFERENCE_WEIGHT, "600");
-    bench.Press(platform::IDC_EXIT);
+    bench.Type(ui::IDC_REFERENCE_WEIGHT, "600");
+    bench.Press(ui::IDC_EXIT);
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Ok);
     EXPECT_FALSE(bench.readPipe.IsOpen() || bench.writePipe.IsOpen() || bench.device.IsOpen());
     EXPECT_EQ(bench.link.DeviceList(), nullptr);
@@ -60,7 +60,7 @@ TEST_F(MainDialogTest, ExitValidatesThenClosesTheLinkAndTheWindow) {
 
 TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
     StartReady();
-    bench.Type(platform::IDC_REFERENCE_WEIGHT, "abc");  // never validated here
+    bench.Type(ui::IDC_REFERENCE_WEIGHT, "abc");  // never validated here
     bench.dialog.OnAccept();
     bench.dialog.OnCancel();
     EXPECT_FALSE(bench.window.closed.has_value());
@@ -68,7 +68,7 @@ TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);
     EXPECT_TRUE(bench.window.messages.empty());
     bench.window.closed.reset();
-    bench.Press(platform::IDC_START_WORK);
+    bench.Press(ui::IDC_START_WORK);
     bench.window.AnswerNext(platform::MessageResult::Cancel);
     bench.dialog.OnClose();
     EXPECT_FALSE(bench.window.closed.has_value()) << "answered no: the shift goes on";
@@ -79,7 +79,7 @@ TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
 
 TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRangeAndAReadStopsAtTheFirstRefused) {
     StartReady();
-    const int limit = platform::LIMIT_FIELD_IDS[7], reference = platform::IDC_REFERENCE_WEIGHT;
+    const int limit = ui::LIMIT_FIELD_IDS[7], reference = ui::IDC_REFERENCE_WEIGHT;
     const std::tuple<int, const char*, std::optional<MessageRecord>> cases[] = {
         // field, text, the prompt (none: accepted)
         {reference, "149", Range(150, 600)}, {reference, "601", Range(150, 600)}, {reference, "150", std::nullopt},
@@ -102,16 +102,16 @@ TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRangeAndAReadStopsAtTheFir
 
     // Reading stops at the first refused field, keeping what was stored.
     const char* typed[] = {"10", "20", "x", "40"};
-    for (std::size_t line = 0; line < 4; ++line) bench.window.Type(platform::LIMIT_FIELD_IDS[line], typed[line]);
+    for (std::size_t line = 0; line < 4; ++line) bench.window.Type(ui::LIMIT_FIELD_IDS[line], typed[line]);
     EXPECT_FALSE(bench.dialog.ReadFields());
     const auto& limits = bench.dialog.Values().lineLimits;
     EXPECT_EQ((std::array<int, 4>{limits[0], limits[1], limits[2], limits[3]}), (std::array<int, 4>{10, 20, 150, 200}));
     // All eight are parsed and stored before any is range-checked.
-    bench.window.Type(platform::LIMIT_FIELD_IDS[2], "900");
-    bench.window.Type(platform::LIMIT_FIELD_IDS[7], "1000");
+    bench.window.Type(ui::LIMIT_FIELD_IDS[2], "900");
+    bench.window.Type(ui::LIMIT_FIELD_IDS[7], "1000");
     EXPECT_FALSE(bench.dialog.ReadFields());
     EXPECT_EQ((std::array<int, 2>{limits[2], limits[7]}), (std::array<int, 2>{900, 1000}));
-    EXPECT_EQ(bench.window.focused.back(), platform::LIMIT_FIELD_IDS[2]);
+    EXPECT_EQ(bench.window.focused.back(), ui::LIMIT_FIELD_IDS[2]);
 }
 
 TEST(ParseWholeNumber, SixteenBitRange) {
@@ -124,14 +124,14 @@ TEST(ParseWholeNumber, SixteenBitRange) {
 
 TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimitsNeitherIsAnEdit) {
     StartReady();
-    bench.window.Type(platform::LIMIT_FIELD_IDS[4], "2");  // half-typed, the value behind it unchanged
-    bench.window.Type(platform::LIMIT_FIELD_IDS[1], "9");
-    bench.window.Type(platform::IDC_REFERENCE_WEIGHT, "1");
+    bench.window.Type(ui::LIMIT_FIELD_IDS[4], "2");  // half-typed, the value behind it unchanged
+    bench.window.Type(ui::LIMIT_FIELD_IDS[1], "9");
+    bench.window.Type(ui::IDC_REFERENCE_WEIGHT, "1");
     bench.dialog.Values().lineLimits[5] = 333;  // changed by the program: shown
     bench.dialog.ShowFields();
     const auto shown = [&] {
-        return std::vector<std::string>{Text(platform::LIMIT_FIELD_IDS[4]), Text(platform::LIMIT_FIELD_IDS[1]),
-                                        Text(platform::IDC_REFERENCE_WEIGHT), Text(platform::LIMIT_FIELD_IDS[5])};
+        return std::vector<std::string>{Text(ui::LIMIT_FIELD_IDS[4]), Text(ui::LIMIT_FIELD_IDS[1]),
+                                        Text(ui::IDC_REFERENCE_WEIGHT), Text(ui::LIMIT_FIELD_IDS[5])};
     };
     EXPECT_EQ(shown(), (std::vector<std::string>{"2", "9", "1", "333"}));
     // Loaded limits replace typed texts even of equal value; the reference weight stays.
@@ -142,10 +142,10 @@ TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimit
     bench.window.afterSetText = [&](int id) { bench.dialog.OnEditChange(id); };
     for (auto& limit : bench.dialog.Values().lineLimits) limit = static_cast<std::int16_t>(limit + 1);
     bench.dialog.ShowFields();
-    EXPECT_EQ(Text(platform::LIMIT_FIELD_IDS[0]), "1");
+    EXPECT_EQ(Text(ui::LIMIT_FIELD_IDS[0]), "1");
     EXPECT_EQ(bench.program.limitEditMask, 0);
-    bench.Type(platform::IDC_REFERENCE_WEIGHT, "200");
-    bench.Type(platform::LIMIT_FIELD_IDS[7], "5");
+    bench.Type(ui::IDC_REFERENCE_WEIGHT, "200");
+    bench.Type(ui::LIMIT_FIELD_IDS[7], "5");
     EXPECT_EQ(bench.program.limitEditMask, 0x80);
 }
 
@@ -163,17 +163,17 @@ TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
     };
     const auto shown = [](int id, const char* text) { return [=](B b, D) { return b.window.texts[id] == text; }; };
     const std::pair<int, std::function<bool(B, D)>> cases[] = {
-        {platform::IDC_EXIT, [](B b, D) { return b.window.closed.has_value(); }},
-        {platform::IDC_CALIBRATE, firstBox(CLEAR_SCALE)},
-        {platform::IDC_START_TEST, firstBox(TEST_CLEAR_SCALE)},
-        {platform::IDC_STOP_TEST, shown(platform::IDC_GRAMS, "0")},
-        {platform::IDC_START_WORK, [](B b, D) { return b.window.TimerRunning(platform::TIMER_WORK); }},
-        {platform::IDC_STOP_WORK, shown(platform::IDC_STATE, "")},
-        {platform::IDC_SAVE_LIMITS, dialog(".lim", platform::FileDialogKind::Save)},
-        {platform::IDC_LOAD_LIMITS, dialog(".lim", platform::FileDialogKind::Open)},
-        {platform::IDC_SAVE_STATISTICS, dialog(".est", platform::FileDialogKind::Save)},
-        {platform::IDC_RESTART, [](B, D d) { return d.Writes().size() == 1; }},
-        {platform::IDC_RESET, firstBox(RESET_QUESTION)},
+        {ui::IDC_EXIT, [](B b, D) { return b.window.closed.has_value(); }},
+        {ui::IDC_CALIBRATE, firstBox(CLEAR_SCALE)},
+        {ui::IDC_START_TEST, firstBox(TEST_CLEAR_SCALE)},
+        {ui::IDC_STOP_TEST, shown(ui::IDC_GRAMS, "0")},
+        {ui::IDC_START_WORK, [](B b, D) { return b.window.TimerRunning(ui::TIMER_WORK); }},
+        {ui::IDC_STOP_WORK, shown(ui::IDC_STATE, "")},
+        {ui::IDC_SAVE_LIMITS, dialog(".lim", platform::FileDialogKind::Save)},
+        {ui::IDC_LOAD_LIMITS, dialog(".lim", platform::FileDialogKind::Open)},
+        {ui::IDC_SAVE_STATISTICS, dialog(".est", platform::FileDialogKind::Save)},
+        {ui::IDC_RESTART, [](B, D d) { return d.Writes().size() == 1; }},
+        {ui::IDC_RESET, firstBox(RESET_QUESTION)},
     };
     for (const auto& [id, ran] : cases) {
         ScaleTestBench b;
@@ -181,8 +181,8 @@ TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
         b.StoreCalibration(2.0f, {});
         b.StartUp();
         b.window.messages.clear();
-        b.window.texts[platform::IDC_GRAMS] = "12";
-        b.window.texts[platform::IDC_STATE] = "x";
+        b.window.texts[ui::IDC_GRAMS] = "12";
+        b.window.texts[ui::IDC_STATE] = "x";
         b.window.EnableControl(id, false);
         b.Press(id);
         EXPECT_FALSE(ran(b, device)) << id << " ran while disabled";
@@ -197,8 +197,8 @@ TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
 TEST_F(MainDialogTest, EachModeEnablesItsButtonsAndRunsItsTimer) {
     const auto state = [&](ScaleTestBench& b) {
         std::string shown;
-        for (const int id : {platform::IDC_START_WORK, platform::IDC_STOP_WORK, platform::IDC_CALIBRATE,
-                             platform::IDC_START_TEST, platform::IDC_STOP_TEST, platform::IDC_RESTART})
+        for (const int id : {ui::IDC_START_WORK, ui::IDC_STOP_WORK, ui::IDC_CALIBRATE, ui::IDC_START_TEST,
+                             ui::IDC_STOP_TEST, ui::IDC_RESTART})
             shown += b.window.IsControlEnabled(id) ? '1' : '0';
         for (const auto& [id, period] : b.window.timers)
             shown += " " + std::to_string(id) + "@" + std::to_string(period);
@@ -207,18 +207,18 @@ TEST_F(MainDialogTest, EachModeEnablesItsButtonsAndRunsItsTimer) {
     sim::ScriptedDevice& scale = StartReady();
     EXPECT_EQ(state(bench), "101100");
     scale.QueuePacket({0, 40});
-    bench.Press(platform::IDC_START_TEST);
+    bench.Press(ui::IDC_START_TEST);
     EXPECT_EQ(state(bench), "000010 1@100");
-    bench.Press(platform::IDC_STOP_TEST);
+    bench.Press(ui::IDC_STOP_TEST);
     EXPECT_EQ(state(bench), "101100");
-    bench.Press(platform::IDC_START_WORK);
+    bench.Press(ui::IDC_START_WORK);
     EXPECT_EQ(state(bench), "010001 3@100");
-    bench.Press(platform::IDC_STOP_WORK);
+    bench.Press(ui::IDC_STOP_WORK);
     EXPECT_EQ(state(bench), "101100");
     std::vector<std::string> whileCalibrating;
     bench.window.whileMessageOpen = [&](const MessageRecord&) { whileCalibrating.push_back(state(bench)); };
     bench.window.AnswerNext(platform::MessageResult::Cancel);
-    bench.Press(platform::IDC_CALIBRATE);
+    bench.Press(ui::IDC_CALIBRATE);
     EXPECT_EQ(whileCalibrating, (std::vector<std::string>{"001100", "001100"}));
     EXPECT_EQ(state(bench), "101100");
     ScaleTestBench unconfigured;  // no calibration file
@@ -236,43 +236,42 @@ TEST_F(MainDialogTest, EveryFigureBoxAndTheReportFollowTheItemsSent) {
     const auto expect = [&](int id, std::string text) { expected[id] = std::move(text); };
     const auto item = [&](int line, int weight) {
         scale.QueuePacket({2, static_cast<std::uint8_t>(weight), 0, static_cast<std::uint8_t>(1 << (line - 1))});
-        bench.Tick(platform::TIMER_WORK);
+        bench.Tick(ui::TIMER_WORK);
         for (const int i : {line - 1, 8}) items[i] += 1, grams[i] += 2 * weight;
         for (int i = 0; i < 9; ++i) {
             char kilograms[16];
             std::snprintf(kilograms, sizeof kilograms, "%.2f", grams[i] / 1000.0);
             const bool total = i == 8;
-            expect(total ? platform::IDC_TOTAL_COUNT : platform::IDC_LINE_COUNT_1 + i, std::to_string(items[i]));
-            expect(total ? platform::IDC_TOTAL_KILOGRAMS : platform::IDC_LINE_KILOGRAMS_1 + i,
-                   items[i] ? kilograms : "0");
+            expect(total ? ui::IDC_TOTAL_COUNT : ui::IDC_LINE_COUNT_1 + i, std::to_string(items[i]));
+            expect(total ? ui::IDC_TOTAL_KILOGRAMS : ui::IDC_LINE_KILOGRAMS_1 + i, items[i] ? kilograms : "0");
         }
     };
     const auto shown = [&](const char* when) {
         SCOPED_TRACE(when);
         for (const auto& [id, text] : expected) EXPECT_EQ(Text(id), text) << "control " << id;
     };
-    for (int id = platform::IDC_LINE_COUNT_1; id <= platform::IDC_TOTAL_KILOGRAMS; ++id) expect(id, "0");
+    for (int id = ui::IDC_LINE_COUNT_1; id <= ui::IDC_TOTAL_KILOGRAMS; ++id) expect(id, "0");
 
     scale.QueuePacket({0, 40});  // the zero of test mode
-    bench.Press(platform::IDC_START_TEST);
+    bench.Press(ui::IDC_START_TEST);
     scale.QueuePacket({0, 95});
-    bench.Tick(platform::TIMER_TEST);
-    expect(platform::IDC_GRAMS, "110");
-    expect(platform::IDC_COUNTS, "95");
-    expect(platform::IDC_STATE, "");
+    bench.Tick(ui::TIMER_TEST);
+    expect(ui::IDC_GRAMS, "110");
+    expect(ui::IDC_COUNTS, "95");
+    expect(ui::IDC_STATE, "");
     shown("a test reading");
-    bench.Press(platform::IDC_STOP_TEST);
-    expect(platform::IDC_GRAMS, "0");
-    expect(platform::IDC_COUNTS, "0");
+    bench.Press(ui::IDC_STOP_TEST);
+    expect(ui::IDC_GRAMS, "0");
+    expect(ui::IDC_COUNTS, "0");
 
-    bench.Press(platform::IDC_START_WORK);
+    bench.Press(ui::IDC_START_WORK);
     scale.QueuePacket({1, 0, 0, 0});
-    bench.Tick(platform::TIMER_WORK);
-    expect(platform::IDC_STATE, "Tomando Taras");
+    bench.Tick(ui::TIMER_WORK);
+    expect(ui::IDC_STATE, "Tomando Taras");
     shown("taking tares");
     for (int round = 8; round >= 1; --round)  // line L gets L items of 5 (L + 3) counts
         for (int line = round; line <= 8; ++line) item(line, 5 * (line + 3));
-    expect(platform::IDC_STATE, "Trabajando");
+    expect(ui::IDC_STATE, "Trabajando");
     shown("counted");
     ASSERT_TRUE(bench.dialog.ReadFields());
     bench.dialog.ShowFields();
@@ -283,12 +282,12 @@ TEST_F(MainDialogTest, EveryFigureBoxAndTheReportFollowTheItemsSent) {
     // The report bears the press time; a refused field's prompt does not stop it; counting goes on behind the
     // dialog and the figures are taken after it.
     const std::string path = "C:\\velsor\\turno.est";
-    bench.Press(platform::IDC_SAVE_STATISTICS);  // cancelled: nothing written
+    bench.Press(ui::IDC_SAVE_STATISTICS);  // cancelled: nothing written
     EXPECT_FALSE(bench.files.File(path));
-    bench.window.Type(platform::IDC_REFERENCE_WEIGHT, "x");
+    bench.window.Type(ui::IDC_REFERENCE_WEIGHT, "x");
     bench.window.whileFileDialogOpen = [&] { ++bench.window.now.minute, item(5, 60); };
     bench.window.ChooseNext(path);
-    bench.Press(platform::IDC_SAVE_STATISTICS);
+    bench.Press(ui::IDC_SAVE_STATISTICS);
     EXPECT_EQ(bench.window.messages, (Boxes{TEST_CLEAR_SCALE, WHOLE_NUMBER}));
     std::string report =
         "Archivo de Estad\xEDsticas\r\nS\xE1"
@@ -296,14 +295,14 @@ TEST_F(MainDialogTest, EveryFigureBoxAndTheReportFollowTheItemsSent) {
     for (int i = 0; i < 9; ++i) {
         const bool total = i == 8;
         report += (total ? std::string("\r\nTotales:   ") : "Linea " + std::to_string(i) + ":   ") +
-                  expected[total ? platform::IDC_TOTAL_COUNT : platform::IDC_LINE_COUNT_1 + i] + " Unidades    " +
-                  expected[total ? platform::IDC_TOTAL_KILOGRAMS : platform::IDC_LINE_KILOGRAMS_1 + i] +
+                  expected[total ? ui::IDC_TOTAL_COUNT : ui::IDC_LINE_COUNT_1 + i] + " Unidades    " +
+                  expected[total ? ui::IDC_TOTAL_KILOGRAMS : ui::IDC_LINE_KILOGRAMS_1 + i] +
                   (total ? " Kilogramos" : " Kilogramos\r\n");
     }
     EXPECT_EQ(bench.files.File(path), std::vector<std::uint8_t>(report.begin(), report.end()));
-    EXPECT_EQ(expected[platform::IDC_TOTAL_COUNT], "38");
-    bench.Press(platform::IDC_STOP_WORK);
-    expect(platform::IDC_STATE, "");
+    EXPECT_EQ(expected[ui::IDC_TOTAL_COUNT], "38");
+    bench.Press(ui::IDC_STOP_WORK);
+    expect(ui::IDC_STATE, "");
     shown("stopped");
 }
 
@@ -316,18 +315,18 @@ TEST_F(MainDialogTest, TicksOfBothTimersAreDroppedInsideATickAndHandledAfterItFo
     int nested = 0;
     bench.window.afterSetText = [&](int) {
         if (nested++ > 0) return;  // once: a handled one would write again, and so on
-        bench.dialog.OnTimer(platform::TIMER_WORK);
-        bench.dialog.OnTimer(platform::TIMER_TEST);
+        bench.dialog.OnTimer(ui::TIMER_WORK);
+        bench.dialog.OnTimer(ui::TIMER_TEST);
     };
-    bench.dialog.OnTimer(platform::TIMER_WORK);
+    bench.dialog.OnTimer(ui::TIMER_WORK);
     bench.window.afterSetText = nullptr;
     EXPECT_GT(nested, 0);
     EXPECT_EQ(bench.dialog.Values().statistics.totalCount, 1u);
     EXPECT_EQ(scale.QueuedPackets(), 2u) << "neither the nested status read nor the weight read";
-    bench.dialog.OnTimer(platform::TIMER_WORK);
+    bench.dialog.OnTimer(ui::TIMER_WORK);
     EXPECT_EQ(bench.dialog.Values().statistics.totalCount, 2u);
-    bench.dialog.OnTimer(platform::TIMER_TEST);
-    EXPECT_EQ(Text(platform::IDC_COUNTS), "42");
+    bench.dialog.OnTimer(ui::TIMER_TEST);
+    EXPECT_EQ(Text(ui::IDC_COUNTS), "42");
 
     scale.QueuePacket({1, 0, 0, 0});
     const int writesBefore = bench.window.setTextCalls;

@@ -7,7 +7,7 @@
 
 #include <winver.h>
 
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "ui/win32/SimulatorWindow.h"
 #include "ui/win32/Win32FrontEnd.h"
 
@@ -97,17 +97,17 @@ TEST_F(Win32ProgramTest, AFirstStartCalibratesWithTheToolWindowsReferenceWeightA
         }
         if (boxes_.size() == 5)
             Later([this] {  // once the calibration has ended, whichever way; then "&Salir"
-                const bool working = ClickIfEnabled(Item(platform::IDC_START_WORK));
+                const bool working = ClickIfEnabled(Item(ui::IDC_START_WORK));
                 Later([this, working] {
-                    EXPECT_TRUE(working && ::IsWindowEnabled(Item(platform::IDC_STOP_WORK))) << "in work mode";
-                    ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_EXIT)));
+                    EXPECT_TRUE(working && ::IsWindowEnabled(Item(ui::IDC_STOP_WORK))) << "in work mode";
+                    ASSERT_TRUE(ClickIfEnabled(Item(ui::IDC_EXIT)));
                 });
             });
     };
     EXPECT_EQ(RunProgram({"quelmar", "--simulate", "--paused"},
                          [this] {
-                             EXPECT_EQ(::GetFocus(), Item(platform::IDC_EXIT));
-                             ASSERT_TRUE(ClickIfEnabled(Item(platform::IDC_CALIBRATE)));
+                             EXPECT_EQ(::GetFocus(), Item(ui::IDC_EXIT));
+                             ASSERT_TRUE(ClickIfEnabled(Item(ui::IDC_CALIBRATE)));
                          }),
               0);
     EXPECT_TRUE(toolUsableAtThePrompt) << "the box disables the main window, not the tool window";

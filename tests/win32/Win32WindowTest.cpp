@@ -9,7 +9,7 @@
 
 #include <utility>
 
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "ui/DialogLayout.h"
 #include "ui/win32/SimulatorWindow.h"
 

@@ -1,10 +1,11 @@
 // Control and command ids of the main window (template 102), the About box
-// (template 100), the timers and the system-menu item.
+// (template 100), the timers and the system-menu item: the window's own
+// names, beside its layout table (DialogLayout.cpp).
 #pragma once
 
 #include <array>
 
-namespace platform {
+namespace ui {
 
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDS_ABOUTBOX = 101;
@@ -45,4 +46,4 @@ constexpr int TIMER_TEST = 1;
 constexpr int TIMER_WORK = 3;
 constexpr unsigned TIMER_PERIOD_MS = 100;
 
-}  // namespace platform
+}  // namespace ui
