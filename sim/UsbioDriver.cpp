@@ -44,6 +44,11 @@ void UsbioDriver::FailControl(std::uint32_t code, std::uint32_t status) {
     else failures_[code] = status;
 }
 
+void UsbioDriver::DelayControl(std::uint32_t code, Micros delay) {
+    if (delay == 0) delays_.erase(code);
+    else delays_[code] = delay;
+}
+
 std::string UsbioDriver::HardwareId() const {
     const auto d = model_->DeviceDescriptor();
     char id[32];
@@ -67,11 +72,27 @@ SubmitResult UsbioDriver::Submit(RequestId id, const IoRequest& request, IoCompl
     auto it = handles_.find(request.handleContext);
     if (it == handles_.end()) return Failed(DRIVER_INVALID_PARAMETER);
     if (model_->Unplugged()) return Failed(DRIVER_DEVICE_REMOVED);
-    if (request.kind == IoRequest::Kind::Control) return Control(request, it->second);
+    if (request.kind == IoRequest::Kind::Control) return Control(id, request, it->second, now);
     return SubmitTransfer(id, request, it->second, now);
 }
 
-SubmitResult UsbioDriver::Control(const IoRequest& request, HandleState& handle) {
+SubmitResult UsbioDriver::Control(RequestId id, const IoRequest& request, HandleState& handle, Time now) {
+    const auto delay = delays_.find(request.code);
+    if (delay == delays_.end()) return Answer(request, handle);
+    // Answered into a scratch area, handed over as the request ends: until
+    // then the caller's area holds what it held.
+    const bool directIn = (request.code & 3) == 1;
+    std::vector<std::uint8_t> reply(directIn ? 0 : request.outputSize);
+    IoRequest scratch = request;
+    if (!directIn) scratch.output = reply.data();
+    const SubmitResult result = Answer(scratch, handle);
+    reply.resize(std::min<std::size_t>(reply.size(), result.bytes));
+    transfers_.push_back(Transfer{id, request.handleContext, false, 0, request.output, request.outputSize,
+                                  now + delay->second, result.bytes, result.status, std::move(reply)});
+    return SubmitResult{true, 0, 0};
+}
+
+SubmitResult UsbioDriver::Answer(const IoRequest& request, HandleState& handle) {
     // Method 1 (direct in): the driver reads the second buffer, never writes it.
     const bool directIn = (request.code & 3) == 1;
     ControlRecord record;
@@ -163,7 +184,7 @@ SubmitResult UsbioDriver::SubmitTransfer(RequestId id, const IoRequest& request,
     if (in != read) return Failed(DRIVER_INVALID_DIRECTION);
 
     Transfer transfer{
-        id, request.handleContext, read, handle.endpoint, request.output, request.outputSize, std::nullopt, 0};
+        id, request.handleContext, read, handle.endpoint, request.output, request.outputSize, std::nullopt, 0, 0, {}};
     if (read) {
         std::uint32_t bytes = 0;
         if (ServeRead(transfer, now, bytes)) return Done(bytes);
@@ -243,14 +264,16 @@ void UsbioDriver::Advance(IoCompletion& completion, Micros now) {
         } else if (t.completeAt && *t.completeAt <= now) {
             done = true;
             bytes = t.bytes;
+            if (!t.reply.empty()) std::memcpy(t.data, t.reply.data(), t.reply.size());
         }
         if (!done) {
             ++i;
             continue;
         }
         const RequestId id = t.id;
+        const std::uint32_t status = t.status;
         transfers_.erase(transfers_.begin() + static_cast<std::ptrdiff_t>(i));
-        completion.Complete(id, 0, bytes);
+        completion.Complete(id, status, bytes);
     }
 }
 

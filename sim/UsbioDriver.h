@@ -66,6 +66,11 @@ public:
     void SetControlAnswer(std::uint32_t code, ControlAnswer answer);
     // Makes one interpreted request fail with a driver status (0 clears).
     void FailControl(std::uint32_t code, std::uint32_t status);
+    // Leaves every request of `code` pending: the driver works out its answer
+    // (its own, a failure or the table's) at once but delivers the bytes into
+    // the caller's area, and ends the request with its status, only `delay`
+    // later on the clock (0 clears).
+    void DelayControl(std::uint32_t code, platform::emulated::Micros delay);
     const std::vector<ControlRecord>& ControlLog() const { return controlLog_; }
     void ClearControlLog() { controlLog_.clear(); }
     // Every control request, the four interpreted ones included, in order.
@@ -101,12 +106,17 @@ private:
         std::uint8_t endpoint;
         std::uint8_t* data;
         std::uint32_t size;
-        std::optional<Time> completeAt;  // writes: when they finish by themselves
+        std::optional<Time> completeAt;  // writes and late control requests: when they finish by themselves
         std::uint32_t bytes;
+        std::uint32_t status;             // late control requests: their status
+        std::vector<std::uint8_t> reply;  // and the bytes they deliver into `data`
     };
 
-    [[nodiscard]] platform::emulated::SubmitResult Control(const platform::emulated::IoRequest& request,
-                                                           HandleState& handle);
+    [[nodiscard]] platform::emulated::SubmitResult Control(platform::emulated::RequestId id,
+                                                           const platform::emulated::IoRequest& request,
+                                                           HandleState& handle, Time now);
+    [[nodiscard]] platform::emulated::SubmitResult Answer(const platform::emulated::IoRequest& request,
+                                                          HandleState& handle);
     [[nodiscard]] platform::emulated::SubmitResult SubmitTransfer(platform::emulated::RequestId id,
                                                                   const platform::emulated::IoRequest& request,
                                                                   HandleState& handle, Time now);
@@ -119,6 +129,7 @@ private:
     std::vector<Transfer> transfers_;
     std::map<std::uint32_t, ControlAnswer> answers_;
     std::map<std::uint32_t, std::uint32_t> failures_;
+    std::map<std::uint32_t, platform::emulated::Micros> delays_;
     std::vector<ControlRecord> controlLog_;
     std::vector<ControlRecord> requestLog_;
     std::vector<std::uint8_t> closeLog_;

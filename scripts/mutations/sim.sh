@@ -19,3 +19,10 @@ mutation sim-limit-is-exclusive sim/SimulatedScale.cpp \
 mutation sim-truncated-limits-taken sim/SimulatedScale.cpp \
     'if (size >= 1 + LINE_COUNT) {' 'if (size >= 1) {' SimulatedScaleTest
 mutation sim-restart-keeps-reports sim/SimulatedScale.cpp '    FlushQueue();' '' SimulatedScaleTest
+# sim: control requests the driver answers late.
+mutation sim-late-control-answered-at-once sim/UsbioDriver.cpp \
+    'const auto delay = delays_.find(request.code);' 'const auto delay = delays_.end();' usbio_tests
+mutation sim-late-control-status-lost sim/UsbioDriver.cpp \
+    'const std::uint32_t status = t.status;' 'const std::uint32_t status = 0;' usbio_tests
+mutation sim-late-control-reply-not-delivered sim/UsbioDriver.cpp \
+    'if (!t.reply.empty()) std::memcpy(t.data, t.reply.data(), t.reply.size());' '' usbio_tests

@@ -9,7 +9,17 @@ mutation storage-report-rows-from-one storage/StatisticsReport.cpp \
     'text += "Linea " + std::to_string(line) + ":   "' 'text += "Linea " + std::to_string(line + 1) + ":   "' \
     storage_tests
 mutation storage-temporary-left-behind storage/FileSystem.cpp \
-    'fs::remove(temporary, ec);' 'static_cast<void>(temporary);' storage_tests
+    'calls_.Remove(temporary);' 'static_cast<void>(temporary);' storage_tests
 mutation storage-read-only-file-replaced storage/FileSystem.cpp \
     'if (fs::is_regular_file(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none) {' \
     'if (false) {' storage_tests
+# storage: a replace's bytes reach the disk before the rename, and its failures are not ignored.
+mutation storage-replace-without-flush storage/FileSystem.cpp 'ok = calls_.FlushToDisk(fd) && ok;' '' storage_tests
+mutation storage-rename-before-flush storage/FileSystem.cpp 'ok = calls_.FlushToDisk(fd) && ok;' \
+    'ok = ok && calls_.Rename(temporary, target) && calls_.FlushToDisk(fd);' storage_tests
+mutation storage-failed-flush-ignored storage/FileSystem.cpp 'ok = calls_.FlushToDisk(fd) && ok;' \
+    'static_cast<void>(calls_.FlushToDisk(fd));' storage_tests
+mutation storage-temporary-not-closed-after-failure storage/FileSystem.cpp 'ok = calls_.Close(fd) && ok;' \
+    'ok = ok && calls_.Close(fd);' storage_tests
+mutation storage-folder-not-flushed storage/FileSystem.cpp 'calls_.FlushFolder(target.parent_path());' '' \
+    storage_tests

@@ -49,3 +49,14 @@ mutation usbio-pool-uses-first-byte usbio/UsbBufferPool.cpp \
 mutation usbio-pool-takes-back-busy-buffer usbio/UsbBufferPool.cpp \
     'if (isFree_[index] || buffer->Outstanding()) return false;' 'if (isFree_[index]) return false;' usbio_tests
 mutation usbio-pool-put-not-counted usbio/UsbBufferPool.cpp '    ++freeCount_;' '' usbio_tests
+# usbio: a request the driver leaves pending is waited for, without a time limit, under the object's lock.
+mutation usbio-pending-request-not-awaited usbio/UsbDevice.cpp \
+    'if (error == platform::ERROR_IO_PENDING) {' 'if (false) {' usbio_tests
+mutation usbio-pending-request-polled usbio/UsbDevice.cpp \
+    'GetOverlappedResult(handle_, &overlapped_, &count, platform::TRUE_)' \
+    'GetOverlappedResult(handle_, &overlapped_, &count, platform::FALSE_)' usbio_tests
+mutation usbio-lock-dropped-around-wait usbio/UsbDevice.cpp \
+    'if (!Sys().GetOverlappedResult(handle_, &overlapped_, &count, platform::TRUE_))' \
+    'if (![&] { ioLock_.unlock(); const auto done = Sys().GetOverlappedResult(handle_, &overlapped_, &count, platform::TRUE_); ioLock_.lock(); return done; }())' \
+    usbio_tests
+mutation usbio-requests-without-lock usbio/UsbDevice.cpp '        std::lock_guard lock(ioLock_);' '' usbio_tests

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include "platform/emulated/EmulatedKernel.h"
@@ -105,23 +106,16 @@ TEST_F(KernelTest, WaitsAndBlockingCallsRunOnTheVirtualClock) {
     // Nothing will ever signal it: an unbounded wait fails instead of hanging the test.
     EXPECT_EQ(kernel.WaitForSingleObject(event, INFINITE), WAIT_FAILED);
 
-    // A waiting GetOverlappedResult jumps to the device's time (waits on events: tests/usbio's UsbPipeTest).
-    const HANDLE file = Open(), blocking = Open(0);
-    OVERLAPPED overlapped = Record(), record = Record();
-    ASSERT_EQ(Read(file, overlapped), ERROR_IO_PENDING);
-    pipe->waiting = "12345";
-    pipe->dueAt = 290'000;
-    EXPECT_EQ(Result(file, overlapped, TRUE_), ERROR_SUCCESS);
-    EXPECT_EQ(clock.Now(), 290'000);
-    // Without overlapped I/O the call itself waits, so no time-out of the caller's could run out.
+    // Without overlapped I/O the call itself waits, so no time-out of the caller's could run out (a waiting
+    // GetOverlappedResult jumps to the driver's time too: tests/usbio's UsbDeviceTest; waits on events: UsbPipeTest).
+    const HANDLE blocking = Open(0);
+    OVERLAPPED record = Record();
     pipe->waiting = "12345";
     pipe->dueAt = 450'000;
-    EXPECT_EQ(Read(blocking, record), ERROR_SUCCESS);
-    EXPECT_EQ(clock.Now(), 450'000);
+    EXPECT_EQ((std::tuple{Read(blocking, record), clock.Now()}), std::tuple(ERROR_SUCCESS, 450'000));
     EXPECT_EQ(kernel.WaitForSingleObject(record.hEvent, 0), WAIT_OBJECT_0) << "the record's event is signalled";
-    EXPECT_EQ(Result(blocking, record, FALSE_), ERROR_SUCCESS);
-    EXPECT_EQ(count, 5u);
-    for (HANDLE h : {event, file, blocking, overlapped.hEvent, record.hEvent}) EXPECT_TRUE(kernel.CloseHandle(h));
+    EXPECT_EQ((std::tuple{Result(blocking, record, FALSE_), count}), std::tuple(ERROR_SUCCESS, 5u));
+    for (HANDLE h : {event, blocking, record.hEvent}) EXPECT_TRUE(kernel.CloseHandle(h));
     EXPECT_EQ(kernel.HandleCount(), 0u);
 }
 
@@ -142,23 +136,21 @@ TEST_F(KernelTest, CancellationsReachOnlyTheirRequestsAndWhenSlowLeaveThemOutsta
     EXPECT_EQ(Result(mine, overlapped, FALSE_), ERROR_IO_INCOMPLETE);
     EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 20), WAIT_TIMEOUT);
     EXPECT_TRUE(kernel.CancelIoEx(mine, &overlapped)) << "still there; asking again changes nothing";
-    EXPECT_EQ(kernel.WaitForSingleObject(overlapped.hEvent, 100), WAIT_OBJECT_0);
-    EXPECT_EQ(clock.Now(), 30'000);
+    EXPECT_EQ((std::tuple{kernel.WaitForSingleObject(overlapped.hEvent, 100), clock.Now()}),
+              std::tuple(WAIT_OBJECT_0, 30'000));
     EXPECT_EQ(Result(mine, overlapped, FALSE_), ERROR_OPERATION_ABORTED);
     // Closing the handle cancels what is left at once.
     ASSERT_EQ(Read(mine, closed), ERROR_IO_PENDING);
     EXPECT_TRUE(kernel.CancelIo(mine));
     EXPECT_TRUE(kernel.CloseHandle(mine));
-    EXPECT_EQ(kernel.PendingRequestCount(), 0u) << "also the other thread's";
-    EXPECT_EQ(pipe->closed, 1);
-    EXPECT_EQ(clock.Now(), 30'000);
+    EXPECT_EQ(std::tuple(kernel.PendingRequestCount(), pipe->closed, clock.Now()), std::tuple(0u, 1, 30'000))
+        << "also the other thread's, at once";
     // A record released before its cancellation ended it is caught, and never written afterwards.
     const HANDLE other = Open();
     ASSERT_EQ(Read(other, overlapped), ERROR_IO_PENDING);
     EXPECT_TRUE(kernel.CancelIoEx(other, &overlapped));
     EXPECT_TRUE(kernel.CloseHandle(overlapped.hEvent));
-    EXPECT_EQ(kernel.AbandonedRequestCount(), 1u);
-    EXPECT_EQ(kernel.PendingRequestCount(), 0u);
+    EXPECT_EQ(std::tuple(kernel.AbandonedRequestCount(), kernel.PendingRequestCount()), std::tuple(1u, 0u));
     overlapped.Internal = 0xDEAD;
     clock.Advance(100'000);
     kernel.RunDue();

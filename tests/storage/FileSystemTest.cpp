@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +14,9 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "storage/CalibrationFile.h"
+#include "storage/FileCalls.h"
 
 namespace storage {
 namespace {
@@ -91,6 +96,49 @@ TEST_F(RealFileSystemTest, ReadFileGivesAtMostMaxBytes) {
     EXPECT_EQ(files_.ReadFile(target, 20), Bytes(big.begin(), big.begin() + 20));
     EXPECT_EQ(files_.ReadFile(target, 0), Bytes{});
     EXPECT_EQ(files_.ReadFile(Utf8(velsor_ / "no-existe"), 16), std::nullopt);
+}
+
+// Low-level calls that note themselves and succeed on descriptor 7, except those starting with `failing` (EIO).
+struct RecordingCalls final : FileCalls {
+    int OpenForReading(const fs::path&) override { return -1; }
+    int CreateExclusive(const fs::path& path) override { return Note("create " + Utf8(path.filename())) ? 7 : -1; }
+    long ReadSome(int, std::uint8_t*, std::size_t) override { return -1; }
+    long WriteSome(int fd, const std::uint8_t*, std::size_t size) override {
+        return Note("write " + std::to_string(fd) + " " + std::to_string(size)) ? static_cast<long>(size) : -1;
+    }
+    bool FlushToDisk(int fd) override { return Note("flush " + std::to_string(fd)); }
+    bool Close(int fd) override { return Note("close " + std::to_string(fd)); }
+    bool Rename(const fs::path& from, const fs::path& to) override {
+        return Note("rename " + Utf8(from.filename()) + " " + Utf8(to.filename()));
+    }
+    void Remove(const fs::path& path) override { static_cast<void>(Note("remove " + Utf8(path.filename()))); }
+    void FlushFolder(const fs::path& folder) override { static_cast<void>(Note("flush " + Utf8(folder.filename()))); }
+    long ProcessId() override { return 42; }
+    bool Note(const std::string& call) {
+        log += call + "; ";
+        errno = EIO;
+        return failing.empty() || call.rfind(failing, 0) != 0;
+    }
+    std::string log, failing;
+};
+
+// The calibration file replaced: the temporary's bytes reach the disk before it takes the file's place, and the
+// folder's entry after; a failed step still closes the temporary, then removes it and renames nothing.
+TEST(FileCallsTest, AReplacedFileIsFlushedBeforeItsRenameAndAFailedStepLeavesNoTemporary) {
+    RecordingCalls calls;
+    const auto files = MakeFileSystem(calls);
+    // The call that fails, the calls made.
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "create usb.ini.42-0.tmp; write 7 20; flush 7; close 7; rename usb.ini.42-0.tmp usb.ini; flush velsor; "},
+        {"write", "create usb.ini.42-1.tmp; write 7 20; flush 7; close 7; remove usb.ini.42-1.tmp; "},
+        {"flush 7", "create usb.ini.42-2.tmp; write 7 20; flush 7; close 7; remove usb.ini.42-2.tmp; "},
+        {"close", "create usb.ini.42-3.tmp; write 7 20; flush 7; close 7; remove usb.ini.42-3.tmp; "},
+    };
+    for (const auto& [failing, expected] : cases) {
+        calls.failing = failing;
+        EXPECT_EQ(SaveCalibrationFile(*files, CalibrationData{}), *failing == '\0') << failing;
+        EXPECT_EQ(std::exchange(calls.log, {}), expected);
+    }
 }
 
 #ifndef _WIN32

@@ -2,6 +2,7 @@
 // refused Open leaves behind, closing, the further requests and status texts.
 #include <cstring>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <numeric>
 #include <string>
@@ -126,6 +127,15 @@ struct CallerValues {
     DeviceRecord776 r776 = Record<776>(0x55);
 };
 
+// Whether some thread holds the object's lock: tried from a thread of its own, which never waits.
+struct LockProbe : UsbDevice {
+    static bool Held(UsbDevice& object) {
+        std::mutex& lock = object.*(&LockProbe::ioLock_);
+        const auto taken = [&] { return std::unique_lock(lock, std::try_to_lock).owns_lock(); };
+        return !std::async(std::launch::async, taken).get();
+    }
+};
+
 class DeviceRequestsTest : public LinkTest {
 protected:
     // Issues a row's request on fresh caller values; data requests are offered as many bytes as the reply has.
@@ -198,30 +208,43 @@ protected:
     Bytes got;
 };
 
-TEST_F(DeviceRequestsTest, EachRequestSendsItsCodeAndRecordAndHandsBackTheReply) {
-    for (const Row& row : Table()) {
-        SCOPED_TRACE(testing::Message() << std::hex << row.code);
-        Driver().ClearRequestLog();
-        EXPECT_EQ(Issue(row), USB_STATUS_SUCCESS);
-        EXPECT_EQ(got, row.reply);
-        ASSERT_EQ(Driver().RequestLog().size(), 1u);
-        const sim::ControlRecord& sent = Driver().RequestLog().back();
-        EXPECT_EQ(std::tuple(sent.code, sent.input, sent.outputSize),
-                  std::tuple(row.code, row.input, row.reply.size()));
-        // Direct in (method 1): the driver reads the caller's data in place.
-        EXPECT_EQ(sent.directIn, (row.code & 3) == 1 ? got : Bytes{});
-    }
+// A request the driver leaves pending is waited for, under the object's lock, until its late reply is there.
+TEST_F(DeviceRequestsTest, EachRequestSendsItsCodeAndRecordAndHandsBackTheReplyAlsoWhenItComesLate) {
+    std::vector<bool> lockedWaits;
+    kernel.SetFaultHook([&](const char* call) {
+        if (std::strcmp(call, "GetOverlappedResult") == 0)
+            lockedWaits.push_back(LockProbe::Held(device) || LockProbe::Held(readPipe));
+        return platform::DWORD{0};
+    });
+    for (const Micros delay : {Micros{0}, 5 * MS})
+        for (const Row& row : Table()) {
+            SCOPED_TRACE(testing::Message() << std::hex << row.code << " late " << std::dec << delay);
+            Driver().ClearRequestLog();
+            Driver().DelayControl(row.code, delay);
+            const Micros start = clock.Now();
+            EXPECT_EQ(Issue(row), USB_STATUS_SUCCESS);
+            EXPECT_EQ(std::tuple(got, clock.Now() - start), std::tuple(row.reply, delay));
+            ASSERT_EQ(Driver().RequestLog().size(), 1u);
+            const sim::ControlRecord& sent = Driver().RequestLog().back();
+            EXPECT_EQ(std::tuple(sent.code, sent.input, sent.outputSize),
+                      std::tuple(row.code, row.input, row.reply.size()));
+            // Direct in (method 1): the driver reads the caller's data in place.
+            EXPECT_EQ(sent.directIn, (row.code & 3) == 1 ? got : Bytes{});
+        }
+    EXPECT_EQ(lockedWaits, std::vector<bool>(Table().size(), true));
 }
 
-// Failed: what was delivered, else the cleared reply (818 writes only on success); closed: nothing sent.
+// Failed, at once or late: the delivered, else the cleared reply (818 writes only on success); closed: nothing sent.
 TEST_F(DeviceRequestsTest, FailedAndClosedRequestsLeaveTheCallerTheDeliveredOrClearedReply) {
+    const std::pair<Bytes, Micros> answers[] = {{{}, 0}, {{0x12}, 0}, {{}, 5 * MS}, {{0x12}, 5 * MS}};
     for (const bool open : {true, false}) {
         for (const Row& row : Table()) {
-            for (const Bytes& delivered : {Bytes{}, Bytes{0x12}}) {
-                SCOPED_TRACE(testing::Message()
-                             << std::hex << row.code << (open ? " open " : " closed ") << delivered.size());
+            for (const auto& [delivered, delay] : answers) {
+                SCOPED_TRACE(testing::Message() << std::hex << row.code << (open ? " open " : " closed ")
+                                                << delivered.size() << " late " << delay);
                 if (open && row.code == IOCTL_USBIO_GET_DESCRIPTOR) continue;  // the driver's own answers
                 Driver().SetControlAnswer(row.code, {0xE0001000, delivered});
+                Driver().DelayControl(row.code, delay);
                 EXPECT_EQ(Issue(row), open ? 0xE0001000u : USB_STATUS_NOT_OPEN);
                 Bytes expected(row.reply.size(), 0);
                 if (open && !delivered.empty() && !expected.empty()) expected[0] = 0x12;

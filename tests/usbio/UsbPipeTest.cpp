@@ -13,7 +13,6 @@ namespace usbio_test {
 namespace {
 
 using WriteMode = sim::ScriptedDevice::WriteMode;
-using platform::emulated::Micros;
 
 using UsbPipeTest = LinkTest;
 

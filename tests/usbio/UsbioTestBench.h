@@ -21,7 +21,8 @@ using namespace usbio;
 using Bytes = std::vector<std::uint8_t>;
 
 inline constexpr platform::GUID DRIVER_CLASS = platform::DRIVER_INTERFACE_CLASS;
-inline constexpr platform::emulated::Micros MS = 1000;
+using platform::emulated::Micros;
+inline constexpr Micros MS = 1000;
 inline const Bytes PACKET = {2, 0x37, 0, 0x04, 0, 0, 0, 0x11};
 
 class UsbioTest : public ::testing::Test {
@@ -57,9 +58,7 @@ protected:
     void SetUp() override {
         scale = &Attach();
         ASSERT_EQ(device.Open(0, nullptr, nullptr), USB_STATUS_SUCCESS);
-        ConfigurationRequest request;  // as the link configures: interface 0, transfers of up to 16 bytes
-        request.interfaceCount = 1;
-        request.interfaces[0].maximumTransferSize = 16;
+        const ConfigurationRequest request{0, 1, {{{0, 0, 16}}}};  // as the link: interface 0, transfers up to 16 bytes
         ASSERT_EQ(device.SetConfiguration(request), USB_STATUS_SUCCESS);
         ASSERT_EQ(readPipe.Bind(0, 0x81, nullptr, nullptr), USB_STATUS_SUCCESS);
         ASSERT_EQ(writePipe.Bind(0, 0x02, nullptr, nullptr), USB_STATUS_SUCCESS);
