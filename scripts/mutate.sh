@@ -25,15 +25,22 @@
 # scripts/mutations/<layer>.sh:
 #   mutation <name> <file> <exact fragment> <replacement> <test program>...
 # where a test program is a test target's name, optionally with a GoogleTest
-# filter after a colon (usbio_tests:UsbPipeTest.*).
+# filter after a colon (usbio_tests:UsbPipeTest.*). A `mutation_windows` line
+# names Windows test programs: they are built in a MinGW cross build,
+# build-mutate/windows, and run under Wine in that build's own prefix, as
+# CTest runs them (cmake/Wine.cmake).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-NAMES=() FILES=() FROMS=() TOS=() TESTS=()
+NAMES=() FILES=() FROMS=() TOS=() TESTS=() CROSS=()
 mutation() {
-    NAMES+=("$1") FILES+=("$2") FROMS+=("$3") TOS+=("$4")
+    NAMES+=("$1") FILES+=("$2") FROMS+=("$3") TOS+=("$4") CROSS+=("")
     shift 4
     TESTS+=("$*")
+}
+mutation_windows() {
+    mutation "$@"
+    CROSS[-1]=windows
 }
 
 # ---- the mutations: one table per layer, scripts/mutations/*.sh
@@ -46,7 +53,7 @@ done
 # ---- running them
 
 if [ "${1:-}" = "--list" ]; then
-    for i in "${!NAMES[@]}"; do printf '%-40s %-24s %s\n' "${NAMES[$i]}" "${FILES[$i]}" "${TESTS[$i]}"; done
+    for i in "${!NAMES[@]}"; do printf '%-40s %-24s %s\n' "${NAMES[$i]}" "${FILES[$i]}" "${CROSS[$i]:+(windows) }${TESTS[$i]}"; done
     exit 0
 fi
 
@@ -70,7 +77,7 @@ fi
 
 work="$QUELMAR_ROOT/build-mutate"
 src="$work/src"
-build="$work/build"
+native="$work/build" windows="$work/windows"
 logs="$work/logs"
 applied="$work/applied"  # the file a mutation is in, while it is
 jobs="${MUTATE_JOBS:-2}"
@@ -103,9 +110,14 @@ restore() {
 trap restore EXIT
 trap 'restore; exit 130' INT TERM
 
-generator=()
-command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
-cmake -S "$src" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DQUELMAR_BENCHMARKS=OFF >/dev/null
+# The build that the test programs of mutation $1 are in.
+use_build_of() { if [ -n "${CROSS[$1]}" ]; then build="$windows"; else build="$native"; fi; }
+
+configure() {
+    local generator=()
+    command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
+    cmake -S "$src" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DQUELMAR_BENCHMARKS=OFF "$@" >/dev/null
+}
 
 # The test programs a set of mutations needs (target names, filters dropped).
 targets_of() {
@@ -123,25 +135,41 @@ run_test() {
     local target="${job%%:*}" filter="*"
     [ "$job" != "$target" ] && filter="${job#*:}"
     local program
-    program="$(find "$build/tests" -type f -name "$target" -perm -u+x | head -n 1)"
+    program="$(find "$build/tests" -type f \( -name "$target" -o -name "$target.exe" \) -perm -u+x | head -n 1)"
     if [ -z "$program" ]; then
         echo "no test program $target in $build/tests" >"$log"
         return 1
     fi
-    timeout "$limit" "$program" --gtest_brief=1 --gtest_filter="$filter" >"$log" 2>&1
+    local runner=()
+    [ "$build" = "$windows" ] && runner=(sh "$src/cmake/wine-run.sh")
+    timeout "$limit" "${runner[@]}" "$program" --gtest_brief=1 --gtest_filter="$filter" >"$log" 2>&1
 }
 
-mapfile -t needed < <(targets_of "${selected[@]}")
-echo "== Unchanged code: ${needed[*]}"
-if ! build_targets "${needed[@]}"; then
-    echo "the unchanged code does not build (see $logs/build.log)" >&2
-    exit 2
-fi
-for target in "${needed[@]}"; do
-    if ! run_test "$target" "$logs/baseline-$target.log"; then
-        echo "the unchanged code fails $target (see $logs/baseline-$target.log)" >&2
+for kind in "" windows; do
+    group=()
+    for i in "${selected[@]}"; do [ "${CROSS[$i]}" = "$kind" ] && group+=("$i"); done
+    [ ${#group[@]} -eq 0 ] && continue
+    use_build_of "${group[0]}"
+    if [ -z "$kind" ]; then
+        configure
+    else
+        configure -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake"
+        export WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+        unset DISPLAY WAYLAND_DISPLAY
+        sh "$windows/wine-setup.sh"  # the prefix set up and its server started, as CTest's fixture does
+    fi
+    mapfile -t needed < <(targets_of "${group[@]}")
+    echo "== Unchanged code${kind:+ ($kind)}: ${needed[*]}"
+    if ! build_targets "${needed[@]}"; then
+        echo "the unchanged code does not build (see $logs/build.log)" >&2
         exit 2
     fi
+    for target in "${needed[@]}"; do
+        if ! run_test "$target" "$logs/baseline-$target.log"; then
+            echo "the unchanged code fails $target (see $logs/baseline-$target.log)" >&2
+            exit 2
+        fi
+    done
 done
 
 caught=0 survived=0 broken=0
@@ -157,6 +185,7 @@ for i in "${selected[@]}"; do
         continue
     fi
     echo "$file" >"$applied"
+    use_build_of "$i"
     printf '%s' "${content%%"$from"*}$to$after" >"$path"
 
     mapfile -t targets < <(targets_of "$i")

@@ -7,7 +7,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/DriverInterface.h"
+
 namespace sim {
+
+// The driver's control codes, statuses and record sizes.
+using namespace platform::driver;
 
 // Microseconds on the emulated kernel's clock (virtual in tests).
 using Time = std::int64_t;
@@ -42,7 +47,7 @@ public:
     virtual std::array<std::uint8_t, 18> DeviceDescriptor() const = 0;
     // The interface version the driver reports for this device (0x0141 for
     // the driver the program is built against).
-    virtual std::uint16_t DriverInterfaceVersion() const { return 0x0141; }
+    virtual std::uint16_t DriverInterfaceVersion() const { return DRIVER_INTERFACE_VERSION; }
     // A set-configuration request; returns 0 or a driver status.
     [[nodiscard]] virtual std::uint32_t SetConfiguration(std::uint16_t configurationIndex,
                                                          const InterfaceSetting* settings, std::uint16_t count) = 0;

@@ -46,10 +46,10 @@ std::array<std::uint8_t, 18> SimulatedScale::DeviceDescriptor() const {
 
 std::uint32_t SimulatedScale::SetConfiguration(std::uint16_t configurationIndex, const InterfaceSetting* settings,
                                                std::uint16_t count) {
-    if (sim_.faults.unplugged) return STATUS_DEVICE_REMOVED;
-    if (count > 1) return STATUS_ONE_INTERFACE_ONLY;
-    if (count == 0 || settings == nullptr || configurationIndex != 0) return STATUS_INVALID_PARAMETER;
-    if (settings[0].interfaceNumber != 0 || settings[0].alternateSetting != 0) return STATUS_INTERFACE_NOT_FOUND;
+    if (sim_.faults.unplugged) return DRIVER_DEVICE_REMOVED;
+    if (count > 1) return DRIVER_ONE_INTERFACE_ONLY;
+    if (count == 0 || settings == nullptr || configurationIndex != 0) return DRIVER_INVALID_PARAMETER;
+    if (settings[0].interfaceNumber != 0 || settings[0].alternateSetting != 0) return DRIVER_INTERFACE_NOT_FOUND;
     configured_ = true;
     return 0;
 }
@@ -66,12 +66,12 @@ TransferOutcome SimulatedScale::Write(std::uint8_t endpoint, const std::uint8_t*
     TransferOutcome outcome;
     if (sim_.faults.unplugged) {
         outcome.kind = TransferOutcome::Kind::Failed;
-        outcome.status = STATUS_DEVICE_REMOVED;
+        outcome.status = DRIVER_DEVICE_REMOVED;
         return outcome;
     }
     if (!configured_ || endpoint != ENDPOINT_OUT) {
         outcome.kind = TransferOutcome::Kind::Failed;
-        outcome.status = configured_ ? STATUS_PIPE_NOT_FOUND : STATUS_NOT_CONFIGURED;
+        outcome.status = configured_ ? DRIVER_PIPE_NOT_FOUND : DRIVER_NOT_CONFIGURED;
         return outcome;
     }
     AdvanceTo(now);

@@ -79,14 +79,6 @@ public:
     static constexpr std::uint8_t CMD_SET_LIMITS = 2;
     static constexpr std::uint8_t CMD_RESTART = 3;
 
-    // Driver statuses the device gives.
-    static constexpr std::uint32_t STATUS_DEVICE_REMOVED = 0xE000100A;
-    static constexpr std::uint32_t STATUS_NOT_CONFIGURED = 0xE0001006;
-    static constexpr std::uint32_t STATUS_PIPE_NOT_FOUND = 0xE0001013;
-    static constexpr std::uint32_t STATUS_INTERFACE_NOT_FOUND = 0xE0001016;
-    static constexpr std::uint32_t STATUS_INVALID_PARAMETER = 0xE0001018;
-    static constexpr std::uint32_t STATUS_ONE_INTERFACE_ONLY = 0xE000101D;
-
     // Powers up at virtual time 0 in state 0.
     explicit SimulatedScale(const SimulatedScaleOptions& options = {});
     SimulatedScale(const SimulatedScale&) = delete;

@@ -101,8 +101,8 @@ SubmitResult UsbioDriver::Answer(const IoRequest& request, HandleState& handle) 
     record.outputSize = request.outputSize;
     if (directIn && request.outputSize > 0) record.directIn.assign(request.output, request.output + request.outputSize);
     requestLog_.push_back(record);
-    if (request.code != IOCTL_GET_DRIVER_INFO && request.code != IOCTL_GET_DESCRIPTOR &&
-        request.code != IOCTL_SET_CONFIGURATION && request.code != IOCTL_BIND_PIPE) {
+    if (request.code != IOCTL_USBIO_GET_DRIVER_INFO && request.code != IOCTL_USBIO_GET_DESCRIPTOR &&
+        request.code != IOCTL_USBIO_SET_CONFIGURATION && request.code != IOCTL_USBIO_BIND_PIPE) {
         controlLog_.push_back(std::move(record));
         auto answer = answers_.find(request.code);
         if (answer == answers_.end()) {
@@ -119,17 +119,17 @@ SubmitResult UsbioDriver::Answer(const IoRequest& request, HandleState& handle) 
     if (auto failure = failures_.find(request.code); failure != failures_.end()) return Failed(failure->second);
 
     switch (request.code) {
-        case IOCTL_GET_DRIVER_INFO: {
-            if (request.outputSize < DRIVER_INFO_BYTES) return Failed(DRIVER_OUTPUT_BUFFER_TOO_SMALL);
-            std::memset(request.output, 0, DRIVER_INFO_BYTES);
+        case IOCTL_USBIO_GET_DRIVER_INFO: {
+            if (request.outputSize < DRIVER_INFO_SIZE) return Failed(DRIVER_OUTPUT_BUFFER_TOO_SMALL);
+            std::memset(request.output, 0, DRIVER_INFO_SIZE);
             PutLe16(request.output, model_->DriverInterfaceVersion());
             request.output[2] = 0x02;  // driver version 2.41, build 1
             request.output[3] = 0x29;
             request.output[4] = 0x01;
-            return Done(DRIVER_INFO_BYTES);
+            return Done(DRIVER_INFO_SIZE);
         }
-        case IOCTL_GET_DESCRIPTOR: {
-            if (request.inputSize != DESCRIPTOR_REQUEST_BYTES) return Failed(DRIVER_INVALID_PARAMETER);
+        case IOCTL_USBIO_GET_DESCRIPTOR: {
+            if (request.inputSize != DESCRIPTOR_REQUEST_SIZE) return Failed(DRIVER_INVALID_PARAMETER);
             const std::uint8_t type = request.input[4];
             std::vector<std::uint8_t> descriptor;
             if (type == 1) {
@@ -147,8 +147,8 @@ SubmitResult UsbioDriver::Answer(const IoRequest& request, HandleState& handle) 
             if (bytes > 0) std::memcpy(request.output, descriptor.data(), bytes);
             return Done(bytes);
         }
-        case IOCTL_SET_CONFIGURATION: {
-            if (request.inputSize != CONFIGURATION_REQUEST_BYTES) return Failed(DRIVER_INVALID_PARAMETER);
+        case IOCTL_USBIO_SET_CONFIGURATION: {
+            if (request.inputSize != CONFIGURATION_REQUEST_SIZE) return Failed(DRIVER_INVALID_PARAMETER);
             const std::uint16_t index = GetLe16(request.input);
             const std::uint16_t count = GetLe16(request.input + 2);
             InterfaceSetting settings[32];
@@ -163,8 +163,8 @@ SubmitResult UsbioDriver::Answer(const IoRequest& request, HandleState& handle) 
             if (status == 0) configured_ = true;
             return Failed(status);
         }
-        case IOCTL_BIND_PIPE: {
-            if (request.inputSize != BIND_REQUEST_BYTES) return Failed(DRIVER_INVALID_PARAMETER);
+        case IOCTL_USBIO_BIND_PIPE: {
+            if (request.inputSize != BIND_REQUEST_SIZE) return Failed(DRIVER_INVALID_PARAMETER);
             if (!configured_) return Failed(DRIVER_NOT_CONFIGURED);
             if (handle.bound) return Failed(DRIVER_PIPE_ALREADY_BOUND);
             const std::uint8_t endpoint = request.input[0];

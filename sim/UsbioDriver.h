@@ -15,29 +15,6 @@
 
 namespace sim {
 
-// Driver statuses the emulation reports.
-constexpr std::uint32_t DRIVER_OUTPUT_BUFFER_TOO_SMALL = 0xE0001002;
-constexpr std::uint32_t DRIVER_NOT_CONFIGURED = 0xE0001006;
-constexpr std::uint32_t DRIVER_PIPE_ALREADY_BOUND = 0xE0001008;
-constexpr std::uint32_t DRIVER_NOT_BOUND = 0xE0001009;
-constexpr std::uint32_t DRIVER_DEVICE_REMOVED = 0xE000100A;
-constexpr std::uint32_t DRIVER_INVALID_DIRECTION = 0xE0001010;
-constexpr std::uint32_t DRIVER_PIPE_NOT_FOUND = 0xE0001013;
-constexpr std::uint32_t DRIVER_INVALID_PARAMETER = 0xE0001018;
-constexpr std::uint32_t DRIVER_STALL_PID = 0xE0000004;
-
-constexpr std::uint32_t IOCTL_GET_DESCRIPTOR = 0x80942006;
-constexpr std::uint32_t IOCTL_SET_CONFIGURATION = 0x80942024;
-constexpr std::uint32_t IOCTL_GET_DRIVER_INFO = 0x8094206C;
-constexpr std::uint32_t IOCTL_BIND_PIPE = 0x80942078;
-
-// The sizes of the records the driver reads; any other size is refused with
-// DRIVER_INVALID_PARAMETER, as the driver checks them before looking inside.
-constexpr std::uint32_t DESCRIPTOR_REQUEST_BYTES = 8;
-constexpr std::uint32_t CONFIGURATION_REQUEST_BYTES = 260;
-constexpr std::uint32_t BIND_REQUEST_BYTES = 1;
-constexpr std::uint32_t DRIVER_INFO_BYTES = 12;
-
 // A control request as the driver received it (tests read these back).
 struct ControlRecord {
     std::uint32_t code = 0;

@@ -9,49 +9,21 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/DriverInterface.h"
 #include "platform/LittleEndian.h"
 #include "platform/SystemCalls.h"
 #include "usbio/UsbStatus.h"
 
 namespace usbio {
 
-// Control codes: device type 0x8094, any access, the low two bits the
-// transfer method (0 buffered, 1 direct in, 2 direct out).
-constexpr std::uint32_t IOCTL_USBIO_GET_DESCRIPTOR = 0x80942006;
-constexpr std::uint32_t IOCTL_USBIO_SET_CONFIGURATION = 0x80942024;
-constexpr std::uint32_t IOCTL_USBIO_GET_DRIVER_INFO = 0x8094206C;
-constexpr std::uint32_t IOCTL_USBIO_BIND_PIPE = 0x80942078;
-
-// The further requests. Those whose purpose this layer does not interpret
-// are named after the function number of their code (bits 2 to 13).
-constexpr std::uint32_t IOCTL_USBIO_SET_DESCRIPTOR = 0x80942009;  // direct in
-constexpr std::uint32_t IOCTL_USBIO_803 = 0x8094200C;
-constexpr std::uint32_t IOCTL_USBIO_804 = 0x80942010;
-constexpr std::uint32_t IOCTL_USBIO_805 = 0x80942014;
-constexpr std::uint32_t IOCTL_USBIO_GET_CONFIGURATION = 0x80942018;
-constexpr std::uint32_t IOCTL_USBIO_GET_INTERFACE = 0x8094201C;
-constexpr std::uint32_t IOCTL_USBIO_SUBMIT_CONFIGURATION_DESCRIPTOR = 0x80942020;
-constexpr std::uint32_t IOCTL_USBIO_80A = 0x80942028;
-constexpr std::uint32_t IOCTL_USBIO_80B = 0x8094202C;
-constexpr std::uint32_t IOCTL_USBIO_80C = 0x80942032;  // direct out
-constexpr std::uint32_t IOCTL_USBIO_80D = 0x80942035;  // direct in
-constexpr std::uint32_t IOCTL_USBIO_80F = 0x8094203C;
-constexpr std::uint32_t IOCTL_USBIO_810 = 0x80942040;
-constexpr std::uint32_t IOCTL_USBIO_814 = 0x80942050;
-constexpr std::uint32_t IOCTL_USBIO_815 = 0x80942054;
-constexpr std::uint32_t IOCTL_USBIO_816 = 0x80942058;
-constexpr std::uint32_t IOCTL_USBIO_817 = 0x8094205C;
-constexpr std::uint32_t IOCTL_USBIO_818 = 0x80942060;
-constexpr std::uint32_t IOCTL_USBIO_81C = 0x80942070;
+// The driver's control codes, statuses and record sizes.
+using namespace platform::driver;
 
 // Descriptor types as the USB standard numbers them.
 constexpr std::uint8_t DESCRIPTOR_TYPE_DEVICE = 1;
 constexpr std::uint8_t DESCRIPTOR_TYPE_CONFIGURATION = 2;
 constexpr std::uint8_t DESCRIPTOR_TYPE_STRING = 3;
 
-constexpr std::size_t DRIVER_INFO_SIZE = 12;
-constexpr std::size_t DESCRIPTOR_REQUEST_SIZE = 8;
-constexpr std::size_t CONFIGURATION_REQUEST_SIZE = 260;
 constexpr std::size_t MAX_INTERFACE_SETTINGS = 32;
 constexpr std::size_t DEVICE_DESCRIPTOR_SIZE = 18;
 constexpr std::size_t FEATURE_REQUEST_SIZE = 8;

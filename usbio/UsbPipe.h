@@ -11,15 +11,6 @@
 
 namespace usbio {
 
-// Further requests on a pipe's own handle.
-constexpr std::uint32_t IOCTL_USBIO_81F = 0x8094207C;
-constexpr std::uint32_t IOCTL_USBIO_820 = 0x80942080;
-constexpr std::uint32_t IOCTL_USBIO_821 = 0x80942084;
-constexpr std::uint32_t IOCTL_USBIO_823 = 0x8094208C;
-constexpr std::uint32_t IOCTL_USBIO_824 = 0x80942090;
-constexpr std::uint32_t IOCTL_USBIO_828 = 0x809420A2;  // direct out
-constexpr std::uint32_t IOCTL_USBIO_829 = 0x809420A5;  // direct in
-
 // Records the caller fills (or receives) for the driver's own purposes.
 using PipeRecord4 = std::array<std::uint8_t, 4>;
 using PipeRecord12 = std::array<std::uint8_t, 12>;

@@ -22,7 +22,4 @@ constexpr UsbStatus USB_STATUS_INVALID_PARAMETER = 0xE0001105;
 // buffer's completionStatus while its transfer runs.
 constexpr UsbStatus USB_STATUS_PENDING = 997;
 
-// The only driver interface version this layer talks to.
-constexpr std::uint16_t DRIVER_INTERFACE_VERSION = 0x0141;
-
 }  // namespace usbio

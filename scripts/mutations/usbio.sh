@@ -33,7 +33,7 @@ mutation usbio-status-text-changed usbio/StatusText.cpp \
 mutation usbio-status-code-changed usbio/StatusText.cpp \
     '{0xE0001013, "Pipe not found."},' '{0xE0001031, "Pipe not found."},' usbio_tests
 # usbio: records, binding and the buffer pool.
-mutation usbio-configuration-record-short usbio/UsbDevice.h \
+mutation usbio-configuration-record-short platform/DriverInterface.h \
     'constexpr std::size_t CONFIGURATION_REQUEST_SIZE = 260;' 'constexpr std::size_t CONFIGURATION_REQUEST_SIZE = 256;' \
     usbio_tests
 mutation usbio-feature-index-misplaced usbio/DeviceRequests.cpp \

@@ -35,9 +35,7 @@ bool Arrange(Situation situation, UmockdevBus& bus) {
         case Situation::UnreadableDescriptor:
         case Situation::OpenRefused: return false;
         case Situation::NodeLocked: scale.nodeLocked = true; break;
-        case Situation::ConfigurationRefused:
-            model->SetConfigurationStatus(sim::SimulatedScale::STATUS_ONE_INTERFACE_ONLY);
-            break;
+        case Situation::ConfigurationRefused: model->SetConfigurationStatus(sim::DRIVER_ONE_INTERFACE_ONLY); break;
         case Situation::SetConfigurationRefused: scale.setConfigurationErrno = EBUSY; [[fallthrough]];
         case Situation::Unconfigured: scale.configured = false; break;
         case Situation::BulkEndpoints: scale.transferType = 2; break;
@@ -131,7 +129,7 @@ TEST_F(LibusbExchangeTest, TimedOutReadsAreCancelledAndTheirLatePacketsUsedOrAwa
 
 TEST_F(LibusbExchangeTest, AFailedWriteSendsNoReadAndAnUnpluggedScaleFails) {
     Scale([](ScriptedDevice& s) {
-        s.SetWriteMode(ScriptedDevice::WriteMode::Fail, sim::SimulatedScale::STATUS_DEVICE_REMOVED);
+        s.SetWriteMode(ScriptedDevice::WriteMode::Fail, sim::DRIVER_DEVICE_REMOVED);
         s.QueuePacket({2, 60, 0, 0x02, 0, 0, 0, 0});
     });
     EXPECT_EQ(link.ReadWeight(), std::nullopt);

@@ -29,9 +29,9 @@ protected:
     DWORD Configure(HANDLE h) {
         // One interface (number 0, alternate 0), transfers of up to 0x110 bytes.
         const std::uint8_t request[260] = {0, 0, 1, 0, 0, 0, 0, 0, 0x10, 1};
-        return Control(h, sim::IOCTL_SET_CONFIGURATION, request, sizeof request);
+        return Control(h, sim::IOCTL_USBIO_SET_CONFIGURATION, request, sizeof request);
     }
-    DWORD Bind(HANDLE h, std::uint8_t endpoint) { return Control(h, sim::IOCTL_BIND_PIPE, &endpoint, 1); }
+    DWORD Bind(HANDLE h, std::uint8_t endpoint) { return Control(h, sim::IOCTL_USBIO_BIND_PIPE, &endpoint, 1); }
     // A transfer's start: 0 when it completed at once, else the error.
     DWORD Start(HANDLE h, bool read) {
         return Error(read ? kernel.ReadFile(h, data, 8, nullptr, &overlapped)
@@ -50,9 +50,9 @@ TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCut
     // The record's own size, and the area the request needs.
     // clang-format off
     const struct { const char* name; DWORD code, inputSize, outputSize; } cases[] = {
-        {"SetConfiguration", sim::IOCTL_SET_CONFIGURATION, 260, 0},
-        {"GetDescriptor", sim::IOCTL_GET_DESCRIPTOR, 8, 18},
-        {"Bind", sim::IOCTL_BIND_PIPE, 1, 0},
+        {"SetConfiguration", sim::IOCTL_USBIO_SET_CONFIGURATION, 260, 0},
+        {"GetDescriptor", sim::IOCTL_USBIO_GET_DESCRIPTOR, 8, 18},
+        {"Bind", sim::IOCTL_USBIO_BIND_PIPE, 1, 0},
     };
     // clang-format on
     std::uint8_t input[300] = {0x81, 0, 0, 0, 1};  // the bind's endpoint; the device descriptor's type
@@ -67,9 +67,10 @@ TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCut
     }
     EXPECT_EQ(model->LastConfiguration().at(0).maximumTransferSize, 0x110u);
     // The driver's information needs its whole 12 bytes.
-    EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, output, 11), sim::DRIVER_OUTPUT_BUFFER_TOO_SMALL);
-    EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, output, 12), 0u);
-    EXPECT_EQ(Control(Open(), sim::IOCTL_GET_DESCRIPTOR, input, 8, output, 12), 0u);
+    EXPECT_EQ(Control(Open(), sim::IOCTL_USBIO_GET_DRIVER_INFO, nullptr, 0, output, 11),
+              sim::DRIVER_OUTPUT_BUFFER_TOO_SMALL);
+    EXPECT_EQ(Control(Open(), sim::IOCTL_USBIO_GET_DRIVER_INFO, nullptr, 0, output, 12), 0u);
+    EXPECT_EQ(Control(Open(), sim::IOCTL_USBIO_GET_DESCRIPTOR, input, 8, output, 12), 0u);
     EXPECT_EQ(returned, 12u);
     EXPECT_EQ((std::array<int, 3>{output[8], output[9], output[10]}), (std::array<int, 3>{0x70, 0x0C, 0x01}));
 }
@@ -91,7 +92,7 @@ TEST_F(DriverTest, BindNeedsAConfigurationAnEndpointAndAFreeHandleAndTransfersTh
     // Unplugged: everything fails with "Device is removed.".
     model->Unplug();
     EXPECT_EQ(Start(in, true), sim::DRIVER_DEVICE_REMOVED);
-    EXPECT_EQ(Control(in, sim::IOCTL_GET_DRIVER_INFO, nullptr, 0, data, 12), sim::DRIVER_DEVICE_REMOVED);
+    EXPECT_EQ(Control(in, sim::IOCTL_USBIO_GET_DRIVER_INFO, nullptr, 0, data, 12), sim::DRIVER_DEVICE_REMOVED);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ std::optional<int> Arrange(Situation situation, ScaleTestBench& b) {
         case Situation::ScalesAfterForeign: b.AttachScripted(0x1234, 0x0000); break;
         case Situation::UnreadableDescriptor:
             b.AttachScripted();
-            b.Driver(0).FailControl(sim::IOCTL_GET_DESCRIPTOR, sim::DRIVER_STALL_PID);
+            b.Driver(0).FailControl(sim::IOCTL_USBIO_GET_DESCRIPTOR, sim::DRIVER_STALL_PID);
             break;
         default: return std::nullopt;
     }

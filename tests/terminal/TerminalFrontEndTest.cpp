@@ -223,9 +223,10 @@ TEST_F(FrontEndTest, WorkAndTestTickEvery100MsUntilStoppedThenTheScaleHearsNoMor
     sim::ScriptedDevice& scale = bench.AttachScripted();
     bench.StoreCalibration(2.0f, {});
     for (int i = 0; i < 20; ++i) scale.QueuePacket({2, 95, 0, 1});  // an item on line 1, or a weight of 95
-    // Work from 0 to 350 ms, the test from 1000 (its box, its zero) to 1250, a digit right after; the About box.
+    // Work from 0 to 350 ms, the test from 1000 (its box, its zero) to 1250, a digit while the focus is on
+    // "Parar Prueba" and one right after it; the About box.
     // clang-format off
-    for (const auto& [at, key] : {std::pair{0, ENTER}, {0, Alt('e')}, {350, Alt('d')}, {1000, Alt('p')}, {1000, ENTER},
+    for (const auto& [at, key] : {std::pair{0, ENTER}, {0, Alt('e')}, {350, Alt('d')}, {1000, Alt('p')}, {1000, ENTER}, {1100, Key::Char('7')},
                                   {1250, Alt('b')}, {1250, Key::Char('5')}, {3000, F10}, {3000, Key::Char('a')},
                                   {3000, ESCAPE}, {9000, Key::Char(CHAR_CTRL_Q)}})
         terminal->KeyAt(at, key);

@@ -59,21 +59,23 @@ TEST_F(MainDialogTest, ExitValidatesThenClosesTheLinkAndTheWindow) {
 }
 
 TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
-    StartReady();
+    StartReady().QueuePacket({0, 40});
     bench.Type(ui::IDC_REFERENCE_WEIGHT, "abc");  // never validated here
     bench.dialog.OnAccept();
     bench.dialog.OnCancel();
     EXPECT_FALSE(bench.window.closed.has_value());
-    bench.dialog.OnClose();  // idle: closes at once
+    bench.Press(ui::IDC_START_TEST);
+    bench.dialog.OnClose();  // testing, not working: closes at once
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);
-    EXPECT_TRUE(bench.window.messages.empty());
+    EXPECT_EQ(bench.window.messages, Boxes{TEST_CLEAR_SCALE});
     bench.window.closed.reset();
+    bench.Press(ui::IDC_STOP_TEST);
     bench.Press(ui::IDC_START_WORK);
     bench.window.AnswerNext(platform::MessageResult::Cancel);
     bench.dialog.OnClose();
     EXPECT_FALSE(bench.window.closed.has_value()) << "answered no: the shift goes on";
     bench.dialog.OnClose();
-    EXPECT_EQ(bench.window.messages, (Boxes{CLOSE_QUESTION, CLOSE_QUESTION}));
+    EXPECT_EQ(bench.window.messages, (Boxes{TEST_CLEAR_SCALE, CLOSE_QUESTION, CLOSE_QUESTION}));
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);
 }
 

@@ -35,8 +35,12 @@ protected:
             if (frontEnd_ != nullptr && window == frontEnd_->WindowHandle()) {
                 RunWhenShown(script);
             } else if (IsMessageBox(window)) {
+                EXPECT_EQ(::GetWindow(window, GW_OWNER), Window()) << "over the main window, even while it initialises";
                 boxes_.push_back(ReadMessageBox(window));
                 onMessageBox_(window);
+            } else if (IsDialogClass(window) && window != Tool()) {  // the About box
+                ++abouts_;
+                Answer(window, IDOK);
             }
         });
         const int result = app::RunQuelmar(
@@ -67,55 +71,61 @@ protected:
 
     static constexpr const wchar_t* CALIBRATION_FILE = L"C:\\velsor\\usb.ini";
     ui::win32::Win32FrontEnd* frontEnd_ = nullptr;
-    std::vector<MessageRecord> boxes_;
+    Boxes boxes_;
+    int abouts_ = 0;
     std::function<void(HWND)> onMessageBox_ = [](HWND box) { Answer(box, IDOK); };
 };
 
 TEST_F(Win32ProgramTest, WithoutAnyDeviceTheRealDriverPathReportsItAndEnds) {
-    bool windowInitialising = false;
-    onMessageBox_ = [&](HWND box) {
-        windowInitialising = frontEnd_->WindowHandle() != nullptr;
-        Answer(box, IDOK);
-    };
     EXPECT_EQ(RunProgram({"quelmar"}, [] { ADD_FAILURE() << "the window must not be shown"; }), 0);
-    EXPECT_TRUE(windowInitialising) << "the box comes from the window's initialisation";
-    EXPECT_EQ(boxes_, std::vector<MessageRecord>{Stop("No hay dispositivos USB conectados!", "Quelmar")});
+    EXPECT_EQ(boxes_, Boxes{Stop("No hay dispositivos USB conectados!", "Quelmar")});
 }
 
-// A first start, simulated and paused, with no calibration: the weight is put on from the tool window while asked.
-TEST_F(Win32ProgramTest, AFirstStartCalibratesWithTheToolWindowsReferenceWeightAndReachesWorkMode) {
-    bool toolUsableAtThePrompt = false;
+// A first start, simulated, paused and uncalibrated (the weight put on from the tool window), then its modes and menu.
+TEST_F(Win32ProgramTest, AFirstStartCalibratesThenEachModesTimerEndsWithItsStopButtonAndOnlyTheAboutItemOpensItsBox) {
     onMessageBox_ = [&](HWND box) {
         if (boxes_.back() != PUT_WEIGHT) {
             Answer(box, IDOK);
         } else {
             Later([&, box] {
-                toolUsableAtThePrompt = !::IsWindowEnabled(Window()) && ::IsWindowEnabled(Tool());
+                EXPECT_TRUE(!::IsWindowEnabled(Window()) && ::IsWindowEnabled(Tool())) << "only the main one disabled";
                 EXPECT_TRUE(ClickIfEnabled(::GetDlgItem(Tool(), ui::win32::IDC_SIMULATOR_REFERENCE)));
                 Later([box] { Answer(box, IDOK); });
             });
         }
         if (boxes_.size() == 5)
-            Later([this] {  // once the calibration has ended, whichever way; then "&Salir"
-                const bool working = ClickIfEnabled(Item(ui::IDC_START_WORK));
-                Later([this, working] {
-                    EXPECT_TRUE(working && ::IsWindowEnabled(Item(ui::IDC_STOP_WORK))) << "in work mode";
-                    ASSERT_TRUE(ClickIfEnabled(Item(ui::IDC_EXIT)));
-                });
+            Later([this] {  // once the calibration has ended, whichever way: work mode, test mode, the system menu
+                using namespace ui;
+                for (const auto& [start, stop, timer] : {std::tuple{IDC_START_WORK, IDC_STOP_WORK, TIMER_WORK},
+                                                         {IDC_START_TEST, IDC_STOP_TEST, TIMER_TEST}}) {
+                    ::SendMessageW(Item(start), BM_CLICK, 0, 0);
+                    MSG tick{};  // the window's next tick, waited for at most 5 s (a bound, not a measure)
+                    ::SetTimer(Window(), 0xB0, 5000, nullptr);
+                    ::GetMessageW(&tick, Window(), WM_TIMER, WM_TIMER);
+                    ::KillTimer(Window(), 0xB0);
+                    ::DispatchMessageW(&tick);
+                    EXPECT_EQ(tick.wParam, static_cast<UINT_PTR>(timer)) << "the window's own timer, no other";
+                    ::SendMessageW(Item(stop), BM_CLICK, 0, 0);
+                }
+                EXPECT_EQ(WindowText(Item(IDC_STATE)), L"") << "no status exchange since work stopped";
+                for (const int timer : {TIMER_WORK, TIMER_TEST}) EXPECT_FALSE(::KillTimer(Window(), timer)) << timer;
+                // Only the About item opens the box, low bits aside; keyboard moving and sizing run until Escape.
+                for (const UINT command :
+                     {SYSMENU_ABOUT_ID | 0x3, SYSMENU_ABOUT_ID | 0xF, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_CLOSE}) {
+                    const int opened = abouts_;
+                    if (command == SC_MOVE || command == SC_SIZE) ::PostMessageW(Window(), WM_KEYDOWN, VK_ESCAPE, 0);
+                    ::SendMessageW(Window(), WM_SYSCOMMAND, command, 0);
+                    EXPECT_EQ(abouts_ - opened, command < 0xF000 ? 1 : 0) << command;
+                }
             });
     };
     EXPECT_EQ(RunProgram({"quelmar", "--simulate", "--paused"},
-                         [this] {
-                             EXPECT_EQ(::GetFocus(), Item(ui::IDC_EXIT));
-                             ASSERT_TRUE(ClickIfEnabled(Item(ui::IDC_CALIBRATE)));
-                         }),
+                         [this] { ASSERT_TRUE(ClickIfEnabled(Item(ui::IDC_CALIBRATE))); }),
               0);
-    EXPECT_TRUE(toolUsableAtThePrompt) << "the box disables the main window, not the tool window";
-    EXPECT_EQ(boxes_, (std::vector<MessageRecord>{FOUND, CONFIGURATION_MISSING, CLEAR_SCALE, PUT_WEIGHT, CALIBRATED}));
-    const HANDLE file = ::CreateFileW(CALIBRATION_FILE, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the calibration was stored";
-    EXPECT_EQ(::GetFileSize(file, nullptr), 20u);
-    ::CloseHandle(file);
+    EXPECT_EQ(boxes_, (Boxes{FOUND, CONFIGURATION_MISSING, CLEAR_SCALE, PUT_WEIGHT, CALIBRATED, TEST_CLEAR_SCALE}));
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    EXPECT_TRUE(::GetFileAttributesExW(CALIBRATION_FILE, GetFileExInfoStandard, &file) && file.nFileSizeLow == 20u)
+        << "the calibration was stored";
 }
 
 // The version resource (linked into the tests too) as Explorer reads it: maker and copyright in the Spanish block.
@@ -123,7 +133,6 @@ TEST(Win32ResourcesTest, TheVersionResourceNamesTheMakerInItsSpanishBlock) {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::vector<char> data(::GetFileVersionInfoSizeW(path, nullptr));
-    ASSERT_FALSE(data.empty());
     ASSERT_TRUE(::GetFileVersionInfoW(path, 0, static_cast<DWORD>(data.size()), data.data()));
     const auto value = [&](const wchar_t* key) {
         void* found = nullptr;

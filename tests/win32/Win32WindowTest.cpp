@@ -10,12 +10,15 @@
 #include <utility>
 
 #include "ui/ControlIds.h"
+#include "storage/StatisticsReport.h"
 #include "ui/DialogLayout.h"
+#include "ui/win32/ControlHelpers.h"
 #include "ui/win32/SimulatorWindow.h"
 
 namespace {
 
 using namespace platform;
+using namespace ui;
 using namespace testing_support::boxes;
 using namespace win32_testing;
 using ui::ControlKind;
@@ -158,11 +161,7 @@ TEST_F(Win32FrontEndTest, TheWindowsAreTheirLayoutsWithTheAppIconAndTheAboutItem
         EXPECT_TRUE(ClickIfEnabled(::GetDlgItem(window, IDOK)));
     });
     events_.onInitialize = [this] { frontEnd_.AppendSystemMenuItem(SYSMENU_ABOUT_ID, "&Acerca de quelmar..."); };
-    events_.onSysCommand = [this](int id) {
-        if (id != SYSMENU_ABOUT_ID) return false;
-        frontEnd_.RunAboutBox();
-        return true;
-    };
+    events_.onSysCommand = [this](int id) { return id == SYSMENU_ABOUT_ID && (frontEnd_.RunAboutBox(), true); };
     EXPECT_EQ(RunWindow([this] {
                   ExpectInventory(Window(), ui::MainDialogTemplate());
                   EXPECT_EQ(::GetWindow(Window(), GW_OWNER), nullptr);
@@ -179,8 +178,7 @@ TEST_F(Win32FrontEndTest, TheWindowsAreTheirLayoutsWithTheAppIconAndTheAboutItem
                   EXPECT_EQ(::GetMenuItemID(menu, count - 1), static_cast<UINT>(SYSMENU_ABOUT_ID));
                   EXPECT_EQ(::GetMenuState(menu, static_cast<UINT>(count - 2), MF_BYPOSITION) & MF_SEPARATOR,
                             static_cast<UINT>(MF_SEPARATOR));
-                  // The low four bits of a system command are the system's own.
-                  ::SendMessageW(Window(), WM_SYSCOMMAND, SYSMENU_ABOUT_ID | 0x3, 0);
+                  ::SendMessageW(Window(), WM_SYSCOMMAND, SYSMENU_ABOUT_ID | 0x3, 0);  // the system's own low bits set
                   Close(ModalResult::Ok);
               }),
               ModalResult::Ok);
@@ -347,6 +345,13 @@ TEST_F(Win32FrontEndTest, BoxesShowTheirRowsWhileTicksGoOnAndSaveDialogsAddTheEx
     EXPECT_EQ(_wcsicmp(Utf8ToUtf16(chosen.value_or("")).c_str(), existing.c_str()), 0) << chosen.value_or("(none)");
     EXPECT_EQ(questions, 1) << "asked before overwriting";
     EXPECT_EQ(firstFilter, 0) << "the first filter is selected";
+}
+
+TEST(Win32LocalTimeTest, AFixedSystemTimeNotTheClockIsTheReportsDateWithMonthsFromOneAndWeeksFromSunday) {
+    const FILETIME instant{0xBA68B700, 0x01DD84FD};  // 2026-12-05 21:15:18, a Saturday, in 100 ns since 1601
+    SYSTEMTIME time;
+    ASSERT_TRUE(::FileTimeToSystemTime(&instant, &time));
+    EXPECT_EQ(storage::FormatReportDate(ui::win32::ToLocalDateTime(time)), "Sábado 05/12/2026  21:15:18");
 }
 
 }  // namespace

@@ -30,4 +30,14 @@ void EnableDialogControl(HWND dialog, HWND control, bool enabled) {
     }
 }
 
+platform::LocalDateTime ToLocalDateTime(const SYSTEMTIME& time) {
+    return {.year = time.wYear,
+            .month = time.wMonth,
+            .day = time.wDay,
+            .hour = time.wHour,
+            .minute = time.wMinute,
+            .second = time.wSecond,
+            .dayOfWeek = time.wDayOfWeek};
+}
+
 }  // namespace ui::win32

@@ -1,5 +1,5 @@
-// Small Win32 helpers shared by the main window and the simulator's tool
-// window. Private to ui/win32: this header includes <windows.h>.
+// Small Win32 helpers of the main window and the simulator's tool window.
+// Private to ui/win32 (and its tests): this header includes <windows.h>.
 #pragma once
 
 #ifndef _WIN32_WINNT
@@ -11,6 +11,8 @@
 #include <windows.h>
 
 #include <string>
+
+#include "platform/WindowServices.h"
 
 namespace ui::win32 {
 
@@ -27,5 +29,9 @@ void SetTextIfChanged(HWND control, const std::wstring& text);
 // would do nothing. An edit field reached this way gets the caret, not a
 // selection (the operator did not ask to retype it).
 void EnableDialogControl(HWND dialog, HWND control, bool enabled);
+
+// The system's local time as the program counts it. SYSTEMTIME already
+// numbers months from 1 and days of the week from Sunday = 0.
+platform::LocalDateTime ToLocalDateTime(const SYSTEMTIME& time);
 
 }  // namespace ui::win32

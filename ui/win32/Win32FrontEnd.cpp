@@ -295,15 +295,7 @@ std::optional<std::string> Win32FrontEnd::ChooseFile(const platform::FileDialogS
 platform::LocalDateTime Win32FrontEnd::LocalTime() const {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    platform::LocalDateTime result;
-    result.year = now.wYear;
-    result.month = now.wMonth;
-    result.day = now.wDay;
-    result.hour = now.wHour;
-    result.minute = now.wMinute;
-    result.second = now.wSecond;
-    result.dayOfWeek = now.wDayOfWeek;
-    return result;
+    return ToLocalDateTime(now);
 }
 
 }  // namespace ui::win32
