@@ -84,22 +84,19 @@ bool ParseOptions(int argc, char** argv, bool simulateByDefault, Options& option
     return true;
 }
 
-// The simulated scale as the terminal's status line shows it, with the keys
-// that act on it.
+// The simulated scale as the front-ends show it and act on it.
 class ScalePanel final : public ui::SimulatorPanel {
 public:
     ScalePanel(sim::SimulatedScale& scale, platform::emulated::Clock& clock) : scale_(scale), clock_(clock) {}
 
-    std::string StatusLine() const override { return StateText() + "   F2 peso patrón  F3 pausa  F4 desconectar"; }
     std::string StateText() const override { return scale_.Describe(clock_.Now()); }
 
-    bool HandleKey(int key) override {
+    void Act(ui::SimulatorAction action) override {
         const sim::Time now = clock_.Now();
-        switch (key) {
-            case ui::PANEL_KEY_F2: scale_.SetReferenceOn(!scale_.ReferenceOn(), now); return true;
-            case ui::PANEL_KEY_F3: scale_.SetPaused(!scale_.Paused(), now); return true;
-            case ui::PANEL_KEY_F4: scale_.Unplug(now); return true;
-            default: return false;
+        switch (action) {
+            case ui::SimulatorAction::Reference: scale_.SetReferenceOn(!scale_.ReferenceOn(), now); break;
+            case ui::SimulatorAction::Pause: scale_.SetPaused(!scale_.Paused(), now); break;
+            case ui::SimulatorAction::Unplug: scale_.Unplug(now); break;
         }
     }
 

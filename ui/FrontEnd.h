@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <array>
 #include <string_view>
 
 #include "platform/WindowServices.h"
@@ -41,30 +42,32 @@ public:
     virtual platform::ModalResult RunModal(DialogEvents& events) = 0;
 };
 
-constexpr std::string_view PANEL_KEYS_SEPARATOR = "   ";
+// What the simulated scale offers the operator, in one table: the terminal
+// maps its function keys to these actions and the Windows tool window its
+// buttons.
+enum class SimulatorAction { Reference, Pause, Unplug };
+
+struct SimulatorControl {
+    SimulatorAction action;
+    int functionKey;              // the terminal's key: 2 for F2
+    std::string_view keyLabel;    // beside the key on the terminal's key line
+    std::string_view buttonText;  // the tool window's button
+};
+
+inline constexpr std::array<SimulatorControl, 3> SIMULATOR_CONTROLS = {{
+    {SimulatorAction::Reference, 2, "peso patrón", "Peso patrón"},
+    {SimulatorAction::Pause, 3, "pausa", "Pausa"},
+    {SimulatorAction::Unplug, 4, "desconectar", "Desconectar"},
+}};
 
 // Optional panel of the simulated scale that a front-end may show outside
-// the dialog area (terminal status line) and give unused keys to.
+// the dialog area (the terminal's status lines, the Windows tool window).
 class SimulatorPanel {
 public:
     virtual ~SimulatorPanel() = default;
-    // One line: the simulated scale's state, PANEL_KEYS_SEPARATOR, and the
-    // keys that act on it (a narrow screen shows the two on rows of their own).
-    virtual std::string StatusLine() const = 0;
-    // The state alone, for a front-end that gives the keys buttons of its own.
-    virtual std::string StateText() const { return StatusLine(); }
-    // A key the dialog did not use; true when the panel acted on it.
-    virtual bool HandleKey(int key) = 0;
+    // The simulated scale's state in one line.
+    virtual std::string StateText() const = 0;
+    virtual void Act(SimulatorAction action) = 0;
 };
-
-}  // namespace ui
-
-namespace ui {
-
-// The keys a front-end hands to the simulator panel for F2, F3 and F4 (the
-// values curses uses for them).
-constexpr int PANEL_KEY_F2 = 266;
-constexpr int PANEL_KEY_F3 = 267;
-constexpr int PANEL_KEY_F4 = 268;
 
 }  // namespace ui

@@ -34,8 +34,8 @@ const Key ENTER = Key::Char(CHAR_RETURN), ESCAPE = Key::Char(CHAR_ESCAPE), TAB =
 
 class FakePanel final : public SimulatorPanel {
 public:
-    std::string StatusLine() const override { return state + "   F2 peso patrón  F3 pausa  F4 desconectar"; }
-    bool HandleKey(int) override { return true; }
+    std::string StateText() const override { return state; }
+    void Act(SimulatorAction) override {}
     std::string state = "Balanza simulada: Trabajando, 12 piezas, sin peso patrón";
 };
 

@@ -187,15 +187,12 @@ TEST_F(Win32FrontEndTest, TheWindowsAreTheirLayoutsWithTheAppIconAndTheAboutItem
 
 // --- flows ----------------------------------------------------------------------
 
-// Stands in for the simulated scale: its state is the keys it was given.
+// Stands in for the simulated scale: its state is the actions it was given.
 class FakePanel final : public ui::SimulatorPanel {
 public:
-    std::string StatusLine() const override { return "teclas: " + std::to_string(keys.size()); }
-    bool HandleKey(int key) override {
-        keys.push_back(key);
-        return true;
-    }
-    std::vector<int> keys;
+    std::string StateText() const override { return "acciones: " + std::to_string(actions.size()); }
+    void Act(ui::SimulatorAction action) override { actions.push_back(action); }
+    std::vector<ui::SimulatorAction> actions;
 };
 
 // A mode button that disables itself hands the focus on to the next tab stop, so that Tab and Space go on working.
@@ -256,19 +253,21 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
             EXPECT_TRUE(::IsWindowVisible(Window())) << "the logic decides, and this one did nothing";
             EXPECT_EQ(frontEnd_.GetControlText(LIMIT_FIELD_IDS[1]), "5");
             // The tool window's buttons, clicked last: a click gives the focus to their window.
-            EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"teclas: 0");
+            EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 0");
             for (const auto& [id, text] : {std::pair{ui::win32::IDC_SIMULATOR_REFERENCE, L"Peso patr\u00f3n"},
                                            {ui::win32::IDC_SIMULATOR_PAUSE, L"Pausa"},
                                            {ui::win32::IDC_SIMULATOR_UNPLUG, L"Desconectar"}}) {
                 EXPECT_EQ(WindowText(toolItem(id)), text);
                 ::SendMessageW(toolItem(id), BM_CLICK, 0, 0);
             }
-            EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"teclas: 3") << "refreshed at once";
+            EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 3") << "refreshed at once";
+            EXPECT_EQ(panel.actions, (std::vector{ui::SimulatorAction::Reference, ui::SimulatorAction::Pause,
+                                                  ui::SimulatorAction::Unplug}));
             EXPECT_FALSE(::IsWindowEnabled(toolItem(ui::win32::IDC_SIMULATOR_UNPLUG))) << "no plugging in again";
             Close();
         });
     });
-    EXPECT_EQ(panel.keys, (std::vector<int>{ui::PANEL_KEY_F2, ui::PANEL_KEY_F3, ui::PANEL_KEY_F4}));
+
     EXPECT_EQ(frontEnd_.SimulatorWindowHandle(), nullptr) << "gone with the main window";
 }
 

@@ -10,9 +10,25 @@
 
 namespace ui::terminal {
 
+namespace {
+
+constexpr std::string_view PANEL_KEYS_SEPARATOR = "   ";
+
+// The simulated scale's state, then its keys: "F2 peso patrón  F3 pausa ...".
+std::string PanelLine(const SimulatorPanel& panel) {
+    std::string line = panel.StateText() + std::string(PANEL_KEYS_SEPARATOR);
+    for (const SimulatorControl& control : SIMULATOR_CONTROLS) {
+        if (&control != SIMULATOR_CONTROLS.data()) line += "  ";
+        line += "F" + std::to_string(control.functionKey) + " " + std::string(control.keyLabel);
+    }
+    return line;
+}
+
+}  // namespace
+
 bool TerminalFrontEnd::ScreenChanged() const {
     return changed_ || terminal_->Rows() != drawnRows_ || terminal_->Columns() != drawnColumns_ ||
-           (options_.panel && options_.panel->StatusLine() != drawnStatus_);
+           (options_.panel && PanelLine(*options_.panel) != drawnStatus_);
 }
 
 bool TerminalFrontEnd::TooSmall() const { return terminal_->Columns() < MIN_COLUMNS || terminal_->Rows() < MIN_ROWS; }
@@ -33,7 +49,7 @@ void TerminalFrontEnd::Redraw() {
     if (t.Rows() != drawnRows_) layout_ = ComputeTerminalLayout(template_, MIN_COLUMNS, DialogRows(t.Rows()));
     drawnRows_ = t.Rows();
     drawnColumns_ = t.Columns();
-    drawnStatus_ = options_.panel ? options_.panel->StatusLine() : std::string();
+    drawnStatus_ = options_.panel ? PanelLine(*options_.panel) : std::string();
     t.Clear();
     cursorRow_ = cursorCol_ = -1;
     if (TooSmall()) {
@@ -64,7 +80,7 @@ void TerminalFrontEnd::DrawBottomLines() {
     if (options_.panel) {
         // The state and the keys each stay whole: on one row when both fit,
         // else on a row each (the state cut at the edge, never the keys).
-        const std::string line = options_.panel->StatusLine();
+        const std::string line = PanelLine(*options_.panel);
         const std::size_t split = line.find(PANEL_KEYS_SEPARATOR);
         if (split == std::string::npos || DisplayWidth(line) <= t.Columns()) {
             t.Put(last - 1, 0, line, ATTR_BOLD);

@@ -8,9 +8,6 @@
 
 namespace ui::terminal {
 
-// The simulator panel reads the same key codes as this front-end hands it.
-static_assert(KeyCodeF(2) == PANEL_KEY_F2 && KeyCodeF(3) == PANEL_KEY_F3 && KeyCodeF(4) == PANEL_KEY_F4);
-
 TerminalFrontEnd::TerminalFrontEnd(std::unique_ptr<Terminal> terminal, TerminalOptions options)
     : terminal_(std::move(terminal)),
       options_(std::move(options)),
@@ -312,7 +309,9 @@ void TerminalFrontEnd::HandleMainKey(const Key& key) {
 }
 
 void TerminalFrontEnd::OfferToPanel(const Key& key) {
-    if (options_.panel && !key.alt && key.type != Key::Type::Mouse) options_.panel->HandleKey(key.code);
+    if (!options_.panel || key.alt || key.type == Key::Type::Mouse) return;
+    for (const SimulatorControl& control : SIMULATOR_CONTROLS)
+        if (key.code == KeyCodeF(control.functionKey)) options_.panel->Act(control.action);
 }
 
 }  // namespace ui::terminal

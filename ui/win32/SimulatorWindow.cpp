@@ -18,15 +18,21 @@ constexpr UINT REFRESH_MILLISECONDS = 250;
 
 constexpr unsigned BUTTON = STYLE_TABSTOP;
 
-constexpr std::array SIMULATOR_CONTROLS = {
-    ControlTemplate{IDC_SIMULATOR_REFERENCE, ControlKind::PushButton, "Peso patrón", {7, 52, 100, 14}, BUTTON},
-    ControlTemplate{IDC_SIMULATOR_PAUSE, ControlKind::PushButton, "Pausa", {7, 70, 100, 14}, BUTTON},
-    ControlTemplate{IDC_SIMULATOR_UNPLUG, ControlKind::PushButton, "Desconectar", {7, 88, 100, 14}, BUTTON},
-    ControlTemplate{IDC_SIMULATOR_STATE, ControlKind::Static, "", {7, 7, 100, 40}, STYLE_NO_PREFIX | STYLE_CLIENT_EDGE},
-};
+// The state line, then a button per action, one under the other.
+constexpr std::array<ControlTemplate, 1 + SIMULATOR_CONTROLS.size()> ToolControls() {
+    std::array<ControlTemplate, 1 + SIMULATOR_CONTROLS.size()> controls{};
+    controls[0] = {IDC_SIMULATOR_STATE, ControlKind::Static, "", {7, 7, 100, 40}, STYLE_NO_PREFIX | STYLE_CLIENT_EDGE};
+    for (std::size_t i = 0; i < SIMULATOR_CONTROLS.size(); ++i)
+        controls[i + 1] = {IDC_SIMULATOR_FIRST_ACTION + static_cast<int>(i),
+                           ControlKind::PushButton,
+                           SIMULATOR_CONTROLS[i].buttonText,
+                           {7, 52 + 18 * static_cast<int>(i), 100, 14},
+                           BUTTON};
+    return controls;
+}
+constexpr auto TOOL_CONTROLS = ToolControls();
 
-const DialogTemplate SIMULATOR_DIALOG{0,     "Balanza simulada", 114, 109, "MS Sans Serif", 8, false,
-                                      false, SIMULATOR_CONTROLS};
+const DialogTemplate SIMULATOR_DIALOG{0, "Balanza simulada", 114, 109, "MS Sans Serif", 8, false, false, TOOL_CONTROLS};
 
 // A tool window with a caption and no close box: it lives as long as the
 // main window. Hidden until it has been placed.
@@ -71,16 +77,12 @@ INT_PTR CALLBACK SimulatorWindow::Procedure(HWND window, UINT message, WPARAM wP
 }
 
 void SimulatorWindow::OnButton(int id) {
-    switch (id) {
-        case IDC_SIMULATOR_REFERENCE: panel_.HandleKey(PANEL_KEY_F2); break;
-        case IDC_SIMULATOR_PAUSE: panel_.HandleKey(PANEL_KEY_F3); break;
-        case IDC_SIMULATOR_UNPLUG:
-            // The simulated scale cannot be plugged in again.
-            panel_.HandleKey(PANEL_KEY_F4);
-            EnableDialogControl(window_, ::GetDlgItem(window_, IDC_SIMULATOR_UNPLUG), false);
-            break;
-        default: return;
-    }
+    const std::size_t index = static_cast<std::size_t>(id - IDC_SIMULATOR_FIRST_ACTION);
+    if (id < IDC_SIMULATOR_FIRST_ACTION || index >= SIMULATOR_CONTROLS.size()) return;
+    const SimulatorAction action = SIMULATOR_CONTROLS[index].action;
+    panel_.Act(action);
+    // The simulated scale cannot be plugged in again.
+    if (action == SimulatorAction::Unplug) EnableDialogControl(window_, ::GetDlgItem(window_, id), false);
     Refresh();
 }
 

@@ -15,6 +15,8 @@ namespace ui::win32 {
 
 // Control ids of the tool window.
 constexpr int IDC_SIMULATOR_STATE = 1100;
+// One button per simulator action, in the order of SIMULATOR_CONTROLS.
+constexpr int IDC_SIMULATOR_FIRST_ACTION = 1101;
 constexpr int IDC_SIMULATOR_REFERENCE = 1101;
 constexpr int IDC_SIMULATOR_PAUSE = 1102;
 constexpr int IDC_SIMULATOR_UNPLUG = 1103;
