@@ -202,9 +202,11 @@ TEST_F(ShiftStoreTest, DamagedDatabaseIsSetAsideAndANewOneStarted) {
     auto store = Open();
     for (std::size_t step = 0; step < shift.steps.size(); ++step) shift.Apply(*store, step);
     store.reset();
-    Bytes truncated = Read(file_);
-    ASSERT_GT(truncated.size(), 4u * 4096);
-    truncated.resize(truncated.size() / 2);
+    const Bytes healthy = Read(file_);
+    ASSERT_GT(healthy.size(), 4u * 4096);
+    Bytes truncated = healthy, scribbled = healthy;
+    truncated.resize(healthy.size() / 2);
+    std::fill_n(scribbled.begin() + std::ssize(healthy) / 2, 100, '\x5A');  // inside an items page
     sqlite3* other = nullptr;
     sqlite3_open(Utf8(folder_ / "otra.db").c_str(), &other);
     sqlite3_exec(other, "CREATE TABLE precios(kilo REAL)", nullptr, nullptr, nullptr);
@@ -212,6 +214,7 @@ TEST_F(ShiftStoreTest, DamagedDatabaseIsSetAsideAndANewOneStarted) {
     const std::pair<const char*, Bytes> cases[] = {
         {"garbage", Bytes(5000, '\x5A')},
         {"truncated", truncated},
+        {"scribbled over", scribbled},
         {"another program's", Read(folder_ / "otra.db")},
     };
     int n = 0;
