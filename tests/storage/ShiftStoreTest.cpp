@@ -4,12 +4,13 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <optional>
 #include <vector>
-
-#include "tests/support/PowerCutVfs.h"
 
 namespace storage {
 namespace {
@@ -26,6 +27,106 @@ Bytes Read(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// An SQLite file layer over the system's own that models the disk under a
+// power cut: it keeps each file as last synced, and PowerCut() takes every
+// file back there. Syncs only take that copy: nothing here outlives the test.
+// Each file block holds the system's file first, then this layer's Extra, so
+// every method not replaced here is the system's own, called unchanged.
+class PowerCutVfs {
+public:
+    PowerCutVfs() : vfs_(*real_) {
+        current = this;
+        vfs_.zName = "powercut";
+        vfs_.szOsFile = real_->szOsFile + static_cast<int>(sizeof(Extra));
+        vfs_.xOpen = [](sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out) {
+            return current->Open(name, file, flags, out);
+        };
+        vfs_.xDelete = [](sqlite3_vfs*, const char* name, int syncDir) {
+            if (current->PowerGone()) return SQLITE_IOERR_DELETE;
+            current->synced_[name] = std::nullopt;
+            return current->real_->xDelete(current->real_, name, syncDir);
+        };
+        sqlite3_vfs_register(&vfs_, 0);
+    }
+    ~PowerCutVfs() { sqlite3_vfs_unregister(&vfs_); }
+    const char* Name() const { return vfs_.zName; }
+    // From the n-th write, truncation, sync or deletion on, all fail.
+    void CutAt(std::uint64_t n) { cutAt_ = n; }
+    std::uint64_t Operations() const { return operations_; }
+    // Every file back to what it held when last synced (a file never synced
+    // is gone), and the power back. Call with no database open.
+    void PowerCut() {
+        for (const auto& [path, bytes] : synced_) {
+            std::error_code ec;
+            if (!bytes) fs::remove(fs::path(std::u8string(path.begin(), path.end())), ec);
+            else
+                std::ofstream(fs::path(std::u8string(path.begin(), path.end())), std::ios::binary)
+                    .write(bytes->data(), std::ssize(*bytes));
+        }
+        cutAt_ = UINT64_MAX, operations_ = 0;
+    }
+    std::optional<sqlite3_int64> sizeLimit;  // a write growing a file past it: SQLITE_FULL
+    bool refuseNewFiles = false;             // as in a read-only folder
+
+private:
+    struct Extra {
+        const sqlite3_io_methods* real;
+        std::string* path;
+    };
+    static Extra& ExtraOf(sqlite3_file* file) {
+        return *reinterpret_cast<Extra*>(reinterpret_cast<char*>(file) + current->real_->szOsFile);
+    }
+    bool PowerGone() { return ++operations_ >= cutAt_; }
+
+    int Open(const char* name, sqlite3_file* file, int flags, int* out) {
+        int exists = 0;
+        if (name != nullptr) real_->xAccess(real_, name, SQLITE_ACCESS_EXISTS, &exists);
+        if (refuseNewFiles && exists == 0) return SQLITE_CANTOPEN;
+        const int code = real_->xOpen(real_, name, file, flags, out);
+        if (code != SQLITE_OK || file->pMethods == nullptr) return code;
+        ExtraOf(file) = {file->pMethods, new std::string(name != nullptr ? name : "")};
+        methods_ = *file->pMethods;
+        methods_.xClose = [](sqlite3_file* f) {
+            const Extra extra = ExtraOf(f);
+            delete extra.path;
+            return extra.real->xClose(f);
+        };
+        methods_.xWrite = [](sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset) {
+            sqlite3_int64 size = 0;
+            ExtraOf(f).real->xFileSize(f, &size);
+            if (current->PowerGone()) return SQLITE_IOERR_WRITE;
+            if (current->sizeLimit && offset + amount > std::max<sqlite3_int64>(size, *current->sizeLimit))
+                return SQLITE_FULL;
+            return ExtraOf(f).real->xWrite(f, data, amount, offset);
+        };
+        methods_.xTruncate = [](sqlite3_file* f, sqlite3_int64 size) {
+            return current->PowerGone() ? SQLITE_IOERR_TRUNCATE : ExtraOf(f).real->xTruncate(f, size);
+        };
+        methods_.xSync = [](sqlite3_file* f, int) {
+            if (current->PowerGone()) return SQLITE_IOERR_FSYNC;
+            sqlite3_int64 size = 0;
+            ExtraOf(f).real->xFileSize(f, &size);
+            std::vector<char> bytes(static_cast<std::size_t>(size));
+            const int code = size > 0 ? ExtraOf(f).real->xRead(f, bytes.data(), static_cast<int>(size), 0) : SQLITE_OK;
+            if (code == SQLITE_OK) current->synced_[*ExtraOf(f).path] = std::move(bytes);
+            return code;
+        };
+        file->pMethods = &methods_;
+        // A file found on disk counts as synced as it is.
+        if (name != nullptr && !synced_.contains(name))
+            synced_[name] = exists != 0 ? std::optional(Read(fs::path(std::u8string(name, name + std::strlen(name)))))
+                                        : std::nullopt;
+        return SQLITE_OK;
+    }
+
+    static inline PowerCutVfs* current = nullptr;
+    sqlite3_vfs* real_ = sqlite3_vfs_find(nullptr);
+    sqlite3_vfs vfs_;
+    sqlite3_io_methods methods_{};
+    std::uint64_t operations_ = 0, cutAt_ = UINT64_MAX;
+    std::map<std::string, std::optional<Bytes>> synced_;  // nothing: not there
+};
 
 // A shift's steps (line 0: the reset), the figures and item rows after each.
 struct Shift {
@@ -83,7 +184,7 @@ protected:
 
     fs::path folder_ = fs::temp_directory_path();
     fs::path file_ = folder_ / "x";
-    std::optional<testing_support::PowerCutVfs> vfs_{std::in_place};
+    std::optional<PowerCutVfs> vfs_{std::in_place};
 };
 
 TEST_F(ShiftStoreTest, RecordsAndResetSurviveReopeningWithExactDoubles) {
