@@ -12,6 +12,7 @@
 #include "sim/SimulatedScale.h"
 #include "sim/UsbioDriver.h"
 #include "storage/FileSystem.h"
+#include "storage/ShiftStore.h"
 #include "ui/quelmarDlg.h"
 #include "usbio/UsbBuffer.h"
 #include "usbio/UsbDevice.h"
@@ -190,7 +191,8 @@ int RunQuelmar(int argc, char** argv, const FrontEndFactory& makeFrontEnd, bool 
         std::unique_ptr<ui::FrontEnd> frontEnd = makeFrontEnd(simulated ? simulated->Panel() : nullptr);
         if (!frontEnd) return 1;
         scale::ScaleConnection& connection = usbLink ? *usbLink : static_cast<scale::ScaleConnection&>(link);
-        ui::MainDialog dialog(*frontEnd, connection, storage::RealFileSystem(), program);
+        const std::unique_ptr<storage::ShiftStore> shift = storage::OpenShiftStore(storage::SHIFT_DATABASE_PATH);
+        ui::MainDialog dialog(*frontEnd, connection, storage::RealFileSystem(), *shift, program);
         result = objects.application.InitInstance(*frontEnd, dialog);
     }
     return result;

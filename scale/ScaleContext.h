@@ -8,6 +8,7 @@
 #include "scale/ScaleConnection.h"
 #include "scale/ScaleLink.h"
 #include "storage/FileSystem.h"
+#include "storage/ShiftStore.h"
 
 namespace scale {
 
@@ -47,6 +48,8 @@ struct ScaleContext {
     ProgramValues& program;
     ScaleConnection& link;
     storage::FileSystem& files;
+    // Where each counted item is kept before the window shows it.
+    storage::ShiftStore& shift;
 };
 
 }  // namespace scale

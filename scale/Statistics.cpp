@@ -31,7 +31,7 @@ void AssignKilograms(std::string& text, double value) {
 void CountItem(LineStatistics& statistics, int line, std::uint8_t weightCounts, float calibrationFactor) {
     if (line < 1 || line > LINE_COUNT) return;
     const auto index = static_cast<std::size_t>(line - 1);
-    const double kilograms = static_cast<double>(weightCounts) * static_cast<double>(calibrationFactor) / 1000.0;
+    const double kilograms = ItemKilograms(weightCounts, calibrationFactor);
 
     ++statistics.lineCount[index];
     AssignUnsigned(statistics.lineCountText[index], statistics.lineCount[index]);
@@ -54,6 +54,30 @@ void ResetStatistics(LineStatistics& statistics) {
     statistics.totalCount = 0;
     statistics.lineKilograms.fill(0.0);
     statistics.totalKilograms = 0.0;
+}
+
+double ItemKilograms(std::uint8_t weightCounts, float calibrationFactor) {
+    return static_cast<double>(weightCounts) * static_cast<double>(calibrationFactor) / 1000.0;
+}
+
+storage::ShiftFigures ShiftFiguresOf(const LineStatistics& statistics) {
+    return {statistics.lineCount, statistics.totalCount, statistics.lineKilograms, statistics.totalKilograms};
+}
+
+void RestoreStatistics(LineStatistics& statistics, const storage::ShiftFigures& figures) {
+    ResetStatistics(statistics);
+    for (std::size_t i = 0; i < LINE_COUNT; ++i) {
+        statistics.lineCount[i] = figures.lineCounts[i];
+        statistics.lineKilograms[i] = figures.lineKilograms[i];
+        if (figures.lineCounts[i] == 0 && figures.lineKilograms[i] == 0.0) continue;
+        AssignUnsigned(statistics.lineCountText[i], figures.lineCounts[i]);
+        AssignKilograms(statistics.lineKilogramsText[i], figures.lineKilograms[i]);
+    }
+    statistics.totalCount = figures.totalCount;
+    statistics.totalKilograms = figures.totalKilograms;
+    if (figures.totalCount == 0 && figures.totalKilograms == 0.0) return;
+    AssignUnsigned(statistics.totalCountText, figures.totalCount);
+    AssignKilograms(statistics.totalKilogramsText, figures.totalKilograms);
 }
 
 }  // namespace scale

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "scale/Protocol.h"
+#include "storage/ShiftStore.h"
 
 namespace scale {
 
@@ -30,5 +31,12 @@ struct LineStatistics {
 void CountItem(LineStatistics& statistics, int line, std::uint8_t weightCounts, float calibrationFactor);
 // Every number to zero and every text to "0".
 void ResetStatistics(LineStatistics& statistics);
+// The kilograms of an item of weightCounts, as CountItem adds them up.
+double ItemKilograms(std::uint8_t weightCounts, float calibrationFactor);
+// The numbers, as the shift store keeps them.
+storage::ShiftFigures ShiftFiguresOf(const LineStatistics& statistics);
+// The stored numbers back, each text formatted as CountItem formats it ("0"
+// for a line that counted nothing).
+void RestoreStatistics(LineStatistics& statistics, const storage::ShiftFigures& figures);
 
 }  // namespace scale

@@ -26,7 +26,30 @@ void ProcessStatus(ScaleContext& context) {
         default: return;
     }
     if (status.line == 0) return;
-    CountItem(context.values.statistics, status.line, status.weightCounts, context.program.calibrationFactor);
+    const float factor = context.program.calibrationFactor;
+    CountItem(context.values.statistics, status.line, status.weightCounts, factor);
+    // Stored before the tick shows it: what the operator sees is on disk.
+    context.shift.Record({status.line, status.weightCounts, factor, ItemKilograms(status.weightCounts, factor)},
+                         ShiftFiguresOf(context.values.statistics));
+    ReportShiftFailure(context);
+}
+
+void ReportShiftFailure(ScaleContext& context) {
+    const std::string failure = context.shift.TakeFailure();
+    if (failure.empty()) return;
+    context.window.ShowMessage(failure, "Estadísticas", platform::MessageIcon::Stop, platform::MessageButtons::Ok);
+}
+
+void RestoreShift(ScaleContext& context) {
+    ReportShiftFailure(context);
+    const storage::ShiftFigures& figures = context.shift.Figures();
+    if (figures.IsZero()) return;
+    LineStatistics& statistics = context.values.statistics;
+    RestoreStatistics(statistics, figures);
+    context.fields.ShowFields();
+    context.window.ShowMessage("Se restauraron las estadísticas del turno anterior: " + statistics.totalCountText +
+                                   " piezas, " + statistics.totalKilogramsText + " Kg.",
+                               "Estadísticas", platform::MessageIcon::Information, platform::MessageButtons::Ok);
 }
 
 void ConfirmReset(ScaleContext& context) {
@@ -35,6 +58,8 @@ void ConfirmReset(ScaleContext& context) {
                                    platform::MessageIcon::Exclamation, platform::MessageButtons::OkCancel);
     if (answer != platform::MessageResult::Ok) return;
     ResetStatistics(context.values.statistics);
+    context.shift.Reset();
+    ReportShiftFailure(context);
     context.fields.ShowFields();
 }
 

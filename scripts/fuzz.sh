@@ -15,7 +15,7 @@ use_test_locale
 seconds="${FUZZ_SECONDS:-300}"
 [ "${1:-}" = "--short" ] && seconds=25
 
-ensure_packages cmake make clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest pkg-config libusb-1.0-0-dev
+ensure_packages cmake make clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest pkg-config libusb-1.0-0-dev libsqlite3-dev
 build="$QUELMAR_ROOT/build-fuzz"
 flags="-g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
 cmake -S "$QUELMAR_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=Debug \

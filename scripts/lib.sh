@@ -19,7 +19,7 @@ ensure_packages() {
 }
 
 # What the native build, its tests and the program need.
-NATIVE_PACKAGES=(cmake make g++ clang-format libgtest-dev libgmock-dev googletest libbenchmark-dev libncurses-dev tmux pkg-config libusb-1.0-0-dev umockdev libumockdev-dev)
+NATIVE_PACKAGES=(cmake make g++ clang-format libgtest-dev libgmock-dev googletest libbenchmark-dev libncurses-dev tmux pkg-config libusb-1.0-0-dev umockdev libumockdev-dev libsqlite3-dev)
 
 build_jobs() { nproc 2>/dev/null || echo 2; }
 

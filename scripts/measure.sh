@@ -12,7 +12,7 @@ use_test_locale
 work_seconds="${WORK_SECONDS:-180}"
 idle_seconds="${IDLE_SECONDS:-60}"
 runs="${STARTUP_RUNS:-7}"
-ensure_packages cmake make g++ libncurses-dev tmux python3 pkg-config libusb-1.0-0-dev
+ensure_packages cmake make g++ libncurses-dev tmux python3 pkg-config libusb-1.0-0-dev libsqlite3-dev
 build="${QUELMAR_MEASURE_BUILD:-$QUELMAR_ROOT/build-bench}"
 cmake -S "$QUELMAR_ROOT" -B "$build" >/dev/null
 # QUELMAR_MEASURE_ROAD=libusb: the same figures on the libusb road, the

@@ -4,7 +4,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-ensure_packages cmake make g++ libncurses-dev pkg-config libusb-1.0-0-dev
+ensure_packages cmake make g++ libncurses-dev pkg-config libusb-1.0-0-dev libsqlite3-dev
 build="$QUELMAR_ROOT/build-run"
 cmake -S "$QUELMAR_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUELMAR_TESTS=OFF -DQUELMAR_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" --target quelmar -j "$(build_jobs)"

@@ -23,6 +23,12 @@ command -v wine >/dev/null 2>&1 || missing="$missing wine wine64"
 [ -d /usr/share/fonts/truetype/liberation ] || missing="$missing fonts-liberation"
 command -v Xvfb >/dev/null 2>&1 || missing="$missing xvfb"
 command -v import >/dev/null 2>&1 || missing="$missing imagemagick"
+# SQLite for quelmar.exe: Debian's source package of the native library's
+# version, unpacked and made into one amalgamation (scripts/sqlite-windows.sh).
+command -v dpkg-source >/dev/null 2>&1 || missing="$missing dpkg-dev"
+command -v tclsh >/dev/null 2>&1 || missing="$missing tcl"
+command -v gcc >/dev/null 2>&1 || missing="$missing gcc"
+dpkg-query -W -f='${Status}' libsqlite3-dev 2>/dev/null | grep -q "install ok installed" || missing="$missing libsqlite3-dev"
 if [ -n "$missing" ]; then
     echo "Installing:$missing"
     as_root apt-get update
@@ -30,7 +36,9 @@ if [ -n "$missing" ]; then
     DEBIAN_FRONTEND=noninteractive as_root apt-get install -y --no-install-recommends $missing
 fi
 
-cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUELMAR_BENCHMARKS=OFF
+sqlite=$(scripts/sqlite-windows.sh "$BUILD_DIR")
+cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUELMAR_BENCHMARKS=OFF \
+    -DQUELMAR_SQLITE_AMALGAMATION="$sqlite"
 cmake --build "$BUILD_DIR" -j "$JOBS"
 # The tests run through Wine (CMAKE_CROSSCOMPILING_EMULATOR) inside a fixture
 # that prepares a private prefix in the build directory and starts and stops

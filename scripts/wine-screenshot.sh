@@ -20,6 +20,8 @@ command -v Xvfb >/dev/null 2>&1 || missing="$missing xvfb"
 command -v import >/dev/null 2>&1 || missing="$missing imagemagick"
 command -v xdotool >/dev/null 2>&1 || missing="$missing xdotool"
 command -v python3 >/dev/null 2>&1 || missing="$missing python3"
+command -v dpkg-source >/dev/null 2>&1 || missing="$missing dpkg-dev"
+command -v tclsh >/dev/null 2>&1 || missing="$missing tcl"
 if [ -n "$missing" ]; then
     as_root apt-get update
     # shellcheck disable=SC2086
@@ -28,7 +30,8 @@ fi
 
 EXE="$BUILD_DIR/app/quelmar.exe"
 if [ ! -f "$EXE" ]; then
-    cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUELMAR_BENCHMARKS=OFF
+    cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUELMAR_BENCHMARKS=OFF \
+        -DQUELMAR_SQLITE_AMALGAMATION="$(scripts/sqlite-windows.sh "$BUILD_DIR")"
     cmake --build "$BUILD_DIR" -j 2 --target quelmar
 fi
 

@@ -58,8 +58,8 @@ std::optional<std::int16_t> ParseWholeNumber(std::string_view text) {
 }
 
 MainDialog::MainDialog(platform::WindowServices& window, ScaleConnection& link, storage::FileSystem& files,
-                       ProgramValues& program)
-    : window_(window), link_(link), context_{window, *this, *this, values_, program, link, files} {}
+                       storage::ShiftStore& shift, ProgramValues& program)
+    : window_(window), link_(link), context_{window, *this, *this, values_, program, link, files, shift} {}
 
 // ---- field exchange ---------------------------------------------------------
 
@@ -181,6 +181,7 @@ void MainDialog::InitializeWindow() {
     }
     window_.ShowMessage("Dispositivo Encontrado y Configurado!", APP_CAPTION, MessageIcon::Information,
                         MessageButtons::Ok);
+    RestoreShift(context_);
     ChooseStartingMode(context_);
     window_.FocusControl(IDC_EXIT);
 }

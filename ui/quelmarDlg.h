@@ -30,7 +30,7 @@ std::optional<std::int16_t> ParseWholeNumber(std::string_view text);
 class MainDialog final : public DialogEvents, public scale::FieldExchange, public scale::ModeControl {
 public:
     MainDialog(platform::WindowServices& window, scale::ScaleConnection& link, storage::FileSystem& files,
-               scale::ProgramValues& program);
+               storage::ShiftStore& shift, scale::ProgramValues& program);
     MainDialog(const MainDialog&) = delete;
     MainDialog& operator=(const MainDialog&) = delete;
 

@@ -17,7 +17,7 @@
 #   q_program_pid               the process id of the program
 #   q_dismiss_startup           answer the start-up messages until the main
 #                               window shows
-#   Q_DRIVE                     the folder that stands for C: (empty at start)
+#   Q_DRIVE                     the folder that stands for C: (only an empty velsor at start)
 #   Q_SIZE                      the window, COLUMNSxROWS (default 100x35; the
 #                               program's smallest is 80x24)
 #
@@ -33,7 +33,8 @@ Q_SOCKET="$Q_TMP/tmux.socket"
 Q_SESSION="quelmar"
 Q_EXIT_MARK="__QUELMAR_EXIT__="
 Q_SIZE=${Q_SIZE:-100x35}
-mkdir -p "$Q_DRIVE"
+# The program keeps its shift in C:\velsor, which it never creates.
+mkdir -p "$Q_DRIVE/velsor"
 
 q_tmux() { tmux -S "$Q_SOCKET" -f /dev/null "$@"; }
 

@@ -61,7 +61,8 @@ TEST(LibusbConnectTest, EachRowButARefusedListDescriptorOrOpenOnAUmockdevBusThro
         const auto calibration = storage::EncodeCalibration(storage::CalibrationData{2.0f, {}});
         files.SetFile(storage::CALIBRATION_FILE_PATH, Bytes(calibration.begin(), calibration.end()));
         scale::ProgramValues program;
-        ui::MainDialog dialog(window, link, files, program);
+        storage::MemoryShiftStore shift;
+        ui::MainDialog dialog(window, link, files, shift, program);
         dialog.InitializeWindow();
         EXPECT_EQ(window.messages, std::vector<testing_support::MessageRecord>{row.box});
         EXPECT_EQ(window.closed, row.ends ? std::optional(platform::ModalResult::Ok) : std::nullopt);

@@ -85,7 +85,8 @@ struct OperationBench {
     scale::ProgramValues program;
     FakeScaleLink link;
     MemoryFileSystem files;
-    scale::ScaleContext context{window, fields, modes, values, program, link, files};
+    storage::MemoryShiftStore shift;
+    scale::ScaleContext context{window, fields, modes, values, program, link, files, shift};
 
     std::optional<std::vector<std::uint8_t>> CalibrationFile() const {
         return files.File(storage::CALIBRATION_FILE_PATH);

@@ -34,7 +34,8 @@ public:
     testing_support::MemoryFileSystem files;
     FakeWindowServices window;
     scale::ProgramValues program;
-    ui::MainDialog dialog{window, link, files, program};
+    storage::MemoryShiftStore shift;
+    ui::MainDialog dialog{window, link, files, shift, program};
 
     // Plugs in a device the test scripts by hand (by default as the scale).
     sim::ScriptedDevice& AttachScripted(std::uint16_t vendor = 0x0C70, std::uint16_t product = 0x0000) {

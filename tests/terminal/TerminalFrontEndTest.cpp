@@ -231,7 +231,7 @@ TEST_F(FrontEndTest, WorkAndTestTickEvery100MsUntilStoppedThenTheScaleHearsNoMor
                                   {3000, ESCAPE}, {9000, Key::Char(CHAR_CTRL_Q)}})
         terminal->KeyAt(at, key);
     // clang-format on
-    ui::MainDialog dialog{*window, bench.link, bench.files, bench.program};
+    ui::MainDialog dialog{*window, bench.link, bench.files, bench.shift, bench.program};
     EXPECT_EQ(window->RunModal(dialog), ModalResult::Cancel);
     EXPECT_EQ(dialog.Values().statistics.totalCount, 3u) << "work ticks at 100, 200 and 300 ms";
     EXPECT_EQ(scale.Writes().size(), 3u) << "the test's zero and its readings at 1100 and 1200 ms";

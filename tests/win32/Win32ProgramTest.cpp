@@ -21,9 +21,11 @@ protected:
     void SetUp() override {
         ::CreateDirectoryW(L"C:\\velsor", nullptr);
         ::DeleteFileW(CALIBRATION_FILE);
+        ::DeleteFileW(L"C:\\velsor\\estadisticas.db");  // each run starts a new shift
     }
     void TearDown() override {
         ::DeleteFileW(CALIBRATION_FILE);
+        ::DeleteFileW(L"C:\\velsor\\estadisticas.db");
         ::RemoveDirectoryW(L"C:\\velsor");
     }
 

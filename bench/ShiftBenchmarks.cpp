@@ -1,0 +1,142 @@
+// The shift store on the real file system, in a folder under the temporary
+// one: a work-mode tick that counts an item, commit and its syncs included
+// (wall time, as the operator waits it: median and 99th percentile), and the
+// start-up load of a long shift's database.
+//
+// `allocs` counts operator new per tick (the program's own code);
+// `sqlite_mallocs` counts SQLite's own allocations per tick, through a
+// counting allocator installed before SQLite starts.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "bench/ReadyDevice.h"
+#include "platform/ControlIds.h"
+#include "platform/emulated/EmulatedKernel.h"
+#include "scale/ScaleLink.h"
+#include "sim/UsbioDriver.h"
+#include "storage/CalibrationFile.h"
+#include "storage/ShiftStore.h"
+#include "tests/support/AllocationCounter.h"
+#include "tests/support/FakeWindowServices.h"
+#include "tests/support/MemoryFileSystem.h"
+#include "ui/quelmarDlg.h"
+#include "usbio/UsbBuffer.h"
+#include "usbio/UsbPipe.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::atomic<std::uint64_t> sqliteMallocs{0};
+sqlite3_mem_methods systemMemory{};
+
+// Installed before main(), before anything starts SQLite.
+const bool countingSqlite = [] {
+    sqlite3_config(SQLITE_CONFIG_GETMALLOC, &systemMemory);
+    static sqlite3_mem_methods counting = systemMemory;
+    counting.xMalloc = [](int n) { return ++sqliteMallocs, systemMemory.xMalloc(n); };
+    counting.xRealloc = [](void* p, int n) { return ++sqliteMallocs, systemMemory.xRealloc(p, n); };
+    return sqlite3_config(SQLITE_CONFIG_MALLOC, &counting) == SQLITE_OK;
+}();
+
+// A folder of its own under the temporary one, gone afterwards.
+struct TemporaryFolder {
+    TemporaryFolder() {
+        path /= "quelmar-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+        fs::create_directories(path);
+    }
+    ~TemporaryFolder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    std::string Database() const { return (path / "estadisticas.db").string(); }
+    fs::path path = fs::temp_directory_path();
+};
+
+// The program below the front-end on a ready device, in work mode, counting
+// into the SQLite store.
+struct ShiftRig {
+    explicit ShiftRig(const std::string& database) : shift(storage::OpenShiftStore(database)) {
+        kernel.AttachDevice(
+            std::make_shared<sim::UsbioDriver>(std::make_shared<bench::ReadyDevice>(bench::ReadyDevice::Mode::Always)));
+        const auto bytes = storage::EncodeCalibration({2.0f, {0, 100, 150, 200, 250, 300, 350, 400}});
+        files.SetFile(storage::CALIBRATION_FILE_PATH, {bytes.begin(), bytes.end()});
+        dialog.InitializeWindow();
+        dialog.OnCommand(platform::IDC_START_WORK);
+    }
+    platform::emulated::VirtualClock clock;
+    platform::emulated::EmulatedKernel kernel{clock};
+    platform::ScopedSys sys{kernel};
+    usbio::UsbDevice device;
+    usbio::UsbPipe readPipe, writePipe;
+    usbio::UsbBuffer statusBuffer{8}, commandBuffer{16};
+    scale::ScaleLink link{device, readPipe, writePipe, statusBuffer, commandBuffer};
+    testing_support::MemoryFileSystem files;
+    testing_support::FakeWindowServices window;
+    scale::ProgramValues program;
+    std::unique_ptr<storage::ShiftStore> shift;
+    ui::MainDialog dialog{window, link, files, *shift, program};
+};
+
+void BM_WorkTick_PacketWithCommit(benchmark::State& state) {
+    TemporaryFolder folder;
+    ShiftRig rig(folder.Database());
+    if (!countingSqlite || !rig.shift->TakeFailure().empty() || !rig.window.TimerRunning(platform::TIMER_WORK))
+        return state.SkipWithError("no store or no scale");
+    for (int i = 0; i < 200; ++i) rig.dialog.OnTimer(platform::TIMER_WORK);  // past the first pages' growth
+    std::vector<double> microseconds;
+    microseconds.reserve(1'000'000);
+    const std::uint64_t allocations = testing_support::AllocationCount();
+    const std::uint64_t mallocs = sqliteMallocs;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        rig.dialog.OnTimer(platform::TIMER_WORK);
+        const std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
+        if (microseconds.size() < microseconds.capacity()) microseconds.push_back(took.count());
+    }
+    const auto ticks = static_cast<double>(state.iterations());
+    state.counters["allocs"] = static_cast<double>(testing_support::AllocationCount() - allocations) / ticks;
+    state.counters["sqlite_mallocs"] = static_cast<double>(sqliteMallocs - mallocs) / ticks;
+    std::sort(microseconds.begin(), microseconds.end());
+    state.counters["median_us"] = microseconds[microseconds.size() / 2];
+    state.counters["p99_us"] = microseconds[microseconds.size() * 99 / 100];
+    if (!rig.shift->TakeFailure().empty() || rig.shift->Figures().totalCount != 200 + state.iterations())
+        state.SkipWithError("items were not stored");
+}
+BENCHMARK(BM_WorkTick_PacketWithCommit)->Iterations(3000);
+
+// Start-up with the database of an 8-hour shift at 10 items a second:
+// opening, the check of the file, the figures read, and the close.
+void BM_StartUpLoad_LongShift(benchmark::State& state) {
+    TemporaryFolder folder;
+    const std::uint32_t items = 8 * 3600 * 10;
+    storage::OpenShiftStore(folder.Database()).reset();  // the program's own schema
+    sqlite3* db = nullptr;
+    sqlite3_open(folder.Database().c_str(), &db);
+    const std::string fill = "BEGIN; WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                             std::to_string(items - 1) +
+                             ") INSERT INTO items(line, weight_counts, factor, kilograms)"
+                             " SELECT 1 + i % 8, 50 + i % 200, 2.0, (50 + i % 200) * 2.0 / 1000.0 FROM n;"
+                             "UPDATE figures SET items = " +
+                             std::to_string(items / 8) +
+                             ", kilograms = 1234.5 WHERE line > 0;"
+                             "UPDATE figures SET items = " +
+                             std::to_string(items) + ", kilograms = 9876.0 WHERE line = 0; COMMIT;";
+    const bool filled = sqlite3_exec(db, fill.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    state.counters["db_MB"] = static_cast<double>(fs::file_size(folder.Database())) / 1e6;
+    for (auto _ : state) {
+        auto store = storage::OpenShiftStore(folder.Database());
+        if (!filled || store->Figures().totalCount != items) return state.SkipWithError("the shift did not load");
+    }
+}
+BENCHMARK(BM_StartUpLoad_LongShift)->Unit(benchmark::kMillisecond);
+
+}  // namespace
