@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench/ReadyDevice.h"
-#include "platform/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "platform/emulated/EmulatedKernel.h"
 #include "scale/ScaleLink.h"
 #include "sim/UsbioDriver.h"
@@ -69,7 +69,7 @@ struct ShiftRig {
         const auto bytes = storage::EncodeCalibration({2.0f, {0, 100, 150, 200, 250, 300, 350, 400}});
         files.SetFile(storage::CALIBRATION_FILE_PATH, {bytes.begin(), bytes.end()});
         dialog.InitializeWindow();
-        dialog.OnCommand(platform::IDC_START_WORK);
+        dialog.OnCommand(ui::IDC_START_WORK);
     }
     platform::emulated::VirtualClock clock;
     platform::emulated::EmulatedKernel kernel{clock};
@@ -88,16 +88,16 @@ struct ShiftRig {
 void BM_WorkTick_PacketWithCommit(benchmark::State& state) {
     TemporaryFolder folder;
     ShiftRig rig(folder.Database());
-    if (!countingSqlite || !rig.shift->TakeFailure().empty() || !rig.window.TimerRunning(platform::TIMER_WORK))
+    if (!countingSqlite || !rig.shift->TakeFailure().empty() || !rig.window.TimerRunning(ui::TIMER_WORK))
         return state.SkipWithError("no store or no scale");
-    for (int i = 0; i < 200; ++i) rig.dialog.OnTimer(platform::TIMER_WORK);  // past the first pages' growth
+    for (int i = 0; i < 200; ++i) rig.dialog.OnTimer(ui::TIMER_WORK);  // past the first pages' growth
     std::vector<double> microseconds;
     microseconds.reserve(1'000'000);
     const std::uint64_t allocations = testing_support::AllocationCount();
     const std::uint64_t mallocs = sqliteMallocs;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        rig.dialog.OnTimer(platform::TIMER_WORK);
+        rig.dialog.OnTimer(ui::TIMER_WORK);
         const std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
         if (microseconds.size() < microseconds.capacity()) microseconds.push_back(took.count());
     }

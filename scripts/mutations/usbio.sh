@@ -35,7 +35,7 @@ mutation usbio-status-code-changed usbio/StatusText.cpp \
 # usbio: records, binding and the buffer pool.
 mutation usbio-configuration-record-short platform/DriverInterface.h \
     'constexpr std::size_t CONFIGURATION_REQUEST_SIZE = 260;' 'constexpr std::size_t CONFIGURATION_REQUEST_SIZE = 256;' \
-    usbio_tests
+    usbio_tests emulated_kernel_tests
 mutation usbio-feature-index-misplaced usbio/DeviceRequests.cpp \
     'PutLe16(&record[6], index);' 'PutLe16(&record[4], index);' usbio_tests
 mutation usbio-818-value-written-on-failure usbio/DeviceRequests.cpp \
