@@ -295,20 +295,4 @@ HANDLE EmulatedKernel::CreateEventA(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL
 
 DWORD EmulatedKernel::GetLastError() { return lastError; }
 
-#ifndef _WIN32
-SystemCalls& DefaultSystemCalls() {
-    // Without a real driver the program runs on an emulated kernel with no
-    // devices until the application attaches some.
-    static RealClock clock;
-    static EmulatedKernel kernel(clock);
-    return kernel;
-}
-#endif
-
 }  // namespace platform::emulated
-
-#ifndef _WIN32
-namespace platform {
-SystemCalls& DefaultSystemCalls() { return emulated::DefaultSystemCalls(); }
-}  // namespace platform
-#endif
