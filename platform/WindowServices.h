@@ -12,7 +12,9 @@
 namespace platform {
 
 enum class MessageIcon { None, Stop, Exclamation, Information };
-enum class MessageButtons { Ok, OkCancel };
+// OK alone, or OK and Cancel with OK (or, for a question whose safe answer
+// is no, Cancel) as the default button.
+enum class MessageButtons { Ok, OkCancel, OkCancelDefaultCancel };
 enum class MessageResult { Ok, Cancel };
 enum class ModalResult { Ok, Cancel };
 

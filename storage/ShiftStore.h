@@ -54,6 +54,8 @@ public:
     virtual void Record(const CountedItem& item, const ShiftFigures& after) = 0;
     // Every figure to zero, and the shift's items forgotten.
     virtual void Reset() = 0;
+    // True while what is recorded outlives the program (a database in use).
+    [[nodiscard]] virtual bool Durable() const = 0;
     // The message of a failure not yet taken (plain Spanish, ready for the
     // operator), then nothing until a new failure: empty when none.
     [[nodiscard]] virtual std::string TakeFailure() = 0;
@@ -68,6 +70,7 @@ public:
     const ShiftFigures& Figures() const override { return figures_; }
     void Record(const CountedItem&, const ShiftFigures& after) override { figures_ = after; }
     void Reset() override { figures_ = {}; }
+    bool Durable() const override { return false; }
     std::string TakeFailure() override { return std::exchange(failure_, {}); }
 
 private:

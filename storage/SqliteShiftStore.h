@@ -36,6 +36,7 @@ public:
     const ShiftFigures& Figures() const override { return figures_; }
     void Record(const CountedItem& item, const ShiftFigures& after) override;
     void Reset() override;
+    bool Durable() const override { return db_ != nullptr; }
     std::string TakeFailure() override { return std::exchange(failure_, {}); }
 
 private:

@@ -187,6 +187,7 @@ void MainDialog::InitializeWindow() {
 }
 
 void MainDialog::Exit() {
+    if (!ConfirmLeave()) return;
     // Validate first: a refused field keeps the window, and with it the link
     // and the counting, working.
     if (!ReadFields()) return;
@@ -240,17 +241,19 @@ bool MainDialog::OnSysCommand(int commandId) {
 }
 
 // Enter and Escape do nothing in the main window: one stray keystroke must
-// not end a shift whose statistics live only in memory.
+// not end a shift's counting.
 void MainDialog::OnAccept() {}
 void MainDialog::OnCancel() {}
 
 void MainDialog::OnClose() {
-    // Work mode's statistics live only in memory: the close box (or its key)
-    // asks before they are lost; outside work mode it closes at once.
-    if (mode_ == Mode::WorkMode && window_.ShowMessage(CLOSE_QUESTION, APP_CAPTION, MessageIcon::Exclamation,
-                                                       MessageButtons::OkCancel) != platform::MessageResult::Ok)
-        return;
-    window_.CloseModal(platform::ModalResult::Cancel);
+    if (ConfirmLeave()) window_.CloseModal(platform::ModalResult::Cancel);
+}
+
+bool MainDialog::ConfirmLeave() {
+    if (mode_ != Mode::WorkMode) return true;
+    const std::string_view question = context_.shift.Durable() ? LEAVE_QUESTION_KEPT : LEAVE_QUESTION_LOST;
+    return window_.ShowMessage(question, APP_CAPTION, MessageIcon::Exclamation,
+                               MessageButtons::OkCancelDefaultCancel) == platform::MessageResult::Ok;
 }
 
 }  // namespace ui

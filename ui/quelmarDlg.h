@@ -20,8 +20,12 @@ constexpr std::string_view PROMPT_WHOLE_NUMBER = "Ingrese un numero entero.";
 constexpr std::string_view PROMPT_RANGE_FORMAT = "Ingrese un numero entre %d y %d.";
 constexpr std::string_view APP_CAPTION = "Quelmar";
 constexpr std::string_view ABOUT_MENU_TEXT = "&Acerca de quelmar...";
-// Asked by the close box while work mode runs.
-constexpr std::string_view CLOSE_QUESTION = "¿Desea salir? Se perderán las estadísticas no guardadas";
+// Asked by "&Salir" and the close box while work mode runs, by whether the
+// shift's figures are kept on disk; Cancel is the default.
+constexpr std::string_view LEAVE_QUESTION_KEPT =
+    "¿Desea salir? El conteo se detiene; todo lo contado está guardado y se recupera al volver a abrir el programa.";
+constexpr std::string_view LEAVE_QUESTION_LOST =
+    "¿Desea salir? El conteo se detiene y las estadísticas, que no pudieron guardarse en el disco, se perderán.";
 
 // A whole decimal number, optionally signed, that fits 16 bits; surrounding
 // blanks are allowed.
@@ -67,6 +71,8 @@ private:
     [[nodiscard]] bool CheckRange(int id, std::int16_t value, std::int16_t low, std::int16_t high);
     void WriteNumber(int id, std::int16_t value, std::optional<std::int16_t>& exchanged);
     void ReportConnectFailure(std::string_view message);
+    // Outside work mode at once; in work mode only when the operator says so.
+    [[nodiscard]] bool ConfirmLeave();
 
     platform::WindowServices& window_;
     scale::ScaleConnection& link_;

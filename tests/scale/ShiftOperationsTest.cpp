@@ -18,6 +18,7 @@ struct RecordingStore final : storage::ShiftStore {
         items.push_back(item), figures = after;
     }
     void Reset() override { figures = {}, ++resets; }
+    bool Durable() const override { return true; }
     std::string TakeFailure() override { return std::exchange(failure, {}); }
     std::vector<storage::CountedItem> items;
     storage::ShiftFigures figures;

@@ -26,7 +26,8 @@ struct MessageRecord {
 inline void PrintTo(const MessageRecord& record, std::ostream* os) {
     static const char* const icons[] = {"no icon", "stop", "exclamation", "information"};
     *os << '"' << record.text << "\" caption \"" << record.caption << "\", " << icons[static_cast<int>(record.icon)]
-        << ", " << (record.buttons == platform::MessageButtons::Ok ? "OK" : "OK/Cancel");
+        << ", " << (record.buttons == platform::MessageButtons::Ok ? "OK" : "OK/Cancel")
+        << (record.buttons == platform::MessageButtons::OkCancelDefaultCancel ? " (Cancel default)" : "");
 }
 
 class FakeWindowServices : public platform::WindowServices {

@@ -27,7 +27,15 @@ inline MessageRecord Range(int low, int high) {
     std::snprintf(text, sizeof text, "Ingrese un numero entre %d y %d.", low, high);
     return Box(text, "Quelmar", Icon::Exclamation);
 }
-inline const MessageRecord CLOSE_QUESTION = Ask("¿Desea salir? Se perderán las estadísticas no guardadas", "Quelmar");
+// Leaving in work mode: Cancel is the default; the text says whether the shift is kept on disk.
+inline const MessageRecord LEAVE_KEPT{
+    "¿Desea salir? El conteo se detiene; todo lo contado está guardado y se recupera al "
+    "volver a abrir el programa.",
+    "Quelmar", Icon::Exclamation, MessageButtons::OkCancelDefaultCancel};
+inline const MessageRecord LEAVE_LOST{
+    "¿Desea salir? El conteo se detiene y las estadísticas, que no pudieron guardarse "
+    "en el disco, se perderán.",
+    "Quelmar", Icon::Exclamation, MessageButtons::OkCancelDefaultCancel};
 
 // ---- start-up, calibration and test mode
 inline MessageRecord Configuration(std::string what) {

@@ -250,6 +250,7 @@ TEST(LocalTimeTest, TheCLibrarysTimeAsTheReportDatesItMonthsFromOneWeeksFromSund
 TEST_F(FrontEndTest, MessageBoxesAnswerLikeWindowsOnes) {
     const std::tuple<MessageButtons, std::vector<Key>, MessageResult> cases[] = {
         {MessageButtons::OkCancel, {TAB, ENTER}, MessageResult::Cancel},
+        {MessageButtons::OkCancelDefaultCancel, {ENTER}, MessageResult::Cancel},
         {MessageButtons::Ok, {ESCAPE}, MessageResult::Ok},
         {MessageButtons::Ok, {Key::Char(CHAR_CTRL_Q)}, MessageResult::Ok},
     };

@@ -58,7 +58,7 @@ TEST_F(MainDialogTest, ExitValidatesThenClosesTheLinkAndTheWindow) {
     EXPECT_EQ(bench.link.DeviceList(), nullptr);
 }
 
-TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
+TEST_F(MainDialogTest, EnterAndEscapeDoNothingSalirAndTheCloseBoxAskOnlyWhileWorking) {
     StartReady().QueuePacket({0, 40});
     bench.Type(ui::IDC_REFERENCE_WEIGHT, "abc");  // never validated here
     bench.dialog.OnAccept();
@@ -72,10 +72,12 @@ TEST_F(MainDialogTest, EnterAndEscapeDoNothingTheCloseBoxAsksOnlyWhileWorking) {
     bench.Press(ui::IDC_STOP_TEST);
     bench.Press(ui::IDC_START_WORK);
     bench.window.AnswerNext(platform::MessageResult::Cancel);
-    bench.dialog.OnClose();
+    bench.Press(ui::IDC_EXIT);  // "&Salir" asks as the close box does
     EXPECT_FALSE(bench.window.closed.has_value()) << "answered no: the shift goes on";
+    EXPECT_TRUE(bench.device.IsOpen());
     bench.dialog.OnClose();
-    EXPECT_EQ(bench.window.messages, (Boxes{TEST_CLEAR_SCALE, CLOSE_QUESTION, CLOSE_QUESTION}));
+    // The shift lives in memory here (no database): the question says it is lost.
+    EXPECT_EQ(bench.window.messages, (Boxes{TEST_CLEAR_SCALE, LEAVE_LOST, LEAVE_LOST}));
     EXPECT_EQ(bench.window.closed, platform::ModalResult::Cancel);
 }
 

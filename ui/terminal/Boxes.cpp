@@ -34,7 +34,8 @@ MessageBox::MessageBox(ModalHost& host, std::string_view text, std::string capti
                        platform::MessageButtons buttons)
     : ModalBox(host), caption_(std::move(caption)), icon_(IconSign(icon)) {
     labels_.push_back(OK_TEXT);
-    if (buttons == platform::MessageButtons::OkCancel) labels_.push_back(CANCEL_TEXT);
+    if (buttons != platform::MessageButtons::Ok) labels_.push_back(CANCEL_TEXT);
+    if (buttons == platform::MessageButtons::OkCancelDefaultCancel) focused_ = 1;
     lines_ = WrapText(text, 56);
 }
 

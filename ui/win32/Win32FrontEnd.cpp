@@ -189,7 +189,8 @@ std::string Win32FrontEnd::ApplicationName() {
 
 platform::MessageResult Win32FrontEnd::ShowMessage(std::string_view text, std::string_view caption,
                                                    platform::MessageIcon icon, platform::MessageButtons buttons) {
-    UINT flags = buttons == platform::MessageButtons::OkCancel ? MB_OKCANCEL : MB_OK;
+    UINT flags = buttons == platform::MessageButtons::Ok ? MB_OK : MB_OKCANCEL;
+    if (buttons == platform::MessageButtons::OkCancelDefaultCancel) flags |= MB_DEFBUTTON2;
     switch (icon) {
         case platform::MessageIcon::None: break;
         case platform::MessageIcon::Stop: flags |= MB_ICONSTOP; break;

@@ -75,7 +75,7 @@ flow_close_keys_ask_first_during_work() {
     q_keys M-e
     q_wait_state "Trabajando"
     q_keys C-c
-    q_wait "¿Desea salir? Se perderán las estadísticas no guardadas"
+    q_wait "¿Desea salir? El conteo se detiene; todo lo contado está"
     q_keys Escape                    # no: the shift goes on
     q_wait_gone "¿Desea salir?"
     q_expect_running
@@ -86,7 +86,12 @@ flow_close_keys_ask_first_during_work() {
     q_wait_gone "¿Desea salir?"
     q_keys C-q
     q_wait "¿Desea salir?"
-    q_keys Enter
+    q_keys Enter                     # the default answer is no
+    q_wait_gone "¿Desea salir?"
+    q_expect_running
+    q_keys M-s                       # "&Salir" asks the same
+    q_wait "¿Desea salir?"
+    q_keys Tab Enter
     q_expect_exit 0
 }
 
