@@ -30,7 +30,7 @@ mutation ui-calibrating-keeps-start-work ui/ModeTable.cpp \
 mutation ui-modes-disable-before-enabling ui/ModeTable.cpp \
     'for (const bool enable : {true, false})' 'for (const bool enable : {false, true})' terminal_tests main_dialog_tests
 mutation ui-close-asks-outside-work ui/quelmarDlg.cpp \
-    'if (mode_ == Mode::WorkMode &&' 'if (mode_ != Mode::Ready &&' main_dialog_tests
+    'if (mode_ != Mode::WorkMode) return true;' 'if (mode_ == Mode::Ready) return true;' main_dialog_tests
 mutation ui-salir-leaves-work-unasked ui/quelmarDlg.cpp \
     'if (!ConfirmLeave()) return;' 'if (false) return;' main_dialog_tests
 mutation ui-leave-question-defaults-to-ok ui/terminal/Boxes.cpp \
