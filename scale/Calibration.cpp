@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "scale/LineLimits.h"
+
 namespace scale {
 
 using platform::MessageButtons;
@@ -95,6 +97,7 @@ void ChooseStartingMode(ScaleContext& context) {
         case storage::CalibrationLoad::Loaded:
             context.modes.EnterMode(Mode::Ready);
             context.modes.EnableSaveLimits();
+            SendStoredLimits(context);
             break;
         case storage::CalibrationLoad::Missing:
             ShowStop(context,

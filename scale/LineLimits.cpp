@@ -19,20 +19,33 @@ void ShowStop(ScaleContext& context, std::string_view text) {
     context.window.ShowMessage(text, LIMITS_CAPTION, platform::MessageIcon::Stop, platform::MessageButtons::Ok);
 }
 
-// Builds and sends CMD_SET_LIMITS from the limits now held, and tells the
-// operator how it went.
-void SendIfCalibrated(ScaleContext& context, std::uint32_t timeoutMs) {
-    if (!IsCalibrated(context.program.calibrationFactor)) {
-        ShowStop(context, "Balanza sin calibrar, no se enviaron los limites");
-        return;
-    }
+enum class Sending { Sent, NotSent, Uncalibrated };
+
+// Builds and sends CMD_SET_LIMITS from the limits now held.
+Sending Send(ScaleContext& context, std::uint32_t timeoutMs) {
+    if (!IsCalibrated(context.program.calibrationFactor)) return Sending::Uncalibrated;
     const auto counts = LimitsToCounts(context.values.lineLimits, context.program.calibrationFactor);
-    if (context.link.SendLimits(counts, timeoutMs)) {
+    return context.link.SendLimits(counts, timeoutMs) ? Sending::Sent : Sending::NotSent;
+}
+
+constexpr std::string_view NOT_SENT = "No pudo enviarse";
+constexpr std::string_view UNCALIBRATED = "Balanza sin calibrar, no se enviaron los limites";
+
+// One box for a send and the files written with it: what was done and what
+// was not, never a success followed by a failure.
+void Report(ScaleContext& context, Sending sending, bool limitsFileSaved, bool calibrationFileSaved) {
+    if (sending == Sending::Sent && limitsFileSaved && calibrationFileSaved) {
         context.window.ShowMessage("Nuevos Limites guardados y enviados", NO_CAPTION, platform::MessageIcon::None,
                                    platform::MessageButtons::Ok);
-    } else {
-        ShowStop(context, "No pudo enviarse");
+        return;
     }
+    std::string text(sending == Sending::Sent      ? "Los limites se enviaron a la balanza"
+                     : sending == Sending::NotSent ? NOT_SENT
+                                                   : UNCALIBRATED);
+    if (!limitsFileSaved) text += ". No se pudo guardar el archivo de limites";
+    if (!calibrationFileSaved) text += ". No se pudo guardar el archivo de configuracion";
+    if (!limitsFileSaved || !calibrationFileSaved) text += ".";
+    ShowStop(context, text);
 }
 
 std::optional<std::string> ChooseLimitsFile(ScaleContext& context, platform::FileDialogKind kind) {
@@ -62,17 +75,17 @@ void SaveLimits(ScaleContext& context) {
     }
     const auto path = ChooseLimitsFile(context, platform::FileDialogKind::Save);
     if (!path) return;
-    if (!storage::WriteLimitsFile(context.files, *path, context.values.lineLimits)) {
-        ShowStop(context, "No se pudo guardar el archivo de limites");
-        return;
-    }
-    // Limits can be prepared before the scale is calibrated: both files are
-    // written, only the send waits for a factor that makes sound counts.
-    SendIfCalibrated(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);
-    // The calibration file keeps the limits the operator saved even when the
-    // scale did not take them: the next start-up shows them again. Its own
-    // failure is reported inside; the send already made stands.
-    static_cast<void>(SaveCalibration(context, LIMITS_CAPTION));
+    // A file that cannot be written does not keep the limits from the scale:
+    // the scale sorts by what the window shows. Limits can also be prepared
+    // before the scale is calibrated: both files are written, only the send
+    // waits for a factor that makes sound counts. The calibration file keeps
+    // the limits the operator saved even when the scale did not take them, so
+    // the next start-up shows them again.
+    const bool limitsFileSaved = storage::WriteLimitsFile(context.files, *path, context.values.lineLimits);
+    const Sending sending = Send(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);
+    const bool calibrationFileSaved = storage::SaveCalibrationFile(
+        context.files, storage::CalibrationData{context.program.calibrationFactor, context.values.lineLimits});
+    Report(context, sending, limitsFileSaved, calibrationFileSaved);
 }
 
 void LoadLimits(ScaleContext& context) {
@@ -83,7 +96,13 @@ void LoadLimits(ScaleContext& context) {
         return;
     }
     context.fields.ShowLoadedValues();
-    SendIfCalibrated(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);
+    Report(context, Send(context, LIMITS_AFTER_LOAD_TIMEOUT_MS), true, true);
+}
+
+void SendStoredLimits(ScaleContext& context) {
+    // The scale may have been powered with other limits, or none: what the
+    // window shows is what it must sort by. Only a failure is told.
+    if (Send(context, LIMITS_AFTER_LOAD_TIMEOUT_MS) == Sending::NotSent) ShowStop(context, NOT_SENT);
 }
 
 }  // namespace scale

@@ -11,4 +11,7 @@ namespace scale {
 void LimitEdited(ScaleContext& context, int line);
 void SaveLimits(ScaleContext& context);
 void LoadLimits(ScaleContext& context);
+// Sends the limits the window holds (read from the calibration file at
+// start-up); a box only when the scale did not take them.
+void SendStoredLimits(ScaleContext& context);
 }  // namespace scale

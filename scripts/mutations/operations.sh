@@ -36,3 +36,11 @@ mutation ops-total-kilograms-last-item-only scale/Statistics.cpp \
 mutation ops-test-counts-shown-net scale/Calibration.cpp \
     'std::snprintf(counts, sizeof counts, "%u", static_cast<unsigned>(*reading));' \
     'std::snprintf(counts, sizeof counts, "%u", static_cast<unsigned>(net));' main_dialog_tests
+mutation ops-startup-limits-not-sent scale/Calibration.cpp \
+    'SendStoredLimits(context);' 'static_cast<void>(context);' operation_tests
+mutation ops-save-stops-at-unwritten-limits-file scale/LineLimits.cpp \
+    'const Sending sending = Send(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);' \
+    'const Sending sending = limitsFileSaved ? Send(context, LIMITS_AFTER_SAVE_TIMEOUT_MS) : Sending::NotSent;' \
+    operation_tests
+mutation ops-save-calibration-failure-unsaid scale/LineLimits.cpp \
+    'if (!calibrationFileSaved) text +=' 'if (false) text +=' operation_tests fault_tests

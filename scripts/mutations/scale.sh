@@ -14,7 +14,7 @@ mutation scale-save-limits-timeout-value scale/ScaleConnection.h \
 mutation scale-load-limits-timeout-value scale/ScaleConnection.h \
     'LIMITS_AFTER_LOAD_TIMEOUT_MS = 300;' 'LIMITS_AFTER_LOAD_TIMEOUT_MS = 301;' operation_tests
 mutation scale-save-limits-with-load-timeout scale/LineLimits.cpp \
-    'SendIfCalibrated(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);' 'SendIfCalibrated(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);' \
+    'Send(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);' 'Send(context, LIMITS_AFTER_LOAD_TIMEOUT_MS);' \
     operation_tests
 mutation scale-cancel-not-awaited scale/ScaleLink.cpp \
     'status = pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS);' 'status = pipe.WaitForCompletion(buffer, 0);' \

@@ -30,9 +30,12 @@ struct Action {
 // The box that tells of a failed operation on a file, in an action.
 testing_support::MessageRecord BoxFor(const Action& action, const MemoryFileSystem::Operation& failed) {
     if (failed.path == CALIBRATION_PATH && !failed.write) return CONFIGURATION_MISSING;
+    if (std::string(action.name) == "SaveLimits" && failed.write)
+        return SavedInPart("Los limites se enviaron a la balanza",
+                           {failed.path == LIMITS_PATH ? "limites" : "configuracion"});
     if (failed.path == CALIBRATION_PATH)
         return ConfigurationNotSaved(std::string(action.name) == "Calibrate" ? CALIBRATION : LIMITS);
-    if (failed.path == LIMITS_PATH) return failed.write ? LIMITS_NOT_SAVED : LIMITS_NOT_READ;
+    if (failed.path == LIMITS_PATH) return LIMITS_NOT_READ;
     return REPORT_NOT_SAVED;
 }
 

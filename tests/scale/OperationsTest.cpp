@@ -53,24 +53,29 @@ using CalibrationTest = OperationsTest;
 using LineLimitsTest = OperationsTest;
 using WorkModeTest = OperationsTest;
 
-TEST_F(CalibrationTest, StartingModeFollowsTheCalibrationFile) {
-    const std::pair<std::optional<std::vector<std::uint8_t>>, Boxes> cases[] = {
-        // the file (none), the boxes
-        {std::nullopt, {CONFIGURATION_MISSING}},
-        {std::vector<std::uint8_t>(19, 1), {CONFIGURATION_INVALID}},
-        {CalibrationBytes(2.5f, EXAMPLE), {}},
+// A calibration file read at start-up sends its limits at once: the scale sorts by what the window shows.
+TEST_F(CalibrationTest, StartingModeFollowsTheCalibrationFileWhoseLimitsAreSent) {
+    const std::tuple<std::optional<std::vector<std::uint8_t>>, bool, Boxes> cases[] = {
+        // the file (none), the send works, the boxes
+        {std::nullopt, true, {CONFIGURATION_MISSING}},
+        {std::vector<std::uint8_t>(19, 1), true, {CONFIGURATION_INVALID}},
+        {CalibrationBytes(2.5f, EXAMPLE), true, {}},
+        {CalibrationBytes(2.5f, EXAMPLE), false, {LIMITS_NOT_SENT}},
     };
-    for (const auto& [file, boxes] : cases) {
+    for (const auto& [file, sendWorks, boxes] : cases) {
         testing_support::OperationBench b;
         if (file) b.files.SetFile(storage::CALIBRATION_FILE_PATH, *file);
+        b.link.sendWorks = sendWorks;
         scale::ChooseStartingMode(b.context);
-        const bool loaded = boxes.empty();
+        const bool loaded = file && file->size() == 20;
         EXPECT_EQ(b.window.messages, boxes);
         EXPECT_EQ(b.modes.entered, loaded ? Modes{Mode::Ready} : Modes{});
         EXPECT_EQ(b.modes.saveLimitsEnabled, loaded);
         EXPECT_EQ(b.fields.loadedShows, loaded ? 1 : 0);
         EXPECT_EQ(b.program.calibrationFactor, loaded ? 2.5f : 0.0f);
         EXPECT_EQ(b.values.lineLimits, loaded ? EXAMPLE : Limits{});
+        const std::vector<FakeScaleLink::Sent> sent = {{scale::LimitsToCounts(EXAMPLE, 2.5f), 300}};
+        EXPECT_EQ(b.link.sent, loaded ? sent : std::vector<FakeScaleLink::Sent>{});
     }
 }
 
@@ -171,17 +176,21 @@ TEST_F(LineLimitsTest, SaveOpensOnceEveryFieldWasEditedAndOnlyThenEditsAreTakenI
     EXPECT_EQ(saveOnWhileRead, (std::vector<bool>{true, true}));
 }
 
-// Limits can be prepared uncalibrated or offline: both files are written, only the send needs the factor.
-TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStepElseWritesBothFilesAndSendsAtTheFactor) {
-    enum Failing { NONE, FIELDS, DIALOG, WRITE };
+// Limits can be prepared uncalibrated or offline: both files are written, only the send needs the factor. A file
+// that cannot be written keeps nothing from the scale, and one box tells what was done and what was not.
+TEST_F(LineLimitsTest, SaveStopsAtTheOperatorsStepsElseWritesBothFilesSendsAtTheFactorAndTellsItOnce) {
+    enum Failing { NONE, FIELDS, DIALOG, LIMITS_FILE, CALIBRATION_FILE };
     const Limits falling = {0, 100, 150, 200, 250, 300, 400, 350};
     const auto at = [](float factor) { return FakeScaleLink::Sent{scale::LimitsToCounts(EXAMPLE, factor), 200}; };
+    const std::string sent = "Los limites se enviaron a la balanza";
     const std::tuple<Failing, Limits, float, bool, Boxes, std::vector<FakeScaleLink::Sent>> cases[] = {
         // the failing step, limits, factor, the send works, the boxes, what was sent
         {FIELDS, EXAMPLE, 2.0f, true, {}, {}},
         {NONE, falling, 2.0f, true, {LIMITS_OUT_OF_ORDER}, {}},
         {DIALOG, EXAMPLE, 2.0f, true, {FILE_CANCELLED}, {}},
-        {WRITE, EXAMPLE, 2.0f, true, {LIMITS_NOT_SAVED}, {}},
+        {LIMITS_FILE, EXAMPLE, 2.0f, true, {SavedInPart(sent, {"limites"})}, {at(2.0f)}},
+        {CALIBRATION_FILE, EXAMPLE, 2.0f, true, {SavedInPart(sent, {"configuracion"})}, {at(2.0f)}},
+        {LIMITS_FILE, EXAMPLE, 2.5f, false, {SavedInPart("No pudo enviarse", {"limites"})}, {at(2.5f)}},
         {NONE, EXAMPLE, 2.0f, true, {LIMITS_SENT}, {at(2.0f)}},
         {NONE, EXAMPLE, 2.5f, false, {LIMITS_NOT_SENT}, {at(2.5f)}},
         {NONE, EXAMPLE, 0.0f, true, {UNCALIBRATED}, {}},
@@ -196,17 +205,18 @@ TEST_F(LineLimitsTest, SaveStopsAtTheFirstFailedStepElseWritesBothFilesAndSendsA
         bench.program.calibrationFactor = factor;
         bench.link.sendWorks = sendWorks;
         bench.fields.accept = failing != FIELDS;
-        if (failing == WRITE) bench.files.FailOperation(bench.files.operations.size() + 1);
+        if (failing >= LIMITS_FILE) bench.files.FailOperation(bench.files.operations.size() + failing - DIALOG);
         bench.values.lineLimits = limits;
         bench.window.ChooseNext(failing == DIALOG ? std::nullopt : std::optional(std::string(PATH)));
         scale::SaveLimits(bench.context);
-        const bool saved = failing == NONE && limits == EXAMPLE;  // every step before the send passed
+        const bool chosen = failing != FIELDS && failing != DIALOG && limits == EXAMPLE;  // the files' turn came
         EXPECT_EQ(bench.window.messages, boxes);
         EXPECT_EQ(bench.link.sent, sent);
-        EXPECT_EQ(bench.files.File(PATH), saved ? LimitsFile(EXAMPLE) : Bytes(40, 0x55));
-        EXPECT_EQ(bench.CalibrationFile(), saved ? CalibrationBytes(factor, EXAMPLE) : CalibrationBytes(2.0f, OTHER));
+        EXPECT_EQ(bench.files.File(PATH), chosen && failing != LIMITS_FILE ? LimitsFile(EXAMPLE) : Bytes(40, 0x55));
+        EXPECT_EQ(bench.CalibrationFile(), chosen && failing != CALIBRATION_FILE ? CalibrationBytes(factor, EXAMPLE)
+                                                                                 : CalibrationBytes(2.0f, OTHER));
     }
-    EXPECT_EQ(bench.window.fileDialogs.size(), 5u) << "only once the fields and their order passed";
+    EXPECT_EQ(bench.window.fileDialogs.size(), 7u) << "only once the fields and their order passed";
     EXPECT_EQ(bench.window.fileDialogs.back().kind, platform::FileDialogKind::Save);
 }
 

@@ -64,7 +64,11 @@ inline const MessageRecord LIMITS_OUT_OF_ORDER = Box("Error en limites", "", Ico
 inline const MessageRecord LIMITS_NOT_SENT = Stop("No pudo enviarse", LIMITS);
 inline const MessageRecord UNCALIBRATED = Stop("Balanza sin calibrar, no se enviaron los limites", LIMITS);
 inline const MessageRecord FILE_CANCELLED = Stop("Cancelado", LIMITS);
-inline const MessageRecord LIMITS_NOT_SAVED = Stop("No se pudo guardar el archivo de limites", LIMITS);
+// "&Guardar": the send's outcome, then each file that could not be written ("limites", "configuracion").
+inline MessageRecord SavedInPart(std::string sent, std::vector<std::string> files) {
+    for (const std::string& file : files) sent += ". No se pudo guardar el archivo de " + file;
+    return Stop(sent + ".", LIMITS);
+}
 inline const MessageRecord LIMITS_NOT_READ = Stop("No se pudo leer el archivo de limites", LIMITS);
 
 // ---- work mode
