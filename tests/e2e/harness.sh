@@ -61,7 +61,7 @@ q_start() {
     # The exit mark and the pause keep the pane (and the exit code) readable
     # after the program ended.
     q_tmux new-session -d -s "$Q_SESSION" -x "${Q_SIZE%x*}" -y "${Q_SIZE#*x}" \
-        "env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=screen-256color QUELMAR_DRIVE_C=$(printf '%q' "$Q_DRIVE") $quoted; echo; echo $Q_EXIT_MARK\$?; sleep 600" ||
+        "env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=screen-256color QUELMAR_DRIVE_C=$(printf '%q' "$Q_DRIVE") $quoted; code=\$?; echo; echo $Q_EXIT_MARK\$code; sleep 600" ||
         q_fail "tmux could not start the program"
 }
 
@@ -120,7 +120,7 @@ q_expect_absent() {
 q_expect_exit() {
     q_wait "$Q_EXIT_MARK" "${2:-10}"
     local code
-    code=$(q_screen | sed -n "s/^$Q_EXIT_MARK\\([0-9]*\\).*/\\1/p" | tail -n 1)
+    code=$(q_screen | sed -n "s/^ *$Q_EXIT_MARK\\([0-9]*\\).*/\\1/p" | tail -n 1)
     if [ -n "${1:-}" ] && [ "$code" != "$1" ]; then q_fail "the program ended with $code, not $1"; fi
     return 0
 }
