@@ -34,14 +34,14 @@ q_figure() {
     q_screen | grep -F -- "$1" | head -n 1 | awk -F'│' -v c=$(( 2 * $2 + 1 )) '{ gsub(/ /, "", $c); print $c }'
 }
 
-# Waits until line 1 holds every item counted (no limits sent: none goes
-# elsewhere) and some are.
-q_wait_all_on_line_one() {
+# Waits until line 8 holds every item counted and some are: the calibration
+# file's limits, all 0, were sent at start-up, and every item weighs more.
+q_wait_all_on_line_eight() {
     local deadline=$(($(date +%s) + 10)) total
     while :; do
         total=$(q_figure Totales 1)
-        [ "${total:-0}" != 0 ] && [ "$total" = "$(q_figure 'Linea 1' 1)" ] && return 0
-        [ "$(date +%s)" -ge "$deadline" ] && q_fail "line 1 and the total differ"
+        [ "${total:-0}" != 0 ] && [ "$total" = "$(q_figure 'Linea 8' 1)" ] && return 0
+        [ "$(date +%s)" -ge "$deadline" ] && q_fail "line 8 and the total differ"
         sleep 0.1
     done
 }
@@ -101,10 +101,10 @@ flow_work_mode_counts_resets_and_reports() {
     q_dismiss_startup
     q_keys M-e                       # "&Empezar Trabajo"
     q_wait_state "Trabajando"
-    q_wait_total 5                   # no limits sent: all on line 1
+    q_wait_total 5                   # limits all 0: all on line 8
     q_keys M-d                       # "&Detener Trabajo"
     q_wait_state -                   # drawn with the last figures
-    q_wait_all_on_line_one
+    q_wait_all_on_line_eight
     local count kilograms
     count=$(q_figure Totales 1)
     kilograms=$(q_figure Totales 2)
@@ -119,7 +119,7 @@ flow_work_mode_counts_resets_and_reports() {
     [ -f "$report" ] || q_fail "no report at $report"
     grep -qa "Totales:   $count Unidades    $kilograms Kilogramos" "$report" ||
         q_fail "report does not hold $count / $kilograms: $(cat -A "$report")"
-    grep -qa "Linea 0:   $count Unidades" "$report" || q_fail "line 1 missing from the report"
+    grep -qa "Linea 7:   $count Unidades" "$report" || q_fail "line 8 missing from the report"
     [ "$(tail -c 10 "$report")" = "Kilogramos" ] || q_fail "the report does not end with Kilogramos"
 
     # Reset after its confirmation.
@@ -133,8 +133,8 @@ flow_work_mode_counts_resets_and_reports() {
 
 flow_limits_are_saved_sent_and_loaded() {
     q_store_calibration
-    # Items pass only once the limits are sent: one sorted before that goes
-    # down line 1 (the scale has no limits yet), however slowly the flow runs.
+    # Items pass only once the new limits are sent: one sorted before that
+    # goes by the calibration file's (all 0: line 8), however slowly the flow runs.
     q_start --rate 10 --seed 11 --paused
     q_dismiss_startup
     # From "&Salir": "&Empezar Trabajo", "&Calibración", "&Prueba", then the
