@@ -20,13 +20,16 @@ class Win32ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ::CreateDirectoryW(L"C:\\velsor", nullptr);
-        ::DeleteFileW(CALIBRATION_FILE);
-        ::DeleteFileW(L"C:\\velsor\\estadisticas.db");  // each run starts a new shift
+        DeleteFiles();  // each run starts a new shift
     }
     void TearDown() override {
-        ::DeleteFileW(CALIBRATION_FILE);
-        ::DeleteFileW(L"C:\\velsor\\estadisticas.db");
+        DeleteFiles();
         ::RemoveDirectoryW(L"C:\\velsor");
+    }
+    static void DeleteFiles() {
+        for (const wchar_t* file :
+             {CALIBRATION_FILE, L"C:\\velsor\\estadisticas.db", L"C:\\velsor\\estadisticas.db-wal"})
+            ::DeleteFileW(file);
     }
 
     // Runs the program on `arguments`, its name first; `script` runs once the window shows and must end the program.
@@ -131,6 +134,61 @@ TEST_F(Win32ProgramTest, AFirstStartCalibratesThenEachModesTimerEndsWithItsStopB
 }
 
 // The version resource (linked into the tests too) as Explorer reads it: maker and copyright in the Spanish block.
+// quelmar.exe itself, killed in work mode and started again, shows every item it had shown, and none twice.
+TEST_F(Win32ProgramTest, TheProgramKilledInWorkModeStartsAgainWithEveryItemItShowed) {
+    const std::uint8_t calibration[20] = {0, 0, 0, 0x40};  // factor 2.0, limits 0
+    const HANDLE file = ::CreateFileW(CALIBRATION_FILE, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(file, calibration, sizeof calibration, &written, nullptr) && ::CloseHandle(file));
+    std::wstring exe = L"Z:" QUELMAR_EXE;
+    for (wchar_t& c : exe) c = c == L'/' ? L'\\' : c;
+    // Its main window, once every box of its start-up has been answered; waits a bounded time for each.
+    const auto started = [&](PROCESS_INFORMATION& process) {
+        std::wstring line = L"quelmar.exe --simulate";
+        STARTUPINFOW startup{sizeof startup};
+        EXPECT_TRUE(::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                     &process));
+        std::pair<DWORD, HWND> found{process.dwProcessId, nullptr};
+        for (int polls = 0; polls < 400 && ::WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT; ++polls) {
+            found.second = nullptr;
+            ::EnumWindows(
+                [](HWND window, LPARAM data) {
+                    auto& [pid, main] = *reinterpret_cast<std::pair<DWORD, HWND>*>(data);
+                    DWORD owner = 0;
+                    ::GetWindowThreadProcessId(window, &owner);
+                    if (owner != pid || !::IsWindowVisible(window)) return TRUE;
+                    if (IsMessageBox(window)) Answer(window, IDOK);
+                    else if (::GetDlgItem(window, ui::IDC_START_WORK) != nullptr && ::IsWindowEnabled(window))
+                        main = window;
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&found));
+            if (found.second != nullptr) return found.second;
+        }
+        ADD_FAILURE() << "quelmar.exe showed no main window";
+        return HWND{};
+    };
+    const auto total = [](HWND main) { return std::stoi(WindowText(::GetDlgItem(main, ui::IDC_TOTAL_COUNT))); };
+    PROCESS_INFORMATION first{}, second{};
+    const HWND main = started(first);
+    ASSERT_NE(main, nullptr);
+    ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(ui::IDC_START_WORK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(main, ui::IDC_START_WORK)));
+    int shown = 0;
+    for (int polls = 0; polls < 200 && shown < 3; ++polls, ::WaitForSingleObject(first.hProcess, 50))
+        shown = total(main);
+    ASSERT_GE(shown, 3) << "no items counted";
+    ::TerminateProcess(first.hProcess, 9);  // at once after the read: a tick is 100 ms
+    ::WaitForSingleObject(first.hProcess, 10000);
+    const HWND again = started(second);
+    ASSERT_NE(again, nullptr);
+    const int restored = total(again);
+    EXPECT_TRUE(restored >= shown && restored <= shown + 1) << restored << " restored, " << shown << " shown";
+    ::TerminateProcess(second.hProcess, 0);
+    ::WaitForSingleObject(second.hProcess, 10000);
+    for (const HANDLE handle : {first.hProcess, first.hThread, second.hProcess, second.hThread}) ::CloseHandle(handle);
+}
+
 TEST(Win32ResourcesTest, TheVersionResourceNamesTheMakerInItsSpanishBlock) {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
