@@ -119,19 +119,15 @@ private:
 struct Shift {
     explicit Shift(int items, int resetAt = -1) {
         for (int i = 0; i < items; ++i) {
-            if (i == resetAt) Step({}, {}, 0);
+            if (i == resetAt) steps.emplace_back(), after.emplace_back(), rows.push_back(0);
             CountedItem item{1 + i * 5 % 8, static_cast<std::uint8_t>(7 + i * 37 % 249), 1.3f + 0.07f * i, 0.0};
             item.kilograms = item.weightCounts * static_cast<double>(item.calibrationFactor) / 1000.0;
             ShiftFigures f = after.back();
-            ++f.lineCounts[static_cast<std::size_t>(item.line - 1)];
-            f.lineKilograms[static_cast<std::size_t>(item.line - 1)] += item.kilograms;
-            ++f.totalCount;
-            f.totalKilograms += item.kilograms;
-            Step(item, f, rows.back() + 1);
+            const auto line = static_cast<std::size_t>(item.line - 1);
+            ++f.lineCounts[line], ++f.totalCount;
+            f.lineKilograms[line] += item.kilograms, f.totalKilograms += item.kilograms;
+            steps.push_back(item), after.push_back(f), rows.push_back(rows.back() + 1);
         }
-    }
-    void Step(const CountedItem& item, const ShiftFigures& figures, int itemRows) {
-        steps.push_back(item), after.push_back(figures), rows.push_back(itemRows);
     }
     void Apply(ShiftStore& store, std::size_t step) const {
         if (steps[step].line == 0) store.Reset();
