@@ -44,10 +44,9 @@ TEST_F(ShiftOperationsTest, EachCountedItemIsStoredWithTheFiguresItMadeAndAFailu
     Tick(31, 0x80);
     Tick(50, 0x00);  // no line: nothing counted, nothing stored
     ASSERT_EQ(store.items.size(), 2u);
-    EXPECT_EQ(store.items[1].line, 8);
-    EXPECT_EQ(store.items[1].weightCounts, 31);
-    EXPECT_EQ(store.items[1].calibrationFactor, 1.7f);
-    EXPECT_EQ(store.items[1].kilograms, 31 * static_cast<double>(1.7f) / 1000.0);
+    const storage::CountedItem& item = store.items[1];
+    EXPECT_EQ(std::tuple(item.line, item.weightCounts, item.calibrationFactor, item.kilograms),
+              std::tuple(8, 31, 1.7f, 31 * static_cast<double>(1.7f) / 1000.0));
     EXPECT_EQ(store.figures, scale::ShiftFiguresOf(bench.values.statistics));
     EXPECT_EQ(store.figures.lineCounts[2] + store.figures.lineCounts[7], 2u);
     EXPECT_EQ(bench.window.messages, Boxes{FAILURE});
@@ -65,9 +64,7 @@ TEST_F(ShiftOperationsTest, StartUpRestoresAStoredShiftAsCountingWouldShowIt) {
     EXPECT_EQ(bench.fields.shows, 0);
 
     store.failure = FAILURE.text;
-    store.figures.lineCounts[2] = 1233, store.figures.lineCounts[7] = 1, store.figures.totalCount = 1234;
-    store.figures.lineKilograms[2] = 56.0, store.figures.lineKilograms[7] = 0.775,
-    store.figures.totalKilograms = 56.775;
+    store.figures = {{0, 0, 1233, 0, 0, 0, 0, 1}, 1234, {0, 0, 56.0, 0, 0, 0, 0, 0.775}, 56.775};
     scale::RestoreShift(context);
     const MessageRecord restored{"Se restauraron las estadísticas del turno anterior: 1234 piezas, 56.77 Kg.",
                                  "Estadísticas", platform::MessageIcon::Information, platform::MessageButtons::Ok};

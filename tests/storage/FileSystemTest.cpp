@@ -43,7 +43,6 @@ std::vector<std::string> Listing(const fs::path& folder) {
 
 const Bytes OLD_CONTENT = {'o', 'l', 'd', '\r', '\n', 0x00, 0xFF};
 
-// A fresh "velsor" folder under the temporary folder, removed afterwards.
 class RealFileSystemTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -143,7 +142,6 @@ TEST(FileCallsTest, AReplacedFileIsFlushedBeforeItsRenameAndAFailedStepLeavesNoT
 
 #ifndef _WIN32
 
-// Sets or clears an environment variable for one scope and puts it back.
 struct ScopedEnvironment {
     ScopedEnvironment(const char* variable, const char* value) : name(variable) {
         if (const char* before = std::getenv(variable)) old = before;
