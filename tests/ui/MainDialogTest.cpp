@@ -196,10 +196,12 @@ TEST_F(MainDialogTest, EachButtonRunsItsOperationOnlyWhileEnabled) {
     }
 }
 
-// The mode buttons (start work, stop work, calibrate, start test, stop test, restart) and the timer of each
-// mode, reached through the buttons.
-TEST_F(MainDialogTest, EachModeEnablesItsButtonsAndRunsItsTimer) {
-    const auto state = [&](ScaleTestBench& b) {
+// Every figure box, "Gramos", "Cuentas" and "Status" after test readings, counting, a field read and a
+// refresh, and the report's figures, all against what the items sent add up to (factor 2.0 g per count).
+// On the way, the mode buttons (start work, stop work, calibrate, start test, stop test, restart) and the timer of
+// each mode, reached through the buttons.
+TEST_F(MainDialogTest, EveryFigureBoxTheReportAndEachModesButtonsAndTimerFollowTheItemsAndTheButtons) {
+    const auto modes = [&](ScaleTestBench& b) {
         std::string shown;
         for (const int id : {ui::IDC_START_WORK, ui::IDC_STOP_WORK, ui::IDC_CALIBRATE, ui::IDC_START_TEST,
                              ui::IDC_STOP_TEST, ui::IDC_RESTART})
@@ -209,32 +211,7 @@ TEST_F(MainDialogTest, EachModeEnablesItsButtonsAndRunsItsTimer) {
         return shown;
     };
     sim::ScriptedDevice& scale = StartReady();
-    EXPECT_EQ(state(bench), "101100");
-    scale.QueuePacket({0, 40});
-    bench.Press(ui::IDC_START_TEST);
-    EXPECT_EQ(state(bench), "000010 1@100");
-    bench.Press(ui::IDC_STOP_TEST);
-    EXPECT_EQ(state(bench), "101100");
-    bench.Press(ui::IDC_START_WORK);
-    EXPECT_EQ(state(bench), "010001 3@100");
-    bench.Press(ui::IDC_STOP_WORK);
-    EXPECT_EQ(state(bench), "101100");
-    std::vector<std::string> whileCalibrating;
-    bench.window.whileMessageOpen = [&](const MessageRecord&) { whileCalibrating.push_back(state(bench)); };
-    bench.window.AnswerNext(platform::MessageResult::Cancel);
-    bench.Press(ui::IDC_CALIBRATE);
-    EXPECT_EQ(whileCalibrating, (std::vector<std::string>{"001100", "001100"}));
-    EXPECT_EQ(state(bench), "101100");
-    ScaleTestBench unconfigured;  // no calibration file
-    unconfigured.AttachScripted();
-    unconfigured.StartUp();
-    EXPECT_EQ(state(unconfigured), "001100");
-}
-
-// Every figure box, "Gramos", "Cuentas" and "Status" after test readings, counting, a field read and a
-// refresh, and the report's figures, all against what the items sent add up to (factor 2.0 g per count).
-TEST_F(MainDialogTest, EveryFigureBoxAndTheReportFollowTheItemsSent) {
-    sim::ScriptedDevice& scale = StartReady();
+    EXPECT_EQ(modes(bench), "101100");
     std::map<int, std::string> expected;
     std::array<unsigned, 9> items{}, grams{};  // per line, [8] the totals
     const auto expect = [&](int id, std::string text) { expected[id] = std::move(text); };
@@ -258,6 +235,7 @@ TEST_F(MainDialogTest, EveryFigureBoxAndTheReportFollowTheItemsSent) {
 
     scale.QueuePacket({0, 40});  // the zero of test mode
     bench.Press(ui::IDC_START_TEST);
+    EXPECT_EQ(modes(bench), "000010 1@100");
     scale.QueuePacket({0, 95});
     bench.Tick(ui::TIMER_TEST);
     expect(ui::IDC_GRAMS, "110");
@@ -265,10 +243,12 @@ TEST_F(MainDialogTest, EveryFigureBoxAndTheReportFollowTheItemsSent) {
     expect(ui::IDC_STATE, "");
     shown("a test reading");
     bench.Press(ui::IDC_STOP_TEST);
+    EXPECT_EQ(modes(bench), "101100");
     expect(ui::IDC_GRAMS, "0");
     expect(ui::IDC_COUNTS, "0");
 
     bench.Press(ui::IDC_START_WORK);
+    EXPECT_EQ(modes(bench), "010001 3@100");
     scale.QueuePacket({1, 0, 0, 0});
     bench.Tick(ui::TIMER_WORK);
     expect(ui::IDC_STATE, "Tomando Taras");
@@ -308,6 +288,18 @@ TEST_F(MainDialogTest, EveryFigureBoxAndTheReportFollowTheItemsSent) {
     bench.Press(ui::IDC_STOP_WORK);
     expect(ui::IDC_STATE, "");
     shown("stopped");
+    EXPECT_EQ(modes(bench), "101100");
+    std::vector<std::string> whileCalibrating;
+    bench.window.whileMessageOpen = [&](const MessageRecord&) { whileCalibrating.push_back(modes(bench)); };
+    bench.window.Type(ui::IDC_REFERENCE_WEIGHT, "190");
+    bench.window.AnswerNext(platform::MessageResult::Cancel);
+    bench.Press(ui::IDC_CALIBRATE);
+    EXPECT_EQ(whileCalibrating, (std::vector<std::string>{"001100", "001100"}));
+    EXPECT_EQ(modes(bench), "101100");
+    ScaleTestBench unconfigured;  // no calibration file
+    unconfigured.AttachScripted();
+    unconfigured.StartUp();
+    EXPECT_EQ(modes(unconfigured), "001100");
 }
 
 TEST_F(MainDialogTest, TicksOfBothTimersAreDroppedInsideATickAndHandledAfterItForeignOnesNever) {
