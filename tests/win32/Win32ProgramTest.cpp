@@ -145,7 +145,8 @@ TEST_F(Win32ProgramTest, TheProgramKilledInWorkModeStartsAgainWithEveryItemItSho
     // Its main window, once every box of its start-up has been answered; waits a bounded time for each.
     const auto started = [&](PROCESS_INFORMATION& process) {
         std::wstring line = L"quelmar.exe --simulate";
-        STARTUPINFOW startup{sizeof startup};
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
         EXPECT_TRUE(::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                      &process));
         std::pair<DWORD, HWND> found{process.dwProcessId, nullptr};
