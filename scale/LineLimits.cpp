@@ -27,6 +27,7 @@ void SendIfCalibrated(ScaleContext& context, std::uint32_t timeoutMs) {
         return;
     }
     const auto counts = LimitsToCounts(context.values.lineLimits, context.program.calibrationFactor);
+    context.program.limitsInForce = counts;  // what a scale that comes back must get again
     if (context.link.SendLimits(counts, timeoutMs)) {
         context.window.ShowMessage("Nuevos Limites guardados y enviados", NO_CAPTION, platform::MessageIcon::None,
                                    platform::MessageButtons::Ok);
