@@ -7,7 +7,6 @@
 
 #include <dlgs.h>
 
-#include <algorithm>
 #include <utility>
 
 #include "ui/ControlIds.h"
@@ -193,9 +192,7 @@ class FakePanel final : public ui::SimulatorPanel {
 public:
     std::string StateText() const override { return "acciones: " + std::to_string(actions.size()); }
     void Act(ui::SimulatorAction action) override { actions.push_back(action); }
-    bool Taken(ui::SimulatorAction action) const override {
-        return std::count(actions.begin(), actions.end(), action) % 2 == 1;
-    }
+    bool Taken(ui::SimulatorAction action) const override { return !actions.empty() && actions.back() == action; }
     std::vector<ui::SimulatorAction> actions;
 };
 
