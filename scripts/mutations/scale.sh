@@ -70,7 +70,7 @@ mutation scale-libusb-removal-taken-for-time-out scale/libusb/LibusbScaleLink.cp
 mutation scale-reconnect-every-tick scale/LinkKeeper.cpp \
     'if (--program.ticksToReconnect > 0) return true;' 'if (false) return true;' scale_link_tests
 mutation scale-limits-not-resent scale/LinkKeeper.cpp \
-    'if (limits && !link.SendLimits(*limits, LIMITS_AFTER_SAVE_TIMEOUT_MS)) {' 'if (false) {' \
+    'if (limits && !link.SendLimits(*limits, LIMITS_AFTER_SAVE_TIMEOUT_MS)) {' 'if (!limits) {' \
     scale_link_tests libusb_link_tests
 mutation scale-mode-not-resumed scale/LinkKeeper.cpp \
     'program.scaleLost = false;' 'static_cast<void>(program);' scale_link_tests

@@ -162,7 +162,7 @@ TEST_F(LibusbExchangeTest, AScaleWhoseNodeLeftIsFoundOnItsNewNodeGetsTheLimitsAg
     EXPECT_EQ(window.GetControlText(ui::IDC_STATE), "Trabajando");
     EXPECT_EQ(dialog.Values().statistics.totalCount, 1u);
     UmockdevBus::ModelAccess hold(bus);
-    EXPECT_EQ(Bytes(second->Writes().at(0).begin(), second->Writes()[0].begin() + 9),
+    EXPECT_EQ(Bytes(second->Writes().at(0).begin(), second->Writes().at(0).begin() + 9),
               Bytes({2, 1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
