@@ -9,8 +9,7 @@
 
 #include "platform/emulated/EmulatedKernel.h"
 #include "scale/ScaleLink.h"
-#include "sim/SimulatedScale.h"
-#include "sim/UsbioDriver.h"
+#include "sim/ScalePlug.h"
 #include "storage/FileSystem.h"
 #include "storage/ShiftStore.h"
 #include "ui/quelmarDlg.h"
@@ -88,21 +87,25 @@ bool ParseOptions(int argc, char** argv, bool simulateByDefault, Options& option
 // The simulated scale as the front-ends show it and act on it.
 class ScalePanel final : public ui::SimulatorPanel {
 public:
-    ScalePanel(sim::SimulatedScale& scale, platform::emulated::Clock& clock) : scale_(scale), clock_(clock) {}
+    ScalePanel(sim::ScalePlug& plug, platform::emulated::Clock& clock) : plug_(plug), clock_(clock) {}
 
-    std::string StateText() const override { return scale_.Describe(clock_.Now()); }
+    std::string StateText() const override { return plug_.Scale().Describe(clock_.Now()); }
 
     void Act(ui::SimulatorAction action) override {
+        sim::SimulatedScale& scale = plug_.Scale();
         const sim::Time now = clock_.Now();
         switch (action) {
-            case ui::SimulatorAction::Reference: scale_.SetReferenceOn(!scale_.ReferenceOn(), now); break;
-            case ui::SimulatorAction::Pause: scale_.SetPaused(!scale_.Paused(), now); break;
-            case ui::SimulatorAction::Unplug: scale_.Unplug(now); break;
+            case ui::SimulatorAction::Reference: scale.SetReferenceOn(!scale.ReferenceOn(), now); break;
+            case ui::SimulatorAction::Pause: scale.SetPaused(!scale.Paused(), now); break;
+            case ui::SimulatorAction::Plug: plug_.Toggle(); break;
         }
+    }
+    bool Taken(ui::SimulatorAction action) const override {
+        return action == ui::SimulatorAction::Plug && !plug_.PluggedIn();
     }
 
 private:
-    sim::SimulatedScale& scale_;
+    sim::ScalePlug& plug_;
     platform::emulated::Clock& clock_;
 };
 
@@ -112,10 +115,8 @@ class SimulatedDriver {
 public:
     explicit SimulatedDriver(const Options& options) : kernel_(clock_), installed_(kernel_) {
         if (options.noScale) return;
-        auto scale = std::make_shared<sim::SimulatedScale>(options.scale);
-        scale_ = scale.get();
-        kernel_.AttachDevice(std::make_shared<sim::UsbioDriver>(std::move(scale)));
-        panel_ = std::make_unique<ScalePanel>(*scale_, clock_);
+        plug_.emplace(kernel_, std::make_shared<sim::SimulatedScale>(options.scale));
+        panel_ = std::make_unique<ScalePanel>(*plug_, clock_);
     }
     ui::SimulatorPanel* Panel() { return panel_.get(); }
 
@@ -123,7 +124,7 @@ private:
     platform::emulated::RealClock clock_;
     platform::emulated::EmulatedKernel kernel_;
     platform::ScopedSys installed_;
-    sim::SimulatedScale* scale_ = nullptr;
+    std::optional<sim::ScalePlug> plug_;
     std::unique_ptr<ScalePanel> panel_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "scale/Statistics.h"
@@ -30,6 +31,12 @@ struct ProgramValues {
     float calibrationFactor = 0.0f;  // grams per count
     std::uint8_t zeroCount = 0;      // raw count with the scale empty
     std::uint8_t limitEditMask = 0;  // bit n-1: limit field n edited since start
+    // The limit counts last sent (or tried) to the scale: sent again when a
+    // lost scale comes back, since a powered-up controller has none.
+    std::optional<LimitCounts> limitsInForce;
+    // The scale was found gone; ticks left until the next attempt to find it.
+    bool scaleLost = false;
+    int ticksToReconnect = 0;
 };
 
 }  // namespace scale

@@ -25,6 +25,7 @@ enum class Sending { Sent, NotSent, Uncalibrated };
 Sending Send(ScaleContext& context, std::uint32_t timeoutMs) {
     if (!IsCalibrated(context.program.calibrationFactor)) return Sending::Uncalibrated;
     const auto counts = LimitsToCounts(context.values.lineLimits, context.program.calibrationFactor);
+    context.program.limitsInForce = counts;  // what a scale that comes back must get again
     return context.link.SendLimits(counts, timeoutMs) ? Sending::Sent : Sending::NotSent;
 }
 

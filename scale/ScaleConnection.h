@@ -72,6 +72,11 @@ public:
     // The last packet from the scale (8 bytes).
     virtual const std::uint8_t* StatusPacket() const = 0;
 
+    // After a failed exchange: whether the scale is gone (its device was
+    // removed) rather than silent, which a scale with no items is. Stays
+    // true, through Close, until a ConfigureScale succeeds.
+    virtual bool IsLost() const { return false; }
+
     // When the last ConfigureScale could not open the device for a reason
     // the operator can fix, the whole message that says how; empty otherwise.
     virtual std::string_view OpenFailureMessage() const { return {}; }

@@ -38,6 +38,9 @@ public:
     // "&Guardar" follows no mode: once there are limits worth saving it
     // stays enabled for the rest of the run.
     virtual void EnableSaveLimits() = 0;
+    // The scale was found gone (true) or is back (false): a mode that runs
+    // no timer of its own needs one for the reconnect attempts meanwhile.
+    virtual void ScaleLost(bool lost) { static_cast<void>(lost); }
 };
 
 struct ScaleContext {

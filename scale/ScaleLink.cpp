@@ -9,6 +9,18 @@ namespace {
 // Every list and every open looks for the driver's devices.
 constexpr const platform::GUID* DRIVER_CLASS = &platform::DRIVER_INTERFACE_CLASS;
 
+// How a request on a removed scale ends: with the driver's own status, or,
+// when the system refuses it before the driver sees it, with one of these
+// system errors. A time-out is never one: a scale with no items is silent.
+bool IsRemoval(usbio::UsbStatus status) {
+    constexpr usbio::UsbStatus ERROR_NOT_READY = 21;
+    constexpr usbio::UsbStatus ERROR_BAD_COMMAND = 22;
+    constexpr usbio::UsbStatus ERROR_DEVICE_NOT_CONNECTED = 1167;
+    constexpr usbio::UsbStatus ERROR_DEVICE_REMOVED = 1617;
+    return status == platform::driver::DRIVER_DEVICE_REMOVED || status == ERROR_NOT_READY ||
+           status == ERROR_BAD_COMMAND || status == ERROR_DEVICE_NOT_CONNECTED || status == ERROR_DEVICE_REMOVED;
+}
+
 }  // namespace
 
 ScaleLink::ScaleLink(usbio::UsbDevice& device, usbio::UsbPipe& readPipe, usbio::UsbPipe& writePipe,
@@ -62,6 +74,7 @@ ConfigureResult ScaleLink::ConfigureScale() {
         return ConfigureResult::ReadPipeFailed;
     if (writePipe_.Bind(scaleIndex_, WRITE_ENDPOINT, deviceList_, DRIVER_CLASS) != usbio::USB_STATUS_SUCCESS)
         return ConfigureResult::WritePipeFailed;
+    lost_ = false;
     return ConfigureResult::Ok;
 }
 
@@ -70,7 +83,9 @@ bool ScaleLink::Exchange(usbio::UsbPipe& pipe, usbio::UsbBuffer& buffer, bool re
         // Left over from an exchange whose cancellation did not finish in
         // time: it must end before the buffer can carry anything else.
         static_cast<void>(pipe.CancelTransfer(buffer));
-        if (pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS) == usbio::USB_STATUS_TIMEOUT) return false;
+        const usbio::UsbStatus left = pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS);
+        lost_ = lost_ || IsRemoval(left);
+        if (left == usbio::USB_STATUS_TIMEOUT) return false;
     }
     // A refused start leaves its reason in the buffer for the wait.
     if (read) static_cast<void>(pipe.Read(buffer));
@@ -80,6 +95,7 @@ bool ScaleLink::Exchange(usbio::UsbPipe& pipe, usbio::UsbBuffer& buffer, bool re
         static_cast<void>(pipe.CancelTransfer(buffer));
         status = pipe.WaitForCompletion(buffer, CANCEL_WAIT_MS);
     }
+    lost_ = lost_ || IsRemoval(status);
     return status == usbio::USB_STATUS_SUCCESS;
 }
 

@@ -41,6 +41,7 @@ public:
     // Takes the link down: read pipe, write pipe, device, then the device
     // list. Safe to call again.
     void Close() override;
+    bool IsLost() const override { return lost_; }
 
     // The last packet from the scale, as it lies in the status buffer.
     const std::uint8_t* StatusPacket() const override { return statusBuffer_.Data(); }
@@ -63,6 +64,7 @@ private:
     usbio::UsbBuffer& commandBuffer_;
     platform::HDEVINFO deviceList_ = nullptr;
     int scaleIndex_ = -1;
+    bool lost_ = false;
 };
 
 }  // namespace scale

@@ -309,6 +309,17 @@ void SimulatedScale::Unplug(Time now) {
     sim_.faults.unplugged = true;
 }
 
+void SimulatedScale::PlugIn(Time now) {
+    if (!sim_.faults.unplugged) return;
+    sim_.faults.unplugged = false;
+    // Without power it kept nothing: no configuration, no limits, no reports.
+    configured_ = false;
+    sim_.limits.fill(LIMIT_NONE);
+    sim_.limitsReceived = false;
+    sim_.advancedTo = std::max(sim_.advancedTo, now);
+    StartCycle(now);
+}
+
 void SimulatedScale::SetFaults(const SimulatedScaleFaults& faults, Time now) {
     AdvanceTo(now);
     const bool wasUnplugged = sim_.faults.unplugged;

@@ -100,9 +100,13 @@ public:
     void SetReferenceOn(bool on, Time now);
     // Stops the flow of items; the cycle's own state changes go on.
     void SetPaused(bool paused, Time now);
-    // Removes the device for good: a removed scale does not come back.
+    // Removes the device: it has no power and fails everything until it is
+    // plugged in again.
     void Unplug(Time now);
-    // Replaces the faults. `unplugged` can be set here but never cleared.
+    // Powers a removed scale up again, as a fresh device: unconfigured, with
+    // no limits and its cycle from the start (waiting for synchronisation).
+    void PlugIn(Time now);
+    // Replaces the faults. `unplugged` can be set here; only PlugIn clears it.
     void SetFaults(const SimulatedScaleFaults& faults, Time now);
 
     // A one-line description in Spanish for the status line.

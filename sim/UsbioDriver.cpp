@@ -71,7 +71,7 @@ void UsbioDriver::CloseHandle(std::uintptr_t context) {
 SubmitResult UsbioDriver::Submit(RequestId id, const IoRequest& request, IoCompletion&, Micros now) {
     auto it = handles_.find(request.handleContext);
     if (it == handles_.end()) return Failed(DRIVER_INVALID_PARAMETER);
-    if (model_->Unplugged()) return Failed(DRIVER_DEVICE_REMOVED);
+    if (Gone()) return Failed(DRIVER_DEVICE_REMOVED);
     if (request.kind == IoRequest::Kind::Control) return Control(id, request, it->second, now);
     return SubmitTransfer(id, request, it->second, now);
 }
@@ -223,7 +223,7 @@ void UsbioDriver::Cancel(RequestId id, IoCompletion& completion, Micros now) {
     std::uint32_t bytes = 0;
     if (transfer.read) {
         model_->OnCancel(transfer.endpoint, now);
-        if (!model_->Unplugged() && ServeRead(transfer, now, bytes)) {
+        if (!Gone() && ServeRead(transfer, now, bytes)) {
             completion.Complete(id, 0, bytes);
             return;
         }
@@ -246,12 +246,17 @@ std::optional<Micros> UsbioDriver::NextEventTime(Micros now) const {
     return next;
 }
 
+void UsbioDriver::Remove(IoCompletion& completion, Micros now) {
+    removed_ = true;
+    Advance(completion, now);
+}
+
 void UsbioDriver::Advance(IoCompletion& completion, Micros now) {
     // Finish what is due, oldest first, one at a time: completing a request
     // may make its owner submit the next one.
     for (std::size_t i = 0; i < transfers_.size();) {
         Transfer& t = transfers_[i];
-        if (model_->Unplugged()) {
+        if (Gone()) {
             const RequestId id = t.id;
             transfers_.erase(transfers_.begin() + static_cast<std::ptrdiff_t>(i));
             completion.Complete(id, DRIVER_DEVICE_REMOVED, 0);

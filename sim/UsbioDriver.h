@@ -70,6 +70,7 @@ public:
                 platform::emulated::Micros now) override;
     std::optional<platform::emulated::Micros> NextEventTime(platform::emulated::Micros now) const override;
     void Advance(platform::emulated::IoCompletion& completion, platform::emulated::Micros now) override;
+    void Remove(platform::emulated::IoCompletion& completion, platform::emulated::Micros now) override;
 
 private:
     struct HandleState {
@@ -98,11 +99,14 @@ private:
                                                                   const platform::emulated::IoRequest& request,
                                                                   HandleState& handle, Time now);
     [[nodiscard]] bool ServeRead(const Transfer& transfer, Time now, std::uint32_t& bytes);
+    // Pulled out, or the model says its device is gone.
+    bool Gone() const { return removed_ || model_->Unplugged(); }
 
     std::shared_ptr<DeviceModel> model_;
     std::map<std::uintptr_t, HandleState> handles_;
     std::uintptr_t nextContext_ = 1;
     bool configured_ = false;
+    bool removed_ = false;
     std::vector<Transfer> transfers_;
     std::map<std::uint32_t, ControlAnswer> answers_;
     std::map<std::uint32_t, std::uint32_t> failures_;

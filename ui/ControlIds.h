@@ -44,6 +44,8 @@ constexpr std::array<int, 8> LIMIT_FIELD_IDS = {1008, 1010, 1011, 1012, 1013, 10
 
 constexpr int TIMER_TEST = 1;
 constexpr int TIMER_WORK = 3;
+// Runs only while the scale is lost in a mode with no timer of its own.
+constexpr int TIMER_RECONNECT = 4;
 constexpr unsigned TIMER_PERIOD_MS = 100;
 
 }  // namespace ui

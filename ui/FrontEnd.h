@@ -45,19 +45,23 @@ public:
 // What the simulated scale offers the operator, in one table: the terminal
 // maps its function keys to these actions and the Windows tool window its
 // buttons.
-enum class SimulatorAction { Reference, Pause, Unplug };
+enum class SimulatorAction { Reference, Pause, Plug };
 
 struct SimulatorControl {
     SimulatorAction action;
     int functionKey;              // the terminal's key: 2 for F2
     std::string_view keyLabel;    // beside the key on the terminal's key line
     std::string_view buttonText;  // the tool window's button
+    // The two while the panel says the action has been taken (the scale is
+    // unplugged); empty: the same as ever.
+    std::string_view takenKeyLabel = {};
+    std::string_view takenButtonText = {};
 };
 
 inline constexpr std::array<SimulatorControl, 3> SIMULATOR_CONTROLS = {{
     {SimulatorAction::Reference, 2, "peso patrón", "Peso patrón"},
     {SimulatorAction::Pause, 3, "pausa", "Pausa"},
-    {SimulatorAction::Unplug, 4, "desconectar", "Desconectar"},
+    {SimulatorAction::Plug, 4, "desconectar", "Desconectar", "conectar", "Conectar"},
 }};
 
 // Optional panel of the simulated scale that a front-end may show outside
@@ -68,6 +72,19 @@ public:
     // The simulated scale's state in one line.
     virtual std::string StateText() const = 0;
     virtual void Act(SimulatorAction action) = 0;
+    // Whether the action has been taken and its control now offers to undo
+    // it (under its second label).
+    virtual bool Taken(SimulatorAction action) const {
+        static_cast<void>(action);
+        return false;
+    }
 };
+
+// What a control reads as the panel stands: key label, or button text.
+inline std::string_view ControlLabel(const SimulatorControl& control, const SimulatorPanel& panel, bool button) {
+    const bool taken = panel.Taken(control.action);
+    if (button) return taken && !control.takenButtonText.empty() ? control.takenButtonText : control.buttonText;
+    return taken && !control.takenKeyLabel.empty() ? control.takenKeyLabel : control.keyLabel;
+}
 
 }  // namespace ui

@@ -32,6 +32,8 @@ constexpr std::array<ModeRow, 5> MODE_ROWS = {{
 
 }  // namespace
 
+bool ModeHasTimer(Mode mode) { return MODE_ROWS[static_cast<std::size_t>(mode)].timer != NO_TIMER; }
+
 void ApplyMode(platform::WindowServices& window, Mode from, Mode to) {
     const ModeRow& row = MODE_ROWS[static_cast<std::size_t>(to)];
     for (const int timer : {TIMER_TEST, TIMER_WORK}) {

@@ -12,5 +12,8 @@ namespace ui {
 // disabling, so that a focused button that goes off can hand the focus on to
 // one that is already on.
 void ApplyMode(platform::WindowServices& window, scale::Mode from, scale::Mode to);
+// Whether the mode runs a timer of its own, whose ticks also carry the
+// reconnect attempts while the scale is lost.
+bool ModeHasTimer(scale::Mode mode);
 
 }  // namespace ui

@@ -5,6 +5,7 @@
 #include "ui/ControlIds.h"
 #include "scale/Calibration.h"
 #include "scale/LineLimits.h"
+#include "scale/LinkKeeper.h"
 #include "scale/WorkMode.h"
 #include "ui/ModeTable.h"
 
@@ -148,9 +149,20 @@ void MainDialog::ShowLoadedValues() {
 void MainDialog::EnterMode(Mode mode) {
     ApplyMode(window_, mode_, mode);
     mode_ = mode;
+    FollowReconnectTimer();
 }
 
 void MainDialog::EnableSaveLimits() { window_.EnableControl(IDC_SAVE_LIMITS, true); }
+
+void MainDialog::ScaleLost(bool) { FollowReconnectTimer(); }
+
+void MainDialog::FollowReconnectTimer() {
+    const bool wanted = context_.program.scaleLost && !ModeHasTimer(mode_);
+    if (wanted == reconnectTimer_) return;
+    reconnectTimer_ = wanted;
+    if (wanted) window_.StartTimer(TIMER_RECONNECT, TIMER_PERIOD_MS);
+    else window_.StopTimer(TIMER_RECONNECT);
+}
 
 // ---- start-up and exit --------------------------------------------------------
 
@@ -214,6 +226,8 @@ void MainDialog::OnCommand(int id) {
         case IDC_RESET: ConfirmReset(context_); break;
         default: break;
     }
+    // An operation that found the scale gone has said so in its own box.
+    CheckLink(context_);
 }
 
 void MainDialog::OnEditChange(int id) {
@@ -226,12 +240,15 @@ void MainDialog::OnTimer(int id) {
     // its own message loop).
     if (inTick_) return;
     FlagScope scope(inTick_);
+    // While the scale is lost the tick looks for it instead.
+    if (KeepLink(context_)) return;
     if (id == TIMER_TEST) {
         ShowTestReading(context_);
     } else if (id == TIMER_WORK) {
         ProcessStatus(context_);
         ShowFields();
     }
+    CheckLink(context_);
 }
 
 bool MainDialog::OnSysCommand(int commandId) {

@@ -57,6 +57,7 @@ public:
     // buttons and the timers, which are never asked what mode it is.
     void EnterMode(scale::Mode mode) override;
     void EnableSaveLimits() override;
+    void ScaleLost(bool lost) override;
     scale::Mode CurrentMode() const { return mode_; }
 
     // "&Salir": validates the fields, and only then takes the link down and
@@ -73,6 +74,9 @@ private:
     void ReportConnectFailure(std::string_view message);
     // Outside work mode at once; in work mode only when the operator says so.
     [[nodiscard]] bool ConfirmLeave();
+    // Runs the reconnect timer exactly while the scale is lost in a mode
+    // with no timer of its own.
+    void FollowReconnectTimer();
 
     platform::WindowServices& window_;
     scale::ScaleConnection& link_;
@@ -83,6 +87,7 @@ private:
     // The window's own writes and reads raise no edit notifications.
     bool exchanging_ = false;
     bool inTick_ = false;
+    bool reconnectTimer_ = false;
     // What each edit field held when it was last written or read: the
     // exchange rewrites a field only when the program changed its value
     // since, so a refresh never discards what the operator is typing.

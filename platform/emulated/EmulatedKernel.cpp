@@ -73,8 +73,11 @@ int EmulatedKernel::AttachDevice(std::shared_ptr<EmulatedDevice> device) {
 
 void EmulatedKernel::DetachDevice(int instance) {
     std::unique_lock lock(mutex_);
-    for (Instance& i : instances_)
-        if (i.number == instance) i.present = false;
+    for (Instance& i : instances_) {
+        if (i.number != instance || !i.present) continue;
+        i.present = false;
+        i.device->Remove(*this, clock_.Now());
+    }
 }
 
 void EmulatedKernel::SetCancelDelay(Micros delay) {

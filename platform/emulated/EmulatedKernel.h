@@ -80,6 +80,13 @@ public:
     // itself, if any.
     virtual std::optional<Micros> NextEventTime(Micros now) const = 0;
     virtual void Advance(IoCompletion& completion, Micros now) = 0;
+    // The device was pulled out. From now on its driver fails every request
+    // on its handles, as Windows' drivers do after a surprise removal, and
+    // ends the pending ones before returning.
+    virtual void Remove(IoCompletion& completion, Micros now) {
+        static_cast<void>(completion);
+        static_cast<void>(now);
+    }
 };
 
 class EmulatedKernel final : public SystemCalls, private IoCompletion {
@@ -92,7 +99,8 @@ public:
     // Plugs a device in; returns its instance number ("\\.\USBIO_Device<n>").
     int AttachDevice(std::shared_ptr<EmulatedDevice> device);
     // Pulls it out: later lists do not show it and its names no longer open;
-    // handles already open keep failing requests.
+    // its driver is told, and fails every request on the handles still open.
+    // Plugging the device in again is attaching a new instance.
     void DetachDevice(int instance);
 
     // Makes a system call fail: the hook sees each call's name before it

@@ -42,6 +42,12 @@ FindResult LibusbScaleLink::FindScale() {
         libusb_unref_device(scale_);
         scale_ = nullptr;
     }
+    // Looking for a scale that went away: a context of its own lists the
+    // devices as they are now, whatever hot-plug events the old one missed.
+    if (lost_ && context_ != nullptr && handle_ == nullptr && !read_.outstanding && !write_.outstanding) {
+        libusb_exit(context_);
+        context_ = nullptr;
+    }
     if (context_ == nullptr && libusb_init(&context_) != LIBUSB_SUCCESS) {
         context_ = nullptr;
         return FindResult::NoList;
@@ -106,6 +112,7 @@ ConfigureResult LibusbScaleLink::ConfigureScale() {
                      !BindEndpoint(write_, WRITE_ENDPOINT, out->bmAttributes, command_.data(), COMMAND_PACKET_SIZE))
                 result = ConfigureResult::WritePipeFailed;
             else result = ConfigureResult::Ok;
+            lost_ = lost_ && result != ConfigureResult::Ok;
         }
     }
     libusb_free_config_descriptor(config);
@@ -154,7 +161,9 @@ bool LibusbScaleLink::Exchange(Direction& direction, std::uint32_t minimumBytes,
         if (!RunEventsUntilEnded(direction, CANCEL_WAIT_MS)) return false;
     }
     direction.ended = 0;
-    if (libusb_submit_transfer(direction.transfer) != LIBUSB_SUCCESS) return false;
+    const int submitted = libusb_submit_transfer(direction.transfer);
+    lost_ = lost_ || submitted == LIBUSB_ERROR_NO_DEVICE;
+    if (submitted != LIBUSB_SUCCESS) return false;
     direction.outstanding = true;
     if (!RunEventsUntilEnded(direction, timeoutMs)) {
         libusb_cancel_transfer(direction.transfer);
@@ -163,6 +172,7 @@ bool LibusbScaleLink::Exchange(Direction& direction, std::uint32_t minimumBytes,
     // A cancelled transfer whose packet had already arrived ends as
     // cancelled, with its bytes in the buffer: those bytes are the answer.
     const libusb_transfer_status status = direction.transfer->status;
+    lost_ = lost_ || status == LIBUSB_TRANSFER_NO_DEVICE;
     const bool delivered = status == LIBUSB_TRANSFER_COMPLETED || status == LIBUSB_TRANSFER_CANCELLED;
     return delivered && static_cast<std::uint32_t>(direction.transfer->actual_length) >= minimumBytes;
 }

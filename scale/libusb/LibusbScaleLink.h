@@ -47,6 +47,8 @@ public:
     // Releases the interface, closes the device and forgets it. Safe to call
     // again.
     void Close() override;
+    // A transfer ended, or was refused, because the device is gone.
+    bool IsLost() const override { return lost_; }
 
     const std::uint8_t* StatusPacket() const override { return status_.data(); }
     const std::uint8_t* CommandPacket() const { return command_.data(); }
@@ -75,6 +77,7 @@ private:
     libusb_device_handle* handle_ = nullptr;
     bool claimed_ = false;
     bool accessRefused_ = false;
+    bool lost_ = false;
     Direction read_;
     Direction write_;
     std::array<std::uint8_t, 16> command_{};

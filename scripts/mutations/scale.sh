@@ -59,3 +59,18 @@ mutation scale-libusb-cancelled-packet-dropped scale/libusb/LibusbScaleLink.cpp 
     'status == LIBUSB_TRANSFER_COMPLETED' libusb_link_tests
 mutation scale-cancel-wait-value scale/ScaleConnection.h \
     'CANCEL_WAIT_MS = 50;' 'CANCEL_WAIT_MS = 500;' scale_link_tests libusb_link_tests
+
+# scale: a lost scale is seen, sought again once a second and given its limits.
+mutation scale-removal-taken-for-time-out scale/ScaleLink.cpp \
+    'return status == platform::driver::DRIVER_DEVICE_REMOVED ||' 'return status == usbio::USB_STATUS_TIMEOUT ||' \
+    scale_link_tests
+mutation scale-libusb-removal-taken-for-time-out scale/libusb/LibusbScaleLink.cpp \
+    'lost_ = lost_ || submitted == LIBUSB_ERROR_NO_DEVICE;' 'lost_ = lost_ || submitted == LIBUSB_ERROR_TIMEOUT;' \
+    libusb_link_tests
+mutation scale-reconnect-every-tick scale/LinkKeeper.cpp \
+    'if (--program.ticksToReconnect > 0) return true;' 'if (false) return true;' scale_link_tests
+mutation scale-limits-not-resent scale/LinkKeeper.cpp \
+    'if (limits && !link.SendLimits(*limits, LIMITS_AFTER_SAVE_TIMEOUT_MS)) {' 'if (!limits) {' \
+    scale_link_tests libusb_link_tests
+mutation scale-mode-not-resumed scale/LinkKeeper.cpp \
+    'program.scaleLost = false;' 'static_cast<void>(program);' scale_link_tests

@@ -8,7 +8,7 @@ mutation sim-driver-ignores-direction sim/UsbioDriver.cpp \
     'if (in != read) return Failed(DRIVER_INVALID_DIRECTION);' \
     'if (in && !read) return Failed(DRIVER_INVALID_DIRECTION);' emulated_kernel_tests usbio_tests
 mutation sim-driver-cancel-loses-race sim/UsbioDriver.cpp \
-    'if (!model_->Unplugged() && ServeRead(transfer, now, bytes)) {' 'if (false) {' emulated_kernel_tests usbio_tests
+    'if (!Gone() && ServeRead(transfer, now, bytes)) {' 'if (false) {' emulated_kernel_tests usbio_tests
 # sim: the simulated scale's protocol.
 mutation sim-weight-reply-queued-last sim/SimulatedScale.cpp \
     'PushFront(MakeStatusPacket(sim_.state, PlatterCount(), 0), -1);' \
@@ -26,3 +26,8 @@ mutation sim-late-control-status-lost sim/UsbioDriver.cpp \
     'const std::uint32_t status = t.status;' 'const std::uint32_t status = 0;' usbio_tests
 mutation sim-late-control-reply-not-delivered sim/UsbioDriver.cpp \
     'if (!t.reply.empty()) std::memcpy(t.data, t.reply.data(), t.reply.size());' '' usbio_tests
+
+# sim: the simulated scale plugged in again.
+mutation sim-plug-in-leaves-it-unplugged sim/SimulatedScale.cpp \
+    'sim_.faults.unplugged = false;' 'sim_.faults.unplugged = true;' scale_link_tests
+mutation sim-plug-key-only-unplugs sim/ScalePlug.h 'if (!PluggedIn()) {' 'if (false) {' scale_link_tests

@@ -7,12 +7,14 @@
 #include <optional>
 #include <vector>
 
+#include "scale/LinkKeeper.h"
 #include "scale/libusb/LibusbScaleLink.h"
 #include "sim/SimulatedScale.h"
 #include "storage/CalibrationFile.h"
 #include "tests/support/ConnectResults.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/UmockdevScale.h"
+#include "ui/ControlIds.h"
 #include "ui/quelmarDlg.h"
 
 using namespace scale;
@@ -135,9 +137,33 @@ TEST_F(LibusbExchangeTest, AFailedWriteSendsNoReadAndAnUnpluggedScaleFails) {
     });
     EXPECT_EQ(link.ReadWeight(), std::nullopt);
     EXPECT_EQ(bus.submissions, 1);
+    EXPECT_FALSE(link.IsLost()) << "a stalled write is no loss";
     Scale([](ScriptedDevice& s) { s.Unplug(); });
     EXPECT_FALSE(link.ReadStatus());
     EXPECT_FALSE(link.SendLimits({}, LIMITS_AFTER_SAVE_TIMEOUT_MS));
+}
+
+// In work mode the scale's node leaves the bus; the scale on a new node is found, gets the limits again and counts.
+TEST_F(LibusbExchangeTest, AScaleWhoseNodeLeftIsFoundOnItsNewNodeGetsTheLimitsAgainAndCounts) {
+    testing_support::FakeWindowServices window;
+    testing_support::MemoryFileSystem files;
+    storage::MemoryShiftStore shift;
+    ProgramValues program{.limitsInForce = LimitCounts{1, 2, 3, 4, 5, 6, 7, 8}};
+    ui::MainDialog dialog(window, link, files, shift, program);
+    dialog.EnterMode(Mode::WorkMode);
+    const auto second = std::make_shared<ScriptedDevice>();
+    second->QueuePacket({2, 40, 0, 0x01, 0, 0, 0, 0});
+    Scale([](ScriptedDevice& s) { s.Unplug(); });
+    bus.Remove(0);
+    dialog.OnTimer(ui::TIMER_WORK);
+    EXPECT_EQ(window.GetControlText(ui::IDC_STATE), SCALE_LOST_TEXT);
+    bus.Plug({second});
+    for (int i = 0; i <= TICKS_PER_RECONNECT; ++i) dialog.OnTimer(ui::TIMER_WORK);
+    EXPECT_EQ(window.GetControlText(ui::IDC_STATE), "Trabajando");
+    EXPECT_EQ(dialog.Values().statistics.totalCount, 1u);
+    UmockdevBus::ModelAccess hold(bus);
+    EXPECT_EQ(Bytes(second->Writes().at(0).begin(), second->Writes().at(0).begin() + 9),
+              Bytes({2, 1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
 }  // namespace

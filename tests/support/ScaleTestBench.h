@@ -7,6 +7,7 @@
 #include "ui/ControlIds.h"
 #include "scale/ScaleLink.h"
 #include "tests/support/ScriptedDevice.h"
+#include "sim/ScalePlug.h"
 #include "sim/SimulatedScale.h"
 #include "sim/UsbioDriver.h"
 #include "storage/CalibrationFile.h"
@@ -45,6 +46,10 @@ public:
         return Attach(std::make_shared<sim::SimulatedScale>(options));
     }
     sim::UsbioDriver& Driver(std::size_t instance) { return *drivers_.at(instance); }
+    // The simulated scale on a port that can be pulled out and plugged in again.
+    sim::ScalePlug& PlugSimulated(const sim::SimulatedScaleOptions& options = {}) {
+        return plug_.emplace(kernel, std::make_shared<sim::SimulatedScale>(options));
+    }
 
     void StoreCalibration(float factor, const std::array<std::int16_t, 8>& limits) {
         const auto bytes = storage::EncodeCalibration(storage::CalibrationData{factor, limits});
@@ -71,6 +76,7 @@ private:
         return *model;
     }
     std::vector<std::shared_ptr<sim::UsbioDriver>> drivers_;
+    std::optional<sim::ScalePlug> plug_;
 };
 
 }  // namespace testing_support

@@ -125,6 +125,11 @@ void UmockdevBus::Plug(FakeUsbDevice device) {
     nodes_.push_back(std::move(node));
 }
 
+void UmockdevBus::Remove(std::size_t index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    umockdev_testbed_remove_device(testbed_, nodes_.at(index)->syspath.c_str());
+}
+
 UmockdevBus::ModelAccess::~ModelAccess() {
     lock_.unlock();
     bus_.wake_.notify_all();

@@ -36,6 +36,8 @@ public:
 
     // Adds the device as /dev/bus/usb/001/NNN, numbered from 2, before libusb first lists them.
     void Plug(FakeUsbDevice device);
+    // The device's sysfs entry leaves the bus (its model is unplugged by the test).
+    void Remove(std::size_t index);
 
     // Holds the models still while a test changes or reads one.
     class ModelAccess {

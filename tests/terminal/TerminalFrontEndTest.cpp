@@ -36,7 +36,9 @@ class FakePanel final : public SimulatorPanel {
 public:
     std::string StateText() const override { return state; }
     void Act(SimulatorAction) override {}
+    bool Taken(SimulatorAction action) const override { return unplugged && action == SimulatorAction::Plug; }
     std::string state = "Balanza simulada: Trabajando, 12 piezas, sin peso patrón";
+    bool unplugged = false;
 };
 
 // The window on an in-memory terminal; its events are noted in `log`, and
@@ -108,8 +110,9 @@ TEST_F(FrontEndTest, TheMainWindowShowsMnemonicsDisabledButtonsAndTheFocusAndBel
     EXPECT_EQ(lines[22].find("F2 peso patrón  F3 pausa  F4 desconectar"), 0u) << lines[22];
     EXPECT_EQ(lines[23].find(KEY_HELP), 0u) << lines[23];
     panel.state = "Balanza simulada: lista";
+    panel.unplugged = true;  // F4 then plugs it in again
     Run({});
-    EXPECT_TRUE(testing::Shows(lines, "Balanza simulada: lista   F2 peso patrón"));
+    EXPECT_TRUE(testing::Shows(lines, "Balanza simulada: lista   F2 peso patrón  F3 pausa  F4 conectar"));
 }
 
 TEST_F(FrontEndTest, ATooSmallTerminalAsksForMoreRoomAndTakesOnlyTheCloseKey) {

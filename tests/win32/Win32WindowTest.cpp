@@ -192,6 +192,7 @@ class FakePanel final : public ui::SimulatorPanel {
 public:
     std::string StateText() const override { return "acciones: " + std::to_string(actions.size()); }
     void Act(ui::SimulatorAction action) override { actions.push_back(action); }
+    bool Taken(ui::SimulatorAction action) const override { return !actions.empty() && actions.back() == action; }
     std::vector<ui::SimulatorAction> actions;
 };
 
@@ -256,14 +257,16 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
             EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 0");
             for (const auto& [id, text] : {std::pair{ui::win32::IDC_SIMULATOR_REFERENCE, L"Peso patr\u00f3n"},
                                            {ui::win32::IDC_SIMULATOR_PAUSE, L"Pausa"},
-                                           {ui::win32::IDC_SIMULATOR_UNPLUG, L"Desconectar"}}) {
+                                           {ui::win32::IDC_SIMULATOR_PLUG, L"Desconectar"}}) {
                 EXPECT_EQ(WindowText(toolItem(id)), text);
                 ::SendMessageW(toolItem(id), BM_CLICK, 0, 0);
             }
             EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 3") << "refreshed at once";
             EXPECT_EQ(panel.actions, (std::vector{ui::SimulatorAction::Reference, ui::SimulatorAction::Pause,
-                                                  ui::SimulatorAction::Unplug}));
-            EXPECT_FALSE(::IsWindowEnabled(toolItem(ui::win32::IDC_SIMULATOR_UNPLUG))) << "no plugging in again";
+                                                  ui::SimulatorAction::Plug}));
+            // Unplugged: the same button, enabled, plugs it in again.
+            EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_PLUG)), L"Conectar");
+            EXPECT_TRUE(::IsWindowEnabled(toolItem(ui::win32::IDC_SIMULATOR_PLUG)));
             Close();
         });
     });

@@ -19,7 +19,7 @@ std::string PanelLine(const SimulatorPanel& panel) {
     std::string line = panel.StateText() + std::string(PANEL_KEYS_SEPARATOR);
     for (const SimulatorControl& control : SIMULATOR_CONTROLS) {
         if (&control != SIMULATOR_CONTROLS.data()) line += "  ";
-        line += "F" + std::to_string(control.functionKey) + " " + std::string(control.keyLabel);
+        line += "F" + std::to_string(control.functionKey) + " " + std::string(ControlLabel(control, panel, false));
     }
     return line;
 }

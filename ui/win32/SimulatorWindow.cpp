@@ -79,16 +79,17 @@ INT_PTR CALLBACK SimulatorWindow::Procedure(HWND window, UINT message, WPARAM wP
 void SimulatorWindow::OnButton(int id) {
     const std::size_t index = static_cast<std::size_t>(id - IDC_SIMULATOR_FIRST_ACTION);
     if (id < IDC_SIMULATOR_FIRST_ACTION || index >= SIMULATOR_CONTROLS.size()) return;
-    const SimulatorAction action = SIMULATOR_CONTROLS[index].action;
-    panel_.Act(action);
-    // The simulated scale cannot be plugged in again.
-    if (action == SimulatorAction::Unplug) EnableDialogControl(window_, ::GetDlgItem(window_, id), false);
+    panel_.Act(SIMULATOR_CONTROLS[index].action);
     Refresh();
 }
 
 void SimulatorWindow::Refresh() {
-    if (window_ != nullptr)
-        SetTextIfChanged(::GetDlgItem(window_, IDC_SIMULATOR_STATE), Utf8ToUtf16(panel_.StateText()));
+    if (window_ == nullptr) return;
+    SetTextIfChanged(::GetDlgItem(window_, IDC_SIMULATOR_STATE), Utf8ToUtf16(panel_.StateText()));
+    // "Desconectar" or "Conectar", as the scale stands.
+    for (std::size_t i = 0; i < SIMULATOR_CONTROLS.size(); ++i)
+        SetTextIfChanged(::GetDlgItem(window_, IDC_SIMULATOR_FIRST_ACTION + static_cast<int>(i)),
+                         Utf8ToUtf16(ControlLabel(SIMULATOR_CONTROLS[i], panel_, true)));
 }
 
 void SimulatorWindow::PlaceBeside(HWND owner) {

@@ -19,7 +19,7 @@ constexpr int IDC_SIMULATOR_STATE = 1100;
 constexpr int IDC_SIMULATOR_FIRST_ACTION = 1101;
 constexpr int IDC_SIMULATOR_REFERENCE = 1101;
 constexpr int IDC_SIMULATOR_PAUSE = 1102;
-constexpr int IDC_SIMULATOR_UNPLUG = 1103;
+constexpr int IDC_SIMULATOR_PLUG = 1103;
 
 class SimulatorWindow {
 public:
