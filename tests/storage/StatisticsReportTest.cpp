@@ -10,25 +10,16 @@ namespace {
 using testing_support::MemoryFileSystem;
 
 TEST(StatisticsReportTest, ReportByteForByteEachRowWithItsOwnLinesTexts) {
-    const ReportFigures figures{{"1", "2", "3", "0", "5", "6", "7", "8"},
-                                {"0.10", "0.20", "0.30", "0", "0.50", "0.60", "0.70", "0.80"},
-                                "33",
-                                "3.30"};
     // clang-format off
+    const ReportFigures figures{{"1", "2", "3", "0", "5", "6", "7", "8"},
+                                {"0.10", "0.20", "0.30", "0", "0.50", "0.60", "0.70", "0.80"}, "33", "3.30"};
     EXPECT_EQ(FormatStatisticsReport({2026, 12, 5, 21, 15, 18, 6}, figures),
-              "Archivo de Estad\xEDsticas\r\n"
-              "S\xE1" "bado 05/12/2026  21:15:18\r\n"
-              "\r\n"
-              "Linea 0:   1 Unidades    0.10 Kilogramos\r\n"
-              "Linea 1:   2 Unidades    0.20 Kilogramos\r\n"
-              "Linea 2:   3 Unidades    0.30 Kilogramos\r\n"
-              "Linea 3:   0 Unidades    0 Kilogramos\r\n"
-              "Linea 4:   5 Unidades    0.50 Kilogramos\r\n"
-              "Linea 5:   6 Unidades    0.60 Kilogramos\r\n"
-              "Linea 6:   7 Unidades    0.70 Kilogramos\r\n"
-              "Linea 7:   8 Unidades    0.80 Kilogramos\r\n"
-              "\r\n"
-              "Totales:   33 Unidades    3.30 Kilogramos");
+              "Archivo de Estad\xEDsticas\r\n" "S\xE1" "bado 05/12/2026  21:15:18\r\n" "\r\n"
+              "Linea 0:   1 Unidades    0.10 Kilogramos\r\n" "Linea 1:   2 Unidades    0.20 Kilogramos\r\n"
+              "Linea 2:   3 Unidades    0.30 Kilogramos\r\n" "Linea 3:   0 Unidades    0 Kilogramos\r\n"
+              "Linea 4:   5 Unidades    0.50 Kilogramos\r\n" "Linea 5:   6 Unidades    0.60 Kilogramos\r\n"
+              "Linea 6:   7 Unidades    0.70 Kilogramos\r\n" "Linea 7:   8 Unidades    0.80 Kilogramos\r\n"
+              "\r\n" "Totales:   33 Unidades    3.30 Kilogramos");
     // clang-format on
     MemoryFileSystem fs;
     fs.SetFile("C:\\velsor\\a.est", std::vector<std::uint8_t>(4096, 'x'));
@@ -67,15 +58,10 @@ TEST(Windows1252Test, EveryCharacterOfTheCodePageBecomesItsByte) {
 TEST(Windows1252Test, MalformedInputGivesQuestionMarksAndResumes) {
     // clang-format off
     const std::pair<const char*, const char*> cases[] = {
-        {"a\x80" "b", "a?b"},              // stray continuation
-        {"a\xC3", "a?"},                   // cut at the end
-        {"a\xE2\x82" "b", "a?b"},          // cut, then ASCII
-        {"\xC0\x80\xC1\xBF", "????"},      // overlong two-byte forms
-        {"\xE0\x80\x80", "???"},           // overlong three-byte form
-        {"\xED\xA0\x80", "???"},           // surrogate
-        {"\xF4\x90\x80\x80", "????"},      // past U+10FFFF
-        {"\xF5\xFE\xFF", "???"},           // never valid
-        {"\xC3\xC3\xA1", "?\xE1"},         // new lead inside a sequence
+        {"a\x80" "b", "a?b"}, {"a\xC3", "a?"}, {"a\xE2\x82" "b", "a?b"},  // stray continuation; cut short
+        {"\xC0\x80\xC1\xBF", "????"}, {"\xE0\x80\x80", "???"},       // overlong two- and three-byte forms
+        {"\xED\xA0\x80", "???"}, {"\xF4\x90\x80\x80", "????"},       // a surrogate, past U+10FFFF
+        {"\xF5\xFE\xFF", "???"}, {"\xC3\xC3\xA1", "?\xE1"},          // never valid, a new lead inside a sequence
     };
     // clang-format on
     for (const auto& [in, out] : cases) EXPECT_EQ(Utf8ToWindows1252(in), out) << in;
