@@ -185,8 +185,7 @@ TEST_F(UsbBufferPoolTest, AllocateIsRefusedBeyond32BitsOrWithoutEventsPutOnlyTak
 }
 
 TEST_F(UsbBufferPoolTest, SeveralThreadsTakeAndReturnBuffersWithoutSharingOne) {
-    constexpr int THREADS = 4;
-    constexpr int ROUNDS = 500000;
+    constexpr int THREADS = 4, ROUNDS = 500000;
     ASSERT_TRUE(pool.Allocate(16, 6));
     std::atomic<int> shared{0}, refusedPuts{0}, taken{0};
     const auto worker = [&] {
