@@ -37,14 +37,11 @@ TEST(StatisticsReportTest, DateLineAndDayNames) {
 }
 
 TEST(Windows1252Test, EveryCharacterOfTheCodePageBecomesItsByte) {
-    const std::pair<const char*, unsigned char> extras[] = {
-        {"\u20AC", 0x80}, {"\u201A", 0x82}, {"\u0192", 0x83}, {"\u201E", 0x84}, {"\u2026", 0x85}, {"\u2020", 0x86},
-        {"\u2021", 0x87}, {"\u02C6", 0x88}, {"\u2030", 0x89}, {"\u0160", 0x8A}, {"\u2039", 0x8B}, {"\u0152", 0x8C},
-        {"\u017D", 0x8E}, {"\u2018", 0x91}, {"\u2019", 0x92}, {"\u201C", 0x93}, {"\u201D", 0x94}, {"\u2022", 0x95},
-        {"\u2013", 0x96}, {"\u2014", 0x97}, {"\u02DC", 0x98}, {"\u2122", 0x99}, {"\u0161", 0x9A}, {"\u203A", 0x9B},
-        {"\u0153", 0x9C}, {"\u017E", 0x9E}, {"\u0178", 0x9F}};
-    for (const auto& [utf8, byte] : extras)
-        EXPECT_EQ(Utf8ToWindows1252(utf8), std::string(1, static_cast<char>(byte))) << std::hex << +byte;
+    // 0x80 to 0x9F but the five bytes the code page leaves unassigned.
+    EXPECT_EQ(
+        Utf8ToWindows1252("\u20AC\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u017D\u2018"
+                          "\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u017E\u0178"),
+        "\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8E\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9E\x9F");
     for (unsigned c = 0xA0; c <= 0xFF; ++c) {  // two bytes of UTF-8 each
         const std::string utf8{static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
         EXPECT_EQ(Utf8ToWindows1252(utf8), std::string(1, static_cast<char>(c)));
