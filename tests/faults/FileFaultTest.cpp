@@ -27,7 +27,6 @@ struct Action {
     std::string chosenFile;  // the file dialog's answer
 };
 
-// The box that tells of a failed operation on a file, in an action.
 testing_support::MessageRecord BoxFor(const Action& action, const MemoryFileSystem::Operation& failed) {
     if (failed.path == CALIBRATION_PATH && !failed.write) return CONFIGURATION_MISSING;
     if (std::string(action.name) == "SaveLimits" && failed.write)

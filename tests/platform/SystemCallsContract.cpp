@@ -19,10 +19,8 @@ struct Bench {
         EXPECT_TRUE(calls.CloseHandle(overlapped.hEvent));
         EXPECT_TRUE(device == INVALID_HANDLE_VALUE || calls.CloseHandle(device));
     }
-    // The call's error, or ERROR_SUCCESS when it succeeded.
     DWORD Error(BOOL succeeded) { return succeeded ? ERROR_SUCCESS : calls.GetLastError(); }
     DWORD Read(DWORD size) { return Error(calls.ReadFile(device, buffer.data(), size, nullptr, &overlapped)); }
-    // The device end's transfer: the bytes moved, or the error.
     DWORD Result(DWORD& transferred, BOOL wait) {
         transferred = 77;
         return Error(calls.GetOverlappedResult(device, &overlapped, &transferred, wait));

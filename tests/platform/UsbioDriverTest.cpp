@@ -32,7 +32,6 @@ protected:
         return Control(h, sim::IOCTL_USBIO_SET_CONFIGURATION, request, sizeof request);
     }
     DWORD Bind(HANDLE h, std::uint8_t endpoint) { return Control(h, sim::IOCTL_USBIO_BIND_PIPE, &endpoint, 1); }
-    // A transfer's start: 0 when it completed at once, else the error.
     DWORD Start(HANDLE h, bool read) {
         return Error(read ? kernel.ReadFile(h, data, 8, nullptr, &overlapped)
                           : kernel.WriteFile(h, data, 8, nullptr, &overlapped));

@@ -92,7 +92,6 @@ TEST(LimitsFileTest, SixteenBytesOfSignedLittleEndianLimitsBothWays) {
     }
 }
 
-// Kind, folder, default extension and filters on one line.
 std::string Flat(const platform::FileDialogSettings& s) {
     std::string text = s.kind == platform::FileDialogKind::Save ? "save " : "open ";
     text += s.initialFolder + " " + s.defaultExtension;

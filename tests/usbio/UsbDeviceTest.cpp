@@ -263,21 +263,16 @@ TEST_F(DeviceRequestsTest, FailedAndClosedRequestsLeaveTheCallerTheDeliveredOrCl
 
 TEST_F(DeviceRequestsTest, AConfigurationDescriptorClaimingMoreThanTheCallerHasIsRefused) {
     // The total length claims 0x0100 bytes, then 13, of the caller's 12: reading on would send what lies behind.
-    std::uint8_t descriptor[12] = {9, 2, 0x00, 0x01, 1, 1, 0, 0x80, 50, 1, 2, 3};
+    const std::uint8_t claims256[12] = {9, 2, 0x00, 0x01, 1, 1, 0, 0x80, 50, 1, 2, 3},
+                       claims13[12] = {9, 2, 13, 0, 1, 1, 0, 0x80, 50, 1, 2, 3};
     Driver().ClearRequestLog();
-    EXPECT_EQ(device.SubmitConfigurationDescriptor(descriptor, sizeof descriptor), USB_STATUS_INVALID_PARAMETER);
-    descriptor[2] = 13;
-    descriptor[3] = 0;
-    EXPECT_EQ(device.SubmitConfigurationDescriptor(descriptor, sizeof descriptor), USB_STATUS_INVALID_PARAMETER);
-    EXPECT_EQ(device.SubmitConfigurationDescriptor(descriptor, 3), USB_STATUS_INVALID_PARAMETER);
-    EXPECT_EQ(device.SubmitConfigurationDescriptor(nullptr, 12), USB_STATUS_INVALID_PARAMETER);
+    for (const auto& [descriptor, size] : {std::pair{claims256, 12u}, {claims13, 12u}, {claims13, 3u}, {nullptr, 12u}})
+        EXPECT_EQ(device.SubmitConfigurationDescriptor(descriptor, size), USB_STATUS_INVALID_PARAMETER) << size;
     EXPECT_TRUE(Driver().RequestLog().empty()) << "refused before anything went out";
     std::uint32_t size = 32;
     EXPECT_EQ(device.GetStringDescriptor(v.data.data(), size, 9, 0x0409), sim::DRIVER_STALL_PID);
     EXPECT_EQ(size, 0u) << "nothing delivered";
 }
-
-// ---- status texts: every row in its order, the format, and cutting the text to the caller's area
 
 // The 65 rows as the driver's documentation gives them, in their order.
 // clang-format off

@@ -132,10 +132,7 @@ TEST_F(UsbPipeTest, SyncTransfersReturnWhatEndedInTimeOrTimeOutOnceTheirCancella
     EXPECT_EQ(size, 0u);
 }
 
-// ---- the pool: one block for all data areas, last-in first-out hand-out, refusals, several threads
-
-class UsbBufferPoolTest : public UsbioTest {
-protected:
+struct UsbBufferPoolTest : UsbioTest {
     UsbBufferPool pool;
 };
 
@@ -156,23 +153,7 @@ TEST_F(UsbBufferPoolTest, BuffersLieInOneZeroedBlockAfterItsFirstByteComeOutLast
               std::tuple(false, 0u, nullptr, 0u));
 }
 
-TEST_F(UsbBufferPoolTest, PutRefusesWhatIsNotATakenBufferOfThisPoolAndGetHandsOutTheLastPut) {
-    ASSERT_TRUE(pool.Allocate(8, 3));
-    UsbBufferPool other;
-    ASSERT_TRUE(other.Allocate(8, 3));
-    UsbBuffer stranger(8);
-    for (UsbBuffer* refused : {static_cast<UsbBuffer*>(nullptr), &stranger, other.Get()})
-        EXPECT_FALSE(pool.Put(refused));
-    UsbBuffer* a = pool.Get();
-    UsbBuffer* b = pool.Get();
-    EXPECT_TRUE(pool.Put(b));
-    EXPECT_TRUE(pool.Put(a));
-    EXPECT_FALSE(pool.Put(a));  // put twice, it would go to two takers
-    EXPECT_EQ(pool.FreeCount(), 3u);
-    EXPECT_EQ(std::vector<UsbBuffer*>({pool.Get(), pool.Get()}), std::vector<UsbBuffer*>({a, b}));
-}
-
-TEST_F(UsbBufferPoolTest, AllocateIsRefusedBeyond32BitsOrWithoutEventsAndEachPoolReleasesItsOwnEvents) {
+TEST_F(UsbBufferPoolTest, AllocateIsRefusedBeyond32BitsOrWithoutEventsPutOnlyTakesBackItsOwnAndGetHandsOutTheLastPut) {
     // 0x10000 x 0x10000 + 1 would be a block of 1 byte in 32 bits.
     for (const auto& [size, count] : {std::pair{0x10000u, 0x10000u}, {0xFFFFFFFFu, 1u}, {1u, 0xFFFFFFFFu}})
         EXPECT_FALSE(pool.Allocate(size, count));
@@ -184,18 +165,27 @@ TEST_F(UsbBufferPoolTest, AllocateIsRefusedBeyond32BitsOrWithoutEventsAndEachPoo
     EXPECT_EQ(pool.Get(), nullptr);
     EXPECT_FALSE(pool.Allocate(64, 1)) << "allocated, even without buffers";
     pool.Free();
-    ASSERT_TRUE(pool.Allocate(16, 2));
+    ASSERT_TRUE(pool.Allocate(8, 3));
     {
         UsbBufferPool other;
         ASSERT_TRUE(other.Allocate(8, 5));
-        EXPECT_EQ(kernel.EventCount(), 7u);
+        EXPECT_EQ(kernel.EventCount(), 8u);
+        UsbBuffer stranger(8);
+        for (UsbBuffer* refused : {static_cast<UsbBuffer*>(nullptr), &stranger, other.Get()})
+            EXPECT_FALSE(pool.Put(refused));
     }
-    EXPECT_EQ(kernel.EventCount(), 2u);
+    EXPECT_EQ(kernel.EventCount(), 3u) << "each pool releases its own events";
+    UsbBuffer* a = pool.Get();
+    UsbBuffer* b = pool.Get();
+    EXPECT_TRUE(pool.Put(b));
+    EXPECT_TRUE(pool.Put(a));
+    EXPECT_FALSE(pool.Put(a));  // put twice, it would go to two takers
+    EXPECT_EQ(pool.FreeCount(), 3u);
+    EXPECT_EQ(std::vector<UsbBuffer*>({pool.Get(), pool.Get()}), std::vector<UsbBuffer*>({a, b}));
 }
 
 TEST_F(UsbBufferPoolTest, SeveralThreadsTakeAndReturnBuffersWithoutSharingOne) {
-    constexpr int THREADS = 4;
-    constexpr int ROUNDS = 500000;
+    constexpr int THREADS = 4, ROUNDS = 500000;
     ASSERT_TRUE(pool.Allocate(16, 6));
     std::atomic<int> shared{0}, refusedPuts{0}, taken{0};
     const auto worker = [&] {

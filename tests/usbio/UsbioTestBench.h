@@ -40,7 +40,6 @@ protected:
     }
     sim::UsbioDriver& Driver(std::size_t instance = 0) { return *drivers_.at(instance); }
 
-    // Fails the nth call (from 1) of `name` with `error`.
     void FailCall(const char* name, int nth, platform::DWORD error) {
         kernel.SetFaultHook([name, nth, error, seen = 0](const char* call) mutable -> platform::DWORD {
             return std::strcmp(call, name) == 0 && ++seen == nth ? error : 0;
