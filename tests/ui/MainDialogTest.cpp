@@ -214,7 +214,6 @@ TEST_F(MainDialogTest, EveryFigureBoxTheReportAndEachModesButtonsAndTimerFollowT
     EXPECT_EQ(modes(bench), "101100");
     std::map<int, std::string> expected;
     std::array<unsigned, 9> items{}, grams{};  // per line, [8] the totals
-    const auto expect = [&](int id, std::string text) { expected[id] = std::move(text); };
     const auto item = [&](int line, int weight) {
         scale.QueuePacket({2, static_cast<std::uint8_t>(weight), 0, static_cast<std::uint8_t>(1 << (line - 1))});
         bench.Tick(ui::TIMER_WORK);
@@ -223,39 +222,36 @@ TEST_F(MainDialogTest, EveryFigureBoxTheReportAndEachModesButtonsAndTimerFollowT
             char kilograms[16];
             std::snprintf(kilograms, sizeof kilograms, "%.2f", grams[i] / 1000.0);
             const bool total = i == 8;
-            expect(total ? ui::IDC_TOTAL_COUNT : ui::IDC_LINE_COUNT_1 + i, std::to_string(items[i]));
-            expect(total ? ui::IDC_TOTAL_KILOGRAMS : ui::IDC_LINE_KILOGRAMS_1 + i, items[i] ? kilograms : "0");
+            expected[total ? ui::IDC_TOTAL_COUNT : ui::IDC_LINE_COUNT_1 + i] = std::to_string(items[i]);
+            expected[total ? ui::IDC_TOTAL_KILOGRAMS : ui::IDC_LINE_KILOGRAMS_1 + i] = items[i] ? kilograms : "0";
         }
     };
     const auto shown = [&](const char* when) {
         SCOPED_TRACE(when);
         for (const auto& [id, text] : expected) EXPECT_EQ(Text(id), text) << "control " << id;
     };
-    for (int id = ui::IDC_LINE_COUNT_1; id <= ui::IDC_TOTAL_KILOGRAMS; ++id) expect(id, "0");
+    for (int id = ui::IDC_LINE_COUNT_1; id <= ui::IDC_TOTAL_KILOGRAMS; ++id) expected[id] = "0";
 
     scale.QueuePacket({0, 40});  // the zero of test mode
     bench.Press(ui::IDC_START_TEST);
     EXPECT_EQ(modes(bench), "000010 1@100");
     scale.QueuePacket({0, 95});
     bench.Tick(ui::TIMER_TEST);
-    expect(ui::IDC_GRAMS, "110");
-    expect(ui::IDC_COUNTS, "95");
-    expect(ui::IDC_STATE, "");
+    expected[ui::IDC_GRAMS] = "110", expected[ui::IDC_COUNTS] = "95", expected[ui::IDC_STATE] = "";
     shown("a test reading");
     bench.Press(ui::IDC_STOP_TEST);
     EXPECT_EQ(modes(bench), "101100");
-    expect(ui::IDC_GRAMS, "0");
-    expect(ui::IDC_COUNTS, "0");
+    expected[ui::IDC_GRAMS] = expected[ui::IDC_COUNTS] = "0";
 
     bench.Press(ui::IDC_START_WORK);
     EXPECT_EQ(modes(bench), "010001 3@100");
     scale.QueuePacket({1, 0, 0, 0});
     bench.Tick(ui::TIMER_WORK);
-    expect(ui::IDC_STATE, "Tomando Taras");
+    expected[ui::IDC_STATE] = "Tomando Taras";
     shown("taking tares");
     for (int round = 8; round >= 1; --round)  // line L gets L items of 5 (L + 3) counts
         for (int line = round; line <= 8; ++line) item(line, 5 * (line + 3));
-    expect(ui::IDC_STATE, "Trabajando");
+    expected[ui::IDC_STATE] = "Trabajando";
     shown("counted");
     ASSERT_TRUE(bench.dialog.ReadFields());
     bench.dialog.ShowFields();
@@ -286,7 +282,7 @@ TEST_F(MainDialogTest, EveryFigureBoxTheReportAndEachModesButtonsAndTimerFollowT
     EXPECT_EQ(bench.files.File(path), std::vector<std::uint8_t>(report.begin(), report.end()));
     EXPECT_EQ(expected[ui::IDC_TOTAL_COUNT], "38");
     bench.Press(ui::IDC_STOP_WORK);
-    expect(ui::IDC_STATE, "");
+    expected[ui::IDC_STATE] = "";
     shown("stopped");
     EXPECT_EQ(modes(bench), "101100");
     std::vector<std::string> whileCalibrating;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "tests/win32/WindowAutomation.h"
 
 #include <winver.h>
@@ -136,10 +138,8 @@ TEST_F(Win32ProgramTest, AFirstStartCalibratesThenEachModesTimerEndsWithItsStopB
 // The version resource (linked into the tests too) as Explorer reads it: maker and copyright in the Spanish block.
 // quelmar.exe itself, killed in work mode and started again, shows every item it had shown, and none twice.
 TEST_F(Win32ProgramTest, TheProgramKilledInWorkModeStartsAgainWithEveryItemItShowed) {
-    const std::uint8_t calibration[20] = {0, 0, 0, 0x40};  // factor 2.0, limits 0
-    const HANDLE file = ::CreateFileW(CALIBRATION_FILE, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ASSERT_TRUE(::WriteFile(file, calibration, sizeof calibration, &written, nullptr) && ::CloseHandle(file));
+    const char calibration[20] = {0, 0, 0, 0x40};  // factor 2.0, limits 0
+    ASSERT_TRUE(std::ofstream("C:\\velsor\\usb.ini", std::ios::binary).write(calibration, sizeof calibration));
     std::wstring exe = L"Z:" QUELMAR_EXE;
     for (wchar_t& c : exe) c = c == L'/' ? L'\\' : c;
     // Its main window, once every box of its start-up has been answered; waits a bounded time for each.
