@@ -13,7 +13,7 @@ mutation shift-reset-not-persisted storage/SqliteShiftStore.cpp \
 mutation shift-damaged-database-overwritten storage/SqliteShiftStore.cpp \
     'fs::rename(file, target, ec);' 'fs::remove(file, ec);' storage_tests:ShiftStoreTest.*
 mutation shift-damage-unchecked storage/SqliteShiftStore.cpp \
-    'if (code == SQLITE_OK && value != "ok") code = SQLITE_CORRUPT;' '' storage_tests:ShiftStoreTest.*
+    'if (code == SQLITE_OK && checked != "ok") code = SQLITE_CORRUPT;' '' storage_tests:ShiftStoreTest.*
 mutation shift-kilograms-loaded-as-float storage/SqliteShiftStore.cpp \
     'const double kilograms = sqlite3_column_double(select, 2);' \
     'const double kilograms = static_cast<float>(sqlite3_column_double(select, 2));' storage_tests:ShiftStoreTest.*
