@@ -153,7 +153,9 @@ for kind in "" windows; do
     if [ -z "$kind" ]; then
         configure
     else
-        configure -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake"
+        # SQLite from Debian's source package, as scripts/test-windows.sh builds it.
+        configure -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
+            -DQUELMAR_SQLITE_AMALGAMATION="$("$src/scripts/sqlite-windows.sh" "$windows")"
         export WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
         unset DISPLAY WAYLAND_DISPLAY
         sh "$windows/wine-setup.sh"  # the prefix set up and its server started, as CTest's fixture does
