@@ -96,7 +96,9 @@ work_cpu_ms=$(( (c1 - c0) * 1000 / ticks * 60000 / (t1 - t0) ))
 total_line=$(screen | grep -F "Totales" || true)
 tm kill-session -t "$session"
 
-# Work mode with no items: every tick waits out its 100 ms read.
+# Work mode with no items: every tick waits out its 100 ms read. A new shift,
+# so that no restored one is announced.
+rm -f "$drive/velsor/estadisticas.db" "$drive/velsor/estadisticas.db-wal"
 start_until "Dispositivo Encontrado" "$program --rate 0" >/dev/null
 pid=$(pane_pid)
 tm send-keys -t "$session" Enter

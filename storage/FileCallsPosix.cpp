@@ -33,15 +33,6 @@ public:
     }
     bool FlushToDisk(int fd) override { return ::fsync(fd) == 0; }
     bool Close(int fd) override { return ::close(fd) == 0; }
-    bool Rename(const fs::path& from, const fs::path& to) override {
-        std::error_code ec;
-        fs::rename(from, to, ec);
-        return !ec;
-    }
-    void Remove(const fs::path& path) override {
-        std::error_code ec;
-        fs::remove(path, ec);
-    }
     // The folder's own fsync makes the rename in it durable.
     void FlushFolder(const fs::path& folder) override {
         const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

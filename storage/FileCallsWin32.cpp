@@ -32,15 +32,6 @@ public:
     }
     bool FlushToDisk(int fd) override { return ::_commit(fd) == 0; }
     bool Close(int fd) override { return ::_close(fd) == 0; }
-    bool Rename(const fs::path& from, const fs::path& to) override {
-        std::error_code ec;
-        fs::rename(from, to, ec);
-        return !ec;
-    }
-    void Remove(const fs::path& path) override {
-        std::error_code ec;
-        fs::remove(path, ec);
-    }
     // A rename on Windows needs no flush of its folder.
     void FlushFolder(const fs::path&) override {}
     long ProcessId() override { return ::_getpid(); }
