@@ -59,9 +59,11 @@ q_start() {
     local quoted="" arg
     for arg in "$Q_PROGRAM" "$@"; do quoted+=" $(printf '%q' "$arg")"; done
     # The exit mark and the pause keep the pane (and the exit code) readable
-    # after the program ended.
+    # after the program ended. A killed program leaves the terminal raw (no
+    # carriage return on a new line), so the mark starts its own line itself
+    # and ends with ";" so that a half-drawn mark is never read as the code.
     q_tmux new-session -d -s "$Q_SESSION" -x "${Q_SIZE%x*}" -y "${Q_SIZE#*x}" \
-        "env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=screen-256color QUELMAR_DRIVE_C=$(printf '%q' "$Q_DRIVE") $quoted; code=\$?; echo; echo $Q_EXIT_MARK\$code; sleep 600" ||
+        "env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=screen-256color QUELMAR_DRIVE_C=$(printf '%q' "$Q_DRIVE") $quoted; code=\$?; stty sane 2>/dev/null; printf '\\r\\n%s%s;\\r\\n' $Q_EXIT_MARK \$code; sleep 600" ||
         q_fail "tmux could not start the program"
 }
 
@@ -118,9 +120,14 @@ q_expect_absent() {
 }
 
 q_expect_exit() {
-    q_wait "$Q_EXIT_MARK" "${2:-10}"
-    local code
-    code=$(q_screen | sed -n "s/^ *$Q_EXIT_MARK\\([0-9]*\\).*/\\1/p" | tail -n 1)
+    local code="" deadline
+    deadline=$(($(date +%s) + ${2:-10}))
+    while :; do
+        code=$(q_screen | sed -n "s/.*$Q_EXIT_MARK\\([0-9][0-9]*\\);.*/\\1/p" | tail -n 1)
+        [ -n "$code" ] && break
+        [ "$(date +%s)" -ge "$deadline" ] && q_fail "the program did not end within ${2:-10} s"
+        sleep 0.1
+    done
     if [ -n "${1:-}" ] && [ "$code" != "$1" ]; then q_fail "the program ended with $code, not $1"; fi
     return 0
 }
