@@ -69,6 +69,8 @@ public:
     virtual std::string GetControlText(int id) const = 0;
     // Gives a control the keyboard focus (and selects an edit field's text).
     virtual void FocusControl(int id) = 0;
+    // The id of the main window's control that has the keyboard focus, or 0.
+    virtual int FocusedControl() const = 0;
 
     // Ends the main window's modal run.
     virtual void CloseModal(ModalResult result) = 0;

@@ -13,6 +13,12 @@ using scale::Mode;
 constexpr std::array<int, 6> MODE_BUTTONS = {IDC_START_WORK, IDC_STOP_WORK, IDC_CALIBRATE,
                                              IDC_START_TEST, IDC_STOP_TEST, IDC_RESTART};
 constexpr int NO_TIMER = 0;
+// Where the keyboard goes when the focused mode button is switched off: the
+// first of these that the new mode enables, so that Enter goes on with the
+// work (after "Parar Prueba", "Empezar Trabajo") and never lands in a limit
+// field where the next digit would change a limit.
+constexpr std::array<int, 6> FOCUS_PREFERENCE = {IDC_START_WORK, IDC_STOP_WORK, IDC_START_TEST,
+                                                 IDC_STOP_TEST,  IDC_CALIBRATE, IDC_RESTART};
 
 struct ModeRow {
     std::array<bool, MODE_BUTTONS.size()> enabled;
@@ -40,9 +46,21 @@ void ApplyMode(platform::WindowServices& window, Mode from, Mode to) {
         if (timer != row.timer) window.StopTimer(timer);
         else if (from != to) window.StartTimer(timer, TIMER_PERIOD_MS);
     }
-    for (const bool enable : {true, false})
+    const auto enabledIn = [&row](int id) {
         for (std::size_t i = 0; i < MODE_BUTTONS.size(); ++i)
-            if (row.enabled[i] == enable) window.EnableControl(MODE_BUTTONS[i], enable);
+            if (MODE_BUTTONS[i] == id) return row.enabled[i];
+        return true;
+    };
+    for (std::size_t i = 0; i < MODE_BUTTONS.size(); ++i)
+        if (row.enabled[i]) window.EnableControl(MODE_BUTTONS[i], true);
+    if (!enabledIn(window.FocusedControl()))
+        for (const int id : FOCUS_PREFERENCE)
+            if (enabledIn(id)) {
+                window.FocusControl(id);
+                break;
+            }
+    for (std::size_t i = 0; i < MODE_BUTTONS.size(); ++i)
+        if (!row.enabled[i]) window.EnableControl(MODE_BUTTONS[i], false);
 }
 
 }  // namespace ui

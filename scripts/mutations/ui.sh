@@ -36,3 +36,5 @@ mutation ui-salir-leaves-work-unasked ui/quelmarDlg.cpp \
 mutation ui-leave-question-defaults-to-ok ui/terminal/Boxes.cpp \
     'if (buttons == platform::MessageButtons::OkCancelDefaultCancel) focused_ = 1;' \
     'if (buttons == platform::MessageButtons::OkCancelDefaultCancel) focused_ = 0;' terminal_tests
+mutation ui-switched-off-button-hands-focus-to-a-field ui/ModeTable.cpp \
+    'if (!enabledIn(window.FocusedControl()))' 'if (false)' terminal_tests

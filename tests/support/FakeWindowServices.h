@@ -64,6 +64,7 @@ public:
     }
     std::string GetControlText(int id) const override { return texts.count(id) ? texts.at(id) : std::string(); }
     void FocusControl(int id) override { focused.push_back(id); }
+    int FocusedControl() const override { return focused.empty() ? 0 : focused.back(); }
     void CloseModal(platform::ModalResult result) override { closed = result; }
     void AppendSystemMenuItem(int commandId, std::string_view text) override {
         systemMenu.emplace_back(commandId, std::string(text));

@@ -239,7 +239,8 @@ TEST_F(FrontEndTest, WorkAndTestTickEvery100MsUntilStoppedThenTheScaleHearsNoMor
     EXPECT_EQ(dialog.Values().statistics.totalCount, 3u) << "work ticks at 100, 200 and 300 ms";
     EXPECT_EQ(scale.Writes().size(), 4u) << "the limits at start-up, the test's zero, its readings at 1100 and 1200 ms";
     EXPECT_TRUE(terminal->Showed("Quelmar Versión 1.0"));
-    EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "05") << "focus on from Parar Prueba, the limit not selected";
+    EXPECT_EQ(window->FocusedControl(), ids::IDC_START_WORK) << "the focus went from Parar Prueba to a button";
+    EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "0") << "the digit after Parar Prueba changed a limit";
 }
 
 TEST(LocalTimeTest, TheCLibrarysTimeAsTheReportDatesItMonthsFromOneWeeksFromSunday) {

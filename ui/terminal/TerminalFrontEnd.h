@@ -64,7 +64,7 @@ public:
     [[nodiscard]] platform::ModalResult RunModal(DialogEvents& events) override;
 
     // The control that has the keyboard focus (0 when none).
-    int FocusedControl() const;
+    int FocusedControl() const override;
     const TerminalLayout& Layout() const { return layout_; }
     bool IsTimerRunning(int id) const { return pump_.IsTimerRunning(id); }
 

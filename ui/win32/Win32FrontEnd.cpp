@@ -240,6 +240,11 @@ void Win32FrontEnd::FocusControl(int id) {
     if (initializing_) focusSetDuringInit_ = true;
 }
 
+int Win32FrontEnd::FocusedControl() const {
+    HWND focus = ::GetFocus();
+    return focus != nullptr && window_ != nullptr && ::IsChild(Hwnd(window_), focus) ? ::GetDlgCtrlID(focus) : 0;
+}
+
 void Win32FrontEnd::CloseModal(platform::ModalResult result) {
     if (window_ == nullptr) return;
     ended_ = true;

@@ -42,6 +42,7 @@ public:
     void SetControlText(int id, std::string_view text) override;
     std::string GetControlText(int id) const override;
     void FocusControl(int id) override;
+    int FocusedControl() const override;
     void CloseModal(platform::ModalResult result) override;
     void AppendSystemMenuItem(int commandId, std::string_view text) override;
     void RunAboutBox() override;
