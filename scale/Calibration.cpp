@@ -50,7 +50,7 @@ CalibrationEnd RunCalibration(ScaleContext& context) {
     // Equal readings would give an infinite factor and a lower one a negative
     // factor: neither may reach the file or the scale.
     if (*reading <= context.program.zeroCount) {
-        ShowStop(context, "Lectura invalida, repita la calibracion", CALIBRATION_CAPTION);
+        ShowStop(context, "Lectura inválida, repita la calibración", CALIBRATION_CAPTION);
         return CalibrationEnd::Failed;
     }
     const double difference = static_cast<double>(*reading) - static_cast<double>(context.program.zeroCount);
@@ -88,8 +88,13 @@ storage::CalibrationLoad LoadCalibration(ScaleContext& context) {
 bool SaveCalibration(ScaleContext& context, std::string_view caption) {
     const storage::CalibrationData data{context.program.calibrationFactor, context.values.lineLimits};
     if (storage::SaveCalibrationFile(context.files, data)) return true;
-    ShowStop(context, "No se pudo guardar el archivo de configuracion", caption);
+    ShowStop(context, CalibrationFileFailure(context), caption);
     return false;
+}
+
+std::string CalibrationFileFailure(const ScaleContext& context) {
+    return storage::FileFailureMessage("No se pudo guardar el archivo de configuración", storage::CALIBRATION_FILE_PATH,
+                                       context.files.LastFailure());
 }
 
 void ChooseStartingMode(ScaleContext& context) {
@@ -107,7 +112,7 @@ void ChooseStartingMode(ScaleContext& context) {
             break;
         case storage::CalibrationLoad::Invalid:
             ShowStop(context,
-                     "El archivo de configuracion no es valido, deberá calibrar la balanza y cargar los limites "
+                     "El archivo de configuración no es válido, deberá calibrar la balanza y cargar los límites "
                      "antes de empezar",
                      "Configuración");
             break;

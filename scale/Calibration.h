@@ -2,6 +2,7 @@
 // and test mode with live grams and counts.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "scale/ScaleContext.h"
@@ -16,6 +17,9 @@ namespace scale {
 // tells the operator, under the caption of the operation that saved, and
 // returns false; the previous file is left intact.
 [[nodiscard]] bool SaveCalibration(ScaleContext& context, std::string_view caption);
+// The message for a calibration file that could not be written, naming the
+// file and the cause.
+std::string CalibrationFileFailure(const ScaleContext& context);
 
 // The last step of start-up: Ready when the calibration file was read,
 // Unconfigured (with a warning) when it was not.

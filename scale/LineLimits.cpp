@@ -30,22 +30,25 @@ Sending Send(ScaleContext& context, std::uint32_t timeoutMs) {
 }
 
 constexpr std::string_view NOT_SENT = "No pudo enviarse";
-constexpr std::string_view UNCALIBRATED = "Balanza sin calibrar, no se enviaron los limites";
+constexpr std::string_view UNCALIBRATED = "Balanza sin calibrar, no se enviaron los límites";
 
 // One box for a send and the files written with it: what was done and what
 // was not, never a success followed by a failure.
-void Report(ScaleContext& context, Sending sending, bool limitsFileSaved, bool calibrationFileSaved) {
+// A file that could not be written is named with the cause.
+void Report(ScaleContext& context, Sending sending, std::string_view limitsFileFailure = {},
+            std::string_view calibrationFileFailure = {}) {
+    const bool limitsFileSaved = limitsFileFailure.empty(), calibrationFileSaved = calibrationFileFailure.empty();
     if (sending == Sending::Sent && limitsFileSaved && calibrationFileSaved) {
         context.window.ShowMessage("Nuevos Limites guardados y enviados", NO_CAPTION, platform::MessageIcon::None,
                                    platform::MessageButtons::Ok);
         return;
     }
-    std::string text(sending == Sending::Sent      ? "Los limites se enviaron a la balanza"
+    std::string text(sending == Sending::Sent      ? "Los límites se enviaron a la balanza"
                      : sending == Sending::NotSent ? NOT_SENT
                                                    : UNCALIBRATED);
-    if (!limitsFileSaved) text += ". No se pudo guardar el archivo de limites";
-    if (!calibrationFileSaved) text += ". No se pudo guardar el archivo de configuracion";
     if (!limitsFileSaved || !calibrationFileSaved) text += ".";
+    for (const std::string_view failure : {limitsFileFailure, calibrationFileFailure})
+        if (!failure.empty()) text.append(" ").append(failure);
     ShowStop(context, text);
 }
 
@@ -82,22 +85,27 @@ void SaveLimits(ScaleContext& context) {
     // waits for a factor that makes sound counts. The calibration file keeps
     // the limits the operator saved even when the scale did not take them, so
     // the next start-up shows them again.
-    const bool limitsFileSaved = storage::WriteLimitsFile(context.files, *path, context.values.lineLimits);
+    std::string limitsFileFailure, calibrationFileFailure;
+    if (!storage::WriteLimitsFile(context.files, *path, context.values.lineLimits))
+        limitsFileFailure =
+            storage::FileFailureMessage("No se pudo guardar el archivo de límites", *path, context.files.LastFailure());
     const Sending sending = Send(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);
-    const bool calibrationFileSaved = storage::SaveCalibrationFile(
-        context.files, storage::CalibrationData{context.program.calibrationFactor, context.values.lineLimits});
-    Report(context, sending, limitsFileSaved, calibrationFileSaved);
+    if (!storage::SaveCalibrationFile(
+            context.files, storage::CalibrationData{context.program.calibrationFactor, context.values.lineLimits}))
+        calibrationFileFailure = CalibrationFileFailure(context);
+    Report(context, sending, limitsFileFailure, calibrationFileFailure);
 }
 
 void LoadLimits(ScaleContext& context) {
     const auto path = ChooseLimitsFile(context, platform::FileDialogKind::Open);
     if (!path) return;
-    if (!storage::ReadLimitsFile(context.files, *path, context.values.lineLimits)) {
-        ShowStop(context, "No se pudo leer el archivo de limites");
+    const storage::FileFailure failure = storage::ReadLimitsFile(context.files, *path, context.values.lineLimits);
+    if (failure != storage::FileFailure::None) {
+        ShowStop(context, storage::FileFailureMessage("No se pudo leer el archivo de límites", *path, failure));
         return;
     }
     context.fields.ShowLoadedValues();
-    Report(context, Send(context, LIMITS_AFTER_LOAD_TIMEOUT_MS), true, true);
+    Report(context, Send(context, LIMITS_AFTER_LOAD_TIMEOUT_MS));
 }
 
 void SendStoredLimits(ScaleContext& context) {

@@ -90,8 +90,9 @@ void SaveStatistics(ScaleContext& context) {
 
     const std::string bytes = storage::FormatStatisticsReport(when, figures);
     if (storage::WriteStatisticsReport(context.files, *path, bytes)) return;
-    context.window.ShowMessage("No se pudo guardar el archivo de estadisticas", "Guardar Estadistica",
-                               platform::MessageIcon::Stop, platform::MessageButtons::Ok);
+    context.window.ShowMessage(storage::FileFailureMessage("No se pudo guardar el archivo de estadísticas", *path,
+                                                           context.files.LastFailure()),
+                               "Guardar Estadística", platform::MessageIcon::Stop, platform::MessageButtons::Ok);
 }
 
 }  // namespace scale

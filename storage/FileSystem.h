@@ -31,6 +31,15 @@ bool IsDriveCPath(std::string_view path);
 // turned into slashes; any other path is returned unchanged.
 std::string MapPath(std::string_view path);
 
+// Why a file could not be read or written, for messages that say so.
+enum class FileFailure { None, NotFound, FolderMissing, ReadOnly, Denied, DiskFull, Damaged, Other };
+
+// The cause in Spanish, to follow a colon: "la carpeta no existe".
+std::string_view FileFailureText(FileFailure failure);
+// "<what> <path>: <cause>.", for example "No se pudo guardar el archivo de
+// límites C:\velsor\a.lim: el disco está lleno."
+std::string FileFailureMessage(std::string_view what, std::string_view path, FileFailure failure);
+
 class FileSystem {
 public:
     FileSystem() = default;
@@ -49,6 +58,15 @@ public:
     // no temporary behind. Never creates the folder. A file marked read-only
     // is not replaced.
     [[nodiscard]] virtual bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) = 0;
+
+    // Why the last ReadFile or ReplaceFile that failed did (None before any).
+    FileFailure LastFailure() const { return lastFailure_; }
+
+protected:
+    void SetFailure(FileFailure failure) { lastFailure_ = failure; }
+
+private:
+    FileFailure lastFailure_ = FileFailure::None;
 };
 
 // The process-wide file system of the machine; paths go through MapPath.

@@ -27,9 +27,10 @@ bool WriteLimitsFile(FileSystem& fileSystem, std::string_view path, const std::a
     return fileSystem.ReplaceFile(path, bytes);
 }
 
-bool ReadLimitsFile(FileSystem& fileSystem, std::string_view path, std::array<std::int16_t, 8>& limits) {
+FileFailure ReadLimitsFile(FileSystem& fileSystem, std::string_view path, std::array<std::int16_t, 8>& limits) {
     const auto bytes = fileSystem.ReadFile(path, LIMITS_FILE_SIZE);
-    return bytes && DecodeLimits(*bytes, limits);
+    if (!bytes) return fileSystem.LastFailure();
+    return DecodeLimits(*bytes, limits) ? FileFailure::None : FileFailure::Damaged;
 }
 
 platform::FileDialogSettings LimitsFileDialog(platform::FileDialogKind kind) {

@@ -26,10 +26,11 @@ std::array<std::uint8_t, LIMITS_FILE_SIZE> EncodeLimits(const std::array<std::in
 [[nodiscard]] bool WriteLimitsFile(FileSystem& fileSystem, std::string_view path,
                                    const std::array<std::int16_t, 8>& limits);
 
-// False when the file cannot be opened or holds fewer than 16 bytes; the
-// limits are then unchanged. Values are taken as they are: neither their
-// range nor their order is checked here.
-[[nodiscard]] bool ReadLimitsFile(FileSystem& fileSystem, std::string_view path, std::array<std::int16_t, 8>& limits);
+// None when the limits were read; otherwise why not (Damaged: fewer than 16
+// bytes), and the limits are unchanged. Values are taken as they are:
+// neither their range nor their order is checked here.
+[[nodiscard]] FileFailure ReadLimitsFile(FileSystem& fileSystem, std::string_view path,
+                                         std::array<std::int16_t, 8>& limits);
 
 // The save (kind Save) or open (kind Open) dialog for a limits file.
 platform::FileDialogSettings LimitsFileDialog(platform::FileDialogKind kind);

@@ -37,7 +37,7 @@ int LineOfLimitField(int id) {
 
 }  // namespace
 
-std::optional<std::int16_t> ParseWholeNumber(std::string_view text) {
+WholeNumber ParseWholeNumber(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
@@ -46,16 +46,17 @@ std::optional<std::int16_t> ParseWholeNumber(std::string_view text) {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    if (text.empty()) return std::nullopt;
+    if (text.empty()) return {};
     long value = 0;
+    bool tooLarge = false;
     for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-        if (value > 32768) return std::nullopt;
+        if (c < '0' || c > '9') return {};
+        if (!tooLarge) value = value * 10 + (c - '0');
+        tooLarge = tooLarge || value > 32768;
     }
     if (negative) value = -value;
-    if (value < -32768 || value > 32767) return std::nullopt;
-    return static_cast<std::int16_t>(value);
+    if (tooLarge || value < -32768 || value > 32767) return {std::nullopt, true};
+    return {static_cast<std::int16_t>(value), true};
 }
 
 MainDialog::MainDialog(platform::WindowServices& window, ScaleConnection& link, storage::FileSystem& files,
@@ -64,23 +65,28 @@ MainDialog::MainDialog(platform::WindowServices& window, ScaleConnection& link, 
 
 // ---- field exchange ---------------------------------------------------------
 
-bool MainDialog::ReadNumber(int id, std::int16_t& value) {
-    const std::optional<std::int16_t> number = ParseWholeNumber(window_.GetControlText(id));
-    if (!number) {
-        window_.ShowMessage(PROMPT_WHOLE_NUMBER, APP_CAPTION, MessageIcon::Exclamation, MessageButtons::Ok);
-        window_.FocusControl(id);
+void MainDialog::Prompt(int id, std::string_view format, std::int16_t low, std::int16_t high) {
+    char prompt[80];
+    std::snprintf(prompt, sizeof prompt, std::string(format).c_str(), low, high);
+    window_.ShowMessage(prompt, APP_CAPTION, MessageIcon::Exclamation, MessageButtons::Ok);
+    window_.FocusControl(id);
+}
+
+bool MainDialog::ReadNumber(int id, std::int16_t& value, std::int16_t low, std::int16_t high) {
+    const WholeNumber number = ParseWholeNumber(window_.GetControlText(id));
+    if (!number.value) {
+        // 40000 is a whole number: asking for one would puzzle the operator,
+        // so a number too large to hold gets the range prompt, as 900 does.
+        Prompt(id, number.whole ? PROMPT_RANGE_FORMAT : PROMPT_WHOLE_NUMBER_FORMAT, low, high);
         return false;
     }
-    value = *number;
+    value = *number.value;
     return true;
 }
 
 bool MainDialog::CheckRange(int id, std::int16_t value, std::int16_t low, std::int16_t high) {
     if (value >= low && value <= high) return true;
-    char prompt[64];
-    std::snprintf(prompt, sizeof prompt, std::string(PROMPT_RANGE_FORMAT).c_str(), low, high);
-    window_.ShowMessage(prompt, APP_CAPTION, MessageIcon::Exclamation, MessageButtons::Ok);
-    window_.FocusControl(id);
+    Prompt(id, PROMPT_RANGE_FORMAT, low, high);
     return false;
 }
 
@@ -90,13 +96,14 @@ bool MainDialog::ReadFields() {
     values_.gramsText = window_.GetControlText(IDC_GRAMS);
     values_.stateText = window_.GetControlText(IDC_STATE);
 
-    if (!ReadNumber(IDC_REFERENCE_WEIGHT, values_.referenceWeight)) return false;
+    if (!ReadNumber(IDC_REFERENCE_WEIGHT, values_.referenceWeight, REFERENCE_WEIGHT_MIN, REFERENCE_WEIGHT_MAX))
+        return false;
     exchangedReference_ = values_.referenceWeight;
     if (!CheckRange(IDC_REFERENCE_WEIGHT, values_.referenceWeight, REFERENCE_WEIGHT_MIN, REFERENCE_WEIGHT_MAX))
         return false;
 
     for (std::size_t i = 0; i < LINE_COUNT; ++i) {
-        if (!ReadNumber(LIMIT_FIELD_IDS[i], values_.lineLimits[i])) return false;
+        if (!ReadNumber(LIMIT_FIELD_IDS[i], values_.lineLimits[i], LINE_LIMIT_MIN, LINE_LIMIT_MAX)) return false;
         exchangedLimits_[i] = values_.lineLimits[i];
     }
     for (std::size_t i = 0; i < LINE_COUNT; ++i)

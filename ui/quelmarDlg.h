@@ -14,10 +14,11 @@
 
 namespace ui {
 
-// Prompts of a refused field (caption "Quelmar", exclamation icon).
-constexpr std::string_view PROMPT_WHOLE_NUMBER = "Ingrese un numero entero.";
-// Formatted with the range's two ends.
-constexpr std::string_view PROMPT_RANGE_FORMAT = "Ingrese un numero entre %d y %d.";
+// Prompts of a refused field (caption "Quelmar", exclamation icon), both
+// formatted with the field's range: text that is not a whole number, and a
+// whole number outside the range (also one too large to be held at all).
+constexpr std::string_view PROMPT_WHOLE_NUMBER_FORMAT = "Ingrese un número entero entre %d y %d.";
+constexpr std::string_view PROMPT_RANGE_FORMAT = "Ingrese un número entre %d y %d.";
 constexpr std::string_view APP_CAPTION = "Quelmar";
 constexpr std::string_view ABOUT_MENU_TEXT = "&Acerca de quelmar...";
 // Asked by "&Salir" and the close box while work mode runs, by whether the
@@ -27,9 +28,14 @@ constexpr std::string_view LEAVE_QUESTION_KEPT =
 constexpr std::string_view LEAVE_QUESTION_LOST =
     "¿Desea salir? El conteo se detiene y las estadísticas, que no pudieron guardarse en el disco, se perderán.";
 
-// A whole decimal number, optionally signed, that fits 16 bits; surrounding
-// blanks are allowed.
-std::optional<std::int16_t> ParseWholeNumber(std::string_view text);
+// A field's text read as a whole decimal number, optionally signed, with
+// blanks allowed around it: `value` when it fits 16 bits; `whole` also for a
+// whole number too large to be held.
+struct WholeNumber {
+    std::optional<std::int16_t> value;
+    bool whole = false;
+};
+WholeNumber ParseWholeNumber(std::string_view text);
 
 class MainDialog final : public DialogEvents, public scale::FieldExchange, public scale::ModeControl {
 public:
@@ -68,8 +74,9 @@ public:
     scale::ScaleContext& Context() { return context_; }
 
 private:
-    [[nodiscard]] bool ReadNumber(int id, std::int16_t& value);
+    [[nodiscard]] bool ReadNumber(int id, std::int16_t& value, std::int16_t low, std::int16_t high);
     [[nodiscard]] bool CheckRange(int id, std::int16_t value, std::int16_t low, std::int16_t high);
+    void Prompt(int id, std::string_view format, std::int16_t low, std::int16_t high);
     void WriteNumber(int id, std::int16_t value, std::optional<std::int16_t>& exchanged);
     void ReportConnectFailure(std::string_view message);
     // Outside work mode at once; in work mode only when the operator says so.

@@ -43,4 +43,4 @@ mutation ops-save-stops-at-unwritten-limits-file scale/LineLimits.cpp \
     'const Sending sending = limitsFileSaved ? Send(context, LIMITS_AFTER_SAVE_TIMEOUT_MS) : Sending::NotSent;' \
     operation_tests
 mutation ops-save-calibration-failure-unsaid scale/LineLimits.cpp \
-    'if (!calibrationFileSaved) text +=' 'if (false) text +=' operation_tests fault_tests
+    'calibrationFileFailure = CalibrationFileFailure(context);' '' operation_tests fault_tests

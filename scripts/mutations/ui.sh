@@ -28,7 +28,8 @@ mutation ui-calibrating-keeps-start-work ui/ModeTable.cpp \
     '{{false, false, true,  true,  false, false}, NO_TIMER},    // Calibrating' \
     '{{true,  false, true,  true,  false, false}, NO_TIMER},    // Calibrating' main_dialog_tests
 mutation ui-modes-disable-before-enabling ui/ModeTable.cpp \
-    'for (const bool enable : {true, false})' 'for (const bool enable : {false, true})' terminal_tests main_dialog_tests
+    'if (row.enabled[i]) window.EnableControl(MODE_BUTTONS[i], true);' \
+    'window.EnableControl(MODE_BUTTONS[i], row.enabled[i]);' terminal_tests main_dialog_tests
 mutation ui-close-asks-outside-work ui/quelmarDlg.cpp \
     'if (mode_ != Mode::WorkMode) return true;' 'if (mode_ == Mode::Ready) return true;' main_dialog_tests
 mutation ui-salir-leaves-work-unasked ui/quelmarDlg.cpp \
@@ -38,3 +39,5 @@ mutation ui-leave-question-defaults-to-ok ui/terminal/Boxes.cpp \
     'if (buttons == platform::MessageButtons::OkCancelDefaultCancel) focused_ = 0;' terminal_tests
 mutation ui-switched-off-button-hands-focus-to-a-field ui/ModeTable.cpp \
     'if (!enabledIn(window.FocusedControl()))' 'if (false)' terminal_tests
+mutation ui-number-too-large-asks-for-a-whole-number ui/quelmarDlg.cpp \
+    'Prompt(id, number.whole ?' 'Prompt(id, false ?' main_dialog_tests

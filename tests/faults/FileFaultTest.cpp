@@ -30,12 +30,12 @@ struct Action {
 testing_support::MessageRecord BoxFor(const Action& action, const MemoryFileSystem::Operation& failed) {
     if (failed.path == CALIBRATION_PATH && !failed.write) return CONFIGURATION_MISSING;
     if (std::string(action.name) == "SaveLimits" && failed.write)
-        return SavedInPart("Los limites se enviaron a la balanza",
-                           {failed.path == LIMITS_PATH ? "limites" : "configuracion"});
+        return SavedInPart(LIMITS_SENT_ONLY,
+                           {failed.path == LIMITS_PATH ? LimitsFileFailed(LIMITS_PATH) : CalibrationFileFailed()});
     if (failed.path == CALIBRATION_PATH)
         return ConfigurationNotSaved(std::string(action.name) == "Calibrate" ? CALIBRATION : LIMITS);
-    if (failed.path == LIMITS_PATH) return LIMITS_NOT_READ;
-    return REPORT_NOT_SAVED;
+    if (failed.path == LIMITS_PATH) return LimitsNotRead(LIMITS_PATH, "la carpeta no existe");
+    return ReportNotSaved(REPORT_PATH);
 }
 
 TEST(FileFaults, EachFailedFileOperationIsReportedAndLeavesItsFileAsItWas) {

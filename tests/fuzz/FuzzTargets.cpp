@@ -49,7 +49,7 @@ int LimitsFileTarget(const std::uint8_t* data, std::size_t size) {
     files.SetFile("C:\\velsor\\fuzz.lim", {data, data + size});
     const std::array<std::int16_t, 8> sentinel{-1, 2, -3, 4, -5, 6, -7, 8};
     std::array<std::int16_t, 8> limits = sentinel;
-    const bool read = storage::ReadLimitsFile(files, "C:\\velsor\\fuzz.lim", limits);
+    const bool read = storage::ReadLimitsFile(files, "C:\\velsor\\fuzz.lim", limits) == storage::FileFailure::None;
     FUZZ_CHECK(read == (size >= storage::LIMITS_FILE_SIZE));
     FUZZ_CHECK(read ? std::memcmp(storage::EncodeLimits(limits).data(), data, storage::LIMITS_FILE_SIZE) == 0
                     : limits == sentinel);

@@ -182,15 +182,15 @@ TEST_F(LineLimitsTest, SaveStopsAtTheOperatorsStepsElseWritesBothFilesSendsAtThe
     enum Failing { NONE, FIELDS, DIALOG, LIMITS_FILE, CALIBRATION_FILE };
     const Limits falling = {0, 100, 150, 200, 250, 300, 400, 350};
     const auto at = [](float factor) { return FakeScaleLink::Sent{scale::LimitsToCounts(EXAMPLE, factor), 200}; };
-    const std::string sent = "Los limites se enviaron a la balanza";
+    const std::string sent = LIMITS_SENT_ONLY, limitsFailed = LimitsFileFailed(std::string(PATH));
     const std::tuple<Failing, Limits, float, bool, Boxes, std::vector<FakeScaleLink::Sent>> cases[] = {
         // the failing step, limits, factor, the send works, the boxes, what was sent
         {FIELDS, EXAMPLE, 2.0f, true, {}, {}},
         {NONE, falling, 2.0f, true, {LIMITS_OUT_OF_ORDER}, {}},
         {DIALOG, EXAMPLE, 2.0f, true, {FILE_CANCELLED}, {}},
-        {LIMITS_FILE, EXAMPLE, 2.0f, true, {SavedInPart(sent, {"limites"})}, {at(2.0f)}},
-        {CALIBRATION_FILE, EXAMPLE, 2.0f, true, {SavedInPart(sent, {"configuracion"})}, {at(2.0f)}},
-        {LIMITS_FILE, EXAMPLE, 2.5f, false, {SavedInPart("No pudo enviarse", {"limites"})}, {at(2.5f)}},
+        {LIMITS_FILE, EXAMPLE, 2.0f, true, {SavedInPart(sent, {limitsFailed})}, {at(2.0f)}},
+        {CALIBRATION_FILE, EXAMPLE, 2.0f, true, {SavedInPart(sent, {CalibrationFileFailed()})}, {at(2.0f)}},
+        {LIMITS_FILE, EXAMPLE, 2.5f, false, {SavedInPart("No pudo enviarse", {limitsFailed})}, {at(2.5f)}},
         {NONE, EXAMPLE, 2.0f, true, {LIMITS_SENT}, {at(2.0f)}},
         {NONE, EXAMPLE, 2.5f, false, {LIMITS_NOT_SENT}, {at(2.5f)}},
         {NONE, EXAMPLE, 0.0f, true, {UNCALIBRATED}, {}},
@@ -223,12 +223,18 @@ TEST_F(LineLimitsTest, SaveStopsAtTheOperatorsStepsElseWritesBothFilesSendsAtThe
 TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItOnlyWhenCalibratedWithoutAnyWrite) {
     const Limits falling = {800, 700, 600, 500, 300, -1, 100, 2000};  // no order or range check
     bench.files.SetFile(PATH, LimitsFile(falling));
+    bench.files.SetFile("C:\\velsor\\corto.lim", Bytes(15, 1));
     bench.program.limitEditMask = 0x7F;
     const std::tuple<std::optional<std::string>, float, MessageRecord, Limits, std::vector<FakeScaleLink::Sent>>
         cases[] = {
             // the file chosen (none: cancelled), factor, the box, the limits afterwards, what was sent
             {std::nullopt, 2.0f, FILE_CANCELLED, OTHER, {}},
-            {"C:\\velsor\\falta.lim", 2.0f, LIMITS_NOT_READ, OTHER, {}},
+            {"C:\\velsor\\falta.lim", 2.0f, LimitsNotRead("C:\\velsor\\falta.lim", "el archivo no existe"), OTHER, {}},
+            {"C:\\velsor\\corto.lim",
+             2.0f,
+             LimitsNotRead("C:\\velsor\\corto.lim", "el archivo está dañado o no es de este tipo"),
+             OTHER,
+             {}},
             {std::string(PATH), 0.0f, UNCALIBRATED, falling, {}},
             {std::string(PATH), 2.0f, LIMITS_SENT, falling, {{scale::LimitsToCounts(falling, 2.0f), 300}}},
         };
@@ -246,7 +252,7 @@ TEST_F(LineLimitsTest, LoadShowsTheFileAsItIsAndSendsItOnlyWhenCalibratedWithout
     }
     EXPECT_EQ(bench.window.fileDialogs.back().kind, platform::FileDialogKind::Open);
     EXPECT_EQ(bench.fields.reads, 0);
-    EXPECT_EQ(bench.files.operations.size(), 3u);
+    EXPECT_EQ(bench.files.operations.size(), 4u);
     for (const auto& operation : bench.files.operations) EXPECT_FALSE(operation.write);
     EXPECT_EQ(bench.program.limitEditMask, 0x7F);
     EXPECT_FALSE(bench.modes.saveLimitsEnabled);

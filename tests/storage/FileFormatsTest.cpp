@@ -83,7 +83,9 @@ TEST(LimitsFileTest, SixteenBytesOfSignedLittleEndianLimitsBothWays) {
         MemoryFileSystem fs;
         if (c.file) fs.SetFile(PATH, *c.file);
         Limits limits = HELD_LIMITS;
-        EXPECT_EQ(ReadLimitsFile(fs, PATH, limits), c.limits.has_value());
+        EXPECT_EQ(ReadLimitsFile(fs, PATH, limits), c.limits ? FileFailure::None
+                                                    : c.file ? FileFailure::Damaged
+                                                             : FileFailure::NotFound);
         EXPECT_EQ(limits, c.limits.value_or(HELD_LIMITS));
         if (!c.limits) continue;
         fs.SetFile(PATH, Bytes(40, 0x11));

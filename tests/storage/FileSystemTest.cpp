@@ -73,6 +73,9 @@ TEST_F(RealFileSystemTest, ReplaceWritesTheWholeFileAndLeavesNoTemporaryAndReadF
         EXPECT_EQ(Listing(velsor_), std::vector<std::string>{name});
     }
     EXPECT_EQ(files_.ReadFile(Utf8(velsor_ / "no-existe"), 16), std::nullopt);
+    EXPECT_EQ(files_.LastFailure(), FileFailure::NotFound);
+    EXPECT_EQ(files_.ReadFile(Utf8(velsor_ / "falta" / "a.lim"), 16), std::nullopt);
+    EXPECT_EQ(files_.LastFailure(), FileFailure::FolderMissing);
 }
 
 TEST_F(RealFileSystemTest, FailedReplaceLeavesEverythingAsItWas) {
@@ -82,9 +85,12 @@ TEST_F(RealFileSystemTest, FailedReplaceLeavesEverythingAsItWas) {
     WriteNative(velsor_ / "usb.ini", OLD_CONTENT);
     fs::permissions(velsor_ / "usb.ini", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    for (const char* name : {"falta/a.lim", "carpeta.lim", "usb.ini"}) {
+    for (const auto& [name, why] : {std::pair{"falta/a.lim", FileFailure::FolderMissing},
+                                    {"carpeta.lim", FileFailure::Other},
+                                    {"usb.ini", FileFailure::ReadOnly}}) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(files_.ReplaceFile(Utf8(velsor_) + "/" + name, Bytes(20, 0)));
+        EXPECT_EQ(files_.LastFailure(), why);
         EXPECT_EQ(Listing(velsor_), (std::vector<std::string>{"carpeta.lim", "usb.ini"}));
     }
     EXPECT_EQ(files_.ReadFile(Utf8(velsor_ / "carpeta.lim" / "dentro"), 100), OLD_CONTENT);
@@ -110,14 +116,15 @@ struct RecordingCalls final : FileCalls {
     long ProcessId() override { return 42; }
     bool Note(const std::string& call) {
         log += call + "; ";
-        errno = EIO;
+        errno = call.rfind("write", 0) == 0 ? ENOSPC : EIO;  // a full disk shows at a write
         return failing.empty() || call.rfind(failing, 0) != 0;
     }
     std::string log, failing;
 };
 
 // The calibration file replaced: the temporary's bytes reach the disk before it takes the file's place, and the
-// folder's entry after; a failed step still closes the temporary, then removes it and renames nothing.
+// folder's entry after; a failed step still closes the temporary, then removes it and renames nothing, and the
+// first failure gives the cause.
 TEST(FileCallsTest, AReplacedFileIsFlushedBeforeItsRenameAndAFailedStepLeavesNoTemporary) {
     RecordingCalls calls;
     const auto files = MakeFileSystem(calls);
@@ -132,6 +139,9 @@ TEST(FileCallsTest, AReplacedFileIsFlushedBeforeItsRenameAndAFailedStepLeavesNoT
         calls.failing = failing;
         EXPECT_EQ(SaveCalibrationFile(*files, CalibrationData{}), *failing == '\0') << failing;
         EXPECT_EQ(std::exchange(calls.log, {}), expected);
+        if (*failing != '\0') {
+            EXPECT_EQ(files->LastFailure(), *failing == 'w' ? FileFailure::DiskFull : FileFailure::Other);
+        }
     }
 }
 

@@ -4,7 +4,6 @@
 #include "storage/FileSystem.h"
 
 #include <map>
-#include <set>
 
 namespace testing_support {
 
@@ -18,6 +17,7 @@ public:
     std::optional<std::vector<std::uint8_t>> ReadFile(std::string_view path, std::size_t maxBytes) override {
         if (Fails(false, path)) return std::nullopt;
         auto file = File(path);
+        if (!file) SetFailure(storage::FileFailure::NotFound);
         if (file && file->size() > maxBytes) file->resize(maxBytes);
         return file;
     }
@@ -36,19 +36,23 @@ public:
         return it->second;
     }
 
-    // The operation numbered `number` in the log (1-based) fails as if unopenable.
-    void FailOperation(std::size_t number) { failing_.insert(number); }
+    // The operation numbered `number` in the log (1-based) fails for that reason.
+    void FailOperation(std::size_t number, storage::FileFailure failure = storage::FileFailure::FolderMissing) {
+        failing_[number] = failure;
+    }
 
     std::vector<Operation> operations;
 
 private:
     bool Fails(bool write, std::string_view path) {
         operations.push_back({write, std::string(path)});
-        return failing_.count(operations.size()) != 0;
+        const auto it = failing_.find(operations.size());
+        if (it != failing_.end()) SetFailure(it->second);
+        return it != failing_.end();
     }
 
     std::map<std::string, std::vector<std::uint8_t>, std::less<>> files_;
-    std::set<std::size_t> failing_;
+    std::map<std::size_t, storage::FileFailure> failing_;
 };
 
 }  // namespace testing_support

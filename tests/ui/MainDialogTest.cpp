@@ -88,7 +88,7 @@ TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRangeAndAReadStopsAtTheFir
         // field, text, the prompt (none: accepted)
         {reference, "149", Range(150, 600)}, {reference, "601", Range(150, 600)}, {reference, "150", std::nullopt},
         {reference, "600", std::nullopt},    {limit, "-1", Range(0, 800)},        {limit, "801", Range(0, 800)},
-        {limit, "40000", WHOLE_NUMBER},      {limit, "abc", WHOLE_NUMBER},        {limit, "", WHOLE_NUMBER},
+        {limit, "40000", Range(0, 800)},     {limit, "abc", WholeNumber(0, 800)}, {limit, "", WholeNumber(0, 800)},
         {limit, "0", std::nullopt},          {limit, "800", std::nullopt},
     };
     for (const auto& [field, text, prompt] : cases) {
@@ -121,9 +121,11 @@ TEST_F(MainDialogTest, EachFieldTakesAWholeNumberInItsRangeAndAReadStopsAtTheFir
 TEST(ParseWholeNumber, SixteenBitRange) {
     const std::pair<const char*, int> accepted[] = {{"32767", 32767}, {"-32768", -32768}, {"007", 7}, {" +300 ", 300}};
     for (const auto& [text, value] : accepted)
-        EXPECT_EQ(ui::ParseWholeNumber(text), std::optional<std::int16_t>(value)) << text;
-    for (const char* refused : {"32768", "-32769", "99999999999999999999", "+", "-", "1 2", "12a", "1.5"})
-        EXPECT_FALSE(ui::ParseWholeNumber(refused).has_value()) << refused;
+        EXPECT_EQ(ui::ParseWholeNumber(text).value, std::optional<std::int16_t>(value)) << text;
+    for (const char* tooLarge : {"32768", "-32769", "99999999999999999999"})
+        EXPECT_TRUE(!ui::ParseWholeNumber(tooLarge).value && ui::ParseWholeNumber(tooLarge).whole) << tooLarge;
+    for (const char* refused : {"+", "-", "1 2", "12a", "1.5", "99999999999999999999x"})
+        EXPECT_FALSE(ui::ParseWholeNumber(refused).whole) << refused;
 }
 
 TEST_F(MainDialogTest, ARefreshKeepsWhatTheOperatorIsTypingALoadReplacesTheLimitsNeitherIsAnEdit) {
@@ -268,7 +270,7 @@ TEST_F(MainDialogTest, EveryFigureBoxTheReportAndEachModesButtonsAndTimerFollowT
     bench.window.whileFileDialogOpen = [&] { ++bench.window.now.minute, item(5, 60); };
     bench.window.ChooseNext(path);
     bench.Press(ui::IDC_SAVE_STATISTICS);
-    EXPECT_EQ(bench.window.messages, (Boxes{TEST_CLEAR_SCALE, WHOLE_NUMBER}));
+    EXPECT_EQ(bench.window.messages, (Boxes{TEST_CLEAR_SCALE, WholeNumber(150, 600)}));
     std::string report =
         "Archivo de Estad\xEDsticas\r\nS\xE1"
         "bado 05/12/2026  21:15:18\r\n\r\n";
