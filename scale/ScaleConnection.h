@@ -77,9 +77,10 @@ public:
     // true, through Close, until a ConfigureScale succeeds.
     virtual bool IsLost() const { return false; }
 
-    // When the last ConfigureScale could not open the device for a reason
-    // the operator can fix, the whole message that says how; empty otherwise.
-    virtual std::string_view OpenFailureMessage() const { return {}; }
+    // When the last ConfigureScale failed for a reason the operator can fix
+    // (no permission, the scale in use by another program), the whole
+    // message that says so; empty otherwise.
+    virtual std::string_view ConfigureFailureMessage() const { return {}; }
 };
 
 }  // namespace scale

@@ -178,6 +178,10 @@ void MainDialog::ReportConnectFailure(std::string_view message) {
     Exit();
 }
 
+std::string_view MainDialog::ConfigureFailure(std::string_view plain) const {
+    return link_.ConfigureFailureMessage().empty() ? plain : link_.ConfigureFailureMessage();
+}
+
 void MainDialog::InitializeWindow() {
     ShowFields();
     window_.AppendSystemMenuItem(SYSMENU_ABOUT_ID, ABOUT_MENU_TEXT);
@@ -191,10 +195,11 @@ void MainDialog::InitializeWindow() {
     switch (link_.ConfigureScale()) {
         case ConfigureResult::Ok: break;
         case ConfigureResult::OpenFailed:
-            ReportConnectFailure(link_.OpenFailureMessage().empty() ? "No se pudo abrir el dispositivo"
-                                                                    : link_.OpenFailureMessage());
+            ReportConnectFailure(ConfigureFailure("No se pudo abrir el dispositivo"));
             return;
-        case ConfigureResult::ConfigurationFailed: ReportConnectFailure("No se pudo configurar el dispositivo"); return;
+        case ConfigureResult::ConfigurationFailed:
+            ReportConnectFailure(ConfigureFailure("No se pudo configurar el dispositivo"));
+            return;
         case ConfigureResult::ReadPipeFailed: ReportConnectFailure("No se pudo bindear el pipe 0x81"); return;
         case ConfigureResult::WritePipeFailed: ReportConnectFailure("No se pudo bindear el pipe 0x02"); return;
     }

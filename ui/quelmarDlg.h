@@ -78,6 +78,8 @@ private:
     [[nodiscard]] bool CheckRange(int id, std::int16_t value, std::int16_t low, std::int16_t high);
     void Prompt(int id, std::string_view format, std::int16_t low, std::int16_t high);
     void WriteNumber(int id, std::int16_t value, std::optional<std::int16_t>& exchanged);
+    // The link's own fuller message for a failed configure, or `plain`.
+    std::string_view ConfigureFailure(std::string_view plain) const;
     void ReportConnectFailure(std::string_view message);
     // Outside work mode at once; in work mode only when the operator says so.
     [[nodiscard]] bool ConfirmLeave();

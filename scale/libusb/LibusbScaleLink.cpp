@@ -57,11 +57,16 @@ FindResult LibusbScaleLink::FindScale() {
     const ssize_t count = libusb_get_device_list(context_, &list);
     if (count < 0) return FindResult::NoList;
 
-    FindResult result = count == 0 ? FindResult::NoDevice : FindResult::NotIdentified;
+    // Only the maker's devices are candidates, as only they are on the
+    // Windows driver's list: root hubs, keyboards and the like are always
+    // there, and an unplugged scale must read as no device at all.
+    FindResult result = FindResult::NoDevice;
     for (ssize_t i = 0; i < count && i < MAX_DEVICE_INDICES; ++i) {
         libusb_device_descriptor descriptor{};
         if (libusb_get_device_descriptor(list[i], &descriptor) != LIBUSB_SUCCESS) continue;
-        if (descriptor.idVendor == SCALE_VENDOR_ID && descriptor.idProduct == SCALE_PRODUCT_ID) {
+        if (descriptor.idVendor != SCALE_VENDOR_ID) continue;
+        result = FindResult::NotIdentified;
+        if (descriptor.idProduct == SCALE_PRODUCT_ID) {
             scale_ = libusb_ref_device(list[i]);
             result = FindResult::Ok;
             break;
@@ -73,6 +78,7 @@ FindResult LibusbScaleLink::FindScale() {
 
 ConfigureResult LibusbScaleLink::ConfigureScale() {
     accessRefused_ = false;
+    busy_ = false;
     if (scale_ == nullptr || handle_ != nullptr) return ConfigureResult::OpenFailed;
     const int opened = libusb_open(scale_, &handle_);
     if (opened != LIBUSB_SUCCESS) {
@@ -88,12 +94,17 @@ ConfigureResult LibusbScaleLink::ConfigureScale() {
     if (libusb_get_config_descriptor(scale_, 0, &config) != LIBUSB_SUCCESS) return ConfigureResult::ConfigurationFailed;
     ConfigureResult result = ConfigureResult::ConfigurationFailed;
     int active = -1;
-    const bool configured = libusb_get_configuration(handle_, &active) == LIBUSB_SUCCESS &&
-                            (active == config->bConfigurationValue ||
-                             libusb_set_configuration(handle_, config->bConfigurationValue) == LIBUSB_SUCCESS);
+    // Busy: another program (another copy of this one) holds the interface.
+    const auto done = [this](int error) {
+        busy_ = busy_ || error == LIBUSB_ERROR_BUSY;
+        return error == LIBUSB_SUCCESS;
+    };
+    const bool configured =
+        libusb_get_configuration(handle_, &active) == LIBUSB_SUCCESS &&
+        (active == config->bConfigurationValue || done(libusb_set_configuration(handle_, config->bConfigurationValue)));
     if (configured && config->bNumInterfaces > SCALE_INTERFACE) {
         libusb_set_auto_detach_kernel_driver(handle_, 1);
-        claimed_ = libusb_claim_interface(handle_, SCALE_INTERFACE) == LIBUSB_SUCCESS;
+        claimed_ = done(libusb_claim_interface(handle_, SCALE_INTERFACE));
         const libusb_interface& interface = config->interface[SCALE_INTERFACE];
         // Claiming selects alternate setting 0; it is asked for explicitly
         // only where there is another one to leave.
@@ -202,7 +213,10 @@ bool LibusbScaleLink::SendLimits(const std::array<std::uint8_t, 8>& counts, std:
     return SendCommand(CMD_SET_LIMITS, timeoutMs);
 }
 
-std::string_view LibusbScaleLink::OpenFailureMessage() const {
+std::string_view LibusbScaleLink::ConfigureFailureMessage() const {
+    if (busy_)
+        return "No se pudo configurar el dispositivo: la balanza está en uso por otro programa (¿otra copia de "
+               "Quelmar abierta?). Ciérrelo y vuelva a abrir Quelmar.";
     if (!accessRefused_) return {};
     return "No se pudo abrir el dispositivo: el sistema no da permiso de acceso a la balanza USB. "
            "Instale la regla udev packaging/udev/60-quelmar.rules (ver docs/linux-usb.md) y vuelva a conectarla.";

@@ -55,8 +55,9 @@ public:
     // The last failed open was refused for lack of permission on the device
     // node (the udev rule is missing).
     bool AccessRefused() const { return accessRefused_; }
-    // Says so, naming the udev rule that grants the access.
-    std::string_view OpenFailureMessage() const override;
+    // Says so, naming the udev rule that grants the access; or says that the
+    // scale is in use when another program holds its interface.
+    std::string_view ConfigureFailureMessage() const override;
 
 private:
     struct Direction {
@@ -77,6 +78,7 @@ private:
     libusb_device_handle* handle_ = nullptr;
     bool claimed_ = false;
     bool accessRefused_ = false;
+    bool busy_ = false;  // the last configure found the interface held by another program
     bool lost_ = false;
     Direction read_;
     Direction write_;

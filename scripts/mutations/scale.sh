@@ -42,10 +42,13 @@ mutation scale-short-status-accepted scale/ScaleLink.cpp \
 mutation scale-short-weight-accepted scale/ScaleLink.cpp \
     'if (statusBuffer_.transferredBytes < MIN_WEIGHT_BYTES) return std::nullopt;' '' scale_link_tests
 mutation scale-libusb-product-unchecked scale/libusb/LibusbScaleLink.cpp \
-    'descriptor.idVendor == SCALE_VENDOR_ID && descriptor.idProduct == SCALE_PRODUCT_ID' \
-    'descriptor.idVendor == SCALE_VENDOR_ID' libusb_link_tests
+    'if (descriptor.idProduct == SCALE_PRODUCT_ID) {' 'if (true) {' libusb_link_tests
 mutation scale-libusb-no-device-is-not-identified scale/libusb/LibusbScaleLink.cpp \
-    'count == 0 ? FindResult::NoDevice : FindResult::NotIdentified' 'FindResult::NotIdentified' libusb_link_tests
+    'FindResult result = FindResult::NoDevice;' 'FindResult result = FindResult::NotIdentified;' libusb_link_tests
+mutation scale-libusb-other-makers-devices-are-candidates scale/libusb/LibusbScaleLink.cpp \
+    'if (descriptor.idVendor != SCALE_VENDOR_ID) continue;' '' libusb_link_tests
+mutation scale-libusb-scale-in-use-unsaid scale/libusb/LibusbScaleLink.cpp \
+    'busy_ = busy_ || error == LIBUSB_ERROR_BUSY;' 'busy_ = false;' libusb_link_tests
 mutation scale-libusb-configuration-never-set scale/libusb/LibusbScaleLink.cpp \
     '(active == config->bConfigurationValue ||' '(true ||' libusb_link_tests
 mutation scale-libusb-configuration-always-set scale/libusb/LibusbScaleLink.cpp \

@@ -26,6 +26,6 @@ mutation storage-folder-not-flushed storage/FileSystem.cpp 'calls_.FlushFolder(t
 mutation storage-full-disk-told-as-any-error storage/FileSystem.cpp \
     'case ENOSPC: return FileFailure::DiskFull;' 'case ENOSPC: return FileFailure::Other;' storage_tests
 mutation storage-missing-file-told-as-missing-folder storage/FileSystem.cpp \
-    'return creating || !folderThere ?' 'return true ?' storage_tests
+    'return creating || !folderThere ?' 'return creating || folderThere ?' storage_tests
 mutation storage-short-limits-file-told-as-unreadable storage/LimitsFile.cpp \
     '? FileFailure::None : FileFailure::Damaged;' '? FileFailure::None : fileSystem.LastFailure();' operation_tests

@@ -66,7 +66,12 @@ TEST(LibusbConnectTest, EachRowButARefusedListDescriptorOrOpenOnAUmockdevBusThro
         storage::MemoryShiftStore shift;
         ui::MainDialog dialog(window, link, files, shift, program);
         dialog.InitializeWindow();
-        EXPECT_EQ(window.messages, std::vector<testing_support::MessageRecord>{row.box});
+        testing_support::MessageRecord box = row.box;
+        if (row.situation == Situation::SetConfigurationRefused)  // EBUSY: another program holds the scale
+            box.text =
+                "No se pudo configurar el dispositivo: la balanza está en uso por otro programa (¿otra copia "
+                "de Quelmar abierta?). Ciérrelo y vuelva a abrir Quelmar.";
+        EXPECT_EQ(window.messages, std::vector<testing_support::MessageRecord>{box});
         EXPECT_EQ(window.closed, row.ends ? std::optional(platform::ModalResult::Ok) : std::nullopt);
         // A configuration is chosen only where none is active.
         const bool unconfigured =
@@ -78,6 +83,11 @@ TEST(LibusbConnectTest, EachRowButARefusedListDescriptorOrOpenOnAUmockdevBusThro
     }
     EXPECT_EQ(ran, testing_support::ConnectRows().size() - 3);
     if (asUser) testing_support::SetFileOverride(true);
+    // Hubs and other makers' devices are not candidates: with no scale the bus reads as empty, as on Windows.
+    UmockdevBus bus;
+    bus.Plug({std::make_shared<ScriptedDevice>(0x1234, 0x0000)});
+    LibusbScaleLink link;
+    EXPECT_EQ(link.FindScale(), FindResult::NoDevice);
 }
 
 class LibusbExchangeTest : public ::testing::Test {

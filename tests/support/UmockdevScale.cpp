@@ -202,8 +202,8 @@ int UmockdevBus::Answer(Node& node, unsigned long request, void* argument) {
             umockdev_testbed_set_attribute(testbed_, node.syspath.c_str(), "bConfigurationValue", "1");
             return 0;
         case USBDEVFS_CLAIMINTERFACE:
-        case USBDEVFS_DISCONNECT_CLAIM:  // claiming interface 0 configures the model, which may refuse
-            return model.SetConfiguration(0, &INTERFACE_ZERO, 1) != 0 ? -EBUSY : 0;
+        case USBDEVFS_DISCONNECT_CLAIM:  // claiming interface 0 configures the model, which may refuse (a stall)
+            return model.SetConfiguration(0, &INTERFACE_ZERO, 1) != 0 ? -EPIPE : 0;
         case USBDEVFS_RELEASEINTERFACE: return 0;
         case USBDEVFS_SUBMITURB: {
             ++submissions;
