@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Whole-program figures of the POSIX program on the simulated scale, run in
 # tmux like an operator would: start-up to the main window drawn, resident
-# memory, and CPU per minute of work mode. Writes results/figures.txt.
+# memory, and CPU per minute of work mode. Installs what it needs.
 #
-#   scripts/measure.sh                    (about 5 minutes)
+#   scripts/measure.sh                    (about 5 minutes) into build-bench/figures.txt
+#   scripts/measure.sh --results          the same, into the committed results/figures.txt
+#   scripts/measure.sh --benchmarks       the micro-benchmarks instead (tick, exchange, shift store)
 #   WORK_SECONDS=600 scripts/measure.sh   a longer work period
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -12,9 +14,24 @@ use_test_locale
 work_seconds="${WORK_SECONDS:-180}"
 idle_seconds="${IDLE_SECONDS:-60}"
 runs="${STARTUP_RUNS:-7}"
-ensure_packages cmake make g++ libncurses-dev tmux python3 pkg-config libusb-1.0-0-dev libsqlite3-dev
+results="" benchmarks=""
+for arg in "$@"; do
+    case "$arg" in
+        --results) results=1 ;;
+        --benchmarks) benchmarks=1 ;;
+        *) echo "uso: scripts/measure.sh [--results | --benchmarks]" >&2; exit 2 ;;
+    esac
+done
+# The build configures with the tests and benchmarks on: it needs what the
+# test command installs, whatever has run on this machine before.
+ensure_packages "${NATIVE_PACKAGES[@]}" python3
 build="${QUELMAR_MEASURE_BUILD:-$QUELMAR_ROOT/build-bench}"
 cmake -S "$QUELMAR_ROOT" -B "$build" >/dev/null
+if [ -n "$benchmarks" ]; then
+    cmake --build "$build" --target quelmar_bench quelmar_shift_bench -j "$(build_jobs)" >/dev/null
+    "$build/bench/quelmar_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+    exec "$build/bench/quelmar_shift_bench"
+fi
 # QUELMAR_MEASURE_ROAD=libusb: the same figures on the libusb road, the
 # program against the simulated scale on a umockdev bus (tests/e2e).
 target=quelmar program="$build/app/quelmar" output=figures.txt
@@ -109,7 +126,10 @@ c0=$(cpu_ticks "$pid"); t0=$(now_ms); sleep "$idle_seconds"; c1=$(cpu_ticks "$pi
 idle_cpu_ms=$(( (c1 - c0) * 1000 / ticks * 60000 / (t1 - t0) ))
 tm kill-session -t "$session"
 
-mkdir -p "$QUELMAR_ROOT/results"
+# Into the build folder unless asked: results/ holds the committed figures.
+destination="$build"
+[ -n "$results" ] && destination="$QUELMAR_ROOT/results"
+mkdir -p "$destination"
 {
     echo "Quelmar whole-program figures ($(date -u +%Y-%m-%dT%H:%MZ), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg))"
     echo "Program: $program ($described), in tmux 100x40"
@@ -124,4 +144,4 @@ mkdir -p "$QUELMAR_ROOT/results"
     echo "CPU per minute, Ready with no timer (baseline): ${ready_cpu_ms} ms"
     echo "screen at the end of the work period: ${total_line}"
     echo "CPU figures have the resolution of /proc's clock ticks (1/${ticks} s)."
-} | tee "$QUELMAR_ROOT/results/$output"
+} | tee "$destination/$output"
