@@ -12,7 +12,7 @@ mutation terminal-focus-onto-disabled-control ui/terminal/TerminalFrontEnd.cpp \
     'return c.enabled && (c.source->styles & STYLE_TABSTOP) != 0;' \
     'return (c.source->styles & STYLE_TABSTOP) != 0;' terminal_tests
 mutation terminal-focus-handoff-selects-text ui/terminal/TerminalFrontEnd.cpp \
-    '&controls_[focus_] == c) MoveFocus(true, false);' '&controls_[focus_] == c) MoveFocus(true, true);' terminal_tests
+    '&controls_[focus_] == c) FocusNextButton();' '&controls_[focus_] == c) MoveFocus(true, true);' terminal_tests
 mutation terminal-text-written-even-unchanged ui/terminal/TerminalFrontEnd.cpp \
     'if (!c || GetControlText(id) == text) return;' 'if (!c) return;' terminal_tests
 mutation terminal-key-f10-not-the-menu ui/terminal/TerminalFrontEnd.cpp \
@@ -64,3 +64,11 @@ mutation terminal-sysmenu-click-a-row-off ui/terminal/Boxes.cpp \
     terminal_tests:FrontEndTest.KeysAndClicks*
 mutation terminal-about-box-not-run ui/terminal/TerminalFrontEnd.cpp \
     'about.Run();' 'static_cast<void>(about);' terminal_tests:FrontEndTest.WorkAndTest*
+# terminal: where the focus goes and what a field shows selected when it gets it.
+mutation terminal-focus-handoff-into-a-field ui/terminal/TerminalFrontEnd.cpp \
+    'return Usable(i) && IsButton(*controls_[i].source); });' 'return Usable(i); });' \
+    terminal_tests:FrontEndTest.AFieldReached*
+mutation terminal-tab-into-field-selects-nothing ui/terminal/TerminalFrontEnd.cpp \
+    'MoveFocus(key.IsTab(), true);' 'MoveFocus(key.IsTab(), false);' terminal_tests:FrontEndTest.AFieldReached*
+mutation terminal-focus-control-selects-nothing ui/terminal/TerminalFrontEnd.cpp \
+    'id != ID_STATIC) SetFocus(i, true);' 'id != ID_STATIC) SetFocus(i, false);' terminal_tests:FrontEndTest.AFieldReached*

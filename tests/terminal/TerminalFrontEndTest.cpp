@@ -156,6 +156,40 @@ TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
     }
 }
 
+TEST_F(FrontEndTest, AFieldReachedByTabOrTheProgramIsSelectedWholeAndADisabledFocusGoesOnToAButton) {
+    struct Case {
+        const char* name;
+        int focus, disable;  // the program's, before the keys (0: none)
+        std::vector<Key> keys;
+        int focused;
+        Texts fields;  // line 1's limit and the reference weight afterwards
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"Tab", 0, 0, {TAB, TAB, TAB}, ids::IDC_LIMIT_1, {"5", "190"}},
+        {"Shift+Tab", 0, 0, {BACK_TAB}, ids::IDC_REFERENCE_WEIGHT, {"100", "5"}},
+        {"the program", ids::IDC_LIMIT_1, 0, {}, ids::IDC_LIMIT_1, {"5", "190"}},
+        {"Prueba disabled: past Parar Prueba (off) and the fields", ids::IDC_START_TEST, ids::IDC_START_TEST, {},
+         ids::IDC_LOAD_LIMITS, {"100", "190"}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        onInit = [&] {
+            window->SetControlText(ids::IDC_LIMIT_1, "100");
+            window->SetControlText(ids::IDC_REFERENCE_WEIGHT, "190");
+            if (c.focus) window->FocusControl(c.focus);
+            if (c.disable) window->EnableControl(c.disable, false);
+        };
+        Reopen();
+        Type(c.keys);
+        Run({Key::Char('5'), ESCAPE});
+        EXPECT_EQ(window->FocusedControl(), c.focused);
+        EXPECT_EQ((Texts{window->GetControlText(ids::IDC_LIMIT_1), window->GetControlText(ids::IDC_REFERENCE_WEIGHT)}),
+                  c.fields);
+    }
+}
+
 TEST(TimerSchedulerTest, TimersFallDueOncePerPeriodHoweverLateAndStopOrRestart) {
     TimerScheduler timers;
     timers.Start(1, 100, 0);
