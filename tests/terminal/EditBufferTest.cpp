@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -60,6 +61,21 @@ TEST(EditBufferTest, KeysEditTheTextAtTheCursorAndLeaveTheRestToTheDialog) {
             EXPECT_EQ(e.HandleKey(c.keys[i].first), c.keys[i].second) << "key " << i;
         EXPECT_EQ(e.Text(), c.text);
         EXPECT_EQ(e.Cursor(), c.cursor);
+    }
+}
+
+TEST(KeyDecodingTest, AltComesAfterAnEscapeOrInTheEighthBitOfALetter) {
+    // clang-format off
+    const std::tuple<int, bool, Key> rows[] = {  // read, after an ESC: the key
+        {0xE5, false, Key::Char('e', true)}, {0xC1, false, Key::Char('A', true)}, {0xFA, false, Key::Char('z', true)},
+        {'e', true, Key::Char('e', true)}, {'5', false, Char('5')}, {0xE0, false, Char(0xE0)},
+        {0xBF, false, Char(0xBF)}, {0x100, false, Char(0x100)}};
+    // clang-format on
+    for (const auto& [read, afterEscape, key] : rows) {
+        const Key decoded = DecodeCharacter(read, afterEscape);
+        EXPECT_EQ(std::tuple(decoded.code, decoded.alt, decoded.typed),
+                  std::tuple(key.code, key.alt, key.alt && !afterEscape ? read : 0))
+            << read;
     }
 }
 

@@ -330,6 +330,8 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
         {"saving over a file asks; Cancel keeps the dialog open", FileDialogKind::Save, "C:\\velsor\\", "noche",
          {ENTER, ESCAPE /* no to the question */, ENTER, ENTER}, "C:\\velsor\\noche.lim",
          {"Guardar como", "[Guardar]", "noche.lim ya existe. ¿Desea reemplazarlo?"}, "informe.est"},
+        {"an accented letter from an eighth-bit terminal goes into the name", FileDialogKind::Save, "C:\\velsor\\", "a",
+         {DecodeCharacter(0xF1, false), Key::Char('o'), ENTER}, "C:\\velsor\\año.lim", {}, "[Abrir]"},
         {"Escape cancels", FileDialogKind::Save, "C:\\velsor\\", "otro", {ESCAPE}, std::nullopt, {}, "(ningún archivo)"},
     };
     // clang-format on

@@ -29,6 +29,9 @@ std::optional<std::string> FileDialog::Run() {
             if (part_ == Part::Name) name_.SelectAll();
             continue;
         }
+        // An accented letter typed into the name came as an eighth-bit Alt.
+        if (part_ == Part::Name && k.typed != 0 && name_.HandleKey(Key::Char(k.typed)) == EditBuffer::Result::Changed)
+            continue;
         if (k.alt && k.type == Key::Type::Char) {
             switch (Lower(k.code)) {
                 case 'n':
