@@ -307,7 +307,9 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
     std::filesystem::create_directories(root / "velsor" / "a.lim");  // a folder is not a file to list
     for (const char* name : {"noche.lim", "z.est", "informe.est", "t.lim"}) std::ofstream(root / "velsor" / name);
     const std::vector<std::string> all = {"informe.est", "noche.lim", "t.lim", "z.est"};  // sorted, no folder
-    EXPECT_EQ(ListFolder((root / "velsor").string(), "*.*"), all);
+    EXPECT_EQ(ListFolder((root / "velsor").string(), "*.*").names, all);
+    for (const char* missing : {"nohay", "velsor/t.lim"})  // a file is no folder either
+        EXPECT_EQ(ListFolder((root / missing).string(), "*.*").state, FolderListing::State::Missing) << missing;
     setenv("QUELMAR_DRIVE_C", root.c_str(), 1);
     using platform::FileDialogKind;
     struct Case {
@@ -322,11 +324,15 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
     };
     // clang-format off
     const Case cases[] = {
-        {"the second filter lists all files in order, the list fills the name", FileDialogKind::Open, "C:\\velsor\\", "",
-         {Alt('t'), SPACE, Alt('l'), Key::Special(KEY_CODE_DOWN), ENTER}, "C:\\velsor\\informe.est",
+        {"the second filter lists all files in order, the list shows its focus at once, Enter takes it",
+         FileDialogKind::Open, "C:\\velsor\\", "", {Alt('t'), SPACE, Alt('l'), ENTER}, "C:\\velsor\\informe.est",
          {"< Todos los archivos(*.*) >"}, "(ningún archivo)"},
-        {"a missing file to open is the program's to report", FileDialogKind::Open, "C:\\nohay\\", "x", {ENTER},
-         "C:\\nohay\\x.lim", {"(ningún archivo)"}, "[Guardar]"},
+        {"a missing folder is said so; a file in it to open is the program's to report", FileDialogKind::Open,
+         "C:\\nohay\\", "x", {ENTER}, "C:\\nohay\\x.lim", {"La carpeta C:\\nohay\\ no existe."}, "(ningún archivo)"},
+        {"a name Windows refuses is refused, the dialog stays", FileDialogKind::Save, "C:\\velsor\\", "con",
+         {ENTER, ENTER, ESCAPE}, std::nullopt, {"CON es un dispositivo de Windows."}, "[Abrir]"},
+        {"a name too long is refused, never cut", FileDialogKind::Save, "C:\\velsor\\", std::string(250, 'a'),
+         {ENTER, ENTER, ESCAPE}, std::nullopt, {"264"}, "[Abrir]"},
         {"saving over a file asks; Cancel keeps the dialog open", FileDialogKind::Save, "C:\\velsor\\", "noche",
          {ENTER, ESCAPE /* no to the question */, ENTER, ENTER}, "C:\\velsor\\noche.lim",
          {"Guardar como", "[Guardar]", "noche.lim ya existe. ¿Desea reemplazarlo?"}, "informe.est"},
@@ -344,6 +350,7 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
             c.kind, c.folder, {{"Archivos Límites USB(*.lim)", "*.lim"}, {"Todos los archivos(*.*)", "*.*"}}, ".lim"};
         EXPECT_EQ(window->ChooseFile(settings), c.chosen);
         for (const char* text : c.shown) EXPECT_TRUE(terminal->Showed(text)) << text;
+        EXPECT_TRUE(&c != cases || terminal->AttributesAt("informe.est", 0) == ATTR_REVERSE) << "the list's focus";
         EXPECT_FALSE(terminal->Showed(c.hidden)) << c.hidden;
     }
     EXPECT_FALSE(std::filesystem::exists(root / "nohay")) << "a missing folder is never created";
@@ -358,11 +365,25 @@ TEST(FileDialogModelTest, NamesMatchPatternsLikeWindowsAndGetTheDefaultExtension
         {"a.est", "*.lim;*.est", true}, {"a1.lim", "a?.lim", true}, {"a12.lim", "a?.lim", false}};
     const std::tuple<const char*, const char*, const char*> extensions[] = {
         {"turno", "lim", "turno.lim"}, {"turno.txt", ".lim", "turno.txt"},
-        {"C:\\a.b\\turno", ".lim", "C:\\a.b\\turno.lim"}, {"turno", "", "turno"}};
+        {"C:\\a.b\\turno", ".lim", "C:\\a.b\\turno.lim"}, {"turno", "", "turno"}, {"C:\\v\\", "lim", "C:\\v\\"}};
+    const std::string in = "C:\\velsor\\";
+    const std::tuple<std::string, const char*> paths[] = {  // a path, and a part of why it is refused ("" taken)
+        {in + "noche.lim", ""}, {in, "Escriba"}, {in + "a\tb", "contener"}, {in + "a:b", "contener"},
+        {in + "a<b", "contener"}, {in + "a>b", "contener"}, {in + "a\"b", "contener"}, {in + "a|b", "contener"},
+        {in + "a?b", "contener"}, {in + "a*b", "contener"}, {in + "con", "CON es"}, {in + "Nul.lim", "NUL es"},
+        {in + "com9.a.lim", "COM9 es"}, {in + "lpt1", "LPT1 es"}, {in + "prn.lim", "PRN"}, {in + "aux", "AUX"},
+        {in + "com0.lim", ""}, {in + "lpt10", ""}, {in + "console.lim", ""}, {in + "turno.", "terminar en punto"},
+        {in + "turno ", "terminar en punto ni en espacio"}, {in + std::string(249, 'a'), ""},  // 259 characters
+        {in + std::string(250, 'a'), "tendría 260 caracteres y Windows admite como máximo 259"},
+        {in + std::string(248, 'a') + "\xC3\xB1", ""}, {in + std::string(248, 'a') + "\xF0\x9F\x98\x80", "tendría 260"}};
     // clang-format on
     for (const auto& [name, pattern, matches] : patterns)
         EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
     for (const auto& [name, extension, result] : extensions) EXPECT_EQ(WithDefaultExtension(name, extension), result);
+    for (const auto& [path, why] : paths) {
+        const std::string refused = RefusedPath(path);
+        EXPECT_TRUE(*why ? refused.find(why) != std::string::npos : refused.empty()) << path << ": " << refused;
+    }
     EXPECT_EQ(ResolveTypedName("C:\\velsor", " a.lim "), "C:\\velsor\\a.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "c:\\otra\\b.lim"), "c:\\otra\\b.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "/tmp/b.lim"), "/tmp/b.lim");
