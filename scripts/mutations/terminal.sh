@@ -113,3 +113,10 @@ mutation terminal-file-path-counted-in-code-points ui/terminal/FileDialogModel.c
     'units += byte >= 0xF0 ? 2 : 1;' 'units += 1;' terminal_tests:FileDialogModelTest.*
 mutation terminal-file-empty-name-gets-extension ui/terminal/FileDialogModel.cpp \
     'if (start == result.size() || result.find' 'if (result.find' terminal_tests:FileDialogModelTest.*
+# terminal program: the scale it runs on (the window's fallback notice is checked end to end).
+mutation terminal-app-no-option-falls-back app/quelmar.cpp \
+    'return !haveUsbLink && simulateByDefault;' 'return !haveUsbLink || simulateByDefault;' terminal_tests:ScaleRoadTest.*
+mutation terminal-app-demo-never-falls-back app/quelmar.cpp \
+    'return !haveUsbLink || !realScaleAttached();' 'return !haveUsbLink;' terminal_tests:ScaleRoadTest.*
+mutation terminal-app-fallback-untold app/quelmar.cpp \
+    '" (no hay balanza USB conectada)"' '""' terminal_tests:ScaleRoadTest.*

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "FakeTerminal.h"
+#include "app/quelmar.h"
 #include "ui/ControlIds.h"
 #include "storage/StatisticsReport.h"
 #include "tests/support/ScaleTestBench.h"
@@ -282,6 +283,25 @@ TEST(LocalTimeTest, TheCLibrarysTimeAsTheReportDatesItMonthsFromOneWeeksFromSund
     std::tm tm{};
     gmtime_r(&instant, &tm);
     EXPECT_EQ(storage::FormatReportDate(ToLocalDateTime(tm)), "Domingo 03/01/2027  01:02:03");
+}
+
+TEST(ScaleRoadTest, OnlyDemoFallsBackToTheSimulatedScaleAndTheStateLineSaysSo) {
+    using enum app::ScaleRoad;
+    // clang-format off
+    const std::tuple<app::ScaleRoad, bool, bool, bool, bool, int> rows[] = {
+        // road, a libusb link, simulated by default, a scale attached: simulated, times looked for
+        {Default, true, true, false, false, 0}, {Default, false, true, false, true, 0},
+        {Default, false, false, false, false, 0}, {Usb, true, true, false, false, 0}, {Simulate, true, false, true, true, 0},
+        {Demo, true, false, false, true, 1}, {Demo, true, true, true, false, 1}, {Demo, false, false, true, true, 0}};
+    // clang-format on
+    for (const auto& [road, link, byDefault, attached, simulated, looks] : rows) {
+        int looked = 0;
+        const auto scale = [&, attached = attached] { return ++looked, attached; };
+        EXPECT_EQ(app::RunsOnSimulatedScale(road, link, byDefault, scale), simulated) << static_cast<int>(road);
+        EXPECT_EQ(looked, looks) << static_cast<int>(road);
+    }
+    EXPECT_EQ(app::FallbackStateText("Balanza simulada: Trabajando, 8 piezas"),
+              "Balanza simulada (no hay balanza USB conectada): Trabajando, 8 piezas");
 }
 
 // The boxes, run by the window before it is shown (nothing behind them).
