@@ -131,13 +131,8 @@ TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
     const DialogTemplate& dialog = MainDialogTemplate();
     const CellRect& load = window->Layout().cells[FindControl(dialog, ids::IDC_LOAD_LIMITS) - dialog.controls.data()];
     const Key clickOnLoad = Key::Click(load.row + DIALOG_FIRST_ROW, load.col + load.cols / 2);
-    struct Case {
-        const char* name;
-        std::vector<Key> keys;
-        Texts log;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, std::vector<Key>, Texts> cases[] = {  // what, the keys, the events
         {"Tab skips the disabled work buttons", {TAB, TAB, SPACE, ESCAPE}, {"command 1040", "cancel"}},
         {"arrows move among buttons", {Key::Special(KEY_CODE_DOWN), SPACE, ESCAPE}, {"command 1003", "cancel"}},
         {"Tab wraps from the last to the first", {BACK_TAB, TAB, SPACE, ESCAPE}, {"command 1000", "cancel"}},
@@ -149,45 +144,32 @@ TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
          {"command 1040", "command 1040", "command 1040", "command 1037", "cancel"}},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, keys, events] : cases) {
+        SCOPED_TRACE(name);
         log.clear();
-        Run(c.keys);
-        EXPECT_EQ(log, c.log);
+        Run(keys);
+        EXPECT_EQ(log, events);
     }
 }
 
-TEST_F(FrontEndTest, AFieldReachedByTabOrTheProgramIsSelectedWholeAndADisabledFocusGoesOnToAButton) {
-    struct Case {
-        const char* name;
-        int focus, disable;  // the program's, before the keys (0: none)
-        std::vector<Key> keys;
-        int focused;
-        Texts fields;  // line 1's limit and the reference weight afterwards
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"Tab", 0, 0, {TAB, TAB, TAB}, ids::IDC_LIMIT_1, {"5", "190"}},
-        {"Shift+Tab", 0, 0, {BACK_TAB}, ids::IDC_REFERENCE_WEIGHT, {"100", "5"}},
-        {"the program", ids::IDC_LIMIT_1, 0, {}, ids::IDC_LIMIT_1, {"5", "190"}},
-        {"Prueba disabled: past Parar Prueba (off) and the fields", ids::IDC_START_TEST, ids::IDC_START_TEST, {},
-         ids::IDC_LOAD_LIMITS, {"100", "190"}},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        onInit = [&] {
+TEST_F(FrontEndTest, AFieldReachedByTabIsSelectedWholeAndADisabledFocusGoesOnToAButton) {
+    // The keys (none: Prueba focused, then disabled, Parar Prueba off), then a 5: the focus, line 1's limit and
+    // the reference weight.
+    const std::tuple<std::vector<Key>, int, Texts> cases[] = {{{TAB, TAB, TAB}, ids::IDC_LIMIT_1, {"5", "190"}},
+                                                              {{BACK_TAB}, ids::IDC_REFERENCE_WEIGHT, {"100", "5"}},
+                                                              {{}, ids::IDC_LOAD_LIMITS, {"100", "190"}}};
+    for (const auto& [keys, focused, fields] : cases) {
+        onInit = [&, disable = keys.empty()] {
             window->SetControlText(ids::IDC_LIMIT_1, "100");
             window->SetControlText(ids::IDC_REFERENCE_WEIGHT, "190");
-            if (c.focus) window->FocusControl(c.focus);
-            if (c.disable) window->EnableControl(c.disable, false);
+            if (disable) window->FocusControl(ids::IDC_START_TEST), window->EnableControl(ids::IDC_START_TEST, false);
         };
         Reopen();
-        Type(c.keys);
+        Type(keys);
         Run({Key::Char('5'), ESCAPE});
-        EXPECT_EQ(window->FocusedControl(), c.focused);
-        EXPECT_EQ((Texts{window->GetControlText(ids::IDC_LIMIT_1), window->GetControlText(ids::IDC_REFERENCE_WEIGHT)}),
-                  c.fields);
+        EXPECT_EQ(window->FocusedControl(), focused);
+        EXPECT_EQ(Texts({window->GetControlText(ids::IDC_LIMIT_1), window->GetControlText(ids::IDC_REFERENCE_WEIGHT)}),
+                  fields);
     }
 }
 
@@ -246,12 +228,11 @@ TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
         window->SetControlText(ids::IDC_STATE, flushes.size() < 8 ? "Trabajando" : "Esperando sincronismo...");
         flushes.push_back(terminal->flushes);
     };
-    terminal->KeyAt(15, Key::Special(KEY_CODE_HOME));  // cursor before "100", nothing selected
-    terminal->KeyAt(105, Key::Char('5'));
+    terminal->KeyAt(105, Key::Char('5'));  // replaces the selection the program's focus made
     terminal->KeyAt(106, ESCAPE);
     Run({});
     ASSERT_GE(flushes.size(), 10u);
-    EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "5100") << "cursor and selection kept";
+    EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "5") << "the selection kept";
     EXPECT_EQ(flushes[8], flushes[2]) << "ticks 3 to 8 wrote the same texts";
     EXPECT_EQ(flushes[9], flushes[8] + 1) << "the ninth changed the state";
 }
@@ -328,8 +309,7 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
     for (const char* name : {"noche.lim", "z.est", "informe.est", "t.lim"}) std::ofstream(root / "velsor" / name);
     const std::vector<std::string> all = {"informe.est", "noche.lim", "t.lim", "z.est"};  // sorted, no folder
     EXPECT_EQ(ListFolder((root / "velsor").string(), "*.*").names, all);
-    for (const char* missing : {"nohay", "velsor/t.lim"})  // a file is no folder either
-        EXPECT_EQ(ListFolder((root / missing).string(), "*.*").state, FolderListing::State::Missing) << missing;
+    EXPECT_EQ(ListFolder((root / "velsor/t.lim").string(), "*.*").state, FolderListing::State::Missing) << "a file";
     setenv("QUELMAR_DRIVE_C", root.c_str(), 1);
     using platform::FileDialogKind;
     struct Case {
