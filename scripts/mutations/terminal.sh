@@ -117,6 +117,6 @@ mutation terminal-file-empty-name-gets-extension ui/terminal/FileDialogModel.cpp
 mutation terminal-app-no-option-falls-back app/quelmar.cpp \
     'return !haveUsbLink && simulateByDefault;' 'return !haveUsbLink || simulateByDefault;' terminal_tests:ScaleRoadTest.*
 mutation terminal-app-demo-never-falls-back app/quelmar.cpp \
-    'return !haveUsbLink || !realScaleAttached();' 'return !haveUsbLink;' terminal_tests:ScaleRoadTest.*
+    'return !haveUsbLink || !realScaleAttached();' 'return !haveUsbLink || (!realScaleAttached() && false);' terminal_tests:ScaleRoadTest.*
 mutation terminal-app-fallback-untold app/quelmar.cpp \
     '" (no hay balanza USB conectada)"' '""' terminal_tests:ScaleRoadTest.*
