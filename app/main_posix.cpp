@@ -1,6 +1,7 @@
 // The program on POSIX systems: the terminal front-end, on the real scale
-// through libusb where it is built (Linux) and attached, otherwise on the
-// simulated scale behind the emulated driver.
+// through libusb where that is built (Linux), on the simulated scale behind
+// the emulated driver with --simulate (or --demo and no scale attached), and
+// where libusb is not built.
 #include <cstdio>
 
 #include "app/TerminalLocale.h"

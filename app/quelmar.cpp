@@ -21,19 +21,18 @@ namespace app {
 namespace {
 
 struct Options {
-    bool simulate = false;
-    // --usb or --simulate given: no looking for the real scale first.
-    bool roadChosen = false;
+    ScaleRoad road = ScaleRoad::Default;
     bool noScale = false;
     sim::SimulatedScaleOptions scale;
 };
 
 const char USAGE[] =
     "Uso: quelmar [opciones]\n"
-    "  --usb             usa la balanza real conectada por USB\n"
+    "  --usb             usa la balanza real conectada por USB (tambien sin opcion)\n"
     "  --simulate        usa la balanza simulada\n"
-    "                    Sin ninguna de las dos: en Linux, la balanza USB si esta\n"
-    "                    conectada y si no la simulada; en Windows, el driver USB.\n"
+    "  --demo            usa la balanza real si está conectada y si no la simulada\n"
+    "                    (en Linux, y lo dice en la ventana; en Windows, la simulada)\n"
+    "                    Sin ninguna: solo la balanza real (en Windows, el driver USB).\n"
     "  --no-scale        driver simulado sin ninguna balanza conectada\n"
     "  --seed N          semilla de la balanza simulada\n"
     "  --rate N          piezas por segundo de la balanza simulada (0 = ninguna)\n"
@@ -50,17 +49,18 @@ std::optional<double> Number(const char* text) {
 }
 
 // False (after saying why on stderr) for a command line it cannot use.
-bool ParseOptions(int argc, char** argv, bool simulateByDefault, Options& options, bool& help) {
-    options.simulate = simulateByDefault;
+bool ParseOptions(int argc, char** argv, Options& options, bool& help) {
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         auto value = [&]() -> std::optional<double> { return i + 1 < argc ? Number(argv[++i]) : std::nullopt; };
-        if (std::strcmp(arg, "--simulate") == 0 || std::strcmp(arg, "--usb") == 0) {
-            options.simulate = arg[2] == 's';
-            options.roadChosen = true;
+        if (std::strcmp(arg, "--simulate") == 0) {
+            options.road = ScaleRoad::Simulate;
+        } else if (std::strcmp(arg, "--usb") == 0) {
+            options.road = ScaleRoad::Usb;
+        } else if (std::strcmp(arg, "--demo") == 0) {
+            options.road = ScaleRoad::Demo;
         } else if (std::strcmp(arg, "--no-scale") == 0) {
-            options.simulate = true;
-            options.roadChosen = true;
+            options.road = ScaleRoad::Simulate;
             options.noScale = true;
         } else if (std::strcmp(arg, "--reference-on") == 0) {
             options.scale.referenceOn = true;
@@ -87,9 +87,13 @@ bool ParseOptions(int argc, char** argv, bool simulateByDefault, Options& option
 // The simulated scale as the front-ends show it and act on it.
 class ScalePanel final : public ui::SimulatorPanel {
 public:
-    ScalePanel(sim::ScalePlug& plug, platform::emulated::Clock& clock) : plug_(plug), clock_(clock) {}
+    ScalePanel(sim::ScalePlug& plug, platform::emulated::Clock& clock, bool fellBack)
+        : plug_(plug), clock_(clock), fellBack_(fellBack) {}
 
-    std::string StateText() const override { return plug_.Scale().Describe(clock_.Now()); }
+    std::string StateText() const override {
+        const std::string state = plug_.Scale().Describe(clock_.Now());
+        return fellBack_ ? FallbackStateText(state) : state;
+    }
 
     void Act(ui::SimulatorAction action) override {
         sim::SimulatedScale& scale = plug_.Scale();
@@ -107,16 +111,17 @@ public:
 private:
     sim::ScalePlug& plug_;
     platform::emulated::Clock& clock_;
+    const bool fellBack_;
 };
 
 // The emulated driver with the simulated scale plugged in, installed as the
 // process's system calls for as long as it lives.
 class SimulatedDriver {
 public:
-    explicit SimulatedDriver(const Options& options) : kernel_(clock_), installed_(kernel_) {
+    SimulatedDriver(const Options& options, bool fellBack) : kernel_(clock_), installed_(kernel_) {
         if (options.noScale) return;
         plug_.emplace(kernel_, std::make_shared<sim::SimulatedScale>(options.scale));
-        panel_ = std::make_unique<ScalePanel>(*plug_, clock_);
+        panel_ = std::make_unique<ScalePanel>(*plug_, clock_, fellBack);
     }
     ui::SimulatorPanel* Panel() { return panel_.get(); }
 
@@ -153,11 +158,32 @@ struct ProgramObjects {
 
 const char* UsageText() { return USAGE; }
 
+bool RunsOnSimulatedScale(ScaleRoad road, bool haveUsbLink, bool simulateByDefault,
+                          const std::function<bool()>& realScaleAttached) {
+    switch (road) {
+        case ScaleRoad::Usb: return false;
+        case ScaleRoad::Simulate: return true;
+        case ScaleRoad::Demo: return !haveUsbLink || !realScaleAttached();
+        case ScaleRoad::Default: break;
+    }
+    // An installed program never takes the simulated scale on its own where
+    // a real one can be reached: it would count with the plant's calibration
+    // and limits on a scale that is not there.
+    return !haveUsbLink && simulateByDefault;
+}
+
+std::string FallbackStateText(const std::string& state) {
+    // Said first on the line, where no narrow terminal cuts it off.
+    const std::size_t colon = state.find(':');
+    if (colon == std::string::npos) return "Sin balanza USB conectada: " + state;
+    return state.substr(0, colon) + " (no hay balanza USB conectada)" + state.substr(colon);
+}
+
 int RunQuelmar(int argc, char** argv, const FrontEndFactory& makeFrontEnd, bool simulateByDefault,
                const UsbLinkFactory& makeUsbLink) {
     Options options;
     bool help = false;
-    if (!ParseOptions(argc, argv, simulateByDefault, options, help)) {
+    if (!ParseOptions(argc, argv, options, help)) {
         std::fputs(USAGE, stderr);
         return 2;
     }
@@ -166,22 +192,23 @@ int RunQuelmar(int argc, char** argv, const FrontEndFactory& makeFrontEnd, bool 
         return 0;
     }
 
-    // The real scale over libusb: when asked for, or by default when one is
-    // attached.
+    // The real scale over libusb, looked for first only with --demo.
     std::unique_ptr<scale::ScaleConnection> usbLink;
-    if (makeUsbLink && (!options.roadChosen || !options.simulate)) {
+    const auto attached = [&] {
         usbLink = makeUsbLink();
-        if (!options.roadChosen && usbLink->FindScale() != scale::FindResult::Ok) {
-            usbLink.reset();
-            std::fputs(
-                "quelmar: no hay ninguna balanza USB conectada; se usa la balanza simulada "
-                "(--usb para usar solo la real).\n",
-                stderr);
-        }
-        options.simulate = usbLink == nullptr;
-    }
+        return usbLink->FindScale() == scale::FindResult::Ok;
+    };
+    const bool simulate = RunsOnSimulatedScale(options.road, makeUsbLink != nullptr, simulateByDefault, attached);
+    const bool fellBack = simulate && usbLink != nullptr;
+    if (simulate) usbLink.reset();
+    else if (makeUsbLink && !usbLink) usbLink = makeUsbLink();
+    if (fellBack)
+        std::fputs(
+            "quelmar: no hay ninguna balanza USB conectada; se usa la balanza simulada "
+            "(sin --demo, solo la real).\n",
+            stderr);
     std::optional<SimulatedDriver> simulated;
-    if (options.simulate) simulated.emplace(options);
+    if (simulate) simulated.emplace(options, fellBack);
 
     int result = 0;
     {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the program and runs it in this terminal on the simulated scale.
-# Extra arguments go to the program (try --help).
+# Builds the program and runs it in this terminal: on the real scale when one
+# is attached, else on the simulated scale (--demo, which the window then
+# tells). Extra arguments go to the program after it (try --help; --usb or
+# --simulate given after --demo wins).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -15,4 +17,4 @@ drive="${QUELMAR_DRIVE_C:-${XDG_DATA_HOME:-$HOME/.local/share}/quelmar/drive_c}"
 mkdir -p "$drive/velsor"
 export QUELMAR_DRIVE_C="$drive"
 echo "Carpeta C:\\ de la demo: $drive"
-exec "$build/app/quelmar" "$@"
+exec "$build/app/quelmar" --demo "$@"

@@ -12,7 +12,7 @@ mutation terminal-focus-onto-disabled-control ui/terminal/TerminalFrontEnd.cpp \
     'return c.enabled && (c.source->styles & STYLE_TABSTOP) != 0;' \
     'return (c.source->styles & STYLE_TABSTOP) != 0;' terminal_tests
 mutation terminal-focus-handoff-selects-text ui/terminal/TerminalFrontEnd.cpp \
-    '&controls_[focus_] == c) MoveFocus(true, false);' '&controls_[focus_] == c) MoveFocus(true, true);' terminal_tests
+    '&controls_[focus_] == c) FocusNextButton();' '&controls_[focus_] == c) MoveFocus(true, true);' terminal_tests
 mutation terminal-text-written-even-unchanged ui/terminal/TerminalFrontEnd.cpp \
     'if (!c || GetControlText(id) == text) return;' 'if (!c) return;' terminal_tests
 mutation terminal-key-f10-not-the-menu ui/terminal/TerminalFrontEnd.cpp \
@@ -64,3 +64,59 @@ mutation terminal-sysmenu-click-a-row-off ui/terminal/Boxes.cpp \
     terminal_tests:FrontEndTest.KeysAndClicks*
 mutation terminal-about-box-not-run ui/terminal/TerminalFrontEnd.cpp \
     'about.Run();' 'static_cast<void>(about);' terminal_tests:FrontEndTest.WorkAndTest*
+# terminal: where the focus goes and what a field shows selected when it gets it.
+mutation terminal-focus-handoff-into-a-field ui/terminal/TerminalFrontEnd.cpp \
+    'return Usable(i) && IsButton(*controls_[i].source); });' 'return Usable(i); });' \
+    terminal_tests:FrontEndTest.AFieldReached*
+mutation terminal-tab-into-field-selects-nothing ui/terminal/TerminalFrontEnd.cpp \
+    'MoveFocus(key.IsTab(), true);' 'MoveFocus(key.IsTab(), false);' terminal_tests:FrontEndTest.AFieldReached*
+mutation terminal-focus-control-selects-nothing ui/terminal/TerminalFrontEnd.cpp \
+    'id != ID_STATIC) SetFocus(i, true);' 'id != ID_STATIC) SetFocus(i, false);' terminal_tests:FrontEndTest.*
+# terminal: Alt read from the eighth bit of a letter (a stock xterm), the name still taking accents.
+mutation terminal-key-eighth-bit-alt-ignored ui/terminal/Keys.h \
+    'if (afterEscape || codePoint < 0xC0 ||' 'if (true || codePoint < 0xC0 ||' terminal_tests:KeyDecodingTest.*
+mutation terminal-key-eighth-bit-non-letter-as-alt ui/terminal/Keys.h \
+    "const bool letter = (" "const bool letter = true || (" terminal_tests:KeyDecodingTest.*
+mutation terminal-file-name-accent-read-as-alt ui/terminal/FileDialog.cpp \
+    'if (part_ == Part::Name && k.typed != 0 &&' 'if (false &&' terminal_tests:FrontEndTest.TheFileDialog*
+# terminal: the file dialog's list focus, a missing folder, and the names Windows refuses.
+mutation terminal-file-list-focus-hidden ui/terminal/FileDialog.cpp \
+    'index == ListFocus()) attr = ATTR_REVERSE;' 'index == selected_) attr = ATTR_REVERSE;' \
+    terminal_tests:FrontEndTest.TheFileDialog*
+mutation terminal-file-list-enter-ignores-its-focus ui/terminal/FileDialog.cpp \
+    'if (part_ == Part::List && !files_.empty()) name_.SetText(files_[ListFocus()]);' \
+    'if (part_ == Part::List && selected_ != NONE) name_.SetText(files_[selected_]);' terminal_tests:FrontEndTest.TheFileDialog*
+mutation terminal-file-missing-folder-listed-empty ui/terminal/FileDialogModel.cpp \
+    'listing.state = missing ? FolderListing::State::Missing' 'listing.state = missing ? FolderListing::State::Listed' \
+    terminal_tests:FrontEndTest.TheFileDialog*
+mutation terminal-file-missing-folder-not-told ui/terminal/FileDialog.cpp \
+    'if (folderState_ == FolderListing::State::Missing)' 'if (false)' terminal_tests:FrontEndTest.TheFileDialog*
+mutation terminal-file-name-refusal-skipped ui/terminal/FileDialog.cpp \
+    'RefusedPath(programPath); !refused.empty()) {' 'RefusedPath(programPath); false) {' \
+    terminal_tests:FrontEndTest.TheFileDialog*
+mutation terminal-file-name-cut-at-200 ui/terminal/FileDialog.cpp \
+    'name_(EditBuffer::Accepts::AnyText, MAX_PATH_CHARACTERS)' 'name_(EditBuffer::Accepts::AnyText, 200)' \
+    terminal_tests:FrontEndTest.TheFileDialog*
+mutation terminal-file-name-colon-taken ui/terminal/FileDialogModel.cpp \
+    'std::string_view("<>:\"|?*")' 'std::string_view("<>\"|?*")' terminal_tests:FileDialogModelTest.*
+mutation terminal-file-name-control-character-taken ui/terminal/FileDialogModel.cpp \
+    'static_cast<unsigned char>(c) < 0x20 ||' 'static_cast<unsigned char>(c) < 0x09 ||' terminal_tests:FileDialogModelTest.*
+mutation terminal-file-name-device-with-extension-taken ui/terminal/FileDialogModel.cpp \
+    "std::string base(name.substr(0, name.find('.')));" 'std::string base(name);' terminal_tests:FileDialogModelTest.*
+mutation terminal-file-name-device-com0 ui/terminal/FileDialogModel.cpp \
+    "base[3] >= '1'" "base[3] >= '0'" terminal_tests:FileDialogModelTest.*
+mutation terminal-file-name-trailing-space-taken ui/terminal/FileDialogModel.cpp \
+    "if (name.back() == '.' || name.back() == ' ')" "if (name.back() == '.')" terminal_tests:FileDialogModelTest.*
+mutation terminal-file-path-260-taken ui/terminal/FileDialogModel.cpp \
+    'if (units >= MAX_PATH_CHARACTERS)' 'if (units > MAX_PATH_CHARACTERS)' terminal_tests:FileDialogModelTest.*
+mutation terminal-file-path-counted-in-code-points ui/terminal/FileDialogModel.cpp \
+    'units += byte >= 0xF0 ? 2 : 1;' 'units += 1;' terminal_tests:FileDialogModelTest.*
+mutation terminal-file-empty-name-gets-extension ui/terminal/FileDialogModel.cpp \
+    'if (start == result.size() || result.find' 'if (result.find' terminal_tests:FileDialogModelTest.*
+# terminal program: the scale it runs on (the window's fallback notice is checked end to end).
+mutation terminal-app-no-option-falls-back app/quelmar.cpp \
+    'return !haveUsbLink && simulateByDefault;' 'return !haveUsbLink || simulateByDefault;' terminal_tests:ScaleRoadTest.*
+mutation terminal-app-demo-never-falls-back app/quelmar.cpp \
+    'return !haveUsbLink || !realScaleAttached();' 'return !haveUsbLink || (!realScaleAttached() && false);' terminal_tests:ScaleRoadTest.*
+mutation terminal-app-fallback-untold app/quelmar.cpp \
+    '" (no hay balanza USB conectada)"' '""' terminal_tests:ScaleRoadTest.*

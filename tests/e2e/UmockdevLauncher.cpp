@@ -1,4 +1,4 @@
-// The terminal program with --usb on a umockdev bus holding the simulated scale (--seed, --rate set it up).
+// The terminal program with --usb (last) on a umockdev bus holding the simulated scale (--seed, --rate set it up).
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -20,9 +20,10 @@ int main(int argc, char** argv) {
     }
     testing_support::UmockdevBus bus;
     bus.Plug({std::make_shared<sim::SimulatedScale>(options)});
+    // Last, so that it wins over the harness's own --simulate.
     std::vector<char*> arguments(argv, argv + argc);
     char usb[] = "--usb";
-    arguments.insert(arguments.begin() + 1, usb);
+    arguments.push_back(usb);
     arguments.push_back(nullptr);
     const app::UsbLinkFactory makeUsbLink = [] { return std::make_unique<scale::LibusbScaleLink>(); };
     return app::RunQuelmar(argc + 1, arguments.data(), &ui::terminal::MakeTerminalFrontEnd, true, makeUsbLink);

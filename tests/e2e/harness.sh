@@ -3,7 +3,9 @@
 # reads the screen. Sourced by run.sh; every function fails the test with the
 # screen shown when something does not appear in time.
 #
-#   q_start [program options]   start the program on a fresh drive C:
+#   q_start [program options]   start the program on a fresh drive C:, on the
+#                               simulated scale: $Q_ROAD (default --simulate)
+#                               goes first, a road option given wins over it
 #   q_keys KEY...               tmux key names: Enter Escape Tab BTab F10 M-s C-q
 #   q_type TEXT                 type literal text
 #   q_wait TEXT [SECONDS]       wait until TEXT is on the screen (default 10 s)
@@ -56,8 +58,8 @@ q_fail() {
 q_screen() { q_tmux capture-pane -p -t "$Q_SESSION" 2>/dev/null; }
 
 q_start() {
-    local quoted="" arg
-    for arg in "$Q_PROGRAM" "$@"; do quoted+=" $(printf '%q' "$arg")"; done
+    local quoted="" arg road=${Q_ROAD---simulate}
+    for arg in "$Q_PROGRAM" ${road:+"$road"} "$@"; do quoted+=" $(printf '%q' "$arg")"; done
     # The exit mark and the pause keep the pane (and the exit code) readable
     # after the program ended. A killed program leaves the terminal raw (no
     # carriage return on a new line), so the mark starts its own line itself

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -17,18 +18,11 @@ const Key HOME = Special(KEY_CODE_HOME), END = Special(KEY_CODE_END), LEFT = Spe
           RIGHT = Special(KEY_CODE_RIGHT), BACKSPACE = Special(KEY_CODE_BACKSPACE), DEL = Special(KEY_CODE_DELETE);
 
 TEST(EditBufferTest, KeysEditTheTextAtTheCursorAndLeaveTheRestToTheDialog) {
-    struct Case {
-        const char* name;
-        Accepts accepts;
-        std::size_t maxLength;
-        const char* start;
-        bool selected;
-        std::vector<std::pair<Key, R>> keys;  // each with the result it must have
-        const char* text;
-        std::size_t cursor;
-    };
+    // What; the field's kind, length limit, text and whether it is selected; the keys, each with the result it
+    // must have; the text and the cursor afterwards.
+    using Keys = std::vector<std::pair<Key, R>>;
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, Accepts, std::size_t, const char*, bool, Keys, const char*, std::size_t> cases[] = {
         {"digits and minus go in at the cursor", Accepts::Digits, 32, "", false,
          {{Char('1'), R::Changed}, {Char('9'), R::Changed}, {HOME, R::Moved}, {Char('-'), R::Changed},
           {END, R::Moved}, {Char('0'), R::Changed}, {Char('a'), R::NotHandled}, {Key::Char('1', true), R::NotHandled},
@@ -48,18 +42,33 @@ TEST(EditBufferTest, KeysEditTheTextAtTheCursorAndLeaveTheRestToTheDialog) {
           {Char('.'), R::Changed}}, "a.o", 2},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EditBuffer e(c.accepts, c.maxLength);
+    for (const auto& [name, accepts, maxLength, start, selected, keys, text, cursor] : cases) {
+        SCOPED_TRACE(name);
+        EditBuffer e(accepts, maxLength);
         // The program's own text selects nothing, even over a selection.
         e.SetText("old");
         e.SelectAll();
-        e.SetText(c.start);
-        if (c.selected) e.SelectAll();
-        for (std::size_t i = 0; i < c.keys.size(); ++i)
-            EXPECT_EQ(e.HandleKey(c.keys[i].first), c.keys[i].second) << "key " << i;
-        EXPECT_EQ(e.Text(), c.text);
-        EXPECT_EQ(e.Cursor(), c.cursor);
+        e.SetText(start);
+        if (selected) e.SelectAll();
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            EXPECT_EQ(e.HandleKey(keys[i].first), keys[i].second) << "key " << i;
+        EXPECT_EQ(e.Text(), text);
+        EXPECT_EQ(e.Cursor(), cursor);
+    }
+}
+
+TEST(KeyDecodingTest, AltComesAfterAnEscapeOrInTheEighthBitOfALetter) {
+    // clang-format off
+    const std::tuple<int, bool, Key> rows[] = {  // read, after an ESC: the key
+        {0xE5, false, Key::Char('e', true)}, {0xC1, false, Key::Char('A', true)}, {0xFA, false, Key::Char('z', true)},
+        {'e', true, Key::Char('e', true)}, {'5', false, Char('5')}, {0xE0, false, Char(0xE0)},
+        {0xBF, false, Char(0xBF)}, {0x100, false, Char(0x100)}};
+    // clang-format on
+    for (const auto& [read, afterEscape, key] : rows) {
+        const Key decoded = DecodeCharacter(read, afterEscape);
+        EXPECT_EQ(std::tuple(decoded.code, decoded.alt, decoded.typed),
+                  std::tuple(key.code, key.alt, key.alt && !afterEscape ? read : 0))
+            << read;
     }
 }
 

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "FakeTerminal.h"
+#include "app/quelmar.h"
 #include "ui/ControlIds.h"
 #include "storage/StatisticsReport.h"
 #include "tests/support/ScaleTestBench.h"
@@ -130,13 +131,8 @@ TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
     const DialogTemplate& dialog = MainDialogTemplate();
     const CellRect& load = window->Layout().cells[FindControl(dialog, ids::IDC_LOAD_LIMITS) - dialog.controls.data()];
     const Key clickOnLoad = Key::Click(load.row + DIALOG_FIRST_ROW, load.col + load.cols / 2);
-    struct Case {
-        const char* name;
-        std::vector<Key> keys;
-        Texts log;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, std::vector<Key>, Texts> cases[] = {  // what, the keys, the events
         {"Tab skips the disabled work buttons", {TAB, TAB, SPACE, ESCAPE}, {"command 1040", "cancel"}},
         {"arrows move among buttons", {Key::Special(KEY_CODE_DOWN), SPACE, ESCAPE}, {"command 1003", "cancel"}},
         {"Tab wraps from the last to the first", {BACK_TAB, TAB, SPACE, ESCAPE}, {"command 1000", "cancel"}},
@@ -148,11 +144,32 @@ TEST_F(FrontEndTest, KeysAndClicksInTheMainWindow) {
          {"command 1040", "command 1040", "command 1040", "command 1037", "cancel"}},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, keys, events] : cases) {
+        SCOPED_TRACE(name);
         log.clear();
-        Run(c.keys);
-        EXPECT_EQ(log, c.log);
+        Run(keys);
+        EXPECT_EQ(log, events);
+    }
+}
+
+TEST_F(FrontEndTest, AFieldReachedByTabIsSelectedWholeAndADisabledFocusGoesOnToAButton) {
+    // The keys (none: Prueba focused, then disabled, Parar Prueba off), then a 5: the focus, line 1's limit and
+    // the reference weight.
+    const std::tuple<std::vector<Key>, int, Texts> cases[] = {{{TAB, TAB, TAB}, ids::IDC_LIMIT_1, {"5", "190"}},
+                                                              {{BACK_TAB}, ids::IDC_REFERENCE_WEIGHT, {"100", "5"}},
+                                                              {{}, ids::IDC_LOAD_LIMITS, {"100", "190"}}};
+    for (const auto& [keys, focused, fields] : cases) {
+        onInit = [&, disable = keys.empty()] {
+            window->SetControlText(ids::IDC_LIMIT_1, "100");
+            window->SetControlText(ids::IDC_REFERENCE_WEIGHT, "190");
+            if (disable) window->FocusControl(ids::IDC_START_TEST), window->EnableControl(ids::IDC_START_TEST, false);
+        };
+        Reopen();
+        Type(keys);
+        Run({Key::Char('5'), ESCAPE});
+        EXPECT_EQ(window->FocusedControl(), focused);
+        EXPECT_EQ(Texts({window->GetControlText(ids::IDC_LIMIT_1), window->GetControlText(ids::IDC_REFERENCE_WEIGHT)}),
+                  fields);
     }
 }
 
@@ -211,12 +228,11 @@ TEST_F(FrontEndTest, ATextWrittenAgainUnchangedKeepsTheCursorAndDrawsNothing) {
         window->SetControlText(ids::IDC_STATE, flushes.size() < 8 ? "Trabajando" : "Esperando sincronismo...");
         flushes.push_back(terminal->flushes);
     };
-    terminal->KeyAt(15, Key::Special(KEY_CODE_HOME));  // cursor before "100", nothing selected
-    terminal->KeyAt(105, Key::Char('5'));
+    terminal->KeyAt(105, Key::Char('5'));  // replaces the selection the program's focus made
     terminal->KeyAt(106, ESCAPE);
     Run({});
     ASSERT_GE(flushes.size(), 10u);
-    EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "5100") << "cursor and selection kept";
+    EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "5") << "the selection kept";
     EXPECT_EQ(flushes[8], flushes[2]) << "ticks 3 to 8 wrote the same texts";
     EXPECT_EQ(flushes[9], flushes[8] + 1) << "the ninth changed the state";
 }
@@ -250,6 +266,25 @@ TEST(LocalTimeTest, TheCLibrarysTimeAsTheReportDatesItMonthsFromOneWeeksFromSund
     EXPECT_EQ(storage::FormatReportDate(ToLocalDateTime(tm)), "Domingo 03/01/2027  01:02:03");
 }
 
+TEST(ScaleRoadTest, OnlyDemoFallsBackToTheSimulatedScaleAndTheStateLineSaysSo) {
+    using enum app::ScaleRoad;
+    // clang-format off
+    const std::tuple<app::ScaleRoad, bool, bool, bool, bool, int> rows[] = {
+        // road, a libusb link, simulated by default, a scale attached: simulated, times looked for
+        {Default, true, true, false, false, 0}, {Default, false, true, false, true, 0},
+        {Default, false, false, false, false, 0}, {Usb, true, true, false, false, 0}, {Simulate, true, false, true, true, 0},
+        {Demo, true, false, false, true, 1}, {Demo, true, true, true, false, 1}, {Demo, false, false, true, true, 0}};
+    // clang-format on
+    for (const auto& [road, link, byDefault, attached, simulated, looks] : rows) {
+        int looked = 0;
+        const auto scale = [&, attached = attached] { return ++looked, attached; };
+        EXPECT_EQ(app::RunsOnSimulatedScale(road, link, byDefault, scale), simulated) << static_cast<int>(road);
+        EXPECT_EQ(looked, looks) << static_cast<int>(road);
+    }
+    EXPECT_EQ(app::FallbackStateText("Balanza simulada: Trabajando, 8 piezas"),
+              "Balanza simulada (no hay balanza USB conectada): Trabajando, 8 piezas");
+}
+
 // The boxes, run by the window before it is shown (nothing behind them).
 TEST_F(FrontEndTest, MessageBoxesAnswerLikeWindowsOnes) {
     const std::tuple<MessageButtons, std::vector<Key>, MessageResult> cases[] = {
@@ -273,7 +308,8 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
     std::filesystem::create_directories(root / "velsor" / "a.lim");  // a folder is not a file to list
     for (const char* name : {"noche.lim", "z.est", "informe.est", "t.lim"}) std::ofstream(root / "velsor" / name);
     const std::vector<std::string> all = {"informe.est", "noche.lim", "t.lim", "z.est"};  // sorted, no folder
-    EXPECT_EQ(ListFolder((root / "velsor").string(), "*.*"), all);
+    EXPECT_EQ(ListFolder((root / "velsor").string(), "*.*").names, all);
+    EXPECT_EQ(ListFolder((root / "velsor/t.lim").string(), "*.*").state, FolderListing::State::Missing) << "a file";
     setenv("QUELMAR_DRIVE_C", root.c_str(), 1);
     using platform::FileDialogKind;
     struct Case {
@@ -288,14 +324,20 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
     };
     // clang-format off
     const Case cases[] = {
-        {"the second filter lists all files in order, the list fills the name", FileDialogKind::Open, "C:\\velsor\\", "",
-         {Alt('t'), SPACE, Alt('l'), Key::Special(KEY_CODE_DOWN), ENTER}, "C:\\velsor\\informe.est",
+        {"the second filter lists all files in order, the list shows its focus at once, Enter takes it",
+         FileDialogKind::Open, "C:\\velsor\\", "", {Alt('t'), SPACE, Alt('l'), ENTER}, "C:\\velsor\\informe.est",
          {"< Todos los archivos(*.*) >"}, "(ningún archivo)"},
-        {"a missing file to open is the program's to report", FileDialogKind::Open, "C:\\nohay\\", "x", {ENTER},
-         "C:\\nohay\\x.lim", {"(ningún archivo)"}, "[Guardar]"},
+        {"a missing folder is said so; a file in it to open is the program's to report", FileDialogKind::Open,
+         "C:\\nohay\\", "x", {ENTER}, "C:\\nohay\\x.lim", {"La carpeta C:\\nohay\\ no existe."}, "(ningún archivo)"},
+        {"a name Windows refuses is refused, the dialog stays", FileDialogKind::Save, "C:\\velsor\\", "con",
+         {ENTER, ENTER, ESCAPE}, std::nullopt, {"CON es un dispositivo de Windows."}, "[Abrir]"},
+        {"a name too long is refused, never cut", FileDialogKind::Save, "C:\\velsor\\", std::string(250, 'a'),
+         {ENTER, ENTER, ESCAPE}, std::nullopt, {"264"}, "[Abrir]"},
         {"saving over a file asks; Cancel keeps the dialog open", FileDialogKind::Save, "C:\\velsor\\", "noche",
          {ENTER, ESCAPE /* no to the question */, ENTER, ENTER}, "C:\\velsor\\noche.lim",
          {"Guardar como", "[Guardar]", "noche.lim ya existe. ¿Desea reemplazarlo?"}, "informe.est"},
+        {"an accented letter from an eighth-bit terminal goes into the name", FileDialogKind::Save, "C:\\velsor\\", "a",
+         {DecodeCharacter(0xF1, false), Key::Char('o'), ENTER}, "C:\\velsor\\año.lim", {}, "[Abrir]"},
         {"Escape cancels", FileDialogKind::Save, "C:\\velsor\\", "otro", {ESCAPE}, std::nullopt, {}, "(ningún archivo)"},
     };
     // clang-format on
@@ -308,6 +350,7 @@ TEST_F(FrontEndTest, TheFileDialogListsChoosesAndAsksBeforeReplacing) {
             c.kind, c.folder, {{"Archivos Límites USB(*.lim)", "*.lim"}, {"Todos los archivos(*.*)", "*.*"}}, ".lim"};
         EXPECT_EQ(window->ChooseFile(settings), c.chosen);
         for (const char* text : c.shown) EXPECT_TRUE(terminal->Showed(text)) << text;
+        EXPECT_TRUE(&c != cases || terminal->AttributesAt("informe.est", 0) == ATTR_REVERSE) << "the list's focus";
         EXPECT_FALSE(terminal->Showed(c.hidden)) << c.hidden;
     }
     EXPECT_FALSE(std::filesystem::exists(root / "nohay")) << "a missing folder is never created";
@@ -322,11 +365,25 @@ TEST(FileDialogModelTest, NamesMatchPatternsLikeWindowsAndGetTheDefaultExtension
         {"a.est", "*.lim;*.est", true}, {"a1.lim", "a?.lim", true}, {"a12.lim", "a?.lim", false}};
     const std::tuple<const char*, const char*, const char*> extensions[] = {
         {"turno", "lim", "turno.lim"}, {"turno.txt", ".lim", "turno.txt"},
-        {"C:\\a.b\\turno", ".lim", "C:\\a.b\\turno.lim"}, {"turno", "", "turno"}};
+        {"C:\\a.b\\turno", ".lim", "C:\\a.b\\turno.lim"}, {"turno", "", "turno"}, {"C:\\v\\", "lim", "C:\\v\\"}};
+    const std::string in = "C:\\velsor\\";
+    const std::tuple<std::string, const char*> paths[] = {  // a path, and a part of why it is refused ("" taken)
+        {in + "noche.lim", ""}, {in, "Escriba"}, {in + "a\tb", "contener"}, {in + "a:b", "contener"},
+        {in + "a<b", "contener"}, {in + "a>b", "contener"}, {in + "a\"b", "contener"}, {in + "a|b", "contener"},
+        {in + "a?b", "contener"}, {in + "a*b", "contener"}, {in + "con", "CON es"}, {in + "Nul.lim", "NUL es"},
+        {in + "com9.a.lim", "COM9 es"}, {in + "lpt1", "LPT1 es"}, {in + "prn.lim", "PRN"}, {in + "aux", "AUX"},
+        {in + "com0.lim", ""}, {in + "lpt10", ""}, {in + "console.lim", ""}, {in + "turno.", "terminar en punto"},
+        {in + "turno ", "terminar en punto ni en espacio"}, {in + std::string(249, 'a'), ""},  // 259 characters
+        {in + std::string(250, 'a'), "tendría 260 caracteres y Windows admite como máximo 259"},
+        {in + std::string(248, 'a') + "\xC3\xB1", ""}, {in + std::string(248, 'a') + "\xF0\x9F\x98\x80", "tendría 260"}};
     // clang-format on
     for (const auto& [name, pattern, matches] : patterns)
         EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
     for (const auto& [name, extension, result] : extensions) EXPECT_EQ(WithDefaultExtension(name, extension), result);
+    for (const auto& [path, why] : paths) {
+        const std::string refused = RefusedPath(path);
+        EXPECT_TRUE(*why ? refused.find(why) != std::string::npos : refused.empty()) << path << ": " << refused;
+    }
     EXPECT_EQ(ResolveTypedName("C:\\velsor", " a.lim "), "C:\\velsor\\a.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "c:\\otra\\b.lim"), "c:\\otra\\b.lim");
     EXPECT_EQ(ResolveTypedName("C:\\velsor\\", "/tmp/b.lim"), "/tmp/b.lim");

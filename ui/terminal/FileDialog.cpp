@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "storage/FileSystem.h"
 #include "ui/terminal/Drawing.h"
@@ -10,7 +11,7 @@
 namespace ui::terminal {
 
 FileDialog::FileDialog(ModalHost& host, const platform::FileDialogSettings& settings)
-    : ModalBox(host), settings_(settings), name_(EditBuffer::Accepts::AnyText, 200), selected_(NONE) {
+    : ModalBox(host), settings_(settings), name_(EditBuffer::Accepts::AnyText, MAX_PATH_CHARACTERS), selected_(NONE) {
     folder_ = settings_.initialFolder;
     title_ = settings_.kind == platform::FileDialogKind::Save ? "Guardar como" : "Abrir";
     acceptLabel_ = settings_.kind == platform::FileDialogKind::Save ? "&Guardar" : "&Abrir";
@@ -29,6 +30,9 @@ std::optional<std::string> FileDialog::Run() {
             if (part_ == Part::Name) name_.SelectAll();
             continue;
         }
+        // An accented letter typed into the name came as an eighth-bit Alt.
+        if (part_ == Part::Name && k.typed != 0 && name_.HandleKey(Key::Char(k.typed)) == EditBuffer::Result::Changed)
+            continue;
         if (k.alt && k.type == Key::Type::Char) {
             switch (Lower(k.code)) {
                 case 'n':
@@ -91,13 +95,22 @@ void FileDialog::Draw(Terminal& t) {
     list_ = {box_.row + 2, left, LIST_ROWS + 2, inner};
     DrawFrame(t, list_, "", ATTR_NORMAL);
     PutWithMnemonic(t, list_.row, list_.col + 1, "Archivos", 7, ATTR_NORMAL);
-    if (files_.empty()) t.Put(list_.row + 1, list_.col + 2, "(ningún archivo)", ATTR_DIM);
+    // A folder that is not there is said so, not shown as an empty one.
+    std::vector<std::string> notice;
+    if (folderState_ == FolderListing::State::Missing)
+        notice = WrapText("La carpeta " + folder_ + " no existe.", inner - 4);
+    else if (folderState_ == FolderListing::State::Unreadable)
+        notice = WrapText("No se puede leer la carpeta " + folder_ + ".", inner - 4);
+    else if (files_.empty()) notice = {"(ningún archivo)"};
+    for (std::size_t i = 0; i < notice.size() && i < static_cast<std::size_t>(LIST_ROWS); ++i)
+        t.Put(list_.row + 1 + static_cast<int>(i), list_.col + 2, notice[i],
+              folderState_ == FolderListing::State::Listed ? ATTR_DIM : ATTR_BOLD);
     if (selected_ != NONE && selected_ >= first_ + LIST_ROWS) first_ = selected_ - LIST_ROWS + 1;
     if (selected_ != NONE && selected_ < first_) first_ = selected_;
     for (std::size_t i = 0; i < static_cast<std::size_t>(LIST_ROWS) && first_ + i < files_.size(); ++i) {
         const std::size_t index = first_ + i;
-        unsigned attr = ATTR_NORMAL;
-        if (index == selected_) attr = part_ == Part::List ? ATTR_REVERSE : ATTR_BOLD;
+        unsigned attr = index == selected_ ? ATTR_BOLD : ATTR_NORMAL;
+        if (part_ == Part::List && index == ListFocus()) attr = ATTR_REVERSE;
         const std::vector<std::string> cells = Cells(files_[index]);
         t.Put(list_.row + 1 + static_cast<int>(i), list_.col + 2, Join(cells, 0, static_cast<std::size_t>(inner - 4)),
               attr);
@@ -128,7 +141,9 @@ std::string FileDialog::Pattern() const {
 }
 
 void FileDialog::Refresh() {
-    files_ = ListFolder(storage::MapPath(folder_), Pattern());
+    FolderListing listing = ListFolder(storage::MapPath(folder_), Pattern());
+    files_ = std::move(listing.names);
+    folderState_ = listing.state;
     selected_ = NONE;
     first_ = 0;
 }
@@ -139,6 +154,8 @@ void FileDialog::SwitchFilter(int step) {
     filterIndex_ = (filterIndex_ + n + static_cast<std::size_t>(step + static_cast<int>(n))) % n;
     Refresh();
 }
+
+std::size_t FileDialog::ListFocus() const { return selected_ == NONE ? 0 : selected_; }
 
 void FileDialog::Select(std::size_t index) {
     if (files_.empty()) return;
@@ -166,11 +183,17 @@ bool FileDialog::HandleClick(const Key& k) {
 }
 
 std::optional<std::string> FileDialog::TryAccept() {
-    if (part_ == Part::List && selected_ != NONE) name_.SetText(files_[selected_]);
-    std::string typed = name_.Text();
-    while (!typed.empty() && typed.back() == ' ') typed.pop_back();
-    if (typed.empty()) return std::nullopt;
-    const std::string programPath = WithDefaultExtension(ResolveTypedName(folder_, typed), settings_.defaultExtension);
+    if (part_ == Part::List && !files_.empty()) name_.SetText(files_[ListFocus()]);
+    const std::string programPath =
+        WithDefaultExtension(ResolveTypedName(folder_, name_.Text()), settings_.defaultExtension);
+    // A name Windows would refuse is refused here, never cut or changed.
+    if (const std::string refused = RefusedPath(programPath); !refused.empty()) {
+        static_cast<void>(
+            host_.ShowMessage(refused, title_, platform::MessageIcon::Exclamation, platform::MessageButtons::Ok));
+        part_ = Part::Name;
+        name_.SelectAll();
+        return std::nullopt;
+    }
     const std::string native = storage::MapPath(programPath);
     const std::size_t slash = programPath.find_last_of("\\/");
     const std::string fileName = slash == std::string::npos ? programPath : programPath.substr(slash + 1);

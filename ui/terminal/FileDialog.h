@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/terminal/EditBuffer.h"
+#include "ui/terminal/FileDialogModel.h"
 #include "ui/terminal/ModalBox.h"
 #include "ui/terminal/TerminalLayout.h"
 
@@ -29,6 +30,9 @@ private:
     void Refresh();
     void SwitchFilter(int step);
     void Select(std::size_t index);
+    // The entry the list shows its focus on: the chosen file, or the first
+    // before any is chosen (Enter in the list takes it).
+    std::size_t ListFocus() const;
     // Moves to what was clicked; true when it was one of the buttons.
     [[nodiscard]] bool HandleClick(const Key& k);
     [[nodiscard]] std::optional<std::string> TryAccept();
@@ -39,6 +43,7 @@ private:
     std::string acceptLabel_;
     EditBuffer name_;
     std::vector<std::string> files_;
+    FolderListing::State folderState_ = FolderListing::State::Listed;
     std::size_t selected_;
     std::size_t first_ = 0;
     std::size_t filterIndex_ = 0;

@@ -54,12 +54,17 @@ bool MatchesPattern(std::string_view name, std::string_view patterns) {
     }
 }
 
-std::vector<std::string> ListFolder(const std::string& nativeFolder, std::string_view patterns) {
+FolderListing ListFolder(const std::string& nativeFolder, std::string_view patterns) {
     namespace fs = std::filesystem;
-    std::vector<std::string> names;
+    FolderListing listing;
+    std::vector<std::string>& names = listing.names;
     std::error_code error;
     fs::directory_iterator it(fs::path(nativeFolder), error);
-    if (error) return names;
+    if (error) {
+        const bool missing = error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+        listing.state = missing ? FolderListing::State::Missing : FolderListing::State::Unreadable;
+        return listing;
+    }
     for (const fs::directory_entry& entry : it) {
         std::error_code typeError;
         if (!entry.is_regular_file(typeError)) continue;
@@ -68,7 +73,7 @@ std::vector<std::string> ListFolder(const std::string& nativeFolder, std::string
         if (MatchesPattern(name, patterns)) names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end());
-    return names;
+    return listing;
 }
 
 std::string WithDefaultExtension(std::string_view name, std::string_view defaultExtension) {
@@ -76,10 +81,37 @@ std::string WithDefaultExtension(std::string_view name, std::string_view default
     if (defaultExtension.empty()) return result;
     const std::size_t slash = result.find_last_of("\\/");
     const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-    if (result.find('.', start) != std::string::npos) return result;
+    if (start == result.size() || result.find('.', start) != std::string::npos) return result;
     if (defaultExtension.front() != '.') result += '.';
     result += defaultExtension;
     return result;
+}
+
+std::string RefusedPath(std::string_view path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    if (name.empty()) return "Escriba el nombre del archivo.";
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
+            return "Un nombre de archivo no puede contener < > : \" / \\ | ? * ni caracteres de control.";
+    // A device name stays a device whatever extension follows it.
+    std::string base(name.substr(0, name.find('.')));
+    for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const bool numbered =
+        base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9';
+    if (numbered || base == "CON" || base == "PRN" || base == "AUX" || base == "NUL")
+        return "\"" + std::string(name) + "\" no sirve: " + base + " es un dispositivo de Windows. Elija otro nombre.";
+    if (name.back() == '.' || name.back() == ' ')
+        return "Un nombre de archivo no puede terminar en punto ni en espacio.";
+    std::size_t units = 0;  // UTF-16: two for a character past U+FFFF (four UTF-8 bytes)
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+    }
+    if (units >= MAX_PATH_CHARACTERS)
+        return "El nombre es demasiado largo: la ruta completa tendría " + std::to_string(units) +
+               " caracteres y Windows admite como máximo " + std::to_string(MAX_PATH_CHARACTERS - 1) + ".";
+    return {};
 }
 
 std::string ResolveTypedName(std::string_view folder, std::string_view typed) {

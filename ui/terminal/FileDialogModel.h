@@ -3,6 +3,7 @@
 // handed back in the program's own "C:\..." form.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,13 +15,30 @@ namespace ui::terminal {
 // separated by ';'.
 bool MatchesPattern(std::string_view name, std::string_view patterns);
 
-// The regular files of a folder that match the patterns, sorted by name; an
-// empty list when the folder does not exist or cannot be read.
-[[nodiscard]] std::vector<std::string> ListFolder(const std::string& nativeFolder, std::string_view patterns);
+// The regular files of a folder that match the patterns, sorted by name, and
+// whether the folder was there to list.
+struct FolderListing {
+    enum class State { Listed, Missing, Unreadable };
+    State state = State::Listed;
+    std::vector<std::string> names;
+};
+[[nodiscard]] FolderListing ListFolder(const std::string& nativeFolder, std::string_view patterns);
 
 // The name with the default extension (".lim" or "lim") added when its last
-// component has none.
+// component has none (and is not empty).
 std::string WithDefaultExtension(std::string_view name, std::string_view defaultExtension);
+
+// Windows' MAX_PATH, the closing NUL included: a path holds at most 259
+// characters.
+constexpr std::size_t MAX_PATH_CHARACTERS = 260;
+
+// Why Windows would refuse a path (in the program's form) as a file's, in a
+// sentence for the operator; empty when it takes it. The last component, the
+// file name, must not be empty, hold < > : " / \ | ? * or a control
+// character, be a device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with any
+// extension) or end in a dot or a space; the whole path must stay under
+// MAX_PATH_CHARACTERS, counted as Windows does (UTF-16 units).
+std::string RefusedPath(std::string_view path);
 
 // The path the operator's typed name stands for, in the program's form:
 // relative names go into `folder` (itself in the program's form, with or

@@ -42,10 +42,11 @@ struct Key {
     bool alt = false;  // Alt (or ESC quickly followed by the key)
     int row = -1;      // mouse position (Type::Mouse: a left-button press)
     int col = -1;
+    int typed = 0;  // an Alt read from the eighth bit: the character as it came (DecodeCharacter)
 
-    static Key Char(int codePoint, bool withAlt = false) { return {Type::Char, codePoint, withAlt, -1, -1}; }
-    static Key Special(int keyCode) { return {Type::Special, keyCode, false, -1, -1}; }
-    static Key Click(int clickRow, int clickCol) { return {Type::Mouse, KEY_CODE_MOUSE, false, clickRow, clickCol}; }
+    static Key Char(int codePoint, bool withAlt = false) { return {Type::Char, codePoint, withAlt, -1, -1, 0}; }
+    static Key Special(int keyCode) { return {Type::Special, keyCode, false, -1, -1, 0}; }
+    static Key Click(int clickRow, int clickCol) { return {Type::Mouse, KEY_CODE_MOUSE, false, clickRow, clickCol, 0}; }
 
     bool IsChar(int codePoint) const { return type == Type::Char && !alt && code == codePoint; }
     bool IsSpecial(int keyCode) const { return type == Type::Special && code == keyCode; }
@@ -54,5 +55,20 @@ struct Key {
     bool IsTab() const { return IsChar(CHAR_TAB); }
     bool IsBackTab() const { return IsSpecial(KEY_CODE_BACK_TAB); }
 };
+
+// A character read from the terminal, with its Alt: after an ESC that
+// prefixed it, or in the eighth bit, as a stock xterm sends Alt+letter
+// (metaSendsEscape off: Alt+e comes as U+00E5 in a UTF-8 locale, as the byte
+// 0xE5 otherwise). The main window's fields take digits only, so a Latin-1
+// letter is read as Alt and the letter; the file name, which takes any text,
+// finds the character as it came in `typed`.
+inline Key DecodeCharacter(int codePoint, bool afterEscape) {
+    const int low = codePoint & 0x7F;
+    const bool letter = (low >= 'a' && low <= 'z') || (low >= 'A' && low <= 'Z');
+    if (afterEscape || codePoint < 0xC0 || codePoint > 0xFF || !letter) return Key::Char(codePoint, afterEscape);
+    Key key = Key::Char(low, true);
+    key.typed = codePoint;
+    return key;
+}
 
 }  // namespace ui::terminal

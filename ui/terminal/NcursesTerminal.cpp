@@ -133,9 +133,9 @@ private:
             const int nextKind = get_wch(&next);
             if (nextKind == ERR) return Key::Char(0x1B);
             if (nextKind == KEY_CODE_YES) return Special(static_cast<int>(next));
-            return Key::Char(static_cast<int>(next), true);
+            return DecodeCharacter(static_cast<int>(next), true);
         }
-        return Key::Char(static_cast<int>(ch));
+        return DecodeCharacter(static_cast<int>(ch), false);
     }
 
     static std::optional<Key> Special(int code) {

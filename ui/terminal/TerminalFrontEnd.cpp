@@ -69,10 +69,16 @@ void TerminalFrontEnd::EnableControl(int id, bool enabled) {
     if (!c || c->enabled == enabled) return;
     c->enabled = enabled;
     changed_ = true;
-    // A disabled control cannot keep the keyboard; it goes on to the next,
-    // without selecting an edit field's text (a digit typed next must not
-    // replace a limit the operator never chose to edit).
-    if (!enabled && focus_ != NONE && &controls_[focus_] == c) MoveFocus(true, false);
+    // A disabled control cannot keep the keyboard; it goes on to the next
+    // button, never into an edit field (a digit typed next must not change a
+    // limit the operator never chose to edit).
+    if (!enabled && focus_ != NONE && &controls_[focus_] == c) FocusNextButton();
+}
+
+void TerminalFrontEnd::FocusNextButton() {
+    const std::size_t next = NextTabStop(tabOrder_, focus_, true,
+                                         [this](std::size_t i) { return Usable(i) && IsButton(*controls_[i].source); });
+    if (next != NONE) SetFocus(next, false);
 }
 
 bool TerminalFrontEnd::IsControlEnabled(int id) const {

@@ -100,6 +100,8 @@ private:
     void Press(std::size_t index);
     void MoveFocus(bool forward, bool selectAll);
     void SetFocus(std::size_t index, bool selectAll);
+    // To the next enabled push button in tab order, from the focused control.
+    void FocusNextButton();
     bool Usable(std::size_t index) const;
     void RunSystemMenu();
     void DeliverTick(int id);

@@ -68,6 +68,21 @@ flow_no_scale() {
     q_expect_exit 0
 }
 
+flow_no_option_takes_the_real_scale_only() {
+    Q_ROAD="" q_start # the e2e machine has no real scale
+    q_wait "No hay dispositivos USB conectados!"
+    q_expect_absent "Balanza simulada"
+    q_keys Enter
+    q_expect_exit 0
+}
+
+flow_demo_without_a_real_scale_says_so_in_the_window() {
+    q_start --demo
+    q_dismiss_startup
+    q_wait "Balanza simulada (no hay balanza USB conectada): "
+    q_expect_running
+}
+
 flow_close_keys_ask_first_during_work() {
     q_store_calibration
     q_start --rate 10 --seed 9
