@@ -28,7 +28,7 @@ struct Options {
 
 const char USAGE[] =
     "Uso: quelmar [opciones]\n"
-    "  --usb             usa la balanza real conectada por USB (tambien sin opcion)\n"
+    "  --usb             usa la balanza real conectada por USB (también sin opción)\n"
     "  --simulate        usa la balanza simulada\n"
     "  --demo            usa la balanza real si está conectada y si no la simulada\n"
     "                    (en Linux, y lo dice en la ventana; en Windows, la simulada)\n"
@@ -36,7 +36,7 @@ const char USAGE[] =
     "  --no-scale        driver simulado sin ninguna balanza conectada\n"
     "  --seed N          semilla de la balanza simulada\n"
     "  --rate N          piezas por segundo de la balanza simulada (0 = ninguna)\n"
-    "  --reference-on    empieza con el peso patron sobre la balanza simulada\n"
+    "  --reference-on    empieza con el peso patrón sobre la balanza simulada\n"
     "  --paused          empieza con el paso de piezas detenido\n"
     "  --help            muestra esta ayuda\n";
 
@@ -71,13 +71,13 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& help) {
         } else if (std::strcmp(arg, "--seed") == 0 || std::strcmp(arg, "--rate") == 0) {
             const std::optional<double> number = value();
             if (!number) {
-                std::fprintf(stderr, "quelmar: %s necesita un numero positivo\n", arg);
+                std::fprintf(stderr, "quelmar: %s necesita un número positivo\n", arg);
                 return false;
             }
             if (arg[2] == 's') options.scale.seed = static_cast<std::uint64_t>(*number);
             else options.scale.itemsPerSecond = *number;
         } else {
-            std::fprintf(stderr, "quelmar: opcion desconocida: %s\n", arg);
+            std::fprintf(stderr, "quelmar: opción desconocida: %s\n", arg);
             return false;
         }
     }

@@ -60,12 +60,14 @@ q_screen() { q_tmux capture-pane -p -t "$Q_SESSION" 2>/dev/null; }
 q_start() {
     local quoted="" arg road=${Q_ROAD---simulate}
     for arg in "$Q_PROGRAM" ${road:+"$road"} "$@"; do quoted+=" $(printf '%q' "$arg")"; done
+    # TMPDIR: what the program leaves there when it is killed (a umockdev
+    # bus's folder) goes with the harness's own folder.
     # The exit mark and the pause keep the pane (and the exit code) readable
     # after the program ended. A killed program leaves the terminal raw (no
     # carriage return on a new line), so the mark starts its own line itself
     # and ends with ";" so that a half-drawn mark is never read as the code.
     q_tmux new-session -d -s "$Q_SESSION" -x "${Q_SIZE%x*}" -y "${Q_SIZE#*x}" \
-        "env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=screen-256color QUELMAR_DRIVE_C=$(printf '%q' "$Q_DRIVE") $quoted; code=\$?; stty sane 2>/dev/null; printf '\\r\\n%s%s;\\r\\n' $Q_EXIT_MARK \$code; sleep 600" ||
+        "env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=screen-256color TMPDIR=$(printf '%q' "$Q_TMP") QUELMAR_DRIVE_C=$(printf '%q' "$Q_DRIVE") $quoted; code=\$?; stty sane 2>/dev/null; printf '\\r\\n%s%s;\\r\\n' $Q_EXIT_MARK \$code; sleep 600" ||
         q_fail "tmux could not start the program"
 }
 

@@ -390,7 +390,7 @@ TEST(FileDialogModelTest, NamesMatchPatternsLikeWindowsAndGetTheDefaultExtension
 }
 
 TEST(FileDialogModelTest, TextIsWrappedAtSpacesAndAtItsLineBreaks) {
-    EXPECT_EQ(WrapText("Ingrese un numero entre 150 y 600.", 16), (Texts{"Ingrese un", "numero entre 150", "y 600."}));
+    EXPECT_EQ(WrapText("Ingrese un número entre 150 y 600.", 16), (Texts{"Ingrese un", "número entre 150", "y 600."}));
     EXPECT_EQ(WrapText("a\nb c", 10), (Texts{"a", "b c"}));
     EXPECT_EQ(WrapText("abcdefgh", 3), (Texts{"abc", "def", "gh"}));
     EXPECT_EQ(WrapText("Calibración lista", 11), (Texts{"Calibración", "lista"}));

@@ -25,9 +25,9 @@ flow_refused_reference_weight() {
     q_keys BTab          # the reference weight, last in the tab order
     q_type 100           # replaces the selected 190
     q_keys M-s           # "&Salir"
-    q_wait "Ingrese un numero entre 150 y 600."
+    q_wait "Ingrese un número entre 150 y 600."
     q_keys Enter
-    q_wait_gone "Ingrese un numero"
+    q_wait_gone "Ingrese un número"
     q_expect_running
     q_wait "[Salir]"
 }
