@@ -215,8 +215,6 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
         EXPECT_EQ(WindowText(tool()), L"Balanza simulada");
         EXPECT_EQ(::GetWindow(tool(), GW_OWNER), Window());
         EXPECT_TRUE(::GetWindowLongW(tool(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-        EXPECT_EQ(::GetActiveWindow(), Window()) << "showing the tool window took nothing from the main window";
-        EXPECT_EQ(activated, std::vector<HWND>{Window()}) << "the tool window was never activated, even for a moment";
         RECT main, beside;
         ::GetWindowRect(Window(), &main);
         ::GetWindowRect(tool(), &beside);
@@ -253,15 +251,13 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
                                                 "change 1008", "accept", "cancel", "close"}));
             EXPECT_TRUE(::IsWindowVisible(Window())) << "the logic decides, and this one did nothing";
             EXPECT_EQ(frontEnd_.GetControlText(LIMIT_FIELD_IDS[1]), "5");
-            EXPECT_EQ(::GetFocus(), Item(LIMIT_FIELD_IDS[1]));
             EXPECT_EQ(Selection(LIMIT_FIELD_IDS[1]), std::make_pair(DWORD{0}, DWORD{1})) << "reached by Tab: selected";
             // The tool window's buttons then its caption, clicked with the mouse (hit-testing, activation and all)
             // while a field of the main window has the keyboard.
             const auto click = [](LONG x, LONG y) {
                 ::SetCursorPos(x, y);
-                INPUT input[2] = {{INPUT_MOUSE, {}}, {INPUT_MOUSE, {}}};
-                input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-                input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+                INPUT input[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
+                                  {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
                 ::SendInput(2, input, sizeof(INPUT));
             };
             EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 0");
@@ -281,9 +277,9 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
                 EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 3") << "refreshed at once";
                 EXPECT_EQ(panel.actions, (std::vector{ui::SimulatorAction::Reference, ui::SimulatorAction::Pause,
                                                       ui::SimulatorAction::Plug}));
-                EXPECT_EQ(activated, std::vector<HWND>{Window()}) << "the tool window was never activated";
+                EXPECT_EQ(activated, std::vector<HWND>{Window()}) << "the tool window was never activated, even shown";
                 EXPECT_EQ(::GetActiveWindow(), Window());
-                EXPECT_EQ(::GetFocus(), Item(LIMIT_FIELD_IDS[1])) << "the field kept the keyboard";
+                EXPECT_EQ(::GetFocus(), Item(LIMIT_FIELD_IDS[1])) << "the field Tab reached kept the keyboard";
                 // Unplugged: the same button, enabled, plugs it in again.
                 EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_PLUG)), L"Conectar");
                 EXPECT_TRUE(::IsWindowEnabled(toolItem(ui::win32::IDC_SIMULATOR_PLUG)));
