@@ -254,11 +254,12 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
             EXPECT_EQ(Selection(LIMIT_FIELD_IDS[1]), std::make_pair(DWORD{0}, DWORD{1})) << "reached by Tab: selected";
             // The tool window's buttons then its caption, clicked with the mouse (hit-testing, activation and all)
             // while a field of the main window has the keyboard.
-            const auto click = [](LONG x, LONG y) {
+            const auto click = [](LONG x, LONG y, LONG drag = 0) {  // a drag moves by a few pixels, no acceleration
                 ::SetCursorPos(x, y);
-                INPUT input[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
+                INPUT input[3] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
+                                  {INPUT_MOUSE, {{drag, drag, 0, MOUSEEVENTF_MOVE, 0, 0}}},
                                   {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
-                ::SendInput(2, input, sizeof(INPUT));
+                ::SendInput(3, input, sizeof(INPUT));
             };
             EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 0");
             RECT place;
@@ -272,13 +273,16 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
             ::GetWindowRect(tool(), &place);
             const POINT caption{(place.left + place.right) / 2, place.top + ::GetSystemMetrics(SM_CYDLGFRAME) + 4};
             ASSERT_EQ(::SendMessageW(tool(), WM_NCHITTEST, 0, MAKELPARAM(caption.x, caption.y)), HTCAPTION);
-            click(caption.x, caption.y);
-            Later([&] {
+            click(caption.x, caption.y, 3);
+            Later([&, place] {
                 EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 3") << "refreshed at once";
                 EXPECT_EQ(panel.actions, (std::vector{ui::SimulatorAction::Reference, ui::SimulatorAction::Pause,
                                                       ui::SimulatorAction::Plug}));
                 EXPECT_EQ(activated, std::vector<HWND>{Window()}) << "the tool window was never activated, even shown";
                 EXPECT_EQ(::GetActiveWindow(), Window());
+                RECT moved;
+                ::GetWindowRect(tool(), &moved);
+                EXPECT_EQ(std::pair(moved.left, moved.top), std::pair(place.left + 3, place.top + 3)) << "dragged";
                 EXPECT_EQ(::GetFocus(), Item(LIMIT_FIELD_IDS[1])) << "the field Tab reached kept the keyboard";
                 // Unplugged: the same button, enabled, plugs it in again.
                 EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_PLUG)), L"Conectar");

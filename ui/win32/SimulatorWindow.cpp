@@ -1,6 +1,7 @@
 #include "ui/win32/SimulatorWindow.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <array>
@@ -107,11 +108,27 @@ INT_PTR CALLBACK SimulatorWindow::Procedure(HWND window, UINT message, WPARAM wP
         case WM_MOUSEACTIVATE:  // for a click anywhere on it, its buttons' included
             ::SetWindowLongPtrW(window, DWLP_MSGRESULT, MA_NOACTIVATE);
             return TRUE;
-        case WM_NCLBUTTONDOWN:
-            // The system's own handling of the caption activates the window
-            // before it moves it, whatever the styles say (Wine does).
+        case WM_NCLBUTTONDOWN: {
+            // The system's own handling of the caption and its move loop
+            // activate the window, whatever the styles say (Wine does): the
+            // caption drags it here, with the mouse captured.
             if (wParam != HTCAPTION) return FALSE;
-            ::SendMessageW(window, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
+            RECT frame;
+            ::GetWindowRect(window, &frame);
+            self->grab_ = {GET_X_LPARAM(lParam) - frame.left, GET_Y_LPARAM(lParam) - frame.top};
+            ::SetCapture(window);
+            return TRUE;
+        }
+        case WM_MOUSEMOVE:
+            if (::GetCapture() == window) {
+                POINT cursor;
+                ::GetCursorPos(&cursor);
+                ::SetWindowPos(window, nullptr, cursor.x - self->grab_.x, cursor.y - self->grab_.y, 0, 0,
+                               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+            return TRUE;
+        case WM_LBUTTONUP:
+            if (::GetCapture() == window) ::ReleaseCapture();
             return TRUE;
         case WM_CLOSE: return TRUE;
         case WM_NCDESTROY: self->window_ = nullptr; return FALSE;
