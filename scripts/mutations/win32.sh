@@ -31,3 +31,6 @@ mutation_windows win32-tool-button-takes-focus ui/win32/SimulatorWindow.cpp \
 mutation_windows win32-tool-caption-activates ui/win32/SimulatorWindow.cpp \
     'if (wParam != HTCAPTION) return FALSE;' 'if (wParam != HTNOWHERE) return FALSE;' \
     Win32WindowTest:Win32FrontEndTest.Events*
+mutation_windows win32-tool-drag-jumps ui/win32/SimulatorWindow.cpp \
+    '{GET_X_LPARAM(lParam) - frame.left, GET_Y_LPARAM(lParam) - frame.top};' '{0, 0};' \
+    Win32WindowTest:Win32FrontEndTest.Events*
