@@ -1,12 +1,15 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Builds quelmar.exe and every test with MinGW-w64 (static, no DLLs) and runs
 # the tests under Wine, headless. Installs what it needs on Debian/Ubuntu.
-# Safe to run again: the build directory is reused.
+# Safe to run again: the build directory is reused. Runs under C.UTF-8
+# whatever the caller's locale, as the other test scripts do.
 #
 #   scripts/test-windows.sh            build-windows/ next to the sources
 #   BUILD_DIR=/tmp/w JOBS=4 scripts/test-windows.sh
-set -eu
-cd "$(dirname "$0")/.."
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+use_test_locale
+cd "$QUELMAR_ROOT"
 BUILD_DIR=${BUILD_DIR:-build-windows}
 JOBS=${JOBS:-2}
 

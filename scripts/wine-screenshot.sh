@@ -1,9 +1,13 @@
 #!/bin/sh
 # Screenshots of quelmar.exe on the simulated scale under Wine, on a virtual
 # X server with a Wine virtual desktop (which gives the windows their frames):
-#   docs/win32-message-box.png   the start-up message over the hidden window
-#   docs/win32-main-window.png   the main window once the message is answered,
-#                                with the "Balanza simulada" tool window beside it
+#   win32-message-box.png   the start-up message over the hidden window
+#   win32-main-window.png   the main window once the message is answered,
+#                           with the "Balanza simulada" tool window beside it
+#
+#   scripts/wine-screenshot.sh          into $BUILD_DIR/screenshots/ (build-windows/screenshots/)
+#   scripts/wine-screenshot.sh --docs   into docs/, replacing the committed pictures
+#
 # Uses the cross build of scripts/test-windows.sh (built here if missing).
 # Not part of the tests: it needs a few seconds of real time per step.
 set -eu
@@ -11,6 +15,12 @@ cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 BUILD_DIR=${BUILD_DIR:-build-windows}
 SCREEN=${SCREEN:-:87}
+OUT="$BUILD_DIR/screenshots"
+case "${1:-}" in
+    "") ;;
+    --docs) OUT=docs ;;
+    *) echo "usage: $0 [--docs]   (without --docs: into $OUT/)" >&2; exit 2 ;;
+esac
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -68,13 +78,13 @@ with open(sys.argv[1], 'wb') as f:
     f.write(struct.pack('<f8h', 2.0, 100, 200, 300, 400, 500, 600, 700, 800))
 PY
 
-mkdir -p docs
+mkdir -p "$OUT"
 wine "$EXE" --simulate --rate 5 --seed 3 </dev/null >/dev/null 2>&1 &
 sleep "${WAIT_START:-12}"
-import -window root docs/win32-message-box.png
+import -window root "$OUT/win32-message-box.png"
 xdotool key Return
 sleep "${WAIT_STEP:-4}"
-import -window root docs/win32-main-window.png
+import -window root "$OUT/win32-main-window.png"
 xdotool key alt+F4 || true
 sleep 2
-echo "wrote docs/win32-message-box.png and docs/win32-main-window.png"
+echo "wrote $OUT/win32-message-box.png and $OUT/win32-main-window.png"

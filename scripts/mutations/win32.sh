@@ -20,3 +20,17 @@ mutation_windows win32-sysmenu-mask-low-byte ui/win32/Win32FrontEnd.cpp \
 mutation_windows win32-sysmenu-default-dropped ui/win32/Win32FrontEnd.cpp \
     '->OnSysCommand(static_cast<int>(wParam & 0xFFF0)) ? TRUE : FALSE;' \
     '->OnSysCommand(static_cast<int>(wParam & 0xFFF0)) ? TRUE : TRUE;' Win32WindowTest:Win32FrontEndTest.Events*
+mutation_windows win32-disabled-focus-into-field ui/win32/ControlHelpers.cpp \
+    '& DLGC_BUTTON)' '& (DLGC_BUTTON | DLGC_HASSETSEL))' Win32WindowTest:Win32FrontEndTest.Events*
+mutation_windows win32-focused-control-unknown ui/win32/Win32FrontEnd.cpp \
+    '? ::GetDlgCtrlID(focus) : 0;' '? 0 : 0;' Win32WindowTest:Win32ProgramTest.AFirstStart*
+mutation_windows win32-tool-click-activates ui/win32/SimulatorWindow.cpp \
+    'DWLP_MSGRESULT, MA_NOACTIVATE);' 'DWLP_MSGRESULT, MA_ACTIVATE);' Win32WindowTest:Win32FrontEndTest.Events*
+mutation_windows win32-tool-button-takes-focus ui/win32/SimulatorWindow.cpp \
+    '::SetCapture(button);' '::SetCapture(button), ::SetFocus(button);' Win32WindowTest:Win32FrontEndTest.Events*
+mutation_windows win32-tool-caption-activates ui/win32/SimulatorWindow.cpp \
+    'if (wParam != HTCAPTION) return FALSE;' 'if (wParam != HTNOWHERE) return FALSE;' \
+    Win32WindowTest:Win32FrontEndTest.Events*
+mutation_windows win32-tool-drag-jumps ui/win32/SimulatorWindow.cpp \
+    '{GET_X_LPARAM(lParam) - frame.left, GET_Y_LPARAM(lParam) - frame.top};' '{0, 0};' \
+    Win32WindowTest:Win32FrontEndTest.Events*

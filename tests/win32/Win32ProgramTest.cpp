@@ -114,6 +114,11 @@ TEST_F(Win32ProgramTest, AFirstStartCalibratesThenEachModesTimerEndsWithItsStopB
                     EXPECT_EQ(tick.wParam, static_cast<UINT_PTR>(timer)) << "the window's own timer, no other";
                     ::SendMessageW(Item(stop), BM_CLICK, 0, 0);
                 }
+                // After "Parar Prueba" the keyboard is on "Empezar Trabajo": a digit typed next changes no limit.
+                EXPECT_EQ(frontEnd_->FocusedControl(), IDC_START_WORK);
+                ::SendMessageW(::GetFocus(), WM_CHAR, L'7', 0);
+                for (const int field : LIMIT_FIELD_IDS)
+                    EXPECT_EQ(WindowText(Item(field)).find(L'7'), std::wstring::npos);
                 EXPECT_EQ(WindowText(Item(IDC_STATE)), L"") << "no status exchange since work stopped";
                 for (const int timer : {TIMER_WORK, TIMER_TEST}) EXPECT_FALSE(::KillTimer(Window(), timer)) << timer;
                 // Only the About item opens the box, low bits aside; keyboard moving and sizing run until Escape.

@@ -196,7 +196,7 @@ public:
     std::vector<ui::SimulatorAction> actions;
 };
 
-// A mode button that disables itself hands the focus on to the next tab stop, so that Tab and Space go on working.
+// A mode button that disables itself hands the focus on to the next button, so that Tab and Space go on working.
 TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWindowStandsBesideIt) {
     FakePanel panel;
     frontEnd_.SetSimulatorPanel(&panel);
@@ -215,8 +215,6 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
         EXPECT_EQ(WindowText(tool()), L"Balanza simulada");
         EXPECT_EQ(::GetWindow(tool(), GW_OWNER), Window());
         EXPECT_TRUE(::GetWindowLongW(tool(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-        EXPECT_EQ(::GetActiveWindow(), Window()) << "showing the tool window took nothing from the main window";
-        EXPECT_EQ(activated, std::vector<HWND>{Window()}) << "the tool window was never activated, even for a moment";
         RECT main, beside;
         ::GetWindowRect(Window(), &main);
         ::GetWindowRect(tool(), &beside);
@@ -234,18 +232,18 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
         EXPECT_EQ(::GetFocus(), Item(IDC_EXIT));
         frontEnd_.EnableControl(IDC_STOP_TEST, true);
         for (const auto& [pressed, next] :
-             {std::pair{IDC_START_TEST, IDC_STOP_TEST}, {IDC_STOP_TEST, LIMIT_FIELD_IDS[0]}}) {
+             {std::pair{IDC_START_TEST, IDC_STOP_TEST}, {IDC_STOP_TEST, IDC_LOAD_LIMITS}}) {  // past fields, "Guardar"
             ::SendMessageW(Item(pressed), BM_CLICK, 0, 0);
             EXPECT_FALSE(frontEnd_.IsControlEnabled(pressed));
             EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), next) << "pressed " << pressed;
         }
-        EXPECT_EQ(Selection(LIMIT_FIELD_IDS[0]), std::make_pair(DWORD{3}, DWORD{3})) << "handed on: no selection";
         frontEnd_.FocusControl(LIMIT_FIELD_IDS[0]);
         EXPECT_EQ(Selection(LIMIT_FIELD_IDS[0]), std::make_pair(DWORD{0}, DWORD{3})) << "focused on purpose: selected";
         frontEnd_.SetControlText(LIMIT_FIELD_IDS[0], "");
         // Enter in a field is the accept command (no button is the default).
         ::PostMessageW(Item(LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_RETURN, 0);
         ::PostMessageW(Item(LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_ESCAPE, 0);
+        ::PostMessageW(Item(LIMIT_FIELD_IDS[0]), WM_KEYDOWN, VK_TAB, 0);
         ::PostMessageW(Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
         Later([&] {
             EXPECT_EQ(events_.log,
@@ -253,21 +251,44 @@ TEST_F(Win32FrontEndTest, EventsReachTheLogicWhichAloneEndsTheWindowAndTheToolWi
                                                 "change 1008", "accept", "cancel", "close"}));
             EXPECT_TRUE(::IsWindowVisible(Window())) << "the logic decides, and this one did nothing";
             EXPECT_EQ(frontEnd_.GetControlText(LIMIT_FIELD_IDS[1]), "5");
-            // The tool window's buttons, clicked last: a click gives the focus to their window.
+            EXPECT_EQ(Selection(LIMIT_FIELD_IDS[1]), std::make_pair(DWORD{0}, DWORD{1})) << "reached by Tab: selected";
+            // The tool window's buttons then its caption, clicked with the mouse (hit-testing, activation and all)
+            // while a field of the main window has the keyboard.
+            const auto click = [](LONG x, LONG y, LONG drag = 0) {  // a drag moves by a few pixels, no acceleration
+                ::SetCursorPos(x, y);
+                INPUT input[3] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
+                                  {INPUT_MOUSE, {{drag, drag, 0, MOUSEEVENTF_MOVE, 0, 0}}},
+                                  {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
+                ::SendInput(3, input, sizeof(INPUT));
+            };
             EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 0");
+            RECT place;
             for (const auto& [id, text] : {std::pair{ui::win32::IDC_SIMULATOR_REFERENCE, L"Peso patr\u00f3n"},
                                            {ui::win32::IDC_SIMULATOR_PAUSE, L"Pausa"},
                                            {ui::win32::IDC_SIMULATOR_PLUG, L"Desconectar"}}) {
                 EXPECT_EQ(WindowText(toolItem(id)), text);
-                ::SendMessageW(toolItem(id), BM_CLICK, 0, 0);
+                ::GetWindowRect(toolItem(id), &place);
+                click((place.left + place.right) / 2, (place.top + place.bottom) / 2);
             }
-            EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 3") << "refreshed at once";
-            EXPECT_EQ(panel.actions, (std::vector{ui::SimulatorAction::Reference, ui::SimulatorAction::Pause,
-                                                  ui::SimulatorAction::Plug}));
-            // Unplugged: the same button, enabled, plugs it in again.
-            EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_PLUG)), L"Conectar");
-            EXPECT_TRUE(::IsWindowEnabled(toolItem(ui::win32::IDC_SIMULATOR_PLUG)));
-            Close();
+            ::GetWindowRect(tool(), &place);
+            const POINT caption{(place.left + place.right) / 2, place.top + ::GetSystemMetrics(SM_CYDLGFRAME) + 4};
+            ASSERT_EQ(::SendMessageW(tool(), WM_NCHITTEST, 0, MAKELPARAM(caption.x, caption.y)), HTCAPTION);
+            click(caption.x, caption.y, 3);
+            Later([&, place] {
+                EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_STATE)), L"acciones: 3") << "refreshed at once";
+                EXPECT_EQ(panel.actions, (std::vector{ui::SimulatorAction::Reference, ui::SimulatorAction::Pause,
+                                                      ui::SimulatorAction::Plug}));
+                EXPECT_EQ(activated, std::vector<HWND>{Window()}) << "the tool window was never activated, even shown";
+                EXPECT_EQ(::GetActiveWindow(), Window());
+                RECT moved;
+                ::GetWindowRect(tool(), &moved);
+                EXPECT_EQ(std::pair(moved.left, moved.top), std::pair(place.left + 3, place.top + 3)) << "dragged";
+                EXPECT_EQ(::GetFocus(), Item(LIMIT_FIELD_IDS[1])) << "the field Tab reached kept the keyboard";
+                // Unplugged: the same button, enabled, plugs it in again.
+                EXPECT_EQ(WindowText(toolItem(ui::win32::IDC_SIMULATOR_PLUG)), L"Conectar");
+                EXPECT_TRUE(::IsWindowEnabled(toolItem(ui::win32::IDC_SIMULATOR_PLUG)));
+                Close();
+            });
         });
     });
 

@@ -19,14 +19,19 @@ void EnableDialogControl(HWND dialog, HWND control, bool enabled) {
     const bool hadFocus = !enabled && ::GetFocus() == control;
     ::EnableWindow(control, enabled ? TRUE : FALSE);
     if (!hadFocus) return;
-    const HWND next = ::GetNextDlgTabItem(dialog, control, FALSE);
-    if (next == nullptr || next == control || !::IsWindowEnabled(next)) return;
-    // WM_NEXTDLGCTL keeps the dialog manager's focus and default button
-    // right; it also selects an edit field's whole text, undone here.
-    ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
-    if (::SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
-        const LPARAM end = ::GetWindowTextLengthW(next);
-        ::SendMessageW(next, EM_SETSEL, static_cast<WPARAM>(end), end);
+    // The next enabled button in the tab order, past any field: a digit typed
+    // next must not land in a limit. The walk starts at the disabled control,
+    // which is no longer in the cycle, so it ends where it started.
+    const HWND first = ::GetNextDlgTabItem(dialog, control, FALSE);
+    for (HWND next = first; next != nullptr && next != control;) {
+        if (::SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) {
+            // WM_NEXTDLGCTL keeps the dialog manager's focus and default
+            // button right.
+            ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+            return;
+        }
+        next = ::GetNextDlgTabItem(dialog, next, FALSE);
+        if (next == first) return;
     }
 }
 

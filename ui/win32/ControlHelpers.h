@@ -24,10 +24,9 @@ std::wstring WindowTextOf(HWND window);
 void SetTextIfChanged(HWND control, const std::wstring& text);
 
 // Enables or disables a control of a dialog. A control that loses the focus
-// by being disabled hands it on to the next enabled tab stop: the system
-// would otherwise leave the window with no focus at all, and Tab and Space
-// would do nothing. An edit field reached this way gets the caret, not a
-// selection (the operator did not ask to retype it).
+// by being disabled hands it on to the next enabled button in the tab order,
+// never to a field: the system would otherwise leave the window with no
+// focus at all, and Tab and Space would do nothing.
 void EnableDialogControl(HWND dialog, HWND control, bool enabled);
 
 // The system's local time as the program counts it. SYSTEMTIME already

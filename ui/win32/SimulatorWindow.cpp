@@ -1,5 +1,8 @@
 #include "ui/win32/SimulatorWindow.h"
 
+#include <commctrl.h>
+#include <windowsx.h>
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -35,9 +38,38 @@ constexpr auto TOOL_CONTROLS = ToolControls();
 const DialogTemplate SIMULATOR_DIALOG{0, "Balanza simulada", 114, 109, "MS Sans Serif", 8, false, false, TOOL_CONTROLS};
 
 // A tool window with a caption and no close box: it lives as long as the
-// main window. Hidden until it has been placed.
+// main window. Hidden until it has been placed. It is never activated: the
+// operator works in the main window, and a click here must not take the
+// keyboard from the field being typed in.
 constexpr WindowStyles SIMULATOR_STYLES{DS_SETFONT | DS_3DLOOK | DS_MODALFRAME | WS_POPUP | WS_CAPTION,
-                                        WS_EX_TOOLWINDOW};
+                                        WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE};
+
+// A button's own mouse handling gives it the focus, which would activate the
+// tool window after all. Its buttons are pressed and released here instead,
+// with the mouse captured as a button does, and click without the focus
+// (BM_CLICK comes this way too).
+LRESULT CALLBACK ClickWithoutFocus(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            ::SetCapture(button);
+            ::SendMessageW(button, BM_SETSTATE, TRUE, 0);
+            return 0;
+        case WM_LBUTTONUP: {
+            if (::GetCapture() != button) return 0;
+            const bool pressed = (::SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+            ::ReleaseCapture();
+            if (pressed)
+                ::SendMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                               reinterpret_cast<LPARAM>(button));
+            return 0;
+        }
+        case WM_CAPTURECHANGED: ::SendMessageW(button, BM_SETSTATE, FALSE, 0); break;
+        default: break;
+    }
+    // Moves while captured press and release the button, as for any button.
+    return ::DefSubclassProc(button, message, wParam, lParam);
+}
 
 }  // namespace
 
@@ -46,6 +78,9 @@ SimulatorWindow::SimulatorWindow(SimulatorPanel& panel, HWND owner) : panel_(pan
     window_ = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()),
                                            owner, Procedure, reinterpret_cast<LPARAM>(this));
     if (window_ == nullptr) return;
+    for (std::size_t i = 0; i < SIMULATOR_CONTROLS.size(); ++i)
+        ::SetWindowSubclass(::GetDlgItem(window_, IDC_SIMULATOR_FIRST_ACTION + static_cast<int>(i)), ClickWithoutFocus,
+                            0, 0);
     Refresh();
     PlaceBeside(owner);
     ::SetTimer(window_, REFRESH_TIMER, REFRESH_MILLISECONDS, nullptr);
@@ -69,6 +104,31 @@ INT_PTR CALLBACK SimulatorWindow::Procedure(HWND window, UINT message, WPARAM wP
             return TRUE;  // Enter and Escape (IDOK, IDCANCEL) do not close it
         case WM_TIMER:
             if (wParam == REFRESH_TIMER) self->Refresh();
+            return TRUE;
+        case WM_MOUSEACTIVATE:  // for a click anywhere on it, its buttons' included
+            ::SetWindowLongPtrW(window, DWLP_MSGRESULT, MA_NOACTIVATE);
+            return TRUE;
+        case WM_NCLBUTTONDOWN: {
+            // The system's own handling of the caption and its move loop
+            // activate the window, whatever the styles say (Wine does): the
+            // caption drags it here, with the mouse captured.
+            if (wParam != HTCAPTION) return FALSE;
+            RECT frame;
+            ::GetWindowRect(window, &frame);
+            self->grab_ = {GET_X_LPARAM(lParam) - frame.left, GET_Y_LPARAM(lParam) - frame.top};
+            ::SetCapture(window);
+            return TRUE;
+        }
+        case WM_MOUSEMOVE:
+            if (::GetCapture() == window) {
+                POINT cursor;
+                ::GetCursorPos(&cursor);
+                ::SetWindowPos(window, nullptr, cursor.x - self->grab_.x, cursor.y - self->grab_.y, 0, 0,
+                               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+            return TRUE;
+        case WM_LBUTTONUP:
+            if (::GetCapture() == window) ::ReleaseCapture();
             return TRUE;
         case WM_CLOSE: return TRUE;
         case WM_NCDESTROY: self->window_ = nullptr; return FALSE;

@@ -41,6 +41,7 @@ private:
 
     SimulatorPanel& panel_;
     HWND window_ = nullptr;
+    POINT grab_{};  // where the caption was taken, from the window's corner
 };
 
 }  // namespace ui::win32
