@@ -158,6 +158,9 @@ for kind in "" windows; do
             -DQUELMAR_SQLITE_AMALGAMATION="$("$src/scripts/sqlite-windows.sh" "$windows")"
         export WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
         unset DISPLAY WAYLAND_DISPLAY
+        # A server left by an earlier run (kept alive by its device services)
+        # would make the setup's own start fail.
+        wineserver -k 2>/dev/null || true
         sh "$windows/wine-setup.sh"  # the prefix set up and its server started, as CTest's fixture does
     fi
     mapfile -t needed < <(targets_of "${group[@]}")
