@@ -16,8 +16,8 @@ set(QUELMAR_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 # without its entry there would ship a package whose history stops short.
 file(STRINGS ${QUELMAR_PACKAGING_DIR}/debian/changelog _quelmar_changelog_top LIMIT_COUNT 1)
 if(NOT _quelmar_changelog_top MATCHES "^quelmar \\(${PROJECT_VERSION}\\) ")
-  message(FATAL_ERROR "packaging/debian/changelog starts with \"${_quelmar_changelog_top}\": "
-                      "add an entry for version ${PROJECT_VERSION} at its top")
+  message(FATAL_ERROR "packaging/debian/changelog: its first entry is not for version ${PROJECT_VERSION}; "
+                      "add one at its top")
 endif()
 
 if(WIN32)

@@ -41,7 +41,7 @@ rm -f "$builds/linux"/quelmar_*.deb
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/linux/CMakeCache.txt")
 rm -rf "$dist"
 mkdir -p "$dist"
-cp "$builds/windows/quelmar-$version-setup.exe" "$builds/linux"/quelmar_"$version"_*.deb "$dist/"
+cp "$builds/windows/quelmar-$version-setup.exe" "$builds/linux/quelmar_${version}_"*.deb "$dist/"
 
 echo "== lintian"
 status=0

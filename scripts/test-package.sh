@@ -40,6 +40,7 @@ check() {
 }
 same() { [ "$1" = "$2" ] || { echo "\"$1\" != \"$2\""; return 1; }; }
 has() { grep -qF -- "$2" <<<"$1" || { echo "no \"$2\" in:"; echo "$1"; return 1; }; }
+lacks() { if grep -qF -- "$2" <<<"$1"; then echo "\"$2\" in:"; echo "$1"; return 1; fi; }
 
 echo "== Debian package $(basename "$deb")"
 check "Package quelmar, version $version, this architecture" \
@@ -107,6 +108,8 @@ check "the manual page names version $version" has "$page" "quelmar $version"
 for option in $(grep -oE -- '(^|[ ,])--?[a-z][a-z-]*' <<<"$help" | tr -d ' ,' | sort -u); do
     check "the manual page describes $option (quelmar --help)" grep -qE -- "^ +$option( |,|$)" <<<"$page"
 done
+# The manual page writes the home folder as ~.
+# shellcheck disable=SC2088
 for text in "--demo" "F2" "F3" "F4" "Tab" "Alt+letra" "F10" "Ctrl+Q" QUELMAR_DRIVE_C \
     "XDG_DATA_HOME/quelmar/drive_c" "~/.local/share/quelmar/drive_c" "velsor/usb.ini" "velsor/*.lim" \
     "velsor/*.est" "velsor/estadisticas.db" "/usr/lib/udev/rules.d/60-quelmar.rules"; do
@@ -145,7 +148,7 @@ file_version() {
 string_value() { strings -el "$1" | grep -A1 -xF "$2" | sed -n 2p; }
 quad=$(sed -n 's/^QUELMAR_VERSION_QUAD:INTERNAL=//p' "$QUELMAR_ROOT/build-package/windows/CMakeCache.txt")
 
-check "the installer runs silently (/S)" timeout 300 wine "$setup" /S
+check "the installer runs silently (/S)" timeout 300 wine "$setup" /S </dev/null
 check "quelmar.exe is the Release build, in Program Files (64-bit)" \
     cmp "$programs/quelmar.exe" "$QUELMAR_ROOT/build-package/windows/app/quelmar.exe"
 check "nothing went to Program Files (x86)" test ! -e "$c/Program Files (x86)/Quelmar"
@@ -158,7 +161,7 @@ lnk_strings() { strings -a "$1"; strings -a -el "$1"; }
 plain=$(lnk_strings "$menu/Quelmar.lnk" 2>&1)
 simulated=$(lnk_strings "$menu/Quelmar (balanza simulada).lnk" 2>&1)
 check "Start menu: Quelmar runs quelmar.exe" has "$plain" 'C:\Program Files\Quelmar\quelmar.exe'
-check "Start menu: Quelmar has no arguments" eval '! grep -e "^--" <<<"$plain"'
+check "Start menu: Quelmar has no arguments" lacks "$plain" "--"
 check "Start menu: Quelmar (balanza simulada) runs quelmar.exe" \
     has "$simulated" 'C:\Program Files\Quelmar\quelmar.exe'
 check "Start menu: Quelmar (balanza simulada) has the argument --simulate" grep -qxF -e "--simulate" <<<"$simulated"
@@ -190,13 +193,14 @@ check "its box: No hay dispositivos USB conectados!" \
 # to the temporary folder and starts that copy: wait until every program of
 # the prefix has ended.
 printf 'calibración' >"$c/velsor/usb.ini"
-uninstall=$(value UninstallString)
-check "the uninstaller runs silently (/S)" eval 'timeout 120 wine "$(tr -d \" <<<"$uninstall")" /S </dev/null'
+uninstaller=$(value UninstallString | tr -d '"')
+check "the uninstaller runs silently (/S)" timeout 120 wine "$uninstaller" /S </dev/null
 check "every program of the uninstall ended" timeout 120 wineserver -w
 check "the program's folder is gone" test ! -e "$programs"
 check "Start menu: Quelmar is gone" test ! -e "$menu/Quelmar.lnk"
 check "Start menu: Quelmar (balanza simulada) is gone" test ! -e "$menu/Quelmar (balanza simulada).lnk"
-check "Add or Remove Programs: the entry is gone" eval '! wine reg query "$key" </dev/null >/dev/null 2>&1'
+gone_from_registry() { if wine reg query "$key" </dev/null; then return 1; fi; }
+check "Add or Remove Programs: the entry is gone" gone_from_registry
 check 'C:\velsor\ is kept with the file put in it' same "$(cat "$c/velsor/usb.ini" 2>&1)" "calibración"
 
 echo "package: $passed passed, $failed failed"
