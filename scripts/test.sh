@@ -28,5 +28,6 @@ run_stage() {
 run_stage "AddressSanitizer + UndefinedBehaviorSanitizer" test-sanitizers.sh
 run_stage "Fuzzing (short runs)" fuzz.sh --short
 run_stage "Windows build and tests under Wine" test-windows.sh
+run_stage "Installable products: Windows installer and Debian package" test-package.sh
 
 echo "== Every test passed in $(( $(date +%s) - started )) s"
