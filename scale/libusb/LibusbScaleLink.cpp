@@ -219,7 +219,8 @@ std::string_view LibusbScaleLink::ConfigureFailureMessage() const {
                "Quelmar abierta?). Ciérrelo y vuelva a abrir Quelmar.";
     if (!accessRefused_) return {};
     return "No se pudo abrir el dispositivo: el sistema no da permiso de acceso a la balanza USB. "
-           "Instale la regla udev packaging/udev/60-quelmar.rules (ver docs/linux-usb.md) y vuelva a conectarla.";
+           "Instale la regla udev 60-quelmar.rules (la instala el paquete quelmar; sin él, "
+           "packaging/udev/, ver docs/linux-usb.md) y vuelva a conectarla.";
 }
 
 void LibusbScaleLink::Close() {

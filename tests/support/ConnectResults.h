@@ -40,7 +40,8 @@ inline const std::vector<ConnectRow>& ConnectRows() {
     const MessageRecord unconfigurable = stop("No se pudo configurar el dispositivo");
     const MessageRecord locked = stop(
         "No se pudo abrir el dispositivo: el sistema no da permiso de acceso a la balanza USB. Instale la regla "
-        "udev packaging/udev/60-quelmar.rules (ver docs/linux-usb.md) y vuelva a conectarla.");
+        "udev 60-quelmar.rules (la instala el paquete quelmar; sin él, packaging/udev/, ver docs/linux-usb.md) y "
+        "vuelva a conectarla.");
     // clang-format off
     static const std::vector<ConnectRow> rows = {
         {S::NoDevice, "no device", F::NoDevice, C::Ok, stop("No hay dispositivos USB conectados!"), true},
