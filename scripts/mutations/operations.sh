@@ -40,7 +40,7 @@ mutation ops-startup-limits-not-sent scale/Calibration.cpp \
     'SendStoredLimits(context);' 'static_cast<void>(context);' operation_tests
 mutation ops-save-stops-at-unwritten-limits-file scale/LineLimits.cpp \
     'const Sending sending = Send(context, LIMITS_AFTER_SAVE_TIMEOUT_MS);' \
-    'const Sending sending = limitsFileSaved ? Send(context, LIMITS_AFTER_SAVE_TIMEOUT_MS) : Sending::NotSent;' \
+    'const Sending sending = limitsFileFailure.empty() ? Send(context, LIMITS_AFTER_SAVE_TIMEOUT_MS) : Sending::NotSent;' \
     operation_tests
 mutation ops-save-calibration-failure-unsaid scale/LineLimits.cpp \
     'calibrationFileFailure = CalibrationFileFailure(context);' '' operation_tests fault_tests
