@@ -83,12 +83,12 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 echo "== Start-up ($runs runs each)"
 floor=$(for _ in $(seq "$runs"); do start_until "QUELMAR-FLOOR" "sh -c 'echo QUELMAR-FLOOR; sleep 30'"; done | median)
-startup=$(for _ in $(seq "$runs"); do start_until "Dispositivo Encontrado" "$program --rate 10"; done | median)
+startup=$(for _ in $(seq "$runs"); do start_until "Dispositivo Encontrado" "$program --simulate --rate 10"; done | median)
 echo "start-up ${startup} ms (floor: tmux and polling ${floor} ms)"
 
 echo "== Memory and CPU"
 tm kill-session -t "$session" 2>/dev/null || true
-start_until "Dispositivo Encontrado" "$program --rate 10" >/dev/null
+start_until "Dispositivo Encontrado" "$program --simulate --rate 10" >/dev/null
 pid=$(pane_pid)
 rss_start=$(rss_kb "$pid")
 baseline_rss=$(start_rss=$(tm new-session -d -s quelmar-cat -x 80 -y 24 "exec cat"; sleep 0.3;
@@ -116,7 +116,7 @@ tm kill-session -t "$session"
 # Work mode with no items: every tick waits out its 100 ms read. A new shift,
 # so that no restored one is announced.
 rm -f "$drive/velsor/estadisticas.db" "$drive/velsor/estadisticas.db-wal"
-start_until "Dispositivo Encontrado" "$program --rate 0" >/dev/null
+start_until "Dispositivo Encontrado" "$program --simulate --rate 0" >/dev/null
 pid=$(pane_pid)
 tm send-keys -t "$session" Enter
 wait_for "Empezar Trabajo"
