@@ -18,7 +18,7 @@ mutation terminal-text-written-even-unchanged ui/terminal/TerminalFrontEnd.cpp \
 mutation terminal-key-f10-not-the-menu ui/terminal/TerminalFrontEnd.cpp \
     'if (key.IsSpecial(KeyCodeF(10)) ||' 'if (key.IsSpecial(KeyCodeF(9)) ||' terminal_tests
 mutation terminal-state-row-misplaced ui/terminal/MainWindowDrawing.cpp \
-    't.Put(last - 2, 0, line.substr(0, split), ATTR_BOLD);' 't.Put(last - 3, 0, line.substr(0, split), ATTR_BOLD);' \
+    't.Put(last - 2, 0, rows[0], ATTR_BOLD);' 't.Put(last - 3, 0, rows[0], ATTR_BOLD);' \
     terminal_tests
 # terminal: the layout of the main window.
 mutation terminal-layout-rows-unevenly-spaced ui/terminal/TerminalLayout.cpp \
@@ -120,3 +120,12 @@ mutation terminal-app-demo-never-falls-back app/quelmar.cpp \
     'return !haveUsbLink || !realScaleAttached();' 'return !haveUsbLink || (!realScaleAttached() && false);' terminal_tests:ScaleRoadTest.*
 mutation terminal-app-fallback-untold app/quelmar.cpp \
     '" (no hay balanza USB conectada)"' '""' terminal_tests:ScaleRoadTest.*
+# terminal: counting redraws only the texts and the simulator's rows that changed.
+mutation terminal-changed-text-not-blanked ui/terminal/MainWindowDrawing.cpp \
+    '        FillRect(t, cell, ATTR_NORMAL);' '' terminal_tests
+mutation terminal-changed-text-not-drawn ui/terminal/TerminalFrontEnd.cpp \
+    '        c->textChanged = true;' '' terminal_tests
+mutation terminal-panel-row-not-blanked-after-text ui/terminal/MainWindowDrawing.cpp \
+    'width = DisplayWidth(now[i]);' 'width = t.Columns();' terminal_tests
+mutation terminal-panel-upper-row-not-redrawn ui/terminal/MainWindowDrawing.cpp \
+    'if (now[i] == drawn[i]) continue;' 'if (now[i] == drawn[i] || i == 0) continue;' terminal_tests

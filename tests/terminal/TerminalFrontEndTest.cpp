@@ -259,6 +259,36 @@ TEST_F(FrontEndTest, WorkAndTestTickEvery100MsUntilStoppedThenTheScaleHearsNoMor
     EXPECT_EQ(window->GetControlText(ids::IDC_LIMIT_1), "0") << "the digit after Parar Prueba changed a limit";
 }
 
+TEST_F(FrontEndTest, TextsRedrawnOnTheirOwnWhileCountingLeaveTheScreenAWholeDrawingWouldShow) {
+    testing_support::ScaleTestBench bench;  // the real dialog on a scripted scale
+    sim::ScriptedDevice& scale = bench.AttachScripted();
+    bench.StoreCalibration(2.0f, {});
+    // Items on every line, growing figures, and a state that goes from the long "Esperando sincronismo..."
+    // to the shorter "Trabajando" and back; the simulator's line grows and shrinks too.
+    for (int i = 0; i < 24; ++i)
+        scale.QueuePacket({static_cast<std::uint8_t>(i % 4 == 3 ? 0 : 2), static_cast<std::uint8_t>(40 + 37 * i % 200),
+                           0, static_cast<std::uint8_t>(1u << (i * 3 % 8))});
+    ui::MainDialog dialog{*window, bench.link, bench.files, bench.shift, bench.program};
+    std::vector<std::pair<Texts, Texts>> drawings;  // each as drawn after a tick, then drawn whole
+    onInit = [&] { dialog.InitializeWindow(); };
+    onCommand = [&](int id) { dialog.OnCommand(id); };
+    onTimer = [&](int id) {
+        const auto& seen = terminal->seen;
+        if (now > 200) drawings.emplace_back(seen[seen.size() - 2], seen.back());
+        dialog.OnTimer(id);
+        const std::string n = std::to_string(now);  // on two rows, then on one
+        panel.state = now % 300 == 0 ? "Balanza simulada: Trabajando, " + n + " piezas, sin peso patrón" : n;
+    };
+    terminal->KeyAt(0, ENTER);
+    terminal->KeyAt(0, Alt('e'));
+    for (int at = 150; at < 2700; at += 100) terminal->KeyAt(at, Key::Special(KEY_CODE_RESIZE));  // all anew
+    terminal->KeyAt(2750, ESCAPE);
+    Run({});
+    ASSERT_EQ(drawings.size(), 25u);
+    EXPECT_EQ(dialog.Values().statistics.totalCount, 18u);
+    for (const auto& [afterTick, whole] : drawings) EXPECT_EQ(afterTick, whole);
+}
+
 TEST(LocalTimeTest, TheCLibrarysTimeAsTheReportDatesItMonthsFromOneWeeksFromSunday) {
     const std::time_t instant = 1798938123;  // a fixed one, read in UTC whatever the machine's zone
     std::tm tm{};

@@ -3,7 +3,9 @@
 #include "ui/terminal/TerminalFrontEnd.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/terminal/FileDialogModel.h"
@@ -24,11 +26,22 @@ std::string PanelLine(const SimulatorPanel& panel) {
     return line;
 }
 
+// The two rows above the key help: the state and the keys, each kept whole,
+// together on the lower row when both fit, else on a row each (the state cut
+// at the edge, never the keys).
+std::array<std::string, 2> PanelRows(const std::string& line, int columns) {
+    const std::size_t split = line.find(PANEL_KEYS_SEPARATOR);
+    if (split == std::string::npos || DisplayWidth(line) <= columns) return {"", line};
+    return {line.substr(0, split), line.substr(split + PANEL_KEYS_SEPARATOR.size())};
+}
+
 }  // namespace
 
-bool TerminalFrontEnd::ScreenChanged() const {
-    return changed_ || terminal_->Rows() != drawnRows_ || terminal_->Columns() != drawnColumns_ ||
-           (options_.panel && PanelLine(*options_.panel) != drawnStatus_);
+std::string TerminalFrontEnd::PanelText() const { return options_.panel ? PanelLine(*options_.panel) : std::string(); }
+
+bool TerminalFrontEnd::ScreenChanged(const std::string& status) const {
+    return changed_ || textsChanged_ || terminal_->Rows() != drawnRows_ || terminal_->Columns() != drawnColumns_ ||
+           status != drawnStatus_;
 }
 
 bool TerminalFrontEnd::TooSmall() const { return terminal_->Columns() < MIN_COLUMNS || terminal_->Rows() < MIN_ROWS; }
@@ -43,13 +56,19 @@ void TerminalFrontEnd::DrawTooSmall() {
         terminal_->Put(static_cast<int>(i), 0, lines[i], ATTR_BOLD);
 }
 
-void TerminalFrontEnd::Redraw() {
+void TerminalFrontEnd::Redraw(std::string status) {
     Terminal& t = *terminal_;
-    changed_ = false;
+    if (!changed_ && shown_ && boxes_.empty() && layout_.fits && !TooSmall() && t.Rows() == drawnRows_ &&
+        t.Columns() == drawnColumns_) {
+        RedrawChangedTexts(std::move(status));
+        return;
+    }
+    changed_ = textsChanged_ = false;
+    for (Control& control : controls_) control.textChanged = false;
     if (t.Rows() != drawnRows_) layout_ = ComputeTerminalLayout(template_, MIN_COLUMNS, DialogRows(t.Rows()));
     drawnRows_ = t.Rows();
     drawnColumns_ = t.Columns();
-    drawnStatus_ = options_.panel ? PanelLine(*options_.panel) : std::string();
+    drawnStatus_ = std::move(status);
     t.Clear();
     cursorRow_ = cursorCol_ = -1;
     if (TooSmall()) {
@@ -67,6 +86,33 @@ void TerminalFrontEnd::Redraw() {
     t.Flush();
 }
 
+void TerminalFrontEnd::RedrawChangedTexts(std::string status) {
+    Terminal& t = *terminal_;
+    textsChanged_ = false;
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        if (!std::exchange(controls_[i].textChanged, false)) continue;
+        CellRect cell = layout_.cells[i];
+        cell.row += DIALOG_FIRST_ROW;
+        FillRect(t, cell, ATTR_NORMAL);
+        DrawControl(controls_[i], layout_.cells[i], DIALOG_FIRST_ROW, 0, i == focus_, true);
+    }
+    if (status != drawnStatus_) {
+        // Only the simulator's rows that changed, each blanked to the edge
+        // after its text so that a shorter one leaves nothing behind.
+        const auto drawn = PanelRows(drawnStatus_, t.Columns()), now = PanelRows(status, t.Columns());
+        for (std::size_t i = 0; i < now.size(); ++i) {
+            if (now[i] == drawn[i]) continue;
+            const int row = t.Rows() - BOTTOM_ROWS + static_cast<int>(i), width = DisplayWidth(now[i]);
+            t.Put(row, 0, now[i], ATTR_BOLD);
+            t.Put(row, width, std::string(static_cast<std::size_t>(std::max(0, t.Columns() - width)), ' '),
+                  ATTR_NORMAL);
+        }
+        drawnStatus_ = std::move(status);
+    }
+    t.SetCursor(std::max(cursorRow_, 0), std::max(cursorCol_, 0), cursorRow_ >= 0);
+    t.Flush();
+}
+
 void TerminalFrontEnd::DrawTitleBar() {
     Terminal& t = *terminal_;
     t.Put(0, 0, std::string(MIN_COLUMNS, ' '), ATTR_REVERSE);
@@ -77,18 +123,9 @@ void TerminalFrontEnd::DrawTitleBar() {
 void TerminalFrontEnd::DrawBottomLines() {
     Terminal& t = *terminal_;
     const int last = t.Rows() - 1;
-    if (options_.panel) {
-        // The state and the keys each stay whole: on one row when both fit,
-        // else on a row each (the state cut at the edge, never the keys).
-        const std::string line = PanelLine(*options_.panel);
-        const std::size_t split = line.find(PANEL_KEYS_SEPARATOR);
-        if (split == std::string::npos || DisplayWidth(line) <= t.Columns()) {
-            t.Put(last - 1, 0, line, ATTR_BOLD);
-        } else {
-            t.Put(last - 2, 0, line.substr(0, split), ATTR_BOLD);
-            t.Put(last - 1, 0, line.substr(split + PANEL_KEYS_SEPARATOR.size()), ATTR_BOLD);
-        }
-    }
+    const auto rows = PanelRows(drawnStatus_, t.Columns());
+    t.Put(last - 2, 0, rows[0], ATTR_BOLD);
+    t.Put(last - 1, 0, rows[1], ATTR_BOLD);
     t.Put(last, 0, KEY_HELP, ATTR_DIM);
 }
 

@@ -51,8 +51,14 @@ public:
         raw();  // Ctrl+C and Ctrl+Q come as keys
         noecho();
         nonl();
-        keypad(stdscr, TRUE);
-        meta(stdscr, TRUE);
+        // Keys are read through a window of their own that is never drawn
+        // in: reading a key then never refreshes the screen, which is
+        // refreshed once per change by Flush. Nor does a refresh look for
+        // typed keys first.
+        input_ = newwin(1, 1, 0, 0);
+        keypad(input_, TRUE);
+        meta(input_, TRUE);
+        typeahead(-1);
         set_escdelay(ALT_PREFIX_MS);
         mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED, nullptr);
         mouseinterval(0);
@@ -62,6 +68,7 @@ public:
     }
 
     ~NcursesTerminal() override {
+        delwin(input_);
         endwin();
         delscreen(screen_);
         g_screen = nullptr;
@@ -80,15 +87,15 @@ public:
         if (attributes & ATTR_BOLD) a |= A_BOLD;
         attrset(a);
         // Cut at the right edge, one cell per code point.
-        std::string text;
+        std::size_t bytes = 0;
         int cells = 0;
         for (const char c : utf8) {
             const bool lead = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
             if (lead && col + cells >= COLS) break;
             if (lead) ++cells;
-            text += c;
+            ++bytes;
         }
-        mvaddstr(row, col, text.c_str());
+        mvaddnstr(row, col, utf8.data(), static_cast<int>(bytes));
         attrset(A_NORMAL);
     }
 
@@ -120,17 +127,17 @@ public:
     }
 
 private:
-    [[nodiscard]] static std::optional<Key> ReadKeyWithin(int timeoutMs) {
-        timeout(timeoutMs);
+    [[nodiscard]] std::optional<Key> ReadKeyWithin(int timeoutMs) {
+        wtimeout(input_, timeoutMs);
         wint_t ch = 0;
-        const int kind = get_wch(&ch);
+        const int kind = wget_wch(input_, &ch);
         if (kind == ERR) return std::nullopt;
         if (kind == KEY_CODE_YES) return Special(static_cast<int>(ch));
         if (ch == 0x1B) {
             // ESC alone is Escape; ESC quickly followed by a key is Alt+key.
-            timeout(ALT_PREFIX_MS);
+            wtimeout(input_, ALT_PREFIX_MS);
             wint_t next = 0;
-            const int nextKind = get_wch(&next);
+            const int nextKind = wget_wch(input_, &next);
             if (nextKind == ERR) return Key::Char(0x1B);
             if (nextKind == KEY_CODE_YES) return Special(static_cast<int>(next));
             return DecodeCharacter(static_cast<int>(next), true);
@@ -149,6 +156,7 @@ private:
     }
 
     SCREEN* screen_;
+    WINDOW* input_ = nullptr;
     int cursorRow_ = 0;
     int cursorCol_ = 0;
     bool cursorVisible_ = false;

@@ -96,7 +96,14 @@ void TerminalFrontEnd::SetControlText(int id, std::string_view text) {
     if (!c || GetControlText(id) == text) return;
     if (c->source->kind == ControlKind::Edit) c->edit.SetText(text);
     else c->text = std::string(text);
-    changed_ = true;
+    // A field or a static text is drawn again within its own cells; any
+    // other control (a button, a group's frame) with the whole window.
+    if (c->source->kind == ControlKind::Edit || c->source->kind == ControlKind::Static) {
+        c->textChanged = true;
+        textsChanged_ = true;
+    } else {
+        changed_ = true;
+    }
 }
 
 std::string TerminalFrontEnd::GetControlText(int id) const {
@@ -164,7 +171,7 @@ platform::ModalResult TerminalFrontEnd::RunModal(DialogEvents& events) {
     pump_.StopAllTimers();
     shown_ = false;
     events_ = nullptr;
-    Redraw();
+    Redraw(PanelText());
     return result_;
 }
 
@@ -173,7 +180,7 @@ void TerminalFrontEnd::DeliverTick(int id) {
 }
 
 std::optional<Key> TerminalFrontEnd::NextKey() {
-    if (ScreenChanged()) Redraw();
+    if (std::string status = PanelText(); ScreenChanged(status)) Redraw(std::move(status));
     const Key key = pump_.Next();
     if (key.type == Key::Type::None) return std::nullopt;
     changed_ = true;  // whatever the key does is drawn before the next wait

@@ -75,6 +75,7 @@ private:
         std::string text;
         bool enabled = true;
         EditBuffer edit;
+        bool textChanged = false;  // to be drawn again on its own
     };
 
     // ModalHost
@@ -84,9 +85,15 @@ private:
     void Open(ModalBox& box) override;
     void Close(ModalBox& box) override;
 
-    // Something on the screen differs from what was last drawn.
-    bool ScreenChanged() const;
-    void Redraw();
+    // The simulated scale's state and keys, as the bottom rows show them.
+    std::string PanelText() const;
+    // Something on the screen differs from what was last drawn, `status`
+    // being the simulator's line now.
+    bool ScreenChanged(const std::string& status) const;
+    void Redraw(std::string status);
+    // Only the texts and the simulator's rows that changed, over the window
+    // as last drawn.
+    void RedrawChangedTexts(std::string status);
     bool TooSmall() const;
     void DrawTooSmall();
     void DrawTitleBar();
@@ -125,8 +132,11 @@ private:
     platform::ModalResult result_ = platform::ModalResult::Cancel;
     int cursorRow_ = -1;
     int cursorCol_ = -1;
-    // What the last drawing showed, to draw again only when it changed.
+    // What the last drawing showed, to draw again only when it changed:
+    // everything, or (counting items, several times a second) only the
+    // texts that changed.
     bool changed_ = true;
+    bool textsChanged_ = false;
     int drawnRows_ = 0;
     int drawnColumns_ = 0;
     std::string drawnStatus_;
