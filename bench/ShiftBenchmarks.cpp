@@ -18,19 +18,9 @@
 #include <memory>
 #include <vector>
 
-#include "bench/ReadyDevice.h"
-#include "ui/ControlIds.h"
-#include "platform/emulated/EmulatedKernel.h"
-#include "scale/ScaleLink.h"
-#include "sim/UsbioDriver.h"
-#include "storage/CalibrationFile.h"
-#include "storage/ShiftStore.h"
+#include "bench/ShiftRig.h"
 #include "tests/support/AllocationCounter.h"
-#include "tests/support/FakeWindowServices.h"
-#include "tests/support/MemoryFileSystem.h"
-#include "ui/quelmarDlg.h"
-#include "usbio/UsbBuffer.h"
-#include "usbio/UsbPipe.h"
+#include "ui/ControlIds.h"
 
 namespace {
 
@@ -48,44 +38,8 @@ const bool countingSqlite = [] {
     return sqlite3_config(SQLITE_CONFIG_MALLOC, &counting) == SQLITE_OK;
 }();
 
-// A folder of its own under the temporary one, gone afterwards.
-struct TemporaryFolder {
-    TemporaryFolder() {
-        path /= "quelmar-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
-        fs::create_directories(path);
-    }
-    ~TemporaryFolder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string Database() const { return (path / "estadisticas.db").string(); }
-    fs::path path = fs::temp_directory_path();
-};
-
-// The program below the front-end on a ready device, in work mode, counting
-// into the SQLite store.
-struct ShiftRig {
-    explicit ShiftRig(const std::string& database) : shift(storage::OpenShiftStore(database)) {
-        kernel.AttachDevice(
-            std::make_shared<sim::UsbioDriver>(std::make_shared<bench::ReadyDevice>(bench::ReadyDevice::Mode::Always)));
-        const auto bytes = storage::EncodeCalibration({2.0f, {0, 100, 150, 200, 250, 300, 350, 400}});
-        files.SetFile(storage::CALIBRATION_FILE_PATH, {bytes.begin(), bytes.end()});
-        dialog.InitializeWindow();
-        dialog.OnCommand(ui::IDC_START_WORK);
-    }
-    platform::emulated::VirtualClock clock;
-    platform::emulated::EmulatedKernel kernel{clock};
-    platform::ScopedSys sys{kernel};
-    usbio::UsbDevice device;
-    usbio::UsbPipe readPipe, writePipe;
-    usbio::UsbBuffer statusBuffer{8}, commandBuffer{16};
-    scale::ScaleLink link{device, readPipe, writePipe, statusBuffer, commandBuffer};
-    testing_support::MemoryFileSystem files;
-    testing_support::FakeWindowServices window;
-    scale::ProgramValues program;
-    std::unique_ptr<storage::ShiftStore> shift;
-    ui::MainDialog dialog{window, link, files, *shift, program};
-};
+using bench::ShiftRig;
+using bench::TemporaryFolder;
 
 void BM_WorkTick_PacketWithCommit(benchmark::State& state) {
     TemporaryFolder folder;

@@ -6,6 +6,8 @@
 #   scripts/measure.sh                    (about 5 minutes) into build-bench/figures.txt
 #   scripts/measure.sh --results          the same, into the committed results/figures.txt
 #   scripts/measure.sh --benchmarks       the micro-benchmarks instead (tick, exchange, shift store)
+#   scripts/measure.sh --wine             the work tick with its commit, timed in quelmar.exe's
+#                                         own build under Wine (scripts/test-windows.sh builds it)
 #   WORK_SECONDS=600 scripts/measure.sh   a longer work period
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -19,7 +21,15 @@ for arg in "$@"; do
     case "$arg" in
         --results) results=1 ;;
         --benchmarks) benchmarks=1 ;;
-        *) echo "uso: scripts/measure.sh [--results | --benchmarks]" >&2; exit 2 ;;
+        --wine)
+            windows="${BUILD_DIR:-$QUELMAR_ROOT/build-windows}"
+            BUILD_DIR="$windows" "$QUELMAR_ROOT/scripts/test-windows.sh" --build-only >/dev/null
+            export WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+            status=0
+            wine "$windows/bench/quelmar_tick_timing.exe" || status=$?
+            wineserver -w
+            exit "$status" ;;
+        *) echo "uso: scripts/measure.sh [--results | --benchmarks | --wine]" >&2; exit 2 ;;
     esac
 done
 # The build configures with the tests and benchmarks on: it needs what the
@@ -28,9 +38,10 @@ ensure_packages "${NATIVE_PACKAGES[@]}" python3
 build="${QUELMAR_MEASURE_BUILD:-$QUELMAR_ROOT/build-bench}"
 cmake -S "$QUELMAR_ROOT" -B "$build" >/dev/null
 if [ -n "$benchmarks" ]; then
-    cmake --build "$build" --target quelmar_bench quelmar_shift_bench -j "$(build_jobs)" >/dev/null
+    cmake --build "$build" --target quelmar_bench quelmar_shift_bench quelmar_tick_timing -j "$(build_jobs)" >/dev/null
     "$build/bench/quelmar_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
-    exec "$build/bench/quelmar_shift_bench"
+    "$build/bench/quelmar_shift_bench"
+    exec "$build/bench/quelmar_tick_timing"
 fi
 # QUELMAR_MEASURE_ROAD=libusb: the same figures on the libusb road, the
 # program against the simulated scale on a umockdev bus (tests/e2e).
