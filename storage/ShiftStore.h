@@ -62,10 +62,12 @@ public:
 };
 
 // Figures held in memory only: for tests, and for a program whose database
-// cannot be used, with the message saying why (empty for none).
+// cannot be used, with the message saying why (empty for none) and the
+// figures it could still read.
 class MemoryShiftStore final : public ShiftStore {
 public:
-    explicit MemoryShiftStore(std::string failure = {}) : failure_(std::move(failure)) {}
+    explicit MemoryShiftStore(std::string failure = {}, const ShiftFigures& figures = {})
+        : figures_(figures), failure_(std::move(failure)) {}
 
     const ShiftFigures& Figures() const override { return figures_; }
     void Record(const CountedItem&, const ShiftFigures& after) override { figures_ = after; }

@@ -109,12 +109,42 @@ std::string ShiftStoreFailure(std::string_view path, std::string_view cause) {
 
 std::unique_ptr<ShiftStore> OpenShiftStore(std::string_view path, const char* vfs) {
     std::string cause;
-    if (auto store = SqliteShiftStore::Open(MapPath(path), path, vfs, cause)) return store;
-    return std::make_unique<MemoryShiftStore>(ShiftStoreFailure(path, cause));
+    ShiftFigures stored;
+    if (auto store = SqliteShiftStore::Open(MapPath(path), path, vfs, cause, stored)) return store;
+    return std::make_unique<MemoryShiftStore>(ShiftStoreFailure(path, cause), stored);
+}
+
+ShiftFigures SqliteShiftStore::ReadStoredFigures(const std::string& file, const char* vfs) {
+    // Reading a WAL database needs its journal beside it, which a read-only
+    // folder does not let SQLite make. With no journal left (the program
+    // closed) the file alone holds the whole shift, and is read as one that
+    // cannot change.
+    std::error_code ec;
+    const bool journal = fs::exists(Native(file + "-wal"), ec);
+    for (const bool immutable : {false, true}) {
+        if (immutable && journal) break;
+        std::string name = file;
+        int flags = SQLITE_OPEN_READONLY;
+        if (immutable) {
+            name = "file:";
+            for (const char c : file)
+                name += c == '%' ? "%25" : c == '?' ? "%3F" : c == '#' ? "%23" : c == '\\' ? "/" : std::string(1, c);
+            name += "?immutable=1";
+            flags |= SQLITE_OPEN_URI;
+        }
+        sqlite3* db = nullptr;
+        const int code = sqlite3_open_v2(name.c_str(), &db, flags, vfs);
+        SqliteShiftStore reader(db, "");  // closes the database, opened or not
+        std::string version;
+        if (code == SQLITE_OK && QueryText(db, "PRAGMA user_version", version) == SQLITE_OK && version == "1" &&
+            reader.LoadFigures() == SQLITE_OK)
+            return reader.figures_;
+    }
+    return {};
 }
 
 std::unique_ptr<SqliteShiftStore> SqliteShiftStore::Open(const std::string& file, std::string_view shownPath,
-                                                         const char* vfs, std::string& cause) {
+                                                         const char* vfs, std::string& cause, ShiftFigures& stored) {
     const fs::path native = Native(file);
     std::error_code ec;
     if (!fs::is_directory(native.parent_path(), ec)) {
@@ -126,6 +156,7 @@ std::unique_ptr<SqliteShiftStore> SqliteShiftStore::Open(const std::string& file
     const fs::file_status status = fs::status(native, ec);
     if (fs::is_regular_file(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none) {
         cause = ShiftStoreCause(SQLITE_READONLY);
+        stored = ReadStoredFigures(file, vfs);
         return nullptr;
     }
 
@@ -173,6 +204,8 @@ std::unique_ptr<SqliteShiftStore> SqliteShiftStore::Open(const std::string& file
     std::string aside;
     if (!IsDamage(code)) {
         cause = ShiftStoreCause(code);
+        // A later version's figures may not mean what this one reads.
+        if (code != NEWER_SCHEMA) stored = ReadStoredFigures(file, vfs);
     } else if (!SetAside(native, aside)) {
         cause = "el archivo está dañado y no se pudo apartar";
     } else if (auto store = attempt(code)) {

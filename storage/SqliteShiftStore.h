@@ -28,9 +28,11 @@ public:
     // messages name it `shownPath`. A database that is not one (garbage, a
     // truncated file, tables missing) is set aside as "<name>.dañada-<n>"
     // and a new one started: the message says so. Null when the database
-    // cannot be used at all, with the cause in `cause`.
+    // cannot be used at all, with the cause in `cause` and, when it can
+    // still be read (a read-only file or folder), the figures it holds in
+    // `stored`: the count goes on from them, not from zero.
     static std::unique_ptr<SqliteShiftStore> Open(const std::string& file, std::string_view shownPath, const char* vfs,
-                                                  std::string& cause);
+                                                  std::string& cause, ShiftFigures& stored);
     ~SqliteShiftStore() override;
 
     const ShiftFigures& Figures() const override { return figures_; }
@@ -44,6 +46,9 @@ private:
     // SQLITE_OK, or the code of the step that failed.
     [[nodiscard]] int Prepare();
     [[nodiscard]] int LoadFigures();
+    // The figures of a database of this program's opened only to read them;
+    // zero when it cannot be read.
+    static ShiftFigures ReadStoredFigures(const std::string& file, const char* vfs);
     [[nodiscard]] int WriteFigure(int line, std::uint32_t items, double kilograms);
     // Rolls back, closes the database and leaves the figures in memory.
     void Fail(int code);

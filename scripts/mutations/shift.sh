@@ -19,3 +19,8 @@ mutation shift-kilograms-loaded-as-float storage/SqliteShiftStore.cpp \
     'const double kilograms = static_cast<float>(sqlite3_column_double(select, 2));' storage_tests:ShiftStoreTest.*
 mutation shift-failure-said-every-time storage/SqliteShiftStore.h \
     'return std::exchange(failure_, {});' 'return failure_;' storage_tests:ShiftStoreTest.*
+mutation shift-read-only-file-counts-from-zero storage/SqliteShiftStore.cpp \
+    'cause = ShiftStoreCause(SQLITE_READONLY);' 'cause = ShiftStoreCause(SQLITE_READONLY); return nullptr;' \
+    storage_tests:ShiftStoreTest.*
+mutation shift-read-only-folder-counts-from-zero storage/SqliteShiftStore.cpp \
+    'if (immutable && journal) break;' 'if (immutable || journal) break;' storage_tests:ShiftStoreTest.*

@@ -208,21 +208,29 @@ TEST_F(ShiftStoreTest, UnusableFolderOrFileIsReportedOnceAndCountingGoesOn) {
         fs::path file;
         std::function<void()> prepare;
         const char* cause;
+        ShiftFigures kept;  // what the count goes on from
     } cases[] = {
-        {"missing folder", folder_ / "otra" / "estadisticas.db", [] {}, "no existe"},
-        {"read-only folder", folder_ / "nueva.db", [&] { vfs_->refuseNewFiles = true; }, "no se puede abrir"},
+        {"missing folder", folder_ / "otra" / "estadisticas.db", [] {}, "no existe", {}},
+        {"read-only folder", folder_ / "nueva.db", [&] { vfs_->refuseNewFiles = true; }, "no se puede abrir", {}},
         {"read-only file", folder_ / "estadisticas.db",
          [&] {
              Open()->Record(shift.steps[0], shift.after[1]);
              fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
          },
-         "solo lectura"},
+         "solo lectura", shift.after[1]},
+        {"read-only folder holding a shift", folder_ / "turno.db",
+         [&] {
+             Open()->Record(shift.steps[0], shift.after[1]);
+             vfs_->refuseNewFiles = true;
+         },
+         "no se puede abrir", shift.after[1]},
     };
     for (const Case& c : cases) {
         file_ = c.file;
         c.prepare();
         const Bytes before = Read(file_);
         auto store = Open();
+        EXPECT_EQ(store->Figures(), c.kept) << c.name;
         const std::string failure = store->TakeFailure();
         EXPECT_TRUE(Has(failure, "No se pueden guardar las estadísticas en " + Utf8(file_) + ": ")) << failure;
         EXPECT_TRUE(Has(failure, c.cause) && Has(failure, "Se siguen contando en memoria.")) << failure;
