@@ -11,6 +11,10 @@ flow_unplugged_scale_comes_back_and_counting_goes_on() {
     q_keys F4                        # out
     q_wait_state "Balanza desconectada" 3000
     q_wait "F4 conectar"
+    q_keys F10                       # the window answers while the scale is sought
+    q_within 1000 "Acerca de quelmar..."
+    q_keys Escape
+    q_within_gone 1000 "Acerca de quelmar..."
     local before
     before=$(q_figure Totales 1)
     q_keys F4                        # in again: a fresh controller, its cycle from the start
