@@ -56,6 +56,7 @@ public:
         // refreshed once per change by Flush. Nor does a refresh look for
         // typed keys first.
         input_ = newwin(1, 1, 0, 0);
+        untouchwin(input_);  // a new window counts as changed: its refresh would blank a cell
         keypad(input_, TRUE);
         meta(input_, TRUE);
         typeahead(-1);
