@@ -77,3 +77,5 @@ mutation scale-limits-not-resent scale/LinkKeeper.cpp \
     scale_link_tests libusb_link_tests
 mutation scale-mode-not-resumed scale/LinkKeeper.cpp \
     'program.scaleLost = false;' 'static_cast<void>(program);' scale_link_tests
+mutation scale-sent-limits-not-kept-for-a-scale-that-comes-back scale/LineLimits.cpp \
+    'context.program.limitsInForce = counts;' '' scale_link_tests
