@@ -31,3 +31,5 @@ mutation sim-late-control-reply-not-delivered sim/UsbioDriver.cpp \
 mutation sim-plug-in-leaves-it-unplugged sim/SimulatedScale.cpp \
     'sim_.faults.unplugged = false;' 'sim_.faults.unplugged = true;' scale_link_tests
 mutation sim-plug-key-only-unplugs sim/ScalePlug.h 'if (!PluggedIn()) {' 'if (false) {' scale_link_tests
+mutation sim-removal-leaves-transfers-pending sim/UsbioDriver.cpp \
+    'removed_ = true;' '' emulated_kernel_tests

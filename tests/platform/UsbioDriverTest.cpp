@@ -74,7 +74,7 @@ TEST_F(DriverTest, EveryRecordTheDriverReadsMustHaveItsExactSizeAndRepliesAreCut
     EXPECT_EQ((std::array<int, 3>{output[8], output[9], output[10]}), (std::array<int, 3>{0x70, 0x0C, 0x01}));
 }
 
-TEST_F(DriverTest, BindNeedsAConfigurationAnEndpointAndAFreeHandleAndTransfersTheBoundDirection) {
+TEST_F(DriverTest, BindNeedsAConfigurationAnEndpointAndAFreeHandleAndTransfersTheBoundDirectionUntilRemoved) {
     const HANDLE in = Open(), out = Open();
     model->SetConfigurationStatus(0xE000101D);
     EXPECT_EQ(Configure(in), 0xE000101Du) << "refused with the device's status";
@@ -88,8 +88,10 @@ TEST_F(DriverTest, BindNeedsAConfigurationAnEndpointAndAFreeHandleAndTransfersTh
     ASSERT_EQ(Bind(out, 0x02), 0u);
     EXPECT_EQ(Start(in, false), sim::DRIVER_INVALID_DIRECTION);
     EXPECT_EQ(Start(out, true), sim::DRIVER_INVALID_DIRECTION);
-    // Unplugged: everything fails with "Device is removed.".
-    model->Unplug();
+    // Pulled out with a read pending: the read ends with "Device is removed.", and so does everything after.
+    ASSERT_EQ(Start(in, true), ERROR_IO_PENDING);
+    kernel.DetachDevice(0);
+    EXPECT_EQ(Error(kernel.GetOverlappedResult(in, &overlapped, &returned, TRUE_)), sim::DRIVER_DEVICE_REMOVED);
     EXPECT_EQ(Start(in, true), sim::DRIVER_DEVICE_REMOVED);
     EXPECT_EQ(Control(in, sim::IOCTL_USBIO_GET_DRIVER_INFO, nullptr, 0, data, 12), sim::DRIVER_DEVICE_REMOVED);
 }
