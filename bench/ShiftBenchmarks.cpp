@@ -1,7 +1,7 @@
 // The shift store on the real file system, in a folder under the temporary
 // one: a work-mode tick that counts an item, commit and its syncs included
-// (wall time, as the operator waits it: median and 99th percentile), and the
-// start-up load of a long shift's database.
+// (its CPU and allocations; TickTiming.cpp times it tick by tick, on both
+// builds), and the start-up load of a long shift's database.
 //
 // `allocs` counts operator new per tick (the program's own code);
 // `sqlite_mallocs` counts SQLite's own allocations per tick, through a
@@ -9,14 +9,11 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <memory>
-#include <vector>
 
 #include "bench/ShiftRig.h"
 #include "tests/support/AllocationCounter.h"
@@ -47,22 +44,12 @@ void BM_WorkTick_PacketWithCommit(benchmark::State& state) {
     if (!countingSqlite || !rig.shift->TakeFailure().empty() || !rig.window.TimerRunning(ui::TIMER_WORK))
         return state.SkipWithError("no store or no scale");
     for (int i = 0; i < 200; ++i) rig.dialog.OnTimer(ui::TIMER_WORK);  // past the first pages' growth
-    std::vector<double> microseconds;
-    microseconds.reserve(1'000'000);
     const std::uint64_t allocations = testing_support::AllocationCount();
     const std::uint64_t mallocs = sqliteMallocs;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        rig.dialog.OnTimer(ui::TIMER_WORK);
-        const std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
-        if (microseconds.size() < microseconds.capacity()) microseconds.push_back(took.count());
-    }
+    for (auto _ : state) rig.dialog.OnTimer(ui::TIMER_WORK);
     const auto ticks = static_cast<double>(state.iterations());
     state.counters["allocs"] = static_cast<double>(testing_support::AllocationCount() - allocations) / ticks;
     state.counters["sqlite_mallocs"] = static_cast<double>(sqliteMallocs - mallocs) / ticks;
-    std::sort(microseconds.begin(), microseconds.end());
-    state.counters["median_us"] = microseconds[microseconds.size() / 2];
-    state.counters["p99_us"] = microseconds[microseconds.size() * 99 / 100];
     if (!rig.shift->TakeFailure().empty() || rig.shift->Figures().totalCount != 200 + state.iterations())
         state.SkipWithError("items were not stored");
 }
